@@ -1,0 +1,143 @@
+#pragma once
+// The data archive: one file holding every data file as a zlib block, with a
+// compressed directory and a 15-byte trailer (":-)") at the very end, so an
+// archive may follow arbitrary leading content.
+//
+// Reading never writes: opening a missing archive gives an empty one and
+// leaves no file behind. Writes are crash-safe: changes go to a temporary file
+// in the same folder that is flushed and renamed over the archive when the
+// directory is written, so after any crash the archive holds exactly the old or
+// exactly the new set of entries. Archives from elsewhere are not trusted:
+// the trailer and every directory record are checked against the real file.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/diagnostics.h"
+
+namespace zor {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline constexpr int kPackEntrySize = 48;
+inline constexpr int kPackTrailerSize = 15;
+inline constexpr int kMaxEntryNameLength = 31;
+// Entries claiming more than this are refused, so a lying size cannot
+// exhaust memory.
+inline constexpr std::int64_t kMaxEntrySize = std::int64_t{1} << 30;
+
+// One directory record, 48 bytes on disk in this order (little-endian).
+struct PackEntry {
+    char name[32] = {};                // zero-terminated, at most 31 characters
+    std::int32_t start = 0;            // file offset of the compressed block
+    std::int32_t end = 0;              // start + compressedSize
+    std::int32_t uncompressedSize = 0;
+    std::int32_t compressedSize = 0;
+};
+
+// Name of the archive loaders open by default; "NO_FILE_SELECTED" means none.
+inline constexpr std::size_t kArchiveNameSize = 128;
+extern char ArchiveName[kArchiveNameSize];
+// Copies up to 127 characters of name into ArchiveName.
+void setArchiveName(std::string_view name);
+
+class PackFile {
+public:
+    // On ArchiveName; no file at all while it is "NO_FILE_SELECTED".
+    PackFile();
+    explicit PackFile(std::string_view fileName);
+    // Writes the directory if entries were added since the last write.
+    ~PackFile();
+    PackFile(const PackFile&) = delete;
+    PackFile& operator=(const PackFile&) = delete;
+
+    // Finishes the current archive as the destructor does, then opens another.
+    void reopen(std::string_view fileName);
+
+    // Index of the first entry whose name matches by namesMatch, or -1.
+    int findEntry(std::string_view name) const;
+    // The entry's data, exactly uncompressedSize bytes; nullopt when there is
+    // no such entry or it cannot be read (error() says why).
+    std::optional<Bytes> readEntry(std::string_view name);
+
+    // These take an index findEntry returned.
+    std::int32_t uncompressedSize(int index) const { return entries_[index].uncompressedSize; }
+    std::int32_t compressedSize(int index) const { return entries_[index].compressedSize; }
+    const PackEntry& entry(int index) const { return entries_[index]; }
+    int entryCount() const { return static_cast<int>(entries_.size()); }
+    const std::string& fileName() const { return fileName_; }
+
+    // Build side. Each returns false (archive unchanged, error() set) when it
+    // cannot do its work. addFile's entry reaches the archive when the
+    // directory is written: by flush(), reopen() or the destructor.
+    bool addFile(const std::filesystem::path& path, std::string_view name);
+    bool addData(const Bytes& data, std::string_view name);
+    // Removes the first entry of that name and writes the directory at once.
+    bool removeEntry(std::string_view name);
+    // Writes the directory now if it is stale; false if that failed.
+    bool flush();
+
+    // 0 when the names match (equal length; each pair of characters equal or,
+    // as signed bytes, one the other plus 32), 1 otherwise.
+    static int namesMatch(std::string_view a, std::string_view b);
+
+    // True when a file was named (exists or not) and it is not corrupt.
+    bool isOpen() const { return state_ == State::Open; }
+    bool isCorrupt() const { return state_ == State::Corrupt; }
+    // Whether the archive file existed when it was opened.
+    bool exists() const { return exists_; }
+    // Reason for the last failure or for refusing a corrupt archive.
+    const std::string& error() const { return error_; }
+    // Offset where the data area ends (where the next block goes).
+    std::int64_t dataEnd() const { return dataEnd_; }
+
+private:
+    enum class State { NoFile, Open, Corrupt };
+
+    void open(std::string_view fileName);
+    void close();
+    bool index();
+    bool fail(std::string message);
+    bool beginWrite();
+    bool commit();
+    std::FILE* reader() const { return work_ ? work_ : file_; }
+
+    std::string fileName_;
+    State state_ = State::NoFile;
+    bool exists_ = false;
+    int savedCount_ = 0;            // entry count at the last directory read or write
+    std::int64_t dataEnd_ = 0;
+    std::vector<PackEntry> entries_;
+    std::FILE* file_ = nullptr;     // the archive, read-only
+    std::FILE* work_ = nullptr;     // temporary copy being written, if any
+    std::string workName_;
+    std::string error_;
+};
+
+// Where loaders find a named data file: a plain file in `directory` first,
+// then the entry of that name in the archive `archiveName` (relative names are
+// taken inside `directory`; empty means ArchiveName).
+struct DataSource {
+    std::filesystem::path directory = ".";
+    std::string archiveName;
+
+    std::filesystem::path archivePath() const;
+};
+
+// Reads a data file, disk first. On success `origin` (if given) says where it
+// came from ("disk" or "archive"). nullopt when neither has it; problems
+// other than plain absence (a corrupt archive, an entry that does not
+// inflate) are added to diags under the file's name.
+std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name,
+                                  Diagnostics* diags = nullptr, std::string* origin = nullptr);
+
+// Bytes of a whole file on disk; nullopt when it cannot be opened or read.
+std::optional<Bytes> readWholeFile(const std::filesystem::path& path);
+
+}  // namespace zor
