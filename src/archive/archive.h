@@ -105,6 +105,8 @@ private:
     bool index();
     bool fail(std::string message);
     bool beginWrite();
+    bool createWorkFile();
+    void discardWorkFile();
     bool commit();
     std::FILE* reader() const { return work_ ? work_ : file_; }
 

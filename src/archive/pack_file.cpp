@@ -1,0 +1,468 @@
+// PackFile: reading and building archives.
+//
+// Layout, from the end of the file: a 15-byte trailer (entry count,
+// directory size, compressed directory size, ":-)"), before it the zlib
+// block of the directory (48-byte records), before that the data area of
+// compressed entries, and before that whatever the file held before it
+// became an archive.
+//
+// The archive file itself is only ever opened for reading. The first change
+// copies the leading content and data area into a temporary file beside the
+// archive; writing the directory finishes that file, flushes it to disk and
+// renames it over the archive. A crash therefore leaves the archive as it was
+// before the change or as it is after the directory was written, never half
+// way. The finished bytes are those of writing in place.
+
+#include "archive/archive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace zor {
+
+char ArchiveName[kArchiveNameSize] = "NO_FILE_SELECTED";
+
+void setArchiveName(std::string_view name) {
+    std::size_t n = std::min(name.size(), kArchiveNameSize - 1);
+    std::memcpy(ArchiveName, name.data(), n);
+    ArchiveName[n] = '\0';
+}
+
+namespace {
+
+constexpr char kSignature[3] = {':', '-', ')'};
+constexpr std::string_view kNoFileSelected = "NO_FILE_SELECTED";
+
+void putLE32(std::uint8_t* p, std::int32_t v) {
+    auto u = static_cast<std::uint32_t>(v);
+    p[0] = static_cast<std::uint8_t>(u);
+    p[1] = static_cast<std::uint8_t>(u >> 8);
+    p[2] = static_cast<std::uint8_t>(u >> 16);
+    p[3] = static_cast<std::uint8_t>(u >> 24);
+}
+
+std::int32_t getLE32(const std::uint8_t* p) {
+    std::uint32_t u = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+                      std::uint32_t{p[3]} << 24;
+    return static_cast<std::int32_t>(u);
+}
+
+std::string errnoText() { return std::strerror(errno); }
+
+bool readAt(std::FILE* f, std::int64_t offset, void* out, std::size_t size) {
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(out, 1, size, f) == size;
+}
+
+bool writeAt(std::FILE* f, std::int64_t offset, const void* data, std::size_t size) {
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return size == 0 || std::fwrite(data, 1, size, f) == size;
+}
+
+// Copies [from, from + size) of src to the current position of dst.
+bool copyRange(std::FILE* src, std::int64_t from, std::int64_t size, std::FILE* dst) {
+    if (size <= 0) return true;
+    if (std::fseek(src, static_cast<long>(from), SEEK_SET) != 0) return false;
+    std::vector<char> buffer(std::min<std::int64_t>(size, 1 << 20));
+    while (size > 0) {
+        std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(size, buffer.size()));
+        if (std::fread(buffer.data(), 1, n, src) != n) return false;
+        if (std::fwrite(buffer.data(), 1, n, dst) != n) return false;
+        size -= static_cast<std::int64_t>(n);
+    }
+    return true;
+}
+
+std::string entryName(const PackEntry& e) { return std::string(e.name, strnlen(e.name, sizeof e.name)); }
+
+// Compresses into a buffer of `capacity` bytes; nullopt when it does not fit.
+std::optional<Bytes> deflateBlock(const std::uint8_t* data, std::size_t size, std::size_t capacity) {
+    Bytes out(capacity);
+    uLongf outSize = static_cast<uLongf>(capacity);
+    if (compress2(out.data(), &outSize, data, static_cast<uLong>(size), Z_BEST_COMPRESSION) != Z_OK)
+        return std::nullopt;
+    out.resize(outSize);
+    return out;
+}
+
+// Inflates exactly `expected` bytes; anything else is a failure.
+std::optional<Bytes> inflateExact(const Bytes& block, std::int64_t expected, std::string& why) {
+    Bytes out;
+    try {
+        out.resize(static_cast<std::size_t>(expected));
+    } catch (const std::bad_alloc&) {
+        why = "out of memory for " + std::to_string(expected) + " bytes";
+        return std::nullopt;
+    }
+    uLongf outSize = static_cast<uLongf>(expected);
+    int rc = uncompress(out.data(), &outSize, block.data(), static_cast<uLong>(block.size()));
+    if (rc == Z_BUF_ERROR && outSize == static_cast<uLongf>(expected)) {
+        why = "data inflates to more than the stated " + std::to_string(expected) + " bytes";
+        return std::nullopt;
+    }
+    if (rc != Z_OK) {
+        why = std::string("compressed data is corrupt (") + zError(rc) + ")";
+        return std::nullopt;
+    }
+    if (outSize != static_cast<uLongf>(expected)) {
+        why = "data inflates to " + std::to_string(outSize) + " bytes, not the stated " +
+              std::to_string(expected);
+        return std::nullopt;
+    }
+    return out;
+}
+
+}  // namespace
+
+PackFile::PackFile() {
+    if (std::string_view(ArchiveName) != kNoFileSelected) open(ArchiveName);
+}
+
+PackFile::PackFile(std::string_view fileName) { open(fileName); }
+
+PackFile::~PackFile() { close(); }
+
+void PackFile::reopen(std::string_view fileName) {
+    close();
+    open(fileName);
+}
+
+bool PackFile::fail(std::string message) {
+    error_ = fileName_ + ": " + std::move(message);
+    return false;
+}
+
+void PackFile::open(std::string_view fileName) {
+    fileName_ = std::string(fileName.substr(0, 255));
+    entries_.clear();
+    savedCount_ = 0;
+    dataEnd_ = 0;
+    error_.clear();
+    exists_ = false;
+    state_ = State::Open;
+
+    file_ = std::fopen(fileName_.c_str(), "rb");
+    if (!file_) {
+        // A missing archive is an empty one; nothing is created until a write.
+        if (errno == ENOENT) return;
+        state_ = State::Corrupt;
+        fail("cannot open: " + errnoText());
+        return;
+    }
+    exists_ = true;
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) {
+        state_ = State::Corrupt;
+        fail("not a regular file");
+        return;
+    }
+    if (!index()) state_ = State::Corrupt;
+}
+
+bool PackFile::index() {
+    if (std::fseek(file_, 0, SEEK_END) != 0) return fail("cannot seek: " + errnoText());
+    const std::int64_t size = std::ftell(file_);
+    if (size < 0) return fail("cannot tell its size: " + errnoText());
+
+    std::uint8_t sig[3] = {};
+    if (size < 3 || !readAt(file_, size - 3, sig, 3) || std::memcmp(sig, kSignature, 3) != 0) {
+        // No signature: plain content, entries will follow it.
+        dataEnd_ = size;
+        return true;
+    }
+    if (size < kPackTrailerSize) return fail("trailer is truncated (file has " + std::to_string(size) + " bytes)");
+
+    std::uint8_t trailer[kPackTrailerSize];
+    if (!readAt(file_, size - kPackTrailerSize, trailer, sizeof trailer)) return fail("cannot read the trailer");
+    const std::int32_t count = getLE32(trailer);
+    const std::int32_t dirSize = getLE32(trailer + 4);
+    const std::int32_t packedSize = getLE32(trailer + 8);
+
+    if (count < 0) return fail("trailer gives a negative entry count (" + std::to_string(count) + ")");
+    if (std::int64_t{dirSize} != std::int64_t{count} * kPackEntrySize)
+        return fail("directory size " + std::to_string(dirSize) + " is not " + std::to_string(count) +
+                    " entries of 48 bytes");
+    if (packedSize <= 0 || packedSize > size - kPackTrailerSize)
+        return fail("compressed directory size " + std::to_string(packedSize) + " does not fit in the file");
+
+    const std::int64_t dirStart = size - kPackTrailerSize - packedSize;
+    Bytes packed(static_cast<std::size_t>(packedSize));
+    if (!readAt(file_, dirStart, packed.data(), packed.size())) return fail("cannot read the directory");
+    std::string why;
+    std::optional<Bytes> dir = inflateExact(packed, dirSize, why);
+    if (!dir) return fail("directory: " + why);
+
+    entries_.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t* r = dir->data() + std::size_t(i) * kPackEntrySize;
+        PackEntry& e = entries_[static_cast<std::size_t>(i)];
+        std::memcpy(e.name, r, sizeof e.name);
+        e.start = getLE32(r + 32);
+        e.end = getLE32(r + 36);
+        e.uncompressedSize = getLE32(r + 40);
+        e.compressedSize = getLE32(r + 44);
+        const std::string where = "directory entry " + std::to_string(i);
+        if (std::memchr(e.name, 0, sizeof e.name) == nullptr) return fail(where + ": name has no terminator");
+        if (e.start < 0 || e.compressedSize < 0 || std::int64_t{e.end} != std::int64_t{e.start} + e.compressedSize)
+            return fail(where + " (" + entryName(e) + "): start " + std::to_string(e.start) + ", end " +
+                        std::to_string(e.end) + " and compressed size " + std::to_string(e.compressedSize) +
+                        " disagree");
+        if (e.end > dirStart)
+            return fail(where + " (" + entryName(e) + "): block ends at " + std::to_string(e.end) +
+                        ", past the data area (" + std::to_string(dirStart) + ")");
+        if (e.uncompressedSize < 0 || e.uncompressedSize > kMaxEntrySize)
+            return fail(where + " (" + entryName(e) + "): implausible size " + std::to_string(e.uncompressedSize));
+    }
+    dataEnd_ = dirStart;
+    savedCount_ = count;
+    return true;
+}
+
+void PackFile::close() {
+    if (state_ == State::Open) flush();
+    discardWorkFile();
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    entries_.clear();
+    savedCount_ = 0;
+    dataEnd_ = 0;
+    state_ = State::NoFile;
+}
+
+int PackFile::namesMatch(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return 1;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const int x = static_cast<signed char>(a[i]);
+        const int y = static_cast<signed char>(b[i]);
+        if (x != y && x != y + 32 && y != x + 32) return 1;
+    }
+    return 0;
+}
+
+int PackFile::findEntry(std::string_view name) const {
+    if (state_ != State::Open) return -1;
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (namesMatch(entryName(entries_[i]), name) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+std::optional<Bytes> PackFile::readEntry(std::string_view name) {
+    if (state_ == State::Corrupt) return std::nullopt;  // error_ already says why
+    const int i = findEntry(name);
+    if (i < 0) {
+        fail("no entry named '" + std::string(name) + "'");
+        return std::nullopt;
+    }
+    const PackEntry& e = entries_[static_cast<std::size_t>(i)];
+    Bytes packed;
+    try {
+        packed.resize(static_cast<std::size_t>(e.compressedSize));
+    } catch (const std::bad_alloc&) {
+        fail("entry '" + entryName(e) + "': out of memory");
+        return std::nullopt;
+    }
+    if (!readAt(reader(), e.start, packed.data(), packed.size())) {
+        fail("entry '" + entryName(e) + "': cannot read its " + std::to_string(e.compressedSize) + " bytes at offset " +
+             std::to_string(e.start));
+        return std::nullopt;
+    }
+    std::string why;
+    std::optional<Bytes> data = inflateExact(packed, e.uncompressedSize, why);
+    if (!data) fail("entry '" + entryName(e) + "': " + why);
+    return data;
+}
+
+bool PackFile::beginWrite() {
+    if (work_) return true;
+    if (!createWorkFile()) return false;
+    if (file_ && !copyRange(file_, 0, dataEnd_, work_)) {
+        discardWorkFile();
+        return fail("cannot copy the archive into a temporary file: " + errnoText());
+    }
+    return true;
+}
+
+bool PackFile::createWorkFile() {
+    if (state_ == State::NoFile) return fail("no archive selected");
+    if (state_ == State::Corrupt) {
+        std::string why = error_;
+        error_ = "refusing to change a damaged archive: " + why;
+        return false;
+    }
+    std::string pattern = fileName_ + ".tmp.XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) return fail("cannot create a temporary file beside it: " + errnoText());
+    // The finished archive keeps the old file's permissions (or the usual ones
+    // for a new file), not mkstemp's private 0600.
+    mode_t mode = 0;
+    struct stat st {};
+    if (file_ && fstat(fileno(file_), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    work_ = fdopen(fd, "w+b");
+    if (!work_) {
+        ::close(fd);
+        std::remove(pattern.c_str());
+        return fail("cannot open the temporary file: " + errnoText());
+    }
+    workName_ = pattern;
+    return true;
+}
+
+void PackFile::discardWorkFile() {
+    if (!work_) return;
+    std::fclose(work_);
+    std::remove(workName_.c_str());
+    work_ = nullptr;
+    workName_.clear();
+}
+
+bool PackFile::addFile(const std::filesystem::path& path, std::string_view name) {
+    std::optional<Bytes> data = readWholeFile(path);
+    if (!data) return fail("cannot read '" + path.string() + "'");
+    return addData(*data, name);
+}
+
+bool PackFile::addData(const Bytes& data, std::string_view name) {
+    if (name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
+        return fail("entry name '" + std::string(name) + "' is longer than 31 characters");
+    if (name.find('\0') != std::string_view::npos) return fail("entry name contains a zero byte");
+    if (static_cast<std::int64_t>(data.size()) > kMaxEntrySize)
+        return fail("'" + std::string(name) + "' is larger than 1 GiB");
+    if (state_ != State::Open) return createWorkFile();
+
+    // The block must fit in twice the data's size, as the format's writers
+    // have always done; only files of a few bytes fail this.
+    std::optional<Bytes> block;
+    try {
+        block = deflateBlock(data.data(), data.size(), data.size() * 2);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory compressing '" + std::string(name) + "'");
+    }
+    if (!block)
+        return fail("'" + std::string(name) + "' (" + std::to_string(data.size()) +
+                    " bytes) does not compress into twice its size; too small to store");
+    if (dataEnd_ + static_cast<std::int64_t>(block->size()) > std::numeric_limits<std::int32_t>::max() - (1 << 20))
+        return fail("archive would grow past 2 GiB");
+    if (!beginWrite()) return false;
+    if (!writeAt(work_, dataEnd_, block->data(), block->size()))
+        return fail("cannot write '" + std::string(name) + "' to the temporary file: " + errnoText());
+
+    PackEntry e;
+    std::memcpy(e.name, name.data(), name.size());
+    e.start = static_cast<std::int32_t>(dataEnd_);
+    e.compressedSize = static_cast<std::int32_t>(block->size());
+    e.end = e.start + e.compressedSize;
+    e.uncompressedSize = static_cast<std::int32_t>(data.size());
+    entries_.push_back(e);
+    dataEnd_ = e.end;
+    return true;
+}
+
+bool PackFile::removeEntry(std::string_view name) {
+    if (state_ != State::Open) return createWorkFile();
+    const int i = findEntry(name);
+    if (i < 0) return fail("no entry named '" + std::string(name) + "'");
+    const PackEntry removed = entries_[static_cast<std::size_t>(i)];
+
+    // The file without the block: bytes before it and the data area after it,
+    // taken from the pending copy when there is one.
+    std::FILE* src = work_ ? work_ : file_;
+    std::FILE* pending = work_;
+    std::string pendingName = workName_;
+    work_ = nullptr;
+    if (!createWorkFile()) {
+        work_ = pending;
+        workName_ = pendingName;
+        return false;
+    }
+    if (src && (!copyRange(src, 0, removed.start, work_) ||
+                !copyRange(src, removed.end, dataEnd_ - removed.end, work_))) {
+        discardWorkFile();
+        work_ = pending;
+        workName_ = pendingName;
+        return fail("cannot write the temporary file: " + errnoText());
+    }
+    if (pending) {
+        std::fclose(pending);
+        std::remove(pendingName.c_str());
+    }
+
+    entries_.erase(entries_.begin() + i);
+    // Blocks that lay after the removed one move down by its size.
+    for (PackEntry& e : entries_) {
+        if (e.start >= removed.end) {
+            e.start -= removed.compressedSize;
+            e.end -= removed.compressedSize;
+        }
+    }
+    dataEnd_ -= removed.compressedSize;
+    savedCount_ = -1;  // force the directory write
+    return commit();
+}
+
+bool PackFile::flush() {
+    if (state_ != State::Open) return state_ == State::NoFile;
+    if (!work_ && static_cast<int>(entries_.size()) == savedCount_) return true;
+    if (!beginWrite()) return false;
+    return commit();
+}
+
+bool PackFile::commit() {
+    // Directory and trailer at the end of the data area; an archive without
+    // entries is just its leading content.
+    if (!entries_.empty()) {
+        Bytes records(entries_.size() * kPackEntrySize);
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            std::uint8_t* r = records.data() + i * kPackEntrySize;
+            std::memcpy(r, entries_[i].name, 32);
+            putLE32(r + 32, entries_[i].start);
+            putLE32(r + 36, entries_[i].end);
+            putLE32(r + 40, entries_[i].uncompressedSize);
+            putLE32(r + 44, entries_[i].compressedSize);
+        }
+        std::optional<Bytes> block = deflateBlock(records.data(), records.size(), compressBound(records.size()));
+        if (!block) return fail("cannot compress the directory");
+        std::uint8_t trailer[kPackTrailerSize];
+        putLE32(trailer, static_cast<std::int32_t>(entries_.size()));
+        putLE32(trailer + 4, static_cast<std::int32_t>(records.size()));
+        putLE32(trailer + 8, static_cast<std::int32_t>(block->size()));
+        std::memcpy(trailer + 12, kSignature, 3);
+        if (!writeAt(work_, dataEnd_, block->data(), block->size()) ||
+            std::fwrite(trailer, 1, sizeof trailer, work_) != sizeof trailer)
+            return fail("cannot write the directory: " + errnoText());
+    }
+    const std::int64_t end = entries_.empty() ? dataEnd_ : std::ftell(work_);
+    if (std::fflush(work_) != 0 || ::ftruncate(fileno(work_), end) != 0 || fsync(fileno(work_)) != 0)
+        return fail("cannot flush the temporary file: " + errnoText());
+    if (std::rename(workName_.c_str(), fileName_.c_str()) != 0)
+        return fail("cannot replace the archive with the new version: " + errnoText());
+    // Make the rename itself durable.
+    std::filesystem::path dir = std::filesystem::path(fileName_).parent_path();
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        fsync(dfd);
+        ::close(dfd);
+    }
+    if (file_) std::fclose(file_);
+    file_ = work_;
+    work_ = nullptr;
+    workName_.clear();
+    exists_ = true;
+    savedCount_ = static_cast<int>(entries_.size());
+    return true;
+}
+
+}  // namespace zor
