@@ -8,11 +8,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/diagnostics.h"
+#include "object/surface.h"
 
 namespace zor {
 
@@ -68,8 +71,63 @@ struct Mesh {
 // non-zero status.
 void allocateMesh(Mesh& mesh, std::uint16_t pointCount, std::uint16_t polygonCount);
 
-// Asks the renderer for a texture by image name; answers its index, or -1 when
-// the image cannot be loaded (stored as 65535 in the 16-bit index fields).
-using TextureLoader = std::function<int(std::string_view imageName)>;
+// Prints "OUT OF MEMORY!!!\n(Is that bad eh?)" on stderr and ends the process
+// with a failure status.
+[[noreturn]] void reportOutOfMemory();
+
+// Face normals of polygons with three or more vertices, and per point the
+// plain average of the face normals of the polygons using it (not
+// renormalised). Point indices must be below pointCount.
+void computeNormals(Mesh& mesh);
+
+inline constexpr int kSurfaceTableSize = 128;
+inline constexpr int kMaxBinaryMeshSurfaces = 150;
+inline constexpr std::size_t kMaxBinaryTextureNameLength = 119;
+
+// Reads meshes from LightWave object files (binary IFF, big-endian) and, when
+// an object file is nowhere to be found, from the binary mesh file of the same
+// base name with the extension "3d" (little-endian).
+//
+// Input is not trusted: every chunk size, count and index is checked before
+// anything is changed, and a file that breaks a limit is refused as a whole
+// with a warning naming the file; its mesh stays empty and the surface table
+// untouched. The surface table persists from object to object: a surface
+// field that one object's "SURF" chunks leave alone keeps what an earlier
+// object set.
+class ObjectLoader {
+public:
+    // loadTexture asks the renderer for an image by name (its index, or -1);
+    // diagnostics may be null.
+    ObjectLoader(DataSource source, TextureLoader loadTexture, Diagnostics* diagnostics);
+
+    // Fills mesh from the object file `name` (disk first, then the archive);
+    // when it exists in neither, from the binary mesh file, in which case
+    // `name` is rewritten to that file's name.
+    void loadObject(std::string& name, Mesh& mesh);
+    // Rewrites the extension of `name` to "3d" (appending ".3d" when it has
+    // none) and fills mesh from that binary mesh file.
+    void loadBinaryMesh(std::string& name, Mesh& mesh);
+
+    // Parsers over bytes already in memory; fileName is only used in
+    // warnings. False (mesh empty, warning added) for a refused file.
+    bool parseObject(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh);
+    bool parseBinaryMesh(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh);
+
+    const std::array<Surface, kSurfaceTableSize>& surfaces() const { return surfaces_; }
+    std::array<Surface, kSurfaceTableSize>& surfaces() { return surfaces_; }
+    // Image kind of the last "CTEX"/"RIMG" of the object read last.
+    ImageKind lastImageKind() const { return lastImage_; }
+
+private:
+    enum class FindResult { Loaded, Refused, Missing };
+    FindResult readBinaryMesh(std::string& name, Mesh& mesh);
+    bool refuse(std::string_view fileName, Mesh& mesh, std::string message);
+
+    DataSource source_;
+    TextureLoader loadTexture_;
+    Diagnostics* diagnostics_;
+    std::array<Surface, kSurfaceTableSize> surfaces_{};
+    ImageKind lastImage_ = ImageKind::None;
+};
 
 }  // namespace zor
