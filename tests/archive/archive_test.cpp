@@ -1,0 +1,397 @@
+// Archive tests: exact bytes against zlib and the layout rules, the name
+// lookup rule, damaged archives, and that reading never writes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "archive/archive.h"
+#include "test_dir.h"
+
+namespace zor {
+namespace {
+
+Bytes textBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+Bytes sampleData(std::size_t size, unsigned seed) {
+    // Compressible but not trivial: words from a small vocabulary.
+    static const char* words[] = {"Points ", "Polygons ", "Surface ", "Bone ", "Light ", "\n", "0.5 ", "-12 "};
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size) {
+        std::string_view w = words[rng() % 8];
+        out.insert(out.end(), w.begin(), w.end());
+    }
+    out.resize(size);
+    return out;
+}
+
+void put32(Bytes& b, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+}
+
+Bytes zlib9(const Bytes& data, std::size_t capacity) {
+    Bytes out(capacity);
+    uLongf n = capacity;
+    EXPECT_EQ(compress2(out.data(), &n, data.data(), data.size(), 9), Z_OK);
+    out.resize(n);
+    return out;
+}
+
+// What an archive must hold, built from the layout rules alone.
+struct ExpectedArchive {
+    Bytes leading;
+    std::vector<std::pair<std::string, Bytes>> entries;
+
+    Bytes bytes() const {
+        Bytes file = leading;
+        Bytes records;
+        for (const auto& [name, data] : entries) {
+            Bytes block = zlib9(data, data.size() * 2);
+            std::int32_t start = static_cast<std::int32_t>(file.size());
+            file.insert(file.end(), block.begin(), block.end());
+            Bytes rec(32, 0);
+            std::memcpy(rec.data(), name.data(), name.size());
+            put32(rec, start);
+            put32(rec, start + static_cast<std::int32_t>(block.size()));
+            put32(rec, static_cast<std::int32_t>(data.size()));
+            put32(rec, static_cast<std::int32_t>(block.size()));
+            records.insert(records.end(), rec.begin(), rec.end());
+        }
+        if (entries.empty()) return file;
+        Bytes dir = zlib9(records, compressBound(records.size()));
+        file.insert(file.end(), dir.begin(), dir.end());
+        put32(file, static_cast<std::int32_t>(entries.size()));
+        put32(file, static_cast<std::int32_t>(records.size()));
+        put32(file, static_cast<std::int32_t>(dir.size()));
+        for (char c : std::string(":-)")) file.push_back(static_cast<std::uint8_t>(c));
+        return file;
+    }
+};
+
+TEST(PackFileLayout, AddsRemovalsAndReopensGiveExactBytes) {
+    TestDir dir("layout");
+    const auto path = dir.path("a.dat");
+    const Bytes leading = textBytes("leading content that was here first\n");
+    dir.write("a.dat", leading);
+    const Bytes scene = sampleData(5000, 1), ship = sampleData(70000, 2), logo = sampleData(1234, 3);
+
+    ExpectedArchive want{leading, {}};
+    {
+        PackFile pack(path.string());
+        ASSERT_TRUE(pack.isOpen());
+        ASSERT_TRUE(pack.addData(scene, "glorp2.lws"));
+        ASSERT_TRUE(pack.addData(ship, "Ship.lwo"));
+    }
+    want.entries = {{"glorp2.lws", scene}, {"Ship.lwo", ship}};
+    EXPECT_EQ(dir.read("a.dat"), want.bytes());
+
+    {
+        PackFile pack(path.string());
+        ASSERT_EQ(pack.entryCount(), 2);
+        ASSERT_TRUE(pack.addData(logo, "skane.jpg"));
+        pack.reopen(path.string());  // writes the directory, then reads it back
+        EXPECT_EQ(pack.entryCount(), 3);
+        ASSERT_TRUE(pack.removeEntry("Ship.lwo"));
+        EXPECT_EQ(pack.entryCount(), 2);
+        EXPECT_EQ(pack.readEntry("skane.jpg"), logo);
+    }
+    want.entries = {{"glorp2.lws", scene}, {"skane.jpg", logo}};
+    EXPECT_EQ(dir.read("a.dat"), want.bytes());
+
+    {
+        PackFile pack(path.string());
+        ASSERT_TRUE(pack.removeEntry("skane.jpg"));
+        ASSERT_TRUE(pack.removeEntry("glorp2.lws"));
+    }
+    // The last removal leaves the leading content alone: no directory, no trailer.
+    EXPECT_EQ(dir.read("a.dat"), leading);
+}
+
+TEST(PackFileLayout, RecordsFollowEachOtherAndSizesRoundTrip) {
+    TestDir dir("records");
+    const auto path = dir.path("b.dat").string();
+    std::vector<Bytes> datas;
+    {
+        PackFile pack(path);
+        for (int i = 0; i < 5; ++i) {
+            datas.push_back(sampleData(1000 + 3000 * i, 10 + i));
+            ASSERT_TRUE(pack.addData(datas.back(), "e" + std::to_string(i)));
+        }
+    }
+    PackFile pack(path);
+    ASSERT_EQ(pack.entryCount(), 5);
+    std::int32_t expectedStart = 0;
+    for (int i = 0; i < 5; ++i) {
+        const PackEntry& e = pack.entry(i);
+        EXPECT_EQ(e.start, expectedStart);
+        EXPECT_EQ(e.end, e.start + e.compressedSize);
+        EXPECT_EQ(pack.uncompressedSize(i), static_cast<std::int32_t>(datas[i].size()));
+        EXPECT_EQ(pack.compressedSize(i), e.compressedSize);
+        EXPECT_EQ(pack.readEntry("E" + std::to_string(i)), datas[i]);
+        expectedStart = e.end;
+    }
+    EXPECT_EQ(pack.dataEnd(), expectedStart);
+}
+
+TEST(PackFileLookup, FoldingRuleAndLengths) {
+    EXPECT_EQ(PackFile::namesMatch("glorp2.lws", "GLORP2.LWS"), 0);
+    EXPECT_EQ(PackFile::namesMatch("glorp2.lws", "glorp2.lw"), 1);
+    EXPECT_EQ(PackFile::namesMatch("", ""), 0);
+    EXPECT_EQ(PackFile::namesMatch("a", ""), 1);
+    // The rule folds more than letters: any pair 32 apart matches.
+    EXPECT_EQ(PackFile::namesMatch("@", "`"), 0);
+    EXPECT_EQ(PackFile::namesMatch("[", "{"), 0);
+    EXPECT_EQ(PackFile::namesMatch("0", "\x10"), 0);
+    EXPECT_EQ(PackFile::namesMatch(" ", "@"), 0);
+    EXPECT_EQ(PackFile::namesMatch("a", "b"), 1);
+    EXPECT_EQ(PackFile::namesMatch("A", "!"), 0);  // 'A' - 32 is '!'
+    EXPECT_EQ(PackFile::namesMatch("a", std::string_view("A\0", 2)), 1);
+}
+
+TEST(PackFileLookup, DuplicatesEmptyNamesAndMissingEntries) {
+    TestDir dir("lookup");
+    const auto path = dir.path("c.dat").string();
+    const Bytes first = sampleData(300, 4), second = sampleData(400, 5), empty = sampleData(200, 6);
+    {
+        PackFile pack(path);
+        ASSERT_TRUE(pack.addData(first, "Ship.lwo"));
+        ASSERT_TRUE(pack.addData(second, "ship.lwo"));
+    }
+    PackFile pack(path);
+    EXPECT_EQ(pack.findEntry("SHIP.LWO"), 0);
+    EXPECT_EQ(pack.findEntry("Ship.lw"), -1);
+    EXPECT_EQ(pack.findEntry(""), -1);
+    EXPECT_EQ(pack.readEntry("ship.lwo"), first);
+
+    const Bytes before = dir.read("c.dat");
+    EXPECT_FALSE(pack.readEntry("missing.lwo").has_value());
+    EXPECT_NE(pack.error().find("missing.lwo"), std::string::npos);
+    EXPECT_EQ(dir.read("c.dat"), before);
+
+    // Removing a duplicated name removes only the first.
+    ASSERT_TRUE(pack.removeEntry("ship.lwo"));
+    EXPECT_EQ(pack.entryCount(), 1);
+    EXPECT_EQ(pack.readEntry("Ship.lwo"), second);
+
+    ASSERT_TRUE(pack.addData(empty, ""));
+    EXPECT_EQ(pack.findEntry(""), 1);
+}
+
+TEST(PackFileLookup, NoArchiveSelectedOpensNothing) {
+    TestDir dir("noselect");
+    TestDir::Cwd cwd(dir.root());
+    setArchiveName("NO_FILE_SELECTED");
+    PackFile pack;
+    EXPECT_FALSE(pack.isOpen());
+    EXPECT_EQ(pack.findEntry("x"), -1);
+    EXPECT_FALSE(pack.readEntry("x").has_value());
+    EXPECT_FALSE(pack.addData(sampleData(100, 1), "x"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
+}
+
+TEST(PackFileLookup, GlobalNameIsUsedAndCutAt127) {
+    TestDir dir("global");
+    const auto path = dir.path("g.dat").string();
+    {
+        PackFile pack(path);
+        ASSERT_TRUE(pack.addData(sampleData(500, 7), "x.lws"));
+    }
+    setArchiveName(path);
+    PackFile pack;
+    EXPECT_EQ(pack.fileName(), path);
+    EXPECT_EQ(pack.findEntry("x.lws"), 0);
+    setArchiveName(std::string(200, 'a'));
+    EXPECT_EQ(std::strlen(ArchiveName), 127u);
+    setArchiveName("NO_FILE_SELECTED");
+}
+
+TEST(PackFileReadOnly, MissingArchiveReadsEmptyAndCreatesNothing) {
+    TestDir dir("missing");
+    const auto path = dir.path("zor.dat");
+    {
+        PackFile pack(path.string());
+        EXPECT_TRUE(pack.isOpen());
+        EXPECT_FALSE(pack.exists());
+        EXPECT_EQ(pack.entryCount(), 0);
+        EXPECT_EQ(pack.findEntry("glorp2.lws"), -1);
+        EXPECT_FALSE(pack.readEntry("glorp2.lws").has_value());
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
+
+    // The write side creates it on the first write.
+    {
+        PackFile pack(path.string());
+        ASSERT_TRUE(pack.addData(sampleData(100, 8), "a"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
+}
+
+TEST(PackFileReadOnly, FilesWithoutSignatureAreEmptyArchives) {
+    TestDir dir("nosig");
+    for (const Bytes& content : {Bytes{}, Bytes{':', '-'}, textBytes("hello world :-("), textBytes(":-)x")}) {
+        dir.write("p.dat", content);
+        PackFile pack(dir.path("p.dat").string());
+        EXPECT_TRUE(pack.isOpen());
+        EXPECT_EQ(pack.entryCount(), 0);
+        EXPECT_EQ(pack.dataEnd(), static_cast<std::int64_t>(content.size()));
+    }
+}
+
+TEST(PackFileWrite, RefusesLongNamesTinyFilesAndMissingInputs) {
+    TestDir dir("refuse");
+    PackFile pack(dir.path("r.dat").string());
+    EXPECT_FALSE(pack.addData(sampleData(500, 1), std::string(32, 'n')));
+    EXPECT_NE(pack.error().find("longer than 31"), std::string::npos);
+    EXPECT_TRUE(pack.addData(sampleData(500, 1), std::string(31, 'n')));
+    // A block that does not fit in twice the data's size cannot be stored.
+    EXPECT_FALSE(pack.addData(textBytes("ab"), "tiny"));
+    EXPECT_FALSE(pack.addFile(dir.path("nothere.txt"), "nothere.txt"));
+    EXPECT_NE(pack.error().find("nothere.txt"), std::string::npos);
+    EXPECT_EQ(pack.entryCount(), 1);
+}
+
+// Damaged archives: each must be refused with a reason, never read wrongly.
+class DamagedArchive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto path = dir.path("good.dat").string();
+        PackFile pack(path);
+        ASSERT_TRUE(pack.addData(sampleData(4000, 1), "one.lwo"));
+        ASSERT_TRUE(pack.addData(sampleData(9000, 2), "two.lwo"));
+        ASSERT_TRUE(pack.flush());
+        good = dir.read("good.dat");
+    }
+
+    // Rewrites the directory of `good` with records changed by `edit`.
+    Bytes withDirectory(const std::function<void(Bytes&)>& edit, std::int32_t count = 2) {
+        std::int32_t packed = 0;
+        std::memcpy(&packed, good.data() + good.size() - 7, 4);
+        const std::size_t dirStart = good.size() - 15 - packed;
+        Bytes records(96);
+        uLongf n = records.size();
+        EXPECT_EQ(uncompress(records.data(), &n, good.data() + dirStart, packed), Z_OK);
+        edit(records);
+        Bytes block = zlib9(records, compressBound(records.size()));
+        Bytes out(good.begin(), good.begin() + dirStart);
+        out.insert(out.end(), block.begin(), block.end());
+        put32(out, count);
+        put32(out, static_cast<std::int32_t>(records.size()));
+        put32(out, static_cast<std::int32_t>(block.size()));
+        out.push_back(':');
+        out.push_back('-');
+        out.push_back(')');
+        return out;
+    }
+
+    void expectRefused(const Bytes& content, std::string_view reason) {
+        dir.write("bad.dat", content);
+        PackFile pack(dir.path("bad.dat").string());
+        EXPECT_TRUE(pack.isCorrupt()) << reason;
+        EXPECT_NE(pack.error().find(reason), std::string::npos) << pack.error();
+        EXPECT_EQ(pack.findEntry("one.lwo"), -1);
+        EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
+        // And it is never changed by the write side.
+        EXPECT_FALSE(pack.addData(sampleData(500, 3), "new"));
+        EXPECT_NE(pack.error().find("damaged"), std::string::npos);
+        EXPECT_EQ(dir.read("bad.dat"), content);
+    }
+
+    static void set32(Bytes& b, std::size_t at, std::int32_t v) { std::memcpy(b.data() + at, &v, 4); }
+
+    TestDir dir{"damaged"};
+    Bytes good;
+};
+
+TEST_F(DamagedArchive, TruncatedTrailer) { expectRefused(textBytes("abc:-)"), "trailer is truncated"); }
+
+TEST_F(DamagedArchive, LyingTrailerFields) {
+    Bytes b = good;
+    set32(b, b.size() - 15, -1);
+    expectRefused(b, "negative entry count");
+    b = good;
+    set32(b, b.size() - 11, 95);
+    expectRefused(b, "is not 2 entries");
+    b = good;
+    set32(b, b.size() - 7, static_cast<std::int32_t>(b.size()));
+    expectRefused(b, "does not fit");
+    b = good;
+    set32(b, b.size() - 15, 3);
+    set32(b, b.size() - 11, 144);
+    expectRefused(b, "directory: data inflates to 96 bytes");
+}
+
+TEST_F(DamagedArchive, DirectoryIsGarbage) {
+    Bytes b = good;
+    std::int32_t packed = 0;
+    std::memcpy(&packed, b.data() + b.size() - 7, 4);
+    for (std::int32_t i = 2; i < packed; ++i) b[b.size() - 15 - packed + i] ^= 0x5A;
+    expectRefused(b, "directory: compressed data is corrupt");
+}
+
+TEST_F(DamagedArchive, EntryOutsideTheDataArea) {
+    expectRefused(withDirectory([](Bytes& r) { set32(r, 48 + 32, -5); }), "disagree");
+    expectRefused(withDirectory([](Bytes& r) { set32(r, 48 + 36, 1 << 30); }), "disagree");
+    expectRefused(withDirectory([this](Bytes& r) {
+                      std::int32_t size = static_cast<std::int32_t>(good.size());
+                      set32(r, 48 + 32, size);
+                      set32(r, 48 + 44, 10);
+                      set32(r, 48 + 36, size + 10);
+                  }),
+                  "past the data area");
+    expectRefused(withDirectory([](Bytes& r) { set32(r, 40, (1 << 30) + 1); }), "implausible size");
+    expectRefused(withDirectory([](Bytes& r) { std::memset(r.data(), 'x', 32); }), "no terminator");
+}
+
+TEST_F(DamagedArchive, EntryThatDoesNotInflateToItsSize) {
+    dir.write("bad.dat", withDirectory([](Bytes& r) { set32(r, 40, 3999); }));
+    PackFile pack(dir.path("bad.dat").string());
+    ASSERT_TRUE(pack.isOpen());
+    EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
+    EXPECT_NE(pack.error().find("more than the stated 3999"), std::string::npos) << pack.error();
+
+    dir.write("bad.dat", withDirectory([](Bytes& r) { set32(r, 40, 4001); }));
+    pack.reopen(dir.path("bad.dat").string());
+    EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
+    EXPECT_NE(pack.error().find("one.lwo"), std::string::npos);
+
+    Bytes b = good;
+    for (int i = 10; i < 200; ++i) b[i] ^= 0xFF;  // garbage inside the first block
+    dir.write("bad.dat", b);
+    pack.reopen(dir.path("bad.dat").string());
+    EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
+    EXPECT_TRUE(pack.readEntry("two.lwo").has_value());
+}
+
+TEST(DataSourceLookup, DiskFirstThenArchive) {
+    TestDir dir("source");
+    {
+        PackFile pack(dir.path("zor.dat").string());
+        ASSERT_TRUE(pack.addData(textBytes("from the archive, long enough to compress"), "glorp2.lws"));
+        ASSERT_TRUE(pack.addData(textBytes("only in the archive, long enough to compress"), "other.lws"));
+    }
+    dir.write("glorp2.lws", textBytes("from disk"));
+    DataSource source{dir.root(), "zor.dat"};
+    std::string origin;
+    EXPECT_EQ(readDataFile(source, "glorp2.lws", nullptr, &origin), textBytes("from disk"));
+    EXPECT_EQ(origin, "disk");
+    EXPECT_EQ(readDataFile(source, "OTHER.LWS", nullptr, &origin),
+              textBytes("only in the archive, long enough to compress"));
+    EXPECT_EQ(origin, "archive");
+    Diagnostics diags;
+    EXPECT_FALSE(readDataFile(source, "none.lws", &diags).has_value());
+    EXPECT_TRUE(diags.empty());
+
+    dir.write("zor.dat", textBytes("xx:-)"));
+    EXPECT_FALSE(readDataFile(source, "other.lws", &diags).has_value());
+    EXPECT_TRUE(diags.contains("archive unusable"));
+}
+
+}  // namespace
+}  // namespace zor
