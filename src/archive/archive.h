@@ -65,6 +65,8 @@ public:
     // The entry's data, exactly uncompressedSize bytes; nullopt when there is
     // no such entry or it cannot be read (error() says why).
     std::optional<Bytes> readEntry(std::string_view name);
+    // The same for the entry at an index below entryCount().
+    std::optional<Bytes> readEntryAt(int index);
 
     // These take an index findEntry returned.
     std::int32_t uncompressedSize(int index) const { return entries_[index].uncompressedSize; }

@@ -260,6 +260,14 @@ std::optional<Bytes> PackFile::readEntry(std::string_view name) {
         fail("no entry named '" + std::string(name) + "'");
         return std::nullopt;
     }
+    return readEntryAt(i);
+}
+
+std::optional<Bytes> PackFile::readEntryAt(int i) {
+    if (state_ != State::Open || i < 0 || i >= entryCount()) {
+        fail("no entry number " + std::to_string(i));
+        return std::nullopt;
+    }
     const PackEntry& e = entries_[static_cast<std::size_t>(i)];
     Bytes packed;
     try {
