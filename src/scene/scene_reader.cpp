@@ -1,0 +1,558 @@
+// Reading order: the four header values are searched for in turn, then the
+// whole text is read again from the start as a stream of tokens driven by a
+// small state machine (none, object, bone, light: which adding line came
+// last). Links between records are collected as 1-based indexes with the
+// line they came from and turned into pointers only after the last token,
+// when no array moves any more.
+
+#include "scene/scene_reader.h"
+
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "scene/bones.h"
+#include "scene/motion.h"
+
+namespace zor {
+
+namespace {
+
+std::string quoted(std::string_view token) {
+    if (token.empty()) return "the end of the file";
+    return "'" + std::string(token) + "'";
+}
+
+// True when following parent links from `from` reaches `target`. Links are
+// only ever made when this is false, so every chain ends.
+template <class Item>
+bool reaches(const Item* from, const Item* target) {
+    for (const Item* p = from; p; p = p->parent) {
+        if (p == target) return true;
+    }
+    return false;
+}
+
+// Every weight of a bone is one float per point; past this many an object's
+// bones would need more than a gigabyte.
+constexpr std::uint64_t kMaxWeightsPerObject = std::uint64_t{1} << 28;
+
+class SceneParser {
+public:
+    SceneParser(Scene& scene, TokenStream& tokens, const ObjectLoadFunction& loadObject)
+        : scene_(scene), tokens_(tokens), loadObject_(loadObject) {}
+
+    void readHeader();
+    void readBody();
+    void link();
+
+private:
+    enum class State { None, Object, Bone, Light };
+
+    // A 1-based index read from the file, 0 for none, with its line.
+    struct Link {
+        std::int32_t index = 0;
+        int line = 0;
+    };
+
+    bool objectRule(std::string_view token);
+    bool objectRuleAfterBones(std::string_view token);
+    bool boneRule(std::string_view token);
+    bool lightRule(std::string_view token);
+    void addObject(std::optional<std::string_view> fileName);
+    void addBone();
+
+    bool readInt(std::string_view keyword, std::int32_t& value);
+    bool readReal(std::string_view keyword, float& value);
+    void readLink(std::string_view keyword, Link& link);
+    void readNamedMotion(Motion& motion);
+
+    SceneObject& object() { return scene_.objects[static_cast<std::size_t>(currentObject_)]; }
+    SceneBone& bone() { return object().bones[static_cast<std::size_t>(currentBone_)]; }
+    SceneLight& light() { return scene_.lights[static_cast<std::size_t>(currentLight_)]; }
+
+    void linkObject(std::size_t i);
+    void linkLight(std::size_t i);
+
+    Scene& scene_;
+    TokenStream& tokens_;
+    const ObjectLoadFunction& loadObject_;
+    State state_ = State::None;
+    int currentObject_ = -1;
+    int currentBone_ = -1;
+    int currentLight_ = -1;
+    // Parallel to scene_.objects / each object's bones / scene_.lights.
+    std::vector<Link> objectParent_;
+    std::vector<Link> morphTarget_;
+    std::vector<std::vector<Link>> boneParent_;
+    std::vector<Link> lightParent_;
+};
+
+bool SceneParser::readInt(std::string_view keyword, std::int32_t& value) {
+    if (tokens_.readInt(value)) return true;
+    tokens_.warn(tokens_.position().line, "expected an integer after " + std::string(keyword) + ", found " +
+                                              quoted(tokens_.peekToken()));
+    return false;
+}
+
+bool SceneParser::readReal(std::string_view keyword, float& value) {
+    if (tokens_.readReal(value)) return true;
+    tokens_.warn(tokens_.position().line,
+                 "expected a number after " + std::string(keyword) + ", found " + quoted(tokens_.peekToken()));
+    return false;
+}
+
+void SceneParser::readLink(std::string_view keyword, Link& link) {
+    const int line = tokens_.tokenLine();
+    if (readInt(keyword, link.index)) link.line = line;
+}
+
+void SceneParser::readNamedMotion(Motion& motion) {
+    tokens_.nextToken();  // the motion's name, e.g. "(unnamed)"
+    readMotion(tokens_, motion);
+}
+
+void SceneParser::readHeader() {
+    struct HeaderField {
+        const char* keyword;
+        std::int32_t* integer;
+        float* real;
+    };
+    const HeaderField fields[] = {{"PreviewFirstFrame", &scene_.firstFrame, nullptr},
+                                  {"PreviewLastFrame", &scene_.lastFrame, nullptr},
+                                  {"PreviewFrameStep", &scene_.frameStep, nullptr},
+                                  {"FramesPerSecond", nullptr, &scene_.framesPerSecond}};
+    // Each search goes on where the previous one stopped, so once one keyword
+    // is missing the searches after it fail as well.
+    for (const HeaderField& field : fields) {
+        if (!findKeyword(tokens_, field.keyword)) {
+            tokens_.warn(0, std::string("header keyword ") + field.keyword +
+                                " not found; it and the header values after it keep their previous values");
+            return;
+        }
+        if (field.integer) {
+            readInt(field.keyword, *field.integer);
+        } else {
+            readReal(field.keyword, *field.real);
+        }
+    }
+}
+
+void SceneParser::addObject(std::optional<std::string_view> fileName) {
+    const int line = tokens_.tokenLine();
+    SceneObject& added = appendObject(scene_, fileName, loadObject_);
+    // The loader is someone else's code: a mesh that breaks its own
+    // invariant would make every later walk over it unsafe.
+    bool consistent = added.points.size() == added.pointCount && added.polygons.size() == added.polygonCount;
+    for (const MeshPolygon& polygon : added.polygons) {
+        if (!consistent) break;
+        consistent = polygon.pointIndices.size() >= polygon.vertexCount && polygon.u.size() >= polygon.vertexCount &&
+                     polygon.v.size() >= polygon.vertexCount;
+        for (std::size_t v = 0; consistent && v < polygon.vertexCount; ++v) {
+            consistent = polygon.pointIndices[v] < added.pointCount;
+        }
+    }
+    if (!consistent) {
+        tokens_.warn(line, "object " + added.name + " came back with an inconsistent mesh; it is left empty");
+        static_cast<Mesh&>(added) = Mesh{};
+    }
+    objectParent_.emplace_back();
+    morphTarget_.emplace_back();
+    boneParent_.emplace_back();
+    currentObject_ = scene_.objectCount() - 1;
+    state_ = State::Object;
+}
+
+void SceneParser::addBone() {
+    if (currentObject_ < 0) {
+        tokens_.warn("AddBone before any object; ignored with its values");
+        state_ = State::None;
+        return;
+    }
+    SceneObject& owner = object();
+    const std::uint64_t weights = (std::uint64_t{owner.boneCount} + 1) * owner.pointCount;
+    if (owner.boneCount == std::numeric_limits<std::uint16_t>::max() || weights > kMaxWeightsPerObject) {
+        tokens_.warn("object " + std::to_string(currentObject_ + 1) + " cannot take another bone (" +
+                     std::to_string(owner.boneCount) + " bones, " + std::to_string(owner.pointCount) +
+                     " points); ignored with its values");
+        state_ = State::None;
+        return;
+    }
+    appendBone(owner);
+    boneParent_[static_cast<std::size_t>(currentObject_)].emplace_back();
+    currentBone_ = owner.boneCount - 1;
+    state_ = State::Bone;
+}
+
+bool SceneParser::objectRule(std::string_view token) {
+    SceneObject& o = object();
+    if (token == "ObjectMotion") {
+        readNamedMotion(o.motion);
+    } else if (token == "ParentObject") {
+        readLink(token, objectParent_[static_cast<std::size_t>(currentObject_)]);
+    } else if (token == "BoneFalloffType") {
+        readInt(token, o.boneFalloffType);
+    } else if (token == "PivotPoint") {
+        for (float& v : o.pivot) readReal(token, v);
+    } else {
+        return objectRuleAfterBones(token);
+    }
+    return true;
+}
+
+// The object lines that may also follow an object's bones.
+bool SceneParser::objectRuleAfterBones(std::string_view token) {
+    SceneObject& o = object();
+    if (token == "ObjDissolve") {
+        readEnvelope(tokens_, o.dissolve);
+        o.hasDissolve = 1;
+    } else if (token == "Metamorph") {
+        readEnvelope(tokens_, o.morphAmount);
+        o.hasMorph = 1;
+    } else if (token == "MorphTarget") {
+        readLink(token, morphTarget_[static_cast<std::size_t>(currentObject_)]);
+    } else if (token == "ShadowOptions") {
+        readInt(token, o.shadowOptions);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool SceneParser::boneRule(std::string_view token) {
+    SceneBone& b = bone();
+    if (token == "BoneActive") {
+        readInt(token, b.active);
+    } else if (token == "BoneRestPosition") {
+        for (float& v : b.restPosition) readReal(token, v);
+    } else if (token == "BoneRestDirection") {
+        for (float& v : b.restDirection) readReal(token, v);
+    } else if (token == "BoneStrength") {
+        readReal(token, b.strength);
+    } else if (token == "BoneMotion") {
+        readNamedMotion(b.motion);
+    } else if (token == "ParentObject") {
+        readLink(token, boneParent_[static_cast<std::size_t>(currentObject_)][static_cast<std::size_t>(currentBone_)]);
+    } else if (token == "BoneLimitedRange") {
+        b.limitedRange = 1;  // takes no value; one on the line is skipped as a token
+    } else if (token == "BoneMinRange") {
+        readReal(token, b.minRange);
+    } else if (token == "BoneMaxRange") {
+        readReal(token, b.maxRange);
+    } else if (token == "ScaleBoneStrength") {
+        readInt(token, b.scaleStrength);
+    } else if (token == "BoneRestLength") {
+        readReal(token, b.restLength);
+    } else {
+        return objectRuleAfterBones(token);
+    }
+    return true;
+}
+
+bool SceneParser::lightRule(std::string_view token) {
+    SceneLight& l = light();
+    if (token == "LightMotion") {
+        readNamedMotion(l.motion);
+    } else if (token == "LightType") {
+        readInt(token, l.lightType);
+    } else if (token == "LensFlare") {
+        readInt(token, l.lensFlare);
+    } else if (token == "LightColor") {
+        // 0..255 in the file, 0..63 stored; a value that is not there leaves
+        // its component as it was rather than dividing it again.
+        for (std::int32_t& c : l.color) {
+            if (readInt(token, c)) c /= 4;
+        }
+    } else if (token == "LgtIntensity") {
+        readEnvelope(tokens_, l.intensity);
+    } else if (token == "FlareIntensity") {
+        readEnvelope(tokens_, l.flareIntensity);
+    } else if (token == "ParentObject") {
+        readLink(token, lightParent_[static_cast<std::size_t>(currentLight_)]);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void SceneParser::readBody() {
+    for (;;) {
+        const std::string_view token = tokens_.nextToken();
+        if (token.empty()) return;
+        if (token == "AddNullObject") {
+            addObject(std::nullopt);  // its name follows and is skipped as a token
+        } else if (token == "LoadObject") {
+            const std::string_view name = tokens_.nextToken();
+            if (name.empty()) {
+                tokens_.warn("LoadObject without a file name at the end of the file; added as a null object");
+                addObject(std::nullopt);
+            } else {
+                addObject(name);
+            }
+            currentBone_ = -1;
+        } else if (state_ == State::Object && objectRule(token)) {
+        } else if (token == "AddBone") {
+            addBone();
+        } else if (state_ == State::Bone && boneRule(token)) {
+        } else if (token == "AddLight") {
+            appendLight(scene_);
+            lightParent_.emplace_back();
+            currentLight_ = scene_.lightCount() - 1;
+            state_ = State::Light;
+        } else if (state_ == State::Light && lightRule(token)) {
+        } else if (token == "ZoomFactor") {
+            readEnvelope(tokens_, scene_.camera.zoomFactor);
+        } else if (token == "CameraMotion") {
+            readNamedMotion(scene_.camera.motion);
+        }
+        // Anything else (unknown keywords, their values, names) is skipped.
+    }
+}
+
+void SceneParser::linkObject(std::size_t i) {
+    SceneObject& o = scene_.objects[i];
+    const std::int64_t count = scene_.objectCount();
+    const std::string self = "object " + std::to_string(i + 1);
+
+    const Link parent = objectParent_[i];
+    if (parent.index != 0) {
+        if (parent.index < 1 || parent.index > count) {
+            tokens_.warn(parent.line, "ParentObject " + std::to_string(parent.index) + " names no object (the scene has " +
+                                          std::to_string(count) + ")");
+        } else if (SceneObject* p = &scene_.objects[static_cast<std::size_t>(parent.index - 1)]; reaches(p, &o)) {
+            tokens_.warn(parent.line, "ParentObject " + std::to_string(parent.index) + " would make " + self +
+                                          " its own ancestor; ignored");
+        } else {
+            o.parent = p;
+        }
+    }
+
+    const Link target = morphTarget_[i];
+    if (target.index != 0) {
+        if (target.index < 1 || target.index > count) {
+            tokens_.warn(target.line, "MorphTarget " + std::to_string(target.index) + " names no object (the scene has " +
+                                          std::to_string(count) + ")");
+        } else if (const SceneObject& t = scene_.objects[static_cast<std::size_t>(target.index - 1)];
+                   !setMorphTarget(o, t)) {
+            tokens_.warn(target.line, "MorphTarget " + std::to_string(target.index) + " has " +
+                                          std::to_string(t.pointCount) + " points, fewer than the " +
+                                          std::to_string(o.pointCount) + " of " + self + "; no morph");
+        }
+    }
+    // The frame pass morphs every object that read a Metamorph envelope and
+    // needs the differences for it.
+    if (o.hasMorph && o.morphDeltas.size() != o.pointCount) {
+        tokens_.warn(target.line, self + " has a Metamorph envelope but no usable MorphTarget; it does not morph");
+        o.hasMorph = 0;
+    }
+
+    const std::vector<Link>& boneLinks = boneParent_[i];
+    for (std::size_t b = 0; b < o.bones.size(); ++b) {
+        const Link link = boneLinks[b];
+        if (link.index == 0) continue;
+        if (link.index < 1 || static_cast<std::size_t>(link.index) > o.bones.size()) {
+            tokens_.warn(link.line, "bone ParentObject " + std::to_string(link.index) + " names no bone of " + self +
+                                        " (it has " + std::to_string(o.bones.size()) + ")");
+        } else if (SceneBone* p = &o.bones[static_cast<std::size_t>(link.index - 1)]; reaches(p, &o.bones[b])) {
+            tokens_.warn(link.line, "bone ParentObject " + std::to_string(link.index) + " would make bone " +
+                                        std::to_string(b + 1) + " of " + self + " its own ancestor; ignored");
+        } else {
+            o.bones[b].parent = p;
+        }
+    }
+}
+
+void SceneParser::linkLight(std::size_t i) {
+    const Link parent = lightParent_[i];
+    if (parent.index == 0) return;
+    const std::int64_t count = scene_.objectCount();
+    if (parent.index < 1 || parent.index > count) {
+        tokens_.warn(parent.line, "light ParentObject " + std::to_string(parent.index) +
+                                      " names no object (the scene has " + std::to_string(count) + ")");
+        return;
+    }
+    scene_.lights[i].parent = &scene_.objects[static_cast<std::size_t>(parent.index - 1)];
+}
+
+void SceneParser::link() {
+    for (std::size_t i = 0; i < scene_.objects.size(); ++i) linkObject(i);
+    for (std::size_t i = 0; i < scene_.lights.size(); ++i) linkLight(i);
+    for (SceneObject& o : scene_.objects) {
+        if (o.boneCount != 0) prepareBones(o, tokens_.diagnostics(), tokens_.fileName());
+    }
+}
+
+}  // namespace
+
+std::string objectBaseName(std::string_view fileName) {
+    const std::size_t slash = fileName.rfind('\\');
+    std::string_view base = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    base = base.substr(0, base.find('.'));
+    return std::string(base) + ".lwo";
+}
+
+SceneObject& appendObject(Scene& scene, std::optional<std::string_view> fileName,
+                          const ObjectLoadFunction& loadObject) {
+    SceneObject& object = scene.objects.emplace_back();
+    if (!fileName) {
+        object.name = "NULL";
+        return object;
+    }
+    std::string base = objectBaseName(*fileName);
+    object.name = base.substr(0, kMaxStoredObjectName);
+    if (base == "mcube.lwo" || base == "mball.lwo") {
+        object.unlit = 1;
+    } else if (loadObject) {
+        loadObject(base, object);
+    }
+    return object;
+}
+
+SceneLight& appendLight(Scene& scene) { return scene.lights.emplace_back(); }
+
+SceneBone& appendBone(SceneObject& object) {
+    if (object.boneCount == 0) {
+        object.weightSums.assign(object.pointCount, 0.0f);
+        object.restPoints = object.points;
+    }
+    ++object.boneCount;
+    SceneBone& bone = object.bones.emplace_back();
+    bone.weights.assign(object.pointCount, 0.0f);
+    return bone;
+}
+
+void readMotion(TokenStream& tokens, Motion& motion) {
+    const int line = tokens.position().line;
+    std::int32_t channels = 0;
+    std::int32_t count = 0;
+    std::string problem;
+    if (!tokens.readInt(channels)) {
+        problem = "has no channel count (found " + quoted(tokens.peekToken()) + ")";
+    } else if (!tokens.readInt(count)) {
+        problem = "has no key count (found " + quoted(tokens.peekToken()) + ")";
+    } else if (channels < 1 || channels > 9) {
+        problem = "has " + std::to_string(channels) + " channels (1 to 9 allowed)";
+    } else if (count < 0) {
+        problem = "has " + std::to_string(count) + " keys";
+    } else {
+        // Each key is channels + 5 numbers of at least one byte and a blank,
+        // so a count the rest of the text cannot hold is refused before
+        // anything is allocated for it.
+        const std::uint64_t needed = static_cast<std::uint64_t>(count) * (static_cast<std::uint64_t>(channels) + 5) * 2;
+        if (needed > tokens.remaining() + 1) {
+            problem = "claims " + std::to_string(count) + " keys, more than the rest of the file can hold";
+        }
+    }
+
+    const bool usable = problem.empty();
+    if (usable) {
+        allocateKeys(motion, count, 1);
+        motion.channelCount = channels;
+        bool complained = false;
+        auto complain = [&](std::size_t key) {
+            if (complained) return;
+            complained = true;
+            tokens.warn(tokens.position().line, "key " + std::to_string(key + 1) +
+                                                    " of a motion block: expected a number, found " +
+                                                    quoted(tokens.peekToken()));
+        };
+        for (std::size_t k = 0; k < motion.keys.size(); ++k) {
+            MotionKey& key = motion.keys[k];
+            for (std::int32_t c = 0; c < channels; ++c) {
+                if (!tokens.readReal(key.value[c])) complain(k);
+            }
+            if (!tokens.readInt(key.frame)) complain(k);
+            if (!tokens.readInt(key.linear)) complain(k);
+            if (!tokens.readReal(key.tension)) complain(k);
+            if (!tokens.readReal(key.continuity)) complain(k);
+            if (!tokens.readReal(key.bias)) complain(k);
+            if (k > 0 && key.frame <= motion.keys[k - 1].frame) {
+                tokens.warn("key " + std::to_string(k + 1) + " of a motion block is at frame " +
+                            std::to_string(key.frame) + ", not after the key before it (" +
+                            std::to_string(motion.keys[k - 1].frame) + ")");
+            }
+        }
+        motion.lastKeyFrame = motion.keys.empty() ? 0 : motion.keys.back().frame;
+    } else {
+        tokens.warn(line, "motion block " + problem + "; it keeps no keys");
+        allocateKeys(motion, 0, 0);
+        motion.channelCount = 0;
+    }
+
+    // Whatever lies between the keys and EndBehavior is skipped (for a
+    // refused block that is its keys).
+    const int skipLine = tokens.position().line;
+    std::size_t skipped = 0;
+    for (;;) {
+        const std::string_view token = tokens.nextToken();
+        if (token.empty()) {
+            tokens.warn(line, "motion block without EndBehavior");
+            return;
+        }
+        if (token == "EndBehavior") break;
+        ++skipped;
+    }
+    if (usable && skipped > 0) {
+        tokens.warn(skipLine, std::to_string(skipped) + " tokens between the keys of a motion block and its EndBehavior skipped");
+    }
+    std::int32_t behavior = 0;
+    if (!tokens.readInt(behavior)) {
+        tokens.warn("EndBehavior without a value (found " + quoted(tokens.peekToken()) + ")");
+        return;
+    }
+    motion.endBehavior = behavior;
+    if (behavior < 0 || behavior > 2) {
+        tokens.warn("EndBehavior " + std::to_string(behavior) + " is not 0, 1 or 2; the motion stops at its last key");
+    }
+}
+
+void readEnvelope(TokenStream& tokens, Motion& motion) {
+    const TokenStream::Position start = tokens.position();
+    if (tokens.nextToken() == "(envelope)") {
+        readMotion(tokens, motion);
+        return;
+    }
+    // A constant: the token is read again, once, as a number.
+    tokens.seek(start);
+    allocateKeys(motion, 1, 0);
+    motion.channelCount = 1;
+    if (!tokens.readReal(motion.keys[0].value[0])) {
+        tokens.warn(start.line, "expected a number or (envelope), found " + quoted(tokens.peekToken()));
+    }
+}
+
+void parseScene(Scene& scene, std::string_view text, std::string_view fileName,
+                const ObjectLoadFunction& loadObject, Diagnostics* diagnostics) {
+    scene.objects.clear();
+    scene.lights.clear();
+    scene.camera = SceneCamera{};
+    TokenStream tokens(text, fileName, diagnostics);
+    SceneParser parser(scene, tokens, loadObject);
+    parser.readHeader();
+    tokens.seek({});
+    parser.readBody();
+    parser.link();
+    if (scene.objects.empty() && scene.lights.empty()) {
+        tokens.warn(0, "the scene holds no objects and no lights");
+    }
+}
+
+bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& context) {
+    scene.objects.clear();
+    scene.lights.clear();
+    std::optional<Bytes> text = readDataFile(context.source, fileName, context.diagnostics);
+    if (!text) {
+        if (context.diagnostics) {
+            context.diagnostics->error(fileName, 0,
+                                       "scene not found on disk in " + context.source.directory.string() +
+                                           " nor in the archive " + context.source.archivePath().string());
+        }
+        return false;
+    }
+    const std::string_view view(reinterpret_cast<const char*>(text->data()), text->size());
+    parseScene(scene, view, fileName, context.loadObject, context.diagnostics);
+    return true;
+}
+
+}  // namespace zor
