@@ -71,7 +71,7 @@ bool TokenStream::readInt(std::int32_t& value) {
     tokenLine_ = line_;
 
     // Saturate instead of wrapping so an absurd count stays absurd.
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    constexpr std::int64_t kLimit = std::int64_t{1} << 32;
     std::int64_t magnitude = 0;
     for (std::size_t i = p; i < p + digits; ++i) {
         magnitude = std::min<std::int64_t>(magnitude * 10 + (text_[i] - '0'), kLimit);
