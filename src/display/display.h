@@ -1,0 +1,184 @@
+#pragma once
+// The display device: device set-up (adapters, modes, the flip chain, the 3D
+// device and its fixed state), JPEG images turned into 16-bit surfaces and
+// mip-mapped textures, and the production renderer slot table.
+//
+// Everything goes through a DisplayLayer (platform/display) held by one
+// DisplayContext; there is no global state here. The context also carries
+// where data files come from, how messages are shown and how fatal errors end
+// the process, so tests can replace each of them.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/diagnostics.h"
+#include "platform/display/display_layer.h"
+
+namespace zor {
+
+class RenderSlots;
+
+// One display adapter with its 15- and 16-bit modes, as the set-up window
+// shows them.
+struct DisplayAdapter {
+    std::optional<Guid> guid;  // none for the primary display driver
+    std::string description;
+    std::string driverName;
+    std::vector<SurfaceDesc> modes;
+
+    int modeCount() const { return static_cast<int>(modes.size()); }
+};
+
+// The user's choice: the adapter (none = primary display driver) and a copy
+// of the chosen mode.
+struct DisplaySelection {
+    std::optional<Guid> selectedGuid;
+    SurfaceDesc selectedMode;
+};
+
+// Shows the adapters and fills the selection; false when the user quit
+// without a confirmed choice.
+using SetupWindowFunction =
+    std::function<bool(const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection)>;
+// Shows a message box (owner: the main window).
+using MessageFunction = std::function<void(std::string_view caption, std::string_view text)>;
+// Ends the process with a status; never returns in production.
+using ExitFunction = std::function<void(int status)>;
+
+// The objects of the one device.
+struct DisplayState {
+    void* window = nullptr;  // native main window handed to initDisplay
+    DriverId directDraw = DriverId::none;
+    SurfaceId primary = SurfaceId::none;
+    SurfaceId backBuffer = SurfaceId::none;
+    SurfaceId zBuffer = SurfaceId::none;
+    bool direct3D = false;
+    DeviceId device = DeviceId::none;
+    Guid deviceGuid;
+    bool hardwareDeviceFound = false;
+    PixelFormat zBufferFormat;
+    std::uint32_t zBufferDepth = 0;
+    bool zBufferFound = false;
+    bool texture16Found = false;
+    SurfaceDesc mode;  // the selected display mode
+};
+
+inline constexpr std::size_t kMaxImageName = 31;
+inline constexpr std::size_t kMaxTextureName = 63;
+
+// The logo record.
+struct Image {
+    SurfaceId surface = SurfaceId::none;
+    std::string name;  // at most kMaxImageName characters
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+struct Texture {
+    std::string name;  // at most kMaxTextureName characters
+    SurfaceId surface = SurfaceId::none;  // top of the mip chain; none after a failed load
+};
+
+struct DisplayContext {
+    explicit DisplayContext(DisplayLayer& displayLayer) : layer(displayLayer) {}
+
+    DisplayLayer& layer;
+    DisplayState state;
+    std::vector<Texture> textures;  // only grows; an index is a texture's identity
+    DataSource source;              // disk first, then the archive
+    // Default: "caption: text" on standard error.
+    MessageFunction showMessage;
+    // Default: std::exit.
+    ExitFunction exitProcess;
+    // Decoder and loader problems, by file name; may be null.
+    Diagnostics* diagnostics = nullptr;
+
+    void message(std::string_view caption, std::string_view text) const;
+    [[noreturn]] void fatal(std::string_view caption, std::string_view text, int status) const;
+};
+
+// Exit status of the fatal display errors.
+inline constexpr int kDisplayFailureStatus = 1;
+
+// Brings up the device: adapters and modes, the set-up choice, the flip chain,
+// the 3D device, the depth buffer and the fixed state. False on failure
+// (after the three messages that have one).
+bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativeFlags,
+                 const SetupWindowFunction& runSetupWindow);
+
+// The projection with fields of view in degrees (row-vector, depth 0..1).
+Matrix projectionMatrix(float fovX, float fovY, float nearZ, float farZ);
+void setProjection(DisplayContext& context, float fovX, float fovY, float nearZ, float farZ);
+
+// A non-zero result shows "DDraw error!" and ends the process with a
+// non-zero status.
+void checkDirectDraw(const DisplayContext& context, HResult result);
+
+// Clears the back buffer's colour to black (start-up, twice, with endFrame).
+void clearTarget(DisplayContext& context);
+// Blits the logo's top-left 256 x 256 pixels onto the back buffer with its
+// colour key; the result is ignored, as a skipped blit only loses one pass.
+void blitLogo(DisplayContext& context, const Image& logo);
+
+// Decoded pixels: 3 bytes per pixel (blue, green, red), rows bottom-up.
+struct DecodedImage {
+    std::vector<std::uint8_t> pixels;
+    int width = 0;
+    int height = 0;
+};
+
+// Decodes JPEG bytes in memory. Grey-scale images become three channels;
+// CMYK and other colour spaces are refused. nullopt (with a diagnostic naming
+// `name`) on any error.
+std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std::string_view name,
+                                       Diagnostics* diagnostics);
+// The file `name` through context.source (disk first, then the archive),
+// decoded from memory; nothing is ever written to disk.
+std::optional<DecodedImage> loadJpeg(const DisplayContext& context, std::string_view name);
+
+// Loads the logo: near-magenta pixels snap to magenta, which is the surface's
+// source colour key. image.surface stays none when the image cannot be loaded.
+void loadImageSurface(DisplayContext& context, Image& image, std::string_view name);
+
+SurfaceId createOffscreenSurface(DisplayContext& context, SurfaceId reference, int width, int height);
+// pixels: top-down or bottom-up rows of 3 bytes per pixel, copied as they are.
+bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int width, int height,
+                        Image& image, SurfaceId reference);
+
+struct ConversionParameters {
+    int redShift = 0, greenShift = 0, blueShift = 0;
+    int redLoss = 0, greenLoss = 0, blueLoss = 0;
+};
+ConversionParameters prepareConversion(std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask);
+// Blue, green, red source bytes to 16-bit pixels; sourceGap bytes skipped
+// after each source row, destinationPitch bytes per destination row.
+void convertPixels(const ConversionParameters& conversion, const std::uint8_t* source,
+                   std::uint8_t* destination, int width, int height, int sourceGap,
+                   int destinationPitch);
+// The colour key: full red and blue, no green, in the surface's format.
+std::uint16_t magentaKey(const ConversionParameters& conversion);
+
+// Box filter for mip levels, 3 bytes per pixel.
+void resampleImage(const std::uint8_t* source, std::uint8_t* destination, int sourceWidth,
+                   int sourceHeight, int destinationWidth, int destinationHeight);
+
+// Mip levels a texture of this width gets.
+int mipLevelCount(std::uint32_t width, bool mipmapped);
+bool createTextureSurface(DisplayContext& context, Texture& texture, int width, int height, bool mipmapped);
+
+// Index of the texture named exactly `name`, or -1.
+int findTexture(const DisplayContext& context, std::string_view name);
+// Index of the texture (loaded once per exact name), or -1.
+int loadTextureFile(DisplayContext& context, std::string_view name);
+
+// The renderer slot table of a mode; only mode 2 exists (null otherwise).
+std::unique_ptr<RenderSlots> initRenderer(int mode, DisplayContext& context);
+
+}  // namespace zor
