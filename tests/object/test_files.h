@@ -1,0 +1,213 @@
+#pragma once
+// Small writers for the tests: LightWave object files (big-endian IFF chunks)
+// and binary mesh files (little-endian), built byte by byte so that every
+// field the readers see is spelled out in the test. Also a texture loader
+// that records the names it is asked for, and a per-test temporary folder.
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "object/object.h"
+
+namespace zor::test {
+
+class ByteWriter {
+public:
+    explicit ByteWriter(bool bigEndian) : bigEndian_(bigEndian) {}
+
+    ByteWriter& u8(std::uint8_t v) { bytes_.push_back(v); return *this; }
+    ByteWriter& u16(std::uint16_t v) { return put(v, 2); }
+    ByteWriter& i16(std::int16_t v) { return put(static_cast<std::uint16_t>(v), 2); }
+    ByteWriter& i32(std::int32_t v) { return put(static_cast<std::uint32_t>(v), 4); }
+    ByteWriter& f32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        return put(bits, 4);
+    }
+    ByteWriter& raw(std::string_view text) {
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        return *this;
+    }
+    ByteWriter& raw(const Bytes& data) {
+        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        return *this;
+    }
+    // Zero-terminated text.
+    ByteWriter& text(std::string_view s) { return raw(s).u8(0); }
+    // Zero-terminated text padded to an even size.
+    ByteWriter& paddedText(std::string_view s) {
+        text(s);
+        if (s.size() % 2 == 0) u8(0);
+        return *this;
+    }
+    const Bytes& bytes() const { return bytes_; }
+
+private:
+    ByteWriter& put(std::uint32_t v, int size) {
+        for (int i = 0; i < size; ++i) {
+            const int shift = bigEndian_ ? 8 * (size - 1 - i) : 8 * i;
+            bytes_.push_back(static_cast<std::uint8_t>(v >> shift));
+        }
+        return *this;
+    }
+    bool bigEndian_;
+    Bytes bytes_;
+};
+
+inline ByteWriter be() { return ByteWriter(true); }
+inline ByteWriter le() { return ByteWriter(false); }
+
+struct Chunk {
+    std::string id;
+    Bytes data;
+};
+
+// "FORM", size, "LWOB", then the chunks with their true sizes.
+inline Bytes lwob(const std::vector<Chunk>& chunks) {
+    ByteWriter body = be();
+    body.raw("LWOB");
+    for (const Chunk& c : chunks) body.raw(c.id).i32(static_cast<std::int32_t>(c.data.size())).raw(c.data);
+    ByteWriter file = be();
+    file.raw("FORM").i32(static_cast<std::int32_t>(body.bytes().size())).raw(body.bytes());
+    return file.bytes();
+}
+
+inline Chunk pnts(std::initializer_list<std::array<float, 3>> points) {
+    ByteWriter w = be();
+    for (const auto& p : points) w.f32(p[0]).f32(p[1]).f32(p[2]);
+    return {"PNTS", w.bytes()};
+}
+
+struct Poly {
+    std::vector<std::uint16_t> indices;
+    std::int16_t surface = 1;
+};
+
+inline Chunk pols(std::initializer_list<Poly> polygons) {
+    ByteWriter w = be();
+    for (const Poly& p : polygons) {
+        w.u16(static_cast<std::uint16_t>(p.indices.size()));
+        for (std::uint16_t i : p.indices) w.u16(i);
+        w.i16(p.surface);
+    }
+    return {"POLS", w.bytes()};
+}
+
+inline Chunk srfs(std::initializer_list<std::string> names) {
+    ByteWriter w = be();
+    for (const std::string& n : names) w.paddedText(n);
+    return {"SRFS", w.bytes()};
+}
+
+// One sub-chunk of a "SURF" chunk: id, 16-bit size, data.
+inline Bytes sub(std::string_view id, const Bytes& data) {
+    ByteWriter w = be();
+    w.raw(id).i16(static_cast<std::int16_t>(data.size())).raw(data);
+    return w.bytes();
+}
+inline Bytes subText(std::string_view id, std::string_view text) { return sub(id, be().paddedText(text).bytes()); }
+inline Bytes subU16(std::string_view id, std::uint16_t v) { return sub(id, be().u16(v).bytes()); }
+inline Bytes subF32(std::string_view id, float v) { return sub(id, be().f32(v).bytes()); }
+inline Bytes subVec(std::string_view id, float x, float y, float z) { return sub(id, be().f32(x).f32(y).f32(z).bytes()); }
+inline Bytes subColor(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return sub("COLR", be().u8(r).u8(g).u8(b).u8(0).bytes());
+}
+
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline Chunk surf(std::string_view name, std::initializer_list<Bytes> subChunks) {
+    ByteWriter w = be();
+    w.paddedText(name);
+    for (const Bytes& s : subChunks) w.raw(s);
+    return {"SURF", w.bytes()};
+}
+
+// Binary mesh file pieces.
+struct BinarySurfaceSpec {
+    std::uint8_t flags = 0;
+    float red = 0, green = 0, blue = 0;
+    std::string texture;  // written only when flags has 0x02
+};
+struct BinaryPolygonSpec {
+    std::vector<std::uint16_t> indices;
+    std::vector<std::array<float, 2>> uv;
+    std::int16_t surface = 1;
+};
+
+inline Bytes binaryMesh(const std::vector<BinarySurfaceSpec>& surfaces,
+                        const std::vector<std::array<float, 3>>& points,
+                        const std::vector<BinaryPolygonSpec>& polygons) {
+    ByteWriter w = le();
+    w.i32(static_cast<std::int32_t>(surfaces.size()))
+        .i32(static_cast<std::int32_t>(points.size()))
+        .i32(static_cast<std::int32_t>(polygons.size()));
+    for (const auto& s : surfaces) {
+        w.u8(s.flags).f32(s.red).f32(s.green).f32(s.blue);
+        if (s.flags & 0x02) w.text(s.texture);
+    }
+    for (const auto& p : points) w.f32(p[0]).f32(p[1]).f32(p[2]);
+    for (const auto& p : polygons) {
+        w.u8(static_cast<std::uint8_t>(p.indices.size())).u8(0xEE).i16(p.surface);
+        for (std::uint16_t i : p.indices) w.u16(i);
+        for (const auto& c : p.uv) w.f32(c[0]).f32(c[1]);
+    }
+    return w.bytes();
+}
+
+// A texture loader that records every request and answers the next index,
+// or -1 for names listed as missing.
+struct TextureRecorder {
+    std::vector<std::string> names;
+    std::vector<std::string> missing;
+    int next = 7;
+
+    TextureLoader loader() {
+        return [this](std::string_view name) {
+            names.emplace_back(name);
+            for (const std::string& m : missing)
+                if (m == name) return -1;
+            return next++;
+        };
+    }
+};
+
+// A fresh folder per test, removed afterwards.
+class TempDir {
+public:
+    explicit TempDir(std::string_view testName)
+        : path_(std::filesystem::temp_directory_path() /
+                ("zor-object-" + std::string(testName) + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    void write(std::string_view name, const Bytes& data) const {
+        std::ofstream out(path_ / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace zor::test
