@@ -423,6 +423,7 @@ SceneBone& appendBone(SceneObject& object) {
 }
 
 void readMotion(TokenStream& tokens, Motion& motion) {
+    tokens.atEnd();  // moves to the channel count, whose line the messages give
     const int line = tokens.position().line;
     std::int32_t channels = 0;
     std::int32_t count = 0;
