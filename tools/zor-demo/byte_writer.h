@@ -1,0 +1,66 @@
+#pragma once
+// Appending numbers to a byte buffer in an explicit byte order. The object
+// files are big-endian, the binary mesh file little-endian; floats are written
+// through their bit pattern so the output is the same on every host.
+
+#include <bit>
+#include <cstdint>
+#include <string_view>
+
+#include "archive/archive.h"
+
+namespace zor::demo {
+
+class ByteWriter {
+public:
+    enum class Order { Big, Little };
+
+    explicit ByteWriter(Order order) : order_(order) {}
+
+    void u8(std::uint8_t v) { bytes_.push_back(v); }
+    void u16(std::uint16_t v) { put(v, 2); }
+    void i16(std::int16_t v) { put(static_cast<std::uint16_t>(v), 2); }
+    void u32(std::uint32_t v) { put(v, 4); }
+    void i32(std::int32_t v) { put(static_cast<std::uint32_t>(v), 4); }
+    void f32(float v) { put(std::bit_cast<std::uint32_t>(v), 4); }
+    void tag(std::string_view fourCharacters) {
+        for (char c : fourCharacters.substr(0, 4)) bytes_.push_back(static_cast<std::uint8_t>(c));
+    }
+    // The text and its terminating zero, nothing more.
+    void cString(std::string_view text) {
+        for (char c : text) bytes_.push_back(static_cast<std::uint8_t>(c));
+        bytes_.push_back(0);
+    }
+    // The text, its zero and one more zero when needed for an even length.
+    void evenString(std::string_view text) {
+        cString(text);
+        if (text.size() % 2 == 0) bytes_.push_back(0);
+    }
+    void append(const Bytes& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
+
+    // Overwrites 4 bytes at offset (for sizes known only after the data).
+    void patch32(std::size_t offset, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes_[offset + i] = byteOf(v, 4, i);
+    }
+    void patch16(std::size_t offset, std::uint16_t v) {
+        for (int i = 0; i < 2; ++i) bytes_[offset + i] = byteOf(v, 2, i);
+    }
+
+    std::size_t size() const { return bytes_.size(); }
+    const Bytes& bytes() const { return bytes_; }
+    Bytes take() { return std::move(bytes_); }
+
+private:
+    std::uint8_t byteOf(std::uint32_t v, int width, int i) const {
+        int shift = order_ == Order::Big ? 8 * (width - 1 - i) : 8 * i;
+        return static_cast<std::uint8_t>(v >> shift);
+    }
+    void put(std::uint32_t v, int width) {
+        for (int i = 0; i < width; ++i) bytes_.push_back(byteOf(v, width, i));
+    }
+
+    Order order_;
+    Bytes bytes_;
+};
+
+}  // namespace zor::demo

@@ -1,0 +1,133 @@
+#include "demo_set.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "demo_content.h"
+#include "jpeg_writer.h"
+#include "lwob_writer.h"
+#include "mesh3d_writer.h"
+#include "music.h"
+#include "scene_writer.h"
+#include "textures.h"
+#include "wav_writer.h"
+
+extern char** environ;
+
+namespace zor::demo {
+namespace fs = std::filesystem;
+
+namespace {
+
+void say(const DemoSetOptions& o, const std::string& line) {
+    if (o.progress) o.progress(line);
+}
+
+void writeFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error(path.string() + ": cannot create: " + std::strerror(errno));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error(path.string() + ": cannot write");
+}
+
+void removeIfPresent(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec) throw std::runtime_error(path.string() + ": cannot remove: " + ec.message());
+}
+
+// Runs a program without a shell and waits for it; throws unless it exits 0.
+void run(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (rc != 0) throw std::runtime_error(args[0] + ": cannot start: " + std::strerror(rc));
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) throw std::runtime_error(args[0] + ": cannot wait: " + std::strerror(errno));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(args[0] + ": failed (status " + std::to_string(status) + ")");
+}
+
+void encodeMusic(const DemoSetOptions& o) {
+    const fs::path wav = o.out / "mp3.wav.tmp";
+    const fs::path partial = o.out / "mp3.mp3.tmp";
+    MusicPlan plan;
+    std::vector<std::int16_t> samples = synthesiseMusic(plan);
+    say(o, "music: " + std::to_string(samples.size() / 2 / plan.sampleRate) + " s synthesised");
+    writeFile(wav, writeWav(samples, 2, plan.sampleRate));
+    try {
+        run(lameArguments(o, wav.string(), partial.string()));
+    } catch (...) {
+        removeIfPresent(wav);
+        removeIfPresent(partial);
+        throw;
+    }
+    removeIfPresent(wav);
+    fs::rename(partial, o.out / "mp3.mp3");
+    say(o, "wrote mp3.mp3 (" + std::to_string(fs::file_size(o.out / "mp3.mp3")) + " bytes)");
+}
+
+}  // namespace
+
+std::vector<DataFile> demoDataFiles() {
+    DemoContent content = buildDemoContent();
+    std::vector<DataFile> files;
+    std::string text = writeScene(content.scene);
+    files.push_back({kSceneFile, Bytes(text.begin(), text.end())});
+    for (const NamedObject& o : content.objects) files.push_back({o.fileName, writeLwob(o.object)});
+    files.push_back({content.binaryMeshFile, writeBinaryMesh(content.binaryMesh)});
+    for (const DemoImage& image : paintDemoImages()) files.push_back({image.name, encodeJpeg(image.image, image.options)});
+    return files;
+}
+
+std::vector<std::string> lameArguments(const DemoSetOptions& options, const std::string& wav,
+                                       const std::string& mp3) {
+    return {options.lame, "--quiet", "--cbr", "-b", std::to_string(options.bitrate), "--noreplaygain", "-q", "2",
+            wav, mp3};
+}
+
+void writeDemoSet(const DemoSetOptions& o) {
+    if (o.out.empty()) throw std::runtime_error("no output folder given");
+    std::error_code ec;
+    fs::create_directories(o.out, ec);
+    if (ec) throw std::runtime_error(o.out.string() + ": cannot create folder: " + ec.message());
+
+    std::vector<DataFile> files = demoDataFiles();
+    say(o, "made " + std::to_string(files.size()) + " data files");
+
+    if (!o.sources.empty()) {
+        fs::create_directories(o.sources, ec);
+        if (ec) throw std::runtime_error(o.sources.string() + ": cannot create folder: " + ec.message());
+        for (const DataFile& f : files) writeFile(o.sources / f.name, f.bytes);
+        say(o, "wrote loose files to " + o.sources.string());
+    }
+
+    // A fresh archive every time: adding to an old one would keep stale entries.
+    const fs::path archive = o.out / "zor.dat";
+    removeIfPresent(archive);
+    {
+        PackFile pack(archive.string());
+        for (const DataFile& f : files)
+            if (!pack.addData(f.bytes, f.name)) throw std::runtime_error(pack.error());
+        if (!pack.flush()) throw std::runtime_error(pack.error());
+    }
+    say(o, "wrote zor.dat (" + std::to_string(fs::file_size(archive)) + " bytes, " + std::to_string(files.size()) +
+               " entries)");
+
+    const std::string companion = "Companion of water.jpg: its presence turns off that texture's mip levels.\n";
+    writeFile(o.out / kNoMipCompanion, Bytes(companion.begin(), companion.end()));
+
+    encodeMusic(o);
+}
+
+}  // namespace zor::demo
