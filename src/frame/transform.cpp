@@ -4,6 +4,7 @@
 
 #include "frame/lights.h"
 #include "frame/placement_chain.h"
+#include "frame/point_lighting.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -31,6 +32,10 @@ void transformObject(SceneObject& object, const Scene& scene, FrameContext& cont
     const Vec3 s = placement.scale;
     const Vec3 pivot = load3(object.pivot);
 
+    // Lighting is done in the same sweep over the points (what lightObject
+    // does, point by point), so the point records are walked only once.
+    const bool unlit = object.unlit == 1;
+    const LightList lights{scene.lights.data(), scene.lights.size()};
     const std::size_t count = usablePointCount(object);
     for (std::size_t i = 0; i < count; ++i) {
         MeshPoint& point = object.points[i];
@@ -41,11 +46,14 @@ void transformObject(SceneObject& object, const Scene& scene, FrameContext& cont
         point.cameraSpacePosition[1] = v[1] + t[1];
         point.cameraSpacePosition[2] = v[2] + t[2];
         store3(point.cameraSpaceNormal, mul(m, point.normal));
-        point.lightRed = 0;
-        point.lightGreen = 0;
-        point.lightBlue = 0;
+        if (unlit) {
+            point.lightRed = point.lightGreen = point.lightBlue = kUnlitLevel;
+            continue;
+        }
+        LightSums sums;  // cleared, then every light
+        lightPoint(sums, point, lights);
+        storeSums(point, sums);
     }
-    lightObject(object, scene);
 }
 
 }  // namespace zor

@@ -1,0 +1,212 @@
+#include "inspect.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+#include "frame/frame_pass.h"
+#include "frame/transform.h"
+
+namespace zor::inspect {
+
+using Json = nlohmann::ordered_json;
+
+Json number(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    // A non-finite value has no JSON number; the library writes null for it.
+    return std::strtod(text, nullptr);
+}
+
+namespace {
+
+Json numbers(const float* values, int count) {
+    Json out = Json::array();
+    for (int i = 0; i < count; ++i) out.push_back(number(values[i]));
+    return out;
+}
+
+template <class T>
+Json indexOf(const T* item, const std::vector<T>& items) {
+    if (!item) return nullptr;
+    return static_cast<std::int64_t>(item - items.data());
+}
+
+Json pointJson(const MeshPoint& point, bool evaluated) {
+    Json p;
+    p["position"] = numbers(point.position, 3);
+    p["normal"] = numbers(point.normal, 3);
+    if (evaluated) {
+        p["cameraSpacePosition"] = numbers(point.cameraSpacePosition, 3);
+        p["cameraSpaceNormal"] = numbers(point.cameraSpaceNormal, 3);
+        p["light"] = {point.lightRed, point.lightGreen, point.lightBlue};
+    } else {
+        p["cameraSpacePosition"] = nullptr;
+        p["cameraSpaceNormal"] = nullptr;
+        p["light"] = nullptr;
+    }
+    return p;
+}
+
+Json polygonJson(const MeshPolygon& polygon) {
+    Json p;
+    p["flags"] = polygon.flags;
+    p["vertexCount"] = polygon.vertexCount;
+    p["color"] = {polygon.colorRed, polygon.colorGreen, polygon.colorBlue};
+    p["pointIndices"] = polygon.pointIndices;
+    Json u = Json::array(), v = Json::array();
+    for (float x : polygon.u) u.push_back(number(x));
+    for (float x : polygon.v) v.push_back(number(x));
+    p["u"] = std::move(u);
+    p["v"] = std::move(v);
+    p["textureIndex"] = polygon.textureIndex;
+    p["reflectionTextureIndex"] = polygon.reflectionTextureIndex;
+    p["surfaceIndex"] = polygon.surfaceIndex;
+    // Only polygons of three or more vertices have a face normal.
+    p["faceNormal"] = polygon.vertexCount >= 3 ? numbers(polygon.faceNormal, 3) : Json(nullptr);
+    return p;
+}
+
+Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evaluation>& evaluation) {
+    const SceneObject& object = scene.objects[index];
+    const bool visible = evaluation ? evaluation->visible[index] : isVisible(object);
+    const bool transformed = evaluation && visible;
+    Json o;
+    o["name"] = object.name;
+    o["parent"] = indexOf(object.parent, scene.objects);
+    o["unlit"] = object.unlit != 0;
+    o["pointCount"] = object.pointCount;
+    o["polygonCount"] = object.polygonCount;
+    o["boneCount"] = object.boneCount;
+    o["hasDissolve"] = object.hasDissolve != 0;
+    o["hasMorph"] = object.hasMorph != 0;
+    o["visible"] = visible;
+    o["motion"] = evaluation ? numbers(object.motion.value, 9) : Json(nullptr);
+    o["pivot"] = numbers(object.pivot, 3);
+    o["shadowOptions"] = object.shadowOptions;
+    Json points = Json::array();
+    for (std::size_t i = 0; i < usablePointCount(object); ++i)
+        points.push_back(pointJson(object.points[i], transformed));
+    o["points"] = std::move(points);
+    Json polygons = Json::array();
+    for (const MeshPolygon& polygon : object.polygons) polygons.push_back(polygonJson(polygon));
+    o["polygons"] = std::move(polygons);
+    return o;
+}
+
+Json lightJson(const Scene& scene, const SceneLight& light, bool evaluated) {
+    Json l;
+    l["lightType"] = light.lightType;
+    l["parent"] = indexOf(light.parent, scene.objects);
+    l["color"] = {light.color[0], light.color[1], light.color[2]};
+    l["intensity"] = evaluated ? number(light.intensity.value[0]) : Json(nullptr);
+    l["lensFlare"] = light.lensFlare;
+    l["viewPosition"] = evaluated ? numbers(light.viewPosition, 3) : Json(nullptr);
+    l["viewDirection"] = evaluated ? numbers(light.viewDirection, 3) : Json(nullptr);
+    return l;
+}
+
+const char* lightTypeName(int type) {
+    switch (type) {
+        case 0: return "distant";
+        case 1: return "point";
+        case 2: return "spot";
+        default: return "unknown";
+    }
+}
+
+void printTree(std::ostream& out, const Scene& scene, const SceneObject* parent, int depth,
+               const std::optional<Evaluation>& evaluation) {
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const SceneObject& o = scene.objects[i];
+        if (o.parent != parent) continue;
+        out << std::string(2 * static_cast<std::size_t>(depth + 1), ' ') << '[' << i << "] " << o.name << ": "
+            << o.pointCount << " points, " << o.polygonCount << " polygons";
+        if (o.boneCount) out << ", " << o.boneCount << " bones";
+        if (o.hasMorph) out << ", morph";
+        if (o.hasDissolve) out << ", dissolve";
+        if (o.unlit) out << ", unlit";
+        if (o.shadowOptions & 2) out << ", casts shadows";
+        if (evaluation) {
+            out << (evaluation->visible[i] ? "" : ", hidden") << " at (" << o.motion.value[0] << ", "
+                << o.motion.value[1] << ", " << o.motion.value[2] << ')';
+        }
+        out << '\n';
+        // Links are acyclic after reading, so the recursion ends; its depth is
+        // the depth of the hierarchy.
+        printTree(out, scene, &o, depth + 1, evaluation);
+    }
+}
+
+}  // namespace
+
+Evaluation evaluateAt(Scene& scene, float frame) {
+    Evaluation evaluation;
+    evaluation.frame = frame;
+    FrameContext context;
+    evaluateSceneMotions(scene, frame, context);
+    evaluation.visible.reserve(scene.objects.size());
+    for (SceneObject& object : scene.objects) {
+        const bool visible = isVisible(object);
+        evaluation.visible.push_back(visible);
+        if (visible) evaluateObject(object, scene, frame, context);
+    }
+    evaluation.view = context.view;
+    return evaluation;
+}
+
+Json toJson(const Scene& scene, const std::vector<std::string>& textures, const std::optional<Evaluation>& evaluation) {
+    Json doc;
+    doc["scene"] = {{"firstFrame", scene.firstFrame},
+                    {"lastFrame", scene.lastFrame},
+                    {"frameStep", scene.frameStep},
+                    {"framesPerSecond", number(scene.framesPerSecond)}};
+    doc["frame"] = evaluation ? number(evaluation->frame) : Json(nullptr);
+    if (evaluation) {
+        doc["camera"] = {{"viewRotation", numbers(evaluation->view.viewRotation.data(), 9)},
+                         {"cameraPosition", numbers(evaluation->view.cameraPosition.data(), 3)}};
+    } else {
+        doc["camera"] = {{"viewRotation", nullptr}, {"cameraPosition", nullptr}};
+    }
+    doc["textures"] = textures;
+    Json lights = Json::array();
+    for (const SceneLight& light : scene.lights) lights.push_back(lightJson(scene, light, evaluation.has_value()));
+    doc["lights"] = std::move(lights);
+    Json objects = Json::array();
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) objects.push_back(objectJson(scene, i, evaluation));
+    doc["objects"] = std::move(objects);
+    return doc;
+}
+
+void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::string>& textures,
+                  const std::optional<Evaluation>& evaluation) {
+    out << "frames " << scene.firstFrame << " to " << scene.lastFrame << ", step " << scene.frameStep << ", "
+        << scene.framesPerSecond << " frames per second\n";
+    if (evaluation) {
+        const Vec3& c = evaluation->view.cameraPosition;
+        out << "at frame " << evaluation->frame << ": camera at (" << c[0] << ", " << c[1] << ", " << c[2] << ")\n";
+    }
+    std::size_t points = 0, polygons = 0, bones = 0;
+    for (const SceneObject& o : scene.objects) {
+        points += o.pointCount;
+        polygons += o.polygonCount;
+        bones += o.boneCount;
+    }
+    out << scene.objects.size() << " objects (" << points << " points, " << polygons << " polygons, " << bones
+        << " bones)\n";
+    printTree(out, scene, nullptr, 0, evaluation);
+    out << scene.lights.size() << " lights\n";
+    for (std::size_t i = 0; i < scene.lights.size(); ++i) {
+        const SceneLight& l = scene.lights[i];
+        out << "  [" << i << "] " << lightTypeName(l.lightType) << ", colour (" << l.color[0] << ", " << l.color[1]
+            << ", " << l.color[2] << ")";
+        if (l.parent) out << ", parent [" << (l.parent - scene.objects.data()) << "] " << l.parent->name;
+        if (l.lensFlare) out << ", lens flare";
+        if (evaluation) out << ", intensity " << l.intensity.value[0];
+        out << '\n';
+    }
+    out << textures.size() << " textures\n";
+    for (std::size_t i = 0; i < textures.size(); ++i) out << "  [" << i << "] " << textures[i] << '\n';
+}
+
+}  // namespace zor::inspect

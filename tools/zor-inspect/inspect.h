@@ -1,0 +1,39 @@
+#pragma once
+// What zor-inspect reports about a loaded scene: a readable summary and the
+// JSON document, optionally after evaluating the scene at a frame (the frame
+// pass's evaluation steps, without drawing).
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "frame/camera.h"
+#include "scene/scene.h"
+
+namespace zor::inspect {
+
+// The state of a scene evaluated at one frame.
+struct Evaluation {
+    float frame = 0;
+    CameraView view;
+    std::vector<bool> visible;  // per object
+};
+
+// Camera, motions and lights at the frame, then bones, morph and transform of
+// every visible object in order. No trail, no drawing.
+Evaluation evaluateAt(Scene& scene, float frame);
+
+nlohmann::ordered_json toJson(const Scene& scene, const std::vector<std::string>& textures,
+                              const std::optional<Evaluation>& evaluation);
+
+void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::string>& textures,
+                  const std::optional<Evaluation>& evaluation);
+
+// A float as a JSON number with 9 significant digits (enough to give the same
+// float back).
+nlohmann::ordered_json number(float value);
+
+}  // namespace zor::inspect
