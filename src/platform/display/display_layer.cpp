@@ -1,0 +1,68 @@
+#include "platform/display/display_layer.h"
+
+#include <algorithm>
+
+#include "platform/display/memory_surface.h"
+
+namespace zor {
+
+PixelFormat rgb565Format() {
+    PixelFormat f;
+    f.flags = DDPF_RGB;
+    f.rgbBitCount = 16;
+    f.redMask = 0xF800;
+    f.greenMask = 0x07E0;
+    f.blueMask = 0x001F;
+    return f;
+}
+
+PixelFormat rgb555Format() {
+    PixelFormat f;
+    f.flags = DDPF_RGB;
+    f.rgbBitCount = 16;
+    f.redMask = 0x7C00;
+    f.greenMask = 0x03E0;
+    f.blueMask = 0x001F;
+    return f;
+}
+
+Matrix identityMatrix() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
+void MemorySurface::allocate() {
+    // Rows padded to 4 bytes, as display drivers like them.
+    desc.pitch = static_cast<std::int32_t>(((desc.width * 2 + 3) / 4) * 4);
+    pixels.assign(std::size_t(desc.pitch / 2) * desc.height, 0);
+}
+
+bool resolveRect(const MemorySurface& surface, const Rect* rect, Rect& resolved) {
+    const auto w = static_cast<std::int32_t>(surface.desc.width);
+    const auto h = static_cast<std::int32_t>(surface.desc.height);
+    resolved = rect ? *rect : Rect{0, 0, w, h};
+    return resolved.left >= 0 && resolved.top >= 0 && resolved.right <= w && resolved.bottom <= h &&
+           resolved.left < resolved.right && resolved.top < resolved.bottom;
+}
+
+void stretchCopy(const MemorySurface& source, const Rect& sourceRect, MemorySurface& destination,
+                 const Rect& destinationRect, bool useKey) {
+    const std::int64_t sw = sourceRect.right - sourceRect.left;
+    const std::int64_t sh = sourceRect.bottom - sourceRect.top;
+    const std::int64_t dw = destinationRect.right - destinationRect.left;
+    const std::int64_t dh = destinationRect.bottom - destinationRect.top;
+    const bool keyed = useKey && source.colorKey.has_value();
+    const std::uint16_t key = source.colorKey.value_or(0);
+    for (std::int64_t y = 0; y < dh; ++y) {
+        const auto sy = static_cast<std::uint32_t>(sourceRect.top + (y * sh) / dh);
+        const std::uint16_t* in = source.row(sy) + sourceRect.left;
+        std::uint16_t* out = destination.row(static_cast<std::uint32_t>(destinationRect.top + y)) +
+                             destinationRect.left;
+        for (std::int64_t x = 0; x < dw; ++x) {
+            const std::uint16_t p = in[(x * sw) / dw];
+            if (!keyed || p != key) out[x] = p;
+        }
+    }
+    ++destination.version;
+}
+
+}  // namespace zor
