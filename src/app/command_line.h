@@ -1,0 +1,19 @@
+#pragma once
+// The command line chooses the music back end. The whole text after the
+// program name is compared as one string, case-sensitively, with three
+// literals; anything else (the empty line included) chooses the first one.
+
+#include <string>
+#include <string_view>
+
+namespace zor {
+
+enum class MusicBackend { Bass, Gaudio, None };
+
+// The arguments after the program name joined by single spaces.
+std::string joinArguments(int argc, const char* const* argv);
+
+// "-bass" -> Bass, "-gaudio" -> Gaudio, "-nosound" -> None, else Bass.
+MusicBackend musicBackendFor(std::string_view commandLine);
+
+}  // namespace zor

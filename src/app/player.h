@@ -1,0 +1,67 @@
+#pragma once
+// The player's start-up, main loop and shutdown, in a fixed order: window,
+// command line, music start-up, the display (with its set-up window), the
+// archive name, the logo, the renderer, the viewport, two black frames, the
+// music stream, the scene, the scene clock, the music; then passes until a
+// quit message; then only the music is released.
+//
+// Every service comes in through PlayerParts, so the whole run works with the
+// real SDL/OpenGL parts, headless, or with scripted and recording stand-ins.
+// Nothing here ends the process: runPlayer returns the exit status.
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "archive/diagnostics.h"
+#include "frame/render_slots.h"
+#include "platform/system/music.h"
+#include "platform/system/window_system.h"
+#include "scene/scene.h"
+
+namespace zor {
+
+inline constexpr const char* kMainWindowTitle = "ZOR @ QUENT7";
+inline constexpr const char* kArchiveFileName = "zor.dat";
+inline constexpr const char* kLogoFileName = "skane.jpg";
+inline constexpr const char* kSceneFileName = "glorp2.lws";
+inline constexpr int kDirect3DRendererMode = 2;
+// What the player exits with when it cannot go on (the gaudio back end's
+// failures keep their own 255).
+inline constexpr int kPlayerFailureStatus = 1;
+
+// The display device as the player uses it.
+class PlayerDisplay {
+public:
+    virtual ~PlayerDisplay() = default;
+    // Adapters and modes, the set-up window, the device. False on failure.
+    virtual bool initDisplay(void* window) = 0;
+    virtual void loadLogo(std::string_view name) = 0;
+    // The slot table of the mode; null when there is none.
+    virtual RenderSlots* initRenderer(int mode) = 0;
+    // Clears the back buffer's colour to black.
+    virtual void clearTarget() = 0;
+    virtual void blitLogo() = 0;
+};
+
+// Reads the scene (objects, textures through the slots' loadTexture).
+using SceneLoader = std::function<bool(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics)>;
+
+// The real loader: kSceneFileName from the current folder, else the archive.
+bool loadPlayerScene(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics);
+
+struct PlayerParts {
+    WindowSystem& system;
+    BassApi* bass = nullptr;      // needed for the BASS back end
+    GaudioApi* gaudio = nullptr;  // needed for the gaudio back end
+    PlayerDisplay& display;
+    std::ostream& errors;         // reasons for failures, loader diagnostics
+    SceneLoader loadScene = loadPlayerScene;
+};
+
+// Runs the player for a command line (the arguments after the program name,
+// joined by single spaces); returns the exit status.
+int runPlayer(PlayerParts& parts, std::string_view commandLine);
+
+}  // namespace zor

@@ -1,0 +1,51 @@
+#pragma once
+// The set-up window's logic: two drop-down lists (display adapters, then the
+// chosen adapter's 15- and 16-bit modes) and a button that confirms the
+// choice. Modes narrower than 512 pixels are listed but refused when chosen.
+// The window itself is any DialogWindow: drawn on SDL2 in the player, scripted
+// in tests.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/system/dialog.h"
+
+namespace zor {
+
+inline constexpr int kSetupButtonId = 1024;
+inline constexpr int kAdapterListId = 2048;
+inline constexpr int kModeListId = 2049;
+inline constexpr std::uint32_t kMinimumModeWidth = 512;
+
+struct SetupMode {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bitsPerPixel = 0;
+};
+
+struct SetupAdapter {
+    std::string description;
+    std::vector<SetupMode> modes;
+};
+
+// Positions in the two lists, which are indexes into the adapters and into
+// that adapter's modes.
+struct SetupChoice {
+    int adapter = -1;
+    int mode = -1;
+};
+
+// "%dx%dx%dBpp", with " (Not supported)" after it below 512 pixels wide.
+std::string modeText(const SetupMode& mode);
+
+// Builds the window, runs its loop until an acceptable choice is confirmed,
+// destroys it. False when the program was asked to quit first, or the window
+// cannot be made (the dialog's error() says why).
+bool runSetupWindow(DialogWindow& dialog, const std::vector<SetupAdapter>& adapters, SetupChoice& choice);
+
+// Empties nothing: adds the adapter's modes to the mode list and selects the
+// last 480-line mode, or the first when none has 480 lines.
+void fillModeList(DialogWindow& dialog, const SetupAdapter& adapter);
+
+}  // namespace zor

@@ -1,0 +1,125 @@
+#include "platform/system/sdl_window_system.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace zor {
+
+bool MessageQueue::take(WindowMessage& message) {
+    if (messages_.empty()) return false;
+    message = messages_.front();
+    messages_.pop_front();
+    return true;
+}
+
+void writeMessageBoxLine(std::ostream& out, std::string_view caption, std::string_view text) {
+    out << caption << ": " << text << '\n';
+    out.flush();
+}
+
+int virtualKeyFromSdl(SDL_Keycode key) {
+    if (key == SDLK_ESCAPE) return kVirtualKeyEscape;
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<int>(key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
+    if (key == SDLK_RETURN) return 13;
+    if (key == SDLK_SPACE) return 32;
+    return 0;
+}
+
+bool messageFromEvent(const SDL_Event& event, WindowMessage& message) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+        message = {MessageKind::KeyDown, virtualKeyFromSdl(event.key.keysym.sym)};
+        return true;
+    case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT) {
+            message = {MessageKind::LeftButtonDown, 0};
+            return true;
+        }
+        if (event.button.button == SDL_BUTTON_RIGHT) {
+            message = {MessageKind::RightButtonDown, 0};
+            return true;
+        }
+        return false;
+    case SDL_QUIT:
+        message = {MessageKind::Destroy, 0};
+        return true;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+            message = {MessageKind::Destroy, 0};
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool displayCanShowBoxes() {
+    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (!driver) driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        return false;
+    }
+    // Without a driver named, SDL tries the desktop's; a box that cannot be
+    // shown simply fails.
+    return true;
+}
+
+SdlWindowSystem::SdlWindowSystem() = default;
+
+SdlWindowSystem::~SdlWindowSystem() {
+    if (window_) SDL_DestroyWindow(window_);
+    if (videoReady_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlWindowSystem::createMainWindow(std::string_view title) {
+    if (!videoReady_) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            error_ = std::string("cannot start the video system: ") + SDL_GetError();
+            return false;
+        }
+        videoReady_ = true;
+    }
+    const std::string name(title);
+    // A tiny borderless window: the display set-up makes it cover the screen
+    // once a mode has been chosen, so it never hides the set-up window.
+    const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    window_ = SDL_CreateWindow(name.c_str(), 0, 0, 1, 1, flags | SDL_WINDOW_OPENGL);
+    if (!window_) window_ = SDL_CreateWindow(name.c_str(), 0, 0, 1, 1, flags);
+    if (!window_) {
+        error_ = std::string("cannot create the window: ") + SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+void SdlWindowSystem::pumpEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        WindowMessage message;
+        if (messageFromEvent(event, message)) queue_.post(message);
+    }
+}
+
+bool SdlWindowSystem::peekMessage(WindowMessage& message) {
+    if (queue_.empty() && videoReady_) pumpEvents();
+    return queue_.take(message);
+}
+
+void SdlWindowSystem::postQuitMessage() { queue_.post({MessageKind::Quit, 0}); }
+
+std::uint32_t SdlWindowSystem::milliseconds() {
+    return static_cast<std::uint32_t>(SDL_GetTicks64());
+}
+
+void SdlWindowSystem::messageBox(std::string_view caption, std::string_view text) {
+    writeMessageBoxLine(std::cerr, caption, text);
+    if (!displayCanShowBoxes()) return;
+    const std::string c(caption), t(text);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, c.c_str(), t.c_str(), window_);
+}
+
+}  // namespace zor

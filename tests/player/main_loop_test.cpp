@@ -1,0 +1,163 @@
+// The frame clock and the main loop: frame numbers at given clock readings,
+// the strict end test, the last frame still presented, quit by message.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "app/main_loop.h"
+#include "platform/system/scripted_window_system.h"
+#include "test_support.h"
+
+namespace zor {
+namespace {
+
+using test::LoggingSlots;
+
+// Records the frames drawn and what particleHalfSize was at each draw; it
+// changes particleHalfSize, as the trail loop may leave it, to check the
+// pass resets it.
+class FrameRecorder final : public PassTarget {
+public:
+    FrameRecorder(RenderSlots& slots, CallLog& log) : slots_(slots), log_(log) {}
+    void drawScene(Scene&, float frame) override {
+        frames.push_back(frame);
+        halfSizes.push_back(slots_.particleHalfSize);
+        slots_.particleHalfSize = 0.125f;
+        log_.push_back("drawScene");
+    }
+    void blitLogo() override { log_.push_back("blitLogo"); }
+
+    std::vector<float> frames;
+    std::vector<float> halfSizes;
+
+private:
+    RenderSlots& slots_;
+    CallLog& log_;
+};
+
+TEST(FrameClock, ThirtyPointThreeFramesPerSecondFromTheExactReading) {
+    // 15.15 x 2 frames per second: 1 s -> 30.3, 33 ms -> 0.9999, 34 ms -> 1.0302.
+    EXPECT_FLOAT_EQ(sceneTime(1000, 0.0f), 30.3f);
+    EXPECT_FLOAT_EQ(sceneTime(2000, 1000.0f), 30.3f);
+    EXPECT_EQ(frameNumber(0, sceneTime(33, 0.0f)), 0);
+    EXPECT_EQ(frameNumber(0, sceneTime(34, 0.0f)), 1);
+    EXPECT_EQ(frameNumber(0, sceneTime(3300, 0.0f)), 99);
+    EXPECT_EQ(frameNumber(0, sceneTime(3301, 0.0f)), 100);
+    EXPECT_EQ(frameNumber(25, sceneTime(1000, 0.0f)), 55);
+    EXPECT_FLOAT_EQ(sceneTime(0, 0.0f), 0.0f);
+
+    // Start 2^25 is a float; the reading 2^25 + 34 is not (floats there are 4
+    // apart, and it would round to 2^25). The difference must be 34 ms, one
+    // frame, not 32 ms.
+    EXPECT_EQ(frameNumber(0, sceneTime(33554466u, 33554432.0f)), 1);
+}
+
+TEST(FrameClock, TruncationAndUnsignedFirstFrame) {
+    EXPECT_EQ(frameNumber(10, 0.999f), 10);
+    EXPECT_EQ(frameNumber(10, 1.0f), 11);
+    // A negative first frame is taken as a huge unsigned value: far beyond
+    // any 32-bit integer, so the conversion gives the integer minimum.
+    EXPECT_EQ(frameNumber(-1, 0.0f), INT_MIN);
+}
+
+TEST(FrameClock, EndTestIsStrictAndUnsigned) {
+    EXPECT_FALSE(sceneEnded(0, 100, 100.0f));
+    EXPECT_TRUE(sceneEnded(0, 100, 100.01f));
+    EXPECT_FALSE(sceneEnded(0, 100, 99.99f));
+    EXPECT_FALSE(sceneEnded(50, 100, 50.0f));
+    EXPECT_TRUE(sceneEnded(50, 100, 50.5f));
+    // As unsigned values a negative first frame lies past any last frame.
+    EXPECT_TRUE(sceneEnded(-1, 100, 0.0f));
+    // 100 / 30.3 s: not ended at 3300 ms, ended at 3301 ms.
+    EXPECT_FALSE(sceneEnded(0, 100, sceneTime(3300, 0.0f)));
+    EXPECT_TRUE(sceneEnded(0, 100, sceneTime(3301, 0.0f)));
+}
+
+struct LoopFixture : testing::Test {
+    CallLog log;
+    ScriptedWindowSystem system;
+    LoggingSlots slots{log};
+    FrameRecorder target{slots, log};
+    Scene scene;
+
+    LoopFixture() {
+        scene.firstFrame = 0;
+        scene.lastFrame = 100;
+    }
+};
+
+TEST_F(LoopFixture, OnePassInOrderWithTheFrameOfTheReading) {
+    MainLoop loop(system, slots, target, &scene, 1);
+    system.setTime(5000);
+    loop.startClock();
+    EXPECT_FLOAT_EQ(loop.startTime(), 5000.0f);
+    loop.runPass(6000);
+    EXPECT_EQ(log, (CallLog{"beginFrame", "drawScene", "blitLogo", "endFrame"}));
+    ASSERT_EQ(target.frames.size(), 1u);
+    EXPECT_EQ(target.frames[0], 30.0f);
+    EXPECT_EQ(target.halfSizes[0], 0.25f);
+    loop.runPass(6001);
+    EXPECT_EQ(target.halfSizes[1], 0.25f) << "particleHalfSize not reset by the pass";
+    EXPECT_EQ(target.frames[1], 30.0f) << "passes in the same 1/30.3 s draw the same frame";
+    WindowMessage message;
+    EXPECT_FALSE(system.peekMessage(message));
+}
+
+TEST_F(LoopFixture, EndsInTheFirstPassPastLastFrameAndPresentsIt) {
+    MainLoop loop(system, slots, target, &scene, 1);
+    system.setTime(1000);
+    system.setStepPerReading(10);
+    loop.startClock();  // reads 1000
+    loop.run();         // pass k reads 1000 + 10 k
+
+    // 3310 ms is the first multiple of 10 past 3300.33 ms: pass 331.
+    EXPECT_EQ(loop.passes(), 331u);
+    EXPECT_EQ(loop.lastFrameDrawn(), 100);  // trunc(3310 x 0.0303) = trunc(100.29)
+    EXPECT_EQ(target.frames.back(), 100.0f);
+    EXPECT_EQ(target.frames[target.frames.size() - 2], 99.0f);  // 3300 ms: 99.99
+    EXPECT_EQ(loop.sceneIndex(), 1);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "endFrame") << "the last frame must still be presented";
+    EXPECT_EQ(std::count(log.begin(), log.end(), "endFrame"), 331);
+    EXPECT_EQ(system.quitMessagesTaken(), 1);
+    // Frame numbers never go backwards and step by whole numbers.
+    for (std::size_t i = 1; i < target.frames.size(); ++i) {
+        EXPECT_GE(target.frames[i], target.frames[i - 1]);
+        EXPECT_EQ(target.frames[i], static_cast<float>(static_cast<int>(target.frames[i])));
+    }
+}
+
+TEST_F(LoopFixture, EscapeOrAClickEndsItEarly) {
+    for (MessageKind kind : {MessageKind::KeyDown, MessageKind::LeftButtonDown, MessageKind::RightButtonDown}) {
+        ScriptedWindowSystem clockSystem;
+        CallLog passLog;
+        LoggingSlots passSlots(passLog);
+        FrameRecorder recorder(passSlots, passLog);
+        MainLoop loop(clockSystem, passSlots, recorder, &scene, 1);
+        clockSystem.setStepPerReading(10);
+        loop.startClock();
+        clockSystem.scheduleMessage(505, {kind, kVirtualKeyEscape});
+        // Another key first: swallowed, the loop goes on.
+        clockSystem.scheduleMessage(205, {MessageKind::KeyDown, 'A'});
+        loop.run();
+        // The clock started at 0; passes read 10, 20, ... 500. After the
+        // reading 500 the clock stands at 510 and the next drain sees it.
+        EXPECT_EQ(loop.passes(), 50u);
+        EXPECT_EQ(loop.sceneIndex(), 0);
+        EXPECT_EQ(recorder.frames.back(), 15.0f);  // trunc(500 x 0.0303)
+    }
+}
+
+TEST_F(LoopFixture, NoPassDrawsBeyondTheLoadedScenes) {
+    MainLoop loop(system, slots, target, &scene, 1);
+    loop.startClock();
+    loop.runPass(4000);  // ends the scene
+    EXPECT_EQ(loop.sceneIndex(), 1);
+    log.clear();
+    loop.runPass(4001);
+    EXPECT_TRUE(log.empty()) << "a pass after the end drew something";
+}
+
+}  // namespace
+}  // namespace zor

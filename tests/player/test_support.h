@@ -1,0 +1,103 @@
+#pragma once
+// Stand-ins shared by the player tests: slots and a display that log into
+// the same call list as the recording music layers, so whole start-up
+// sequences can be compared as one list.
+
+#include <string>
+#include <string_view>
+#include <cstdlib>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/player.h"
+#include "frame/render_slots.h"
+#include "platform/system/recording_music.h"
+
+namespace zor::test {
+
+class LoggingSlots final : public RenderSlots {
+public:
+    explicit LoggingSlots(CallLog& log) : log_(log) {}
+    void beginFrame() override { log_.push_back("beginFrame"); }
+    void endFrame() override { log_.push_back("endFrame"); }
+    void beginScene() override {}
+    void endScene() override {}
+    void setTransparentPass(std::uint8_t) override {}
+    void drawPolygon(SceneObject&, MeshPolygon&, const Viewport*, Scene&, std::uint16_t) override {}
+    int loadTexture(std::string_view name) override {
+        log_.push_back("loadTexture(" + std::string(name) + ")");
+        return 0;
+    }
+    void drawSpotFlare(SceneLight&, const Viewport*) override {}
+    void drawPointFlare(SceneLight&, const Viewport*) override {}
+    void setDepthBias(int) override {}
+    void setWorldTransform(const float*) override {}
+
+private:
+    CallLog& log_;
+};
+
+class LoggingDisplay final : public PlayerDisplay {
+public:
+    explicit LoggingDisplay(CallLog& log) : log_(log), slots(log) {}
+    bool initDisplay(void* window) override {
+        log_.push_back(std::string("initDisplay(") + (window ? "window" : "null") + ")");
+        return initResult;
+    }
+    void loadLogo(std::string_view name) override { log_.push_back("loadLogo(" + std::string(name) + ")"); }
+    RenderSlots* initRenderer(int mode) override {
+        log_.push_back("initRenderer(" + std::to_string(mode) + ")");
+        return giveSlots ? &slots : nullptr;
+    }
+    void clearTarget() override { log_.push_back("clearTarget"); }
+    void blitLogo() override { log_.push_back("blitLogo"); }
+
+    bool initResult = true;
+    bool giveSlots = true;
+
+private:
+    CallLog& log_;
+
+public:
+    LoggingSlots slots;
+};
+
+// Headless SDL for the tests that use it: no screen, silent real-time audio.
+inline void useHeadlessSdl() {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// A fresh empty folder for one test, removed at the end.
+class TempDir {
+public:
+    explicit TempDir(std::string_view name)
+        : path_(std::filesystem::temp_directory_path() /
+                ("zor-player-" + std::string(name) + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Changes the current folder for the lifetime of the object.
+class CurrentDir {
+public:
+    explicit CurrentDir(const std::filesystem::path& to) : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(to);
+    }
+    ~CurrentDir() { std::filesystem::current_path(old_); }
+
+private:
+    std::filesystem::path old_;
+};
+
+}  // namespace zor::test
