@@ -51,8 +51,8 @@ TEST(TokenStream, TokensNumbersAndPositions) {
 }
 
 TEST(TokenStream, LongRunsAreCutAfter255Bytes) {
-    const std::string run(300, 'a');
-    TokenStream t(run + " b", "t.txt", nullptr);
+    const std::string text = std::string(300, 'a') + " b";
+    TokenStream t(text, "t.txt", nullptr);
     EXPECT_EQ(t.nextToken().size(), 255u);
     EXPECT_EQ(t.nextToken().size(), 45u);
     EXPECT_EQ(t.nextToken(), "b");
