@@ -1,0 +1,396 @@
+// zor-inspect run as a program over a scene written to a temporary folder:
+// hierarchy, bones, a morph, lights, a textured surface, a hidden object, and
+// one object that only the archive holds.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "archive/archive.h"
+
+namespace zor {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+// Big-endian writer for the object files.
+struct BigEndian {
+    Bytes bytes;
+    BigEndian& u16(unsigned v) {
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+        bytes.push_back(static_cast<std::uint8_t>(v));
+        return *this;
+    }
+    BigEndian& u32(std::uint32_t v) {
+        u16(v >> 16);
+        return u16(v & 0xFFFF);
+    }
+    BigEndian& f32(float f) {
+        std::uint32_t v;
+        std::memcpy(&v, &f, 4);
+        return u32(v);
+    }
+    BigEndian& raw(const std::string& s) {
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        return *this;
+    }
+    // Zero-terminated, padded to an even length.
+    BigEndian& text(const std::string& s) {
+        raw(s);
+        bytes.push_back(0);
+        if (s.size() % 2 == 0) bytes.push_back(0);
+        return *this;
+    }
+    BigEndian& chunk(const std::string& id, const Bytes& data) {
+        raw(id).u32(static_cast<std::uint32_t>(data.size()));
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return *this;
+    }
+    BigEndian& sub(const std::string& id, const Bytes& data) {
+        raw(id).u16(static_cast<unsigned>(data.size()));
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return *this;
+    }
+};
+
+struct Surface {
+    std::string name;
+    Bytes subChunks;
+};
+
+// An LWOB file: points, one polygon per entry of `polygons` (all of surface 1).
+Bytes lwob(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<unsigned>>& polygons,
+           const Surface& surface) {
+    BigEndian pnts, srfs, pols, surf, body;
+    for (const auto& p : points) pnts.f32(p[0]).f32(p[1]).f32(p[2]);
+    srfs.text(surface.name);
+    for (const auto& polygon : polygons) {
+        pols.u16(static_cast<unsigned>(polygon.size()));
+        for (unsigned i : polygon) pols.u16(i);
+        pols.u16(1);
+    }
+    surf.text(surface.name);
+    surf.bytes.insert(surf.bytes.end(), surface.subChunks.begin(), surface.subChunks.end());
+    body.raw("LWOB").chunk("PNTS", pnts.bytes).chunk("SRFS", srfs.bytes).chunk("POLS", pols.bytes).chunk("SURF", surf.bytes);
+    BigEndian file;
+    file.chunk("FORM", body.bytes);
+    return file.bytes;
+}
+
+Surface woodSurface() {
+    BigEndian s;
+    s.sub("COLR", {200, 100, 50, 0});
+    s.sub("FLAG", BigEndian().u16(0x4).bytes);  // smooth
+    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
+    s.sub("TIMG", BigEndian().text("C:\\tex\\wood.jpg").bytes);
+    s.sub("TFLG", BigEndian().u16(0x4).bytes);  // z axis
+    s.sub("TSIZ", BigEndian().f32(2).f32(2).f32(2).bytes);
+    return {"Wood", s.bytes};
+}
+
+Surface redSurface() {
+    BigEndian s;
+    s.sub("COLR", {255, 0, 0, 0});
+    s.sub("FLAG", BigEndian().u16(0).bytes);  // flat
+    return {"Red", s.bytes};
+}
+
+std::string constantMotion(const std::string& keyword, const std::string& values) {
+    return keyword + " (unnamed)\n  9\n  1\n  " + values + "\n  0 0 0.0 0.0 0.0\nEndBehavior 1\n";
+}
+
+const char* kScene = R"(LWSC
+1
+
+FirstFrame 1
+LastFrame 60
+FrameStep 1
+PreviewFirstFrame 0
+PreviewLastFrame 60
+PreviewFrameStep 2
+FramesPerSecond 30
+
+LoadObject Objects\base.lwo
+@BASE@ShadowOptions 2
+
+AddNullObject Pivot
+ObjectMotion (unnamed)
+  9
+  2
+  0 0 0 0 0 0 1 1 1
+  0 1 0.0 0.0 0.0
+  10 0 0 0 0 0 1 1 1
+  10 1 0.0 0.0 0.0
+EndBehavior 1
+ParentObject 1
+
+LoadObject Objects\box.lwo
+@ZERO@ParentObject 2
+Metamorph 0.5
+MorphTarget 4
+
+LoadObject target.lwo
+@ZERO@ObjDissolve 1.0
+
+LoadObject boned.lwo
+@ZERO@AddBone
+BoneName Bone
+@BONE@BoneRestPosition 0 0 0
+BoneRestDirection 0 0 0
+BoneRestLength 1
+BoneStrength 1
+ScaleBoneStrength 1
+
+AddLight
+LightName Lamp
+@LAMP@LightColor 255 128 3
+LightType 1
+LgtIntensity 0.8
+LensFlare 1
+ParentObject 2
+
+AddLight
+LightName Sun
+@ZERO@LightColor 252 252 252
+LightType 0
+LgtIntensity 1
+
+@CAMERA@ZoomFactor 3.2
+)";
+
+std::string sceneText() {
+    std::string text = kScene;
+    auto put = [&](const std::string& key, const std::string& value) {
+        for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
+    };
+    put("@BASE@", constantMotion("ObjectMotion", "0 0 0 0 0 0 1 1 1"));
+    put("@ZERO@", constantMotion("ObjectMotion", "0 0 0 0 0 0 1 1 1"));
+    put("@BONE@", constantMotion("BoneMotion", "0 0 0 0 0 0 1 1 1"));
+    put("@LAMP@", constantMotion("LightMotion", "0 3 0 0 0 0 1 1 1"));
+    put("@CAMERA@", constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1"));
+    return text;
+}
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class InspectTest : public testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() /
+                   ("zor-inspect-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                    "-" + std::to_string(::getpid()));
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+        const std::vector<std::array<float, 3>> raised = {{0, 2, 0}, {0, 3, 0}, {1, 3, 0}, {1, 2, 0}};
+        write("base.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, woodSurface()));
+        write("box.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
+        write("boned.lwo", lwob({{0, 0, 0.5f}, {0, 0.2f, 0.5f}, {0.2f, 0, 0.5f}}, {{0, 1, 2}}, redSurface()));
+        std::ofstream(dir / "scene.lws") << sceneText();
+        // The morph target is only in the archive.
+        PackFile pack((dir / "zor.dat").string());
+        ASSERT_TRUE(pack.addData(lwob(raised, {{0, 1, 2, 3}}, redSurface()), "target.lwo")) << pack.error();
+        ASSERT_TRUE(pack.flush()) << pack.error();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void write(const std::string& name, const Bytes& data) {
+        std::ofstream out(dir / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    }
+
+    ToolRun run(const std::string& arguments) {
+        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+        const std::string command = std::string("'") + ZOR_INSPECT_PATH + "' " + arguments + " >'" + out.string() +
+                                    "' 2>'" + err.string() + "'";
+        ToolRun result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::stringstream o, e;
+        o << std::ifstream(out).rdbuf();
+        e << std::ifstream(err).rdbuf();
+        result.out = o.str();
+        result.err = e.str();
+        return result;
+    }
+
+    Json runJson(const std::string& arguments) {
+        ToolRun r = run(arguments);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return Json::parse(r.out);
+    }
+
+    std::string dirArg() const { return "--dir '" + dir.string() + "'"; }
+};
+
+void expectNumbers(const Json& values, std::initializer_list<double> expected, double tol = 1e-5) {
+    ASSERT_TRUE(values.is_array()) << values.dump();
+    ASSERT_EQ(values.size(), expected.size()) << values.dump();
+    std::size_t i = 0;
+    for (double e : expected) EXPECT_NEAR(values[i++].get<double>(), e, tol) << values.dump();
+}
+
+TEST_F(InspectTest, JsonAtAFrame) {
+    const Json doc = runJson(dirArg() + " --frame 5 --json scene.lws");
+    EXPECT_EQ(doc["scene"], Json::parse(R"({"firstFrame":0,"lastFrame":60,"frameStep":2,"framesPerSecond":30.0})"));
+    EXPECT_EQ(doc["frame"], 5.0);
+    expectNumbers(doc["camera"]["viewRotation"], {1, 0, 0, 0, 1, 0, 0, 0, 1});
+    expectNumbers(doc["camera"]["cameraPosition"], {0, 0, -10});
+    EXPECT_EQ(doc["textures"], Json::parse(R"(["wood.jpg"])"));
+
+    const Json& objects = doc["objects"];
+    ASSERT_EQ(objects.size(), 5u);
+    const char* names[] = {"base.lwo", "NULL", "box.lwo", "target.lwo", "boned.lwo"};
+    const Json parents[] = {nullptr, 0, 1, nullptr, nullptr};
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(objects[i]["name"], names[i]);
+        EXPECT_EQ(objects[i]["parent"], parents[i]);
+        EXPECT_EQ(objects[i]["visible"], i != 3);
+        EXPECT_EQ(objects[i]["points"].size(), objects[i]["pointCount"].get<std::size_t>());
+        EXPECT_EQ(objects[i]["polygons"].size(), objects[i]["polygonCount"].get<std::size_t>());
+    }
+
+    // The textured triangle, facing the camera: planar z map of size 2.
+    const Json& base = objects[0];
+    EXPECT_EQ(base["shadowOptions"], 2);
+    const Json& wood = base["polygons"][0];
+    EXPECT_EQ(wood["flags"], 0x06);
+    EXPECT_EQ(wood["color"], Json::parse("[100,50,25]"));
+    EXPECT_EQ(wood["textureIndex"], 0);
+    EXPECT_EQ(wood["pointIndices"], Json::parse("[0,1,2]"));
+    expectNumbers(wood["u"], {0.5, 0.5, 1});
+    expectNumbers(wood["v"], {0.5, 1, 0.5});
+    expectNumbers(wood["faceNormal"], {0, 0, -1});
+    const Json& corner = base["points"][2];
+    expectNumbers(corner["position"], {1, 0, 0});
+    expectNumbers(corner["cameraSpacePosition"], {1, 0, 10});
+    expectNumbers(corner["cameraSpaceNormal"], {0, 0, -1});
+    // The sun straight on gives 2 * 63; the lamp lies in the triangle's plane and adds nothing.
+    EXPECT_EQ(corner["light"], Json::parse("[126,126,126]"));
+
+    // The null moves linearly to x = 5 at frame 5; the box follows it and is
+    // morphed halfway to the raised target.
+    expectNumbers(objects[1]["motion"], {5, 0, 0, 0, 0, 0, 1, 1, 1});
+    const Json& box = objects[2];
+    EXPECT_EQ(box["hasMorph"], true);
+    EXPECT_EQ(box["polygons"][0]["flags"], 0x01);
+    EXPECT_EQ(box["polygons"][0]["color"], Json::parse("[127,0,0]"));
+    expectNumbers(box["points"][2]["position"], {1, 2, 0});
+    expectNumbers(box["points"][2]["cameraSpacePosition"], {6, 2, 10});
+
+    // Hidden by its dissolve: nothing evaluated for its points.
+    const Json& target = objects[3];
+    EXPECT_EQ(target["hasDissolve"], true);
+    EXPECT_TRUE(target["points"][0]["cameraSpacePosition"].is_null());
+    EXPECT_TRUE(target["points"][0]["light"].is_null());
+    expectNumbers(target["points"][0]["position"], {0, 2, 0});
+
+    // One bone at its rest pose keeps the points where they were loaded.
+    const Json& boned = objects[4];
+    EXPECT_EQ(boned["boneCount"], 1);
+    expectNumbers(boned["points"][1]["position"], {0, 0.2, 0.5}, 1e-4);
+    expectNumbers(boned["points"][1]["cameraSpacePosition"], {0, 0.2, 10.5}, 1e-4);
+
+    const Json& lights = doc["lights"];
+    ASSERT_EQ(lights.size(), 2u);
+    EXPECT_EQ(lights[0]["lightType"], 1);
+    EXPECT_EQ(lights[0]["parent"], 1);
+    EXPECT_EQ(lights[0]["color"], Json::parse("[63,32,0]"));
+    EXPECT_EQ(lights[0]["lensFlare"], 1);
+    EXPECT_NEAR(lights[0]["intensity"].get<double>(), 0.8, 1e-7);
+    expectNumbers(lights[0]["viewPosition"], {5, 3, 10});
+    expectNumbers(lights[0]["viewDirection"], {0, 0, 1});
+    EXPECT_EQ(lights[1]["parent"], nullptr);
+    EXPECT_EQ(lights[1]["color"], Json::parse("[63,63,63]"));
+}
+
+TEST_F(InspectTest, JsonWithoutAFrameHasNoEvaluatedFields) {
+    const Json doc = runJson(dirArg() + " --json scene.lws");
+    EXPECT_TRUE(doc["frame"].is_null());
+    EXPECT_TRUE(doc["camera"]["viewRotation"].is_null());
+    EXPECT_TRUE(doc["camera"]["cameraPosition"].is_null());
+    for (const Json& light : doc["lights"]) {
+        EXPECT_TRUE(light["intensity"].is_null());
+        EXPECT_TRUE(light["viewPosition"].is_null());
+        EXPECT_TRUE(light["viewDirection"].is_null());
+    }
+    for (const Json& object : doc["objects"]) {
+        EXPECT_TRUE(object["motion"].is_null());
+        for (const Json& point : object["points"]) {
+            EXPECT_TRUE(point["cameraSpacePosition"].is_null());
+            EXPECT_TRUE(point["cameraSpaceNormal"].is_null());
+            EXPECT_TRUE(point["light"].is_null());
+        }
+    }
+    // As loaded: the box is not yet morphed.
+    expectNumbers(doc["objects"][2]["points"][2]["position"], {1, 1, 0});
+}
+
+TEST_F(InspectTest, FloatsHaveNineSignificantDigits) {
+    const ToolRun r = run(dirArg() + " --frame 5 --json scene.lws");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"intensity\": 0.800000012"), std::string::npos) << r.out.substr(0, 2000);
+}
+
+TEST_F(InspectTest, SummaryShowsTheTree) {
+    const ToolRun r = run(dirArg() + " scene.lws");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("frames 0 to 60"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  [0] base.lwo: 3 points, 1 polygons"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    [1] NULL"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("      [2] box.lwo: 4 points, 1 polygons, morph"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 bones"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[0] point, colour (63, 32, 0), parent [1] NULL, lens flare"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[0] wood.jpg"), std::string::npos) << r.out;
+}
+
+TEST_F(InspectTest, WarningsGoToStandardError) {
+    std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject missing.lwo\n";
+    const ToolRun r = run(dirArg() + " --json scene.lws");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("missing"), std::string::npos) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["objects"].size(), 6u);  // stdout is still pure JSON
+}
+
+TEST_F(InspectTest, FailuresAndUsage) {
+    ToolRun r = run(dirArg() + " nothing.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing.lws"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("--frame abc scene.lws").status, 2);
+    EXPECT_EQ(run("--bogus scene.lws").status, 2);
+    r = run("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--frame"), std::string::npos);
+}
+
+TEST_F(InspectTest, ArchiveNameIsAnOption) {
+    fs::rename(dir / "zor.dat", dir / "other.dat");
+    ToolRun r = run(dirArg() + " --json scene.lws");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["objects"][3]["pointCount"], 0);  // target not found
+    r = run(dirArg() + " --archive other.dat --json scene.lws");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["objects"][3]["pointCount"], 4);
+}
+
+}  // namespace
+}  // namespace zor
