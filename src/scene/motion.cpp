@@ -116,43 +116,41 @@ void evaluateMotion(Motion& motion, float frame) {
 
     // A neighbour that does not lie strictly outside the span cannot scale
     // the tangent (its divisor would be zero or negative), so it is treated
-    // as absent.
-    const MotionKey* before = nullptr;
-    const MotionKey* after = nullptr;
-    float adjIn = 0;
-    float adjOut = 0;
+    // as absent. Each tangent is c1 * (step beside the span) + c2 * d; the
+    // coefficients are the same for every channel.
+    double outBeside = 0;
+    double outSpan = 0.5 * (static_cast<double>(a0) + b0);
+    double inBeside = 0;
+    double inSpan = 0.5 * (static_cast<double>(a1) + b1);
+    const MotionKey* before = &k0;  // stands in for an absent neighbour (its step is then unused)
+    const MotionKey* after = &k1;
     if (k > 0) {
         const std::int64_t width = std::int64_t{k1.frame} - keys[k - 1].frame;
         if (width > 0) {
+            const float adjIn = span / static_cast<float>(width);
             before = &keys[k - 1];
-            adjIn = span / static_cast<float>(width);
+            outBeside = static_cast<double>(adjIn) * a0;
+            outSpan = static_cast<double>(adjIn) * b0;
         }
     }
     if (k + 2 < count) {
         const std::int64_t width = std::int64_t{keys[k + 2].frame} - k0.frame;
         if (width > 0) {
+            const float adjOut = span / static_cast<float>(width);
             after = &keys[k + 2];
-            adjOut = span / static_cast<float>(width);
+            inSpan = static_cast<double>(adjOut) * a1;
+            inBeside = static_cast<double>(adjOut) * b1;
         }
     }
 
+    const double h1 = h[0], h2 = h[1], h3 = h[2], h4 = h[3];
     for (int c = 0; c < channels; ++c) {
         const float p0 = k0.value[c];
         const float p1 = k1.value[c];
-        const float d = p1 - p0;
-        const double tanOut =
-            before ? static_cast<double>(adjIn) *
-                         (static_cast<double>(a0) * (static_cast<double>(p0) - before->value[c]) +
-                          static_cast<double>(b0) * d)
-                   : 0.5 * (static_cast<double>(a0) + b0) * d;
-        const double tanIn =
-            after ? static_cast<double>(adjOut) *
-                        (static_cast<double>(a1) * d +
-                         static_cast<double>(b1) * (static_cast<double>(after->value[c]) - p1))
-                  : 0.5 * (static_cast<double>(a1) + b1) * d;
-        const double sum = static_cast<double>(h[0]) * p0 + static_cast<double>(h[1]) * p1 +
-                           static_cast<double>(h[2]) * tanOut + static_cast<double>(h[3]) * tanIn;
-        motion.value[c] = static_cast<float>(sum);
+        const double d = p1 - p0;  // formed in single precision
+        const double tanOut = outBeside * (static_cast<double>(p0) - before->value[c]) + outSpan * d;
+        const double tanIn = inSpan * d + inBeside * (static_cast<double>(after->value[c]) - p1);
+        motion.value[c] = static_cast<float>(h1 * p0 + h2 * p1 + h3 * tanOut + h4 * tanIn);
     }
 }
 
