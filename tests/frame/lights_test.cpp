@@ -152,6 +152,23 @@ TEST(Lights, UnknownTypeAddsNothing) {
     EXPECT_EQ(s.lit(), (Rgb{0, 0, 0}));
 }
 
+TEST(Lights, LightObjectAddsToTheSumsAlreadyThere) {
+    // lightObject on its own reads the camera-space values as they stand.
+    LitScene s;
+    addPoint(s.object(), {0, 0, 0});
+    MeshPoint& p = s.object().points[0];
+    p.cameraSpacePosition[2] = 5;
+    p.cameraSpaceNormal[2] = -1;
+    p.lightRed = 100;
+    p.lightGreen = 200;
+    SceneLight& l = s.light(distantLight, {10, 63, 0}, 1, pose(0, 0, 0));
+    l.viewDirection[2] = 1;
+    lightObject(s.object(), s.scene);
+    EXPECT_EQ(p.lightRed, 120u);
+    EXPECT_EQ(p.lightGreen, 255u);  // 200 + 126 clamped
+    EXPECT_EQ(p.lightBlue, 0u);
+}
+
 TEST(LightPlacement, CameraSpaceAndDirection) {
     LitScene s;
     setPose(s.scene.camera.motion, pose(0, 0, -10, 90));  // looks along world +x
