@@ -15,8 +15,10 @@ void reportOutOfMemory() {
 
 void allocateMesh(Mesh& mesh, std::uint16_t pointCount, std::uint16_t polygonCount) {
     try {
-        mesh.points.assign(pointCount, MeshPoint{});
-        mesh.polygons.assign(polygonCount, MeshPolygon{});
+        mesh.points.clear();
+        mesh.polygons.clear();
+        mesh.points.resize(pointCount);
+        mesh.polygons.resize(polygonCount);
     } catch (const std::bad_alloc&) {
         reportOutOfMemory();
     }
