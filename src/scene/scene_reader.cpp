@@ -87,6 +87,7 @@ private:
     std::vector<Link> morphTarget_;
     std::vector<std::vector<Link>> boneParent_;
     std::vector<Link> lightParent_;
+    std::vector<int> metamorphLine_;
 };
 
 bool SceneParser::readInt(std::string_view keyword, std::int32_t& value) {
@@ -160,6 +161,7 @@ void SceneParser::addObject(std::optional<std::string_view> fileName) {
     objectParent_.emplace_back();
     morphTarget_.emplace_back();
     boneParent_.emplace_back();
+    metamorphLine_.push_back(0);
     currentObject_ = scene_.objectCount() - 1;
     state_ = State::Object;
 }
@@ -208,6 +210,7 @@ bool SceneParser::objectRuleAfterBones(std::string_view token) {
         readEnvelope(tokens_, o.dissolve);
         o.hasDissolve = 1;
     } else if (token == "Metamorph") {
+        metamorphLine_[static_cast<std::size_t>(currentObject_)] = tokens_.tokenLine();
         readEnvelope(tokens_, o.morphAmount);
         o.hasMorph = 1;
     } else if (token == "MorphTarget") {
@@ -343,7 +346,8 @@ void SceneParser::linkObject(std::size_t i) {
     // The frame pass morphs every object that read a Metamorph envelope and
     // needs the differences for it.
     if (o.hasMorph && o.morphDeltas.size() != o.pointCount) {
-        tokens_.warn(target.line, self + " has a Metamorph envelope but no usable MorphTarget; it does not morph");
+        tokens_.warn(target.line != 0 ? target.line : metamorphLine_[i],
+                     self + " has a Metamorph envelope but no usable MorphTarget; it does not morph");
         o.hasMorph = 0;
     }
 
@@ -545,9 +549,12 @@ bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& 
     std::optional<Bytes> text = readDataFile(context.source, fileName, context.diagnostics);
     if (!text) {
         if (context.diagnostics) {
+            const bool noArchive =
+                context.source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED";
             context.diagnostics->error(fileName, 0,
                                        "scene not found on disk in " + context.source.directory.string() +
-                                           " nor in the archive " + context.source.archivePath().string());
+                                           (noArchive ? " (no archive selected)"
+                                                      : " nor in the archive " + context.source.archivePath().string()));
         }
         return false;
     }

@@ -254,7 +254,9 @@ TEST(SceneLinks, MorphTargetWithFewerPointsIsRefused) {
 TEST(SceneLinks, MetamorphWithoutTargetDoesNotMorph) {
     Parsed p("LoadObject A\nMetamorph 1\n", {{"A.lwo", 2}});
     EXPECT_EQ(p.scene.objects[0].hasMorph, 0);
-    EXPECT_TRUE(p.diagnostics.contains("no usable MorphTarget")) << p.report();
+    ASSERT_EQ(p.diagnostics.items().size(), 1u) << p.report();
+    EXPECT_EQ(p.diagnostics.items()[0].line, 8);  // after the six header lines and LoadObject
+    EXPECT_TRUE(p.diagnostics.contains("no usable MorphTarget"));
 }
 
 TEST(SceneLinks, MorphDeltasAreTargetMinusOwn) {

@@ -111,15 +111,25 @@ TEST(CorpusScenes, LoadWithoutErrorsAndWithTheListedCounts) {
     }
 }
 
-TEST(CorpusScenes, BallConeDetails) {
-    Diagnostics d;
+// Reads scenes of one corpus folder, recording the object names it loads.
+struct CorpusFolder {
+    Diagnostics diagnostics;
     std::vector<std::string> loaded;
-    SceneLoadContext context{{std::filesystem::path(ZOR_CORPUS_DIR) / "java3d", "none.dat"},
-                             [&loaded](std::string& name, Mesh&) { loaded.push_back(name); },
-                             &d};
+    SceneLoadContext context;
+
+    explicit CorpusFolder(const char* name)
+        : context{{std::filesystem::path(ZOR_CORPUS_DIR) / name, "none.dat"},
+                  [this](std::string& object, Mesh&) { loaded.push_back(object); },
+                  &diagnostics} {}
+    CorpusFolder(const CorpusFolder&) = delete;
+    CorpusFolder& operator=(const CorpusFolder&) = delete;
+};
+
+TEST(CorpusScenes, BallConeDetails) {
+    CorpusFolder folder("java3d");
     Scene scene;
-    ASSERT_TRUE(readScene(scene, "ballcone.lws", context));
-    EXPECT_EQ(loaded, (std::vector<std::string>{"greenball.lwo", "redcone.lwo"}));
+    ASSERT_TRUE(readScene(scene, "ballcone.lws", folder.context));
+    EXPECT_EQ(folder.loaded, (std::vector<std::string>{"greenball.lwo", "redcone.lwo"}));
     EXPECT_FLOAT_EQ(scene.framesPerSecond, 30.0f);
     const Motion& cone = scene.objects[1].motion;
     ASSERT_EQ(cone.keyCount, 3);
@@ -139,11 +149,9 @@ TEST(CorpusScenes, BallConeDetails) {
 }
 
 TEST(CorpusScenes, HierarchiesAndEnvelopesOfTheAminetScenes) {
-    Diagnostics d;
-    std::vector<std::string> loaded;
-    SceneLoadContext context{{std::filesystem::path(ZOR_CORPUS_DIR) / "aminet", "none.dat"},
-                             [&loaded](std::string& name, Mesh&) { loaded.push_back(name); },
-                             &d};
+    CorpusFolder folder("aminet");
+    const SceneLoadContext& context = folder.context;
+    const std::vector<std::string>& loaded = folder.loaded;
     Scene truck;
     ASSERT_TRUE(readScene(truck, "truck.sc", context));
     // No backslash: everything up to the first full stop is the base name.
@@ -176,7 +184,7 @@ TEST(CorpusScenes, HierarchiesAndEnvelopesOfTheAminetScenes) {
     EXPECT_EQ(repeating, 16);
     EXPECT_EQ(stopping, 42);
     EXPECT_EQ(raider.objects[23].name, "NULL");
-    EXPECT_FALSE(d.hasErrors());
+    EXPECT_FALSE(folder.diagnostics.hasErrors());
 }
 
 }  // namespace
