@@ -163,7 +163,11 @@ void PackFile::open(std::string_view fileName) {
         fail("not a regular file");
         return;
     }
-    if (!index()) state_ = State::Corrupt;
+    if (!index()) {
+        // A refused directory leaves no half-checked records to be listed.
+        entries_.clear();
+        state_ = State::Corrupt;
+    }
 }
 
 bool PackFile::index() {
@@ -219,6 +223,11 @@ bool PackFile::index() {
                         ", past the data area (" + std::to_string(dirStart) + ")");
         if (e.uncompressedSize < 0 || e.uncompressedSize > kMaxEntrySize)
             return fail(where + " (" + entryName(e) + "): implausible size " + std::to_string(e.uncompressedSize));
+        // Deflate never expands more than about 1032 to 1, so a larger claim
+        // is a lie that would otherwise reserve its size before inflating.
+        if (e.uncompressedSize > std::int64_t{e.compressedSize} * 1032 + 1032)
+            return fail(where + " (" + entryName(e) + "): " + std::to_string(e.uncompressedSize) +
+                        " bytes cannot come from a block of " + std::to_string(e.compressedSize));
     }
     dataEnd_ = dirStart;
     savedCount_ = count;
