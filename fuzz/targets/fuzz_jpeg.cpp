@@ -1,0 +1,53 @@
+// The image path on hostile bytes: JPEG decode from memory, conversion to
+// 16-bit pixels in the two usual layouts and the chain of mip levels, the
+// way a texture is made, without a display.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "display/display.h"
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    zor::Diagnostics diags;
+    std::optional<zor::DecodedImage> image =
+        zor::decodeJpeg(std::span<const std::uint8_t>(data, size), "fuzz.jpg", &diags);
+    if (!image) {
+        if (diags.empty()) __builtin_trap();  // a refusal is never silent
+        return 0;
+    }
+    const int w = image->width;
+    const int h = image->height;
+    if (w <= 0 || h <= 0) __builtin_trap();
+    if (image->pixels.size() != static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3) __builtin_trap();
+
+    static std::vector<std::uint8_t> target;
+    target.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 2);
+    const zor::ConversionParameters c565 = zor::prepareConversion(0xF800, 0x07E0, 0x001F);
+    const zor::ConversionParameters c555 = zor::prepareConversion(0x7C00, 0x03E0, 0x001F);
+    zor::convertPixels(c565, image->pixels.data(), target.data(), w, h, 0, w * 2);
+    zor::convertPixels(c555, image->pixels.data(), target.data(), w, h, 0, w * 2);
+    zor::fuzz::touch(zor::magentaKey(c565));
+    zor::fuzz::touch(target[target.size() / 2]);
+
+    // Mip levels: each half the size of the one above, down to one pixel.
+    std::vector<std::uint8_t> level = image->pixels;
+    std::vector<std::uint8_t> next;
+    int lw = w;
+    int lh = h;
+    const int levels = zor::mipLevelCount(static_cast<std::uint32_t>(w), true);
+    for (int i = 1; i < levels && (lw > 1 || lh > 1); ++i) {
+        const int nw = std::max(1, lw / 2);
+        const int nh = std::max(1, lh / 2);
+        next.assign(static_cast<std::size_t>(nw) * static_cast<std::size_t>(nh) * 3, 0);
+        zor::resampleImage(level.data(), next.data(), lw, lh, nw, nh);
+        level.swap(next);
+        lw = nw;
+        lh = nh;
+    }
+    zor::fuzz::touch(level[0]);
+    return 0;
+}
