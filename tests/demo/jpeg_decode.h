@@ -2,12 +2,14 @@
 // Test helper: decodes a JPEG in memory with libjpeg, independently of the
 // code under test.
 
-#include <jpeglib.h>
-
 #include <csetjmp>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <vector>
+
+#include <jpeglib.h>
 
 namespace zor::demo::test {
 
