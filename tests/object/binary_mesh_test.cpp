@@ -149,14 +149,7 @@ TEST_P(HostileBinaryMesh, IsRefusedAsAWhole) {
     Mesh mesh;
     allocateMesh(mesh, 2, 2);
     EXPECT_FALSE(loader.parseBinaryMesh("bad.3d", GetParam().file, mesh));
-    EXPECT_EQ(mesh.pointCount, 0);
-    EXPECT_EQ(mesh.polygonCount, 0);
-    EXPECT_TRUE(mesh.points.empty());
-    EXPECT_TRUE(mesh.polygons.empty());
-    ASSERT_EQ(diags.items().size(), 1u);
-    EXPECT_EQ(diags.items()[0].file, "bad.3d");
-    EXPECT_THAT(diags.items()[0].message, testing::HasSubstr(GetParam().message));
-    EXPECT_TRUE(textures.names.empty());
+    expectRefused(mesh, diags, "bad.3d", GetParam().message, textures);
 }
 
 INSTANTIATE_TEST_SUITE_P(Object, HostileBinaryMesh, testing::ValuesIn(hostileBinaries()),

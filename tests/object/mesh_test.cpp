@@ -1,23 +1,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <vector>
 
 #include "object/object.h"
 
 namespace zor {
 namespace {
 
-void setPosition(Mesh& mesh, int i, float x, float y, float z) {
-    mesh.points[static_cast<std::size_t>(i)].position[0] = x;
-    mesh.points[static_cast<std::size_t>(i)].position[1] = y;
-    mesh.points[static_cast<std::size_t>(i)].position[2] = z;
-}
-
-void setPolygon(Mesh& mesh, int i, std::vector<std::uint16_t> indices) {
-    MeshPolygon& p = mesh.polygons[static_cast<std::size_t>(i)];
-    p.vertexCount = static_cast<std::uint8_t>(indices.size());
-    p.pointIndices = std::move(indices);
+// A mesh with the given point positions and polygons (point index lists).
+Mesh makeMesh(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<std::uint16_t>>& polygons) {
+    Mesh mesh;
+    allocateMesh(mesh, static_cast<std::uint16_t>(points.size()), static_cast<std::uint16_t>(polygons.size()));
+    for (std::size_t i = 0; i < points.size(); ++i)
+        for (int c = 0; c < 3; ++c) mesh.points[i].position[c] = points[i][static_cast<std::size_t>(c)];
+    for (std::size_t i = 0; i < polygons.size(); ++i) {
+        mesh.polygons[i].vertexCount = static_cast<std::uint8_t>(polygons[i].size());
+        mesh.polygons[i].pointIndices = polygons[i];
+    }
+    return mesh;
 }
 
 TEST(AllocateMesh, SizesAndZeroesTheArrays) {
@@ -44,16 +47,8 @@ TEST(AllocateMeshDeathTest, OutOfMemoryPrintsTheMessageAndFails) {
 }
 
 TEST(ComputeNormals, TriangleAndQuadSharingAnEdge) {
-    Mesh mesh;
-    allocateMesh(mesh, 5, 2);
-    setPosition(mesh, 0, 0, 0, 0);
-    setPosition(mesh, 1, 1, 0, 0);
-    setPosition(mesh, 2, 0, 1, 0);
-    setPosition(mesh, 3, 0, 0, 1);
-    setPosition(mesh, 4, 1, 0, 1);
     // Triangle in the plane z = 0; quad in the plane y = 0 sharing the edge 0-1.
-    setPolygon(mesh, 0, {0, 1, 2});
-    setPolygon(mesh, 1, {1, 0, 3, 4});
+    Mesh mesh = makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}}, {{0, 1, 2}, {1, 0, 3, 4}});
     computeNormals(mesh);
 
     // p = (0,0,0), q = (1,0,0), r = (0,1,0): (p - q) x (p - r) = (-1,0,0) x (0,-1,0) = (0,0,1).
@@ -72,15 +67,9 @@ TEST(ComputeNormals, TriangleAndQuadSharingAnEdge) {
 }
 
 TEST(ComputeNormals, FaceNormalIsUnitAndUsesFirstSecondAndLastVertex) {
-    Mesh mesh;
-    allocateMesh(mesh, 4, 1);
-    // A pentagon-like fan: the third vertex (point 2) is off the plane of
-    // points 0, 1 and 3 and must not influence the face normal.
-    setPosition(mesh, 0, 0, 0, 0);
-    setPosition(mesh, 1, 0, 0, 3);
-    setPosition(mesh, 2, 5, 5, 5);
-    setPosition(mesh, 3, 0, 4, 0);
-    setPolygon(mesh, 0, {0, 1, 2, 3});
+    // The third vertex (point 2) is off the plane of points 0, 1 and 3 and
+    // must not influence the face normal.
+    Mesh mesh = makeMesh({{0, 0, 0}, {0, 0, 3}, {5, 5, 5}, {0, 4, 0}}, {{0, 1, 2, 3}});
     computeNormals(mesh);
     // p - q = (0,0,-3), p - r = (0,-4,0); cross = (0*0 - (-3)(-4), (-3)*0 - 0*0, 0) = (-12, 0, 0).
     EXPECT_THAT(mesh.polygons[0].faceNormal, testing::ElementsAre(-1.0f, 0.0f, 0.0f));
@@ -88,14 +77,8 @@ TEST(ComputeNormals, FaceNormalIsUnitAndUsesFirstSecondAndLastVertex) {
 }
 
 TEST(ComputeNormals, PointsAndLinesAddNothingAndDegenerateTrianglesGiveZero) {
-    Mesh mesh;
-    allocateMesh(mesh, 3, 3);
-    setPosition(mesh, 0, 0, 0, 0);
-    setPosition(mesh, 1, 1, 1, 1);
-    setPosition(mesh, 2, 2, 2, 2);
-    setPolygon(mesh, 0, {0});
-    setPolygon(mesh, 1, {0, 1});
-    setPolygon(mesh, 2, {0, 1, 2});  // collinear: zero normal, divided by 1
+    // The triangle is collinear: a zero normal, divided by 1.
+    Mesh mesh = makeMesh({{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}, {{0}, {0, 1}, {0, 1, 2}});
     mesh.points[1].normal[0] = 9;    // stale values are cleared first
     mesh.points[1].normalCount = 4;
     computeNormals(mesh);
@@ -107,12 +90,8 @@ TEST(ComputeNormals, PointsAndLinesAddNothingAndDegenerateTrianglesGiveZero) {
 }
 
 TEST(ComputeNormals, RepeatedPointsCountOncePerUse) {
-    Mesh mesh;
-    allocateMesh(mesh, 3, 1);
-    setPosition(mesh, 0, 0, 0, 0);
-    setPosition(mesh, 1, 2, 0, 0);
-    setPosition(mesh, 2, 0, 2, 0);
-    setPolygon(mesh, 0, {0, 1, 2, 1, 0});  // revisits points like real files do
+    // The polygon revisits points, as real files do.
+    Mesh mesh = makeMesh({{0, 0, 0}, {2, 0, 0}, {0, 2, 0}}, {{0, 1, 2, 1, 0}});
     computeNormals(mesh);
     // First (0,0,0), second (2,0,0), last (0,0,0): p - r = 0 gives a zero normal.
     EXPECT_THAT(mesh.polygons[0].faceNormal, testing::ElementsAre(0.0f, 0.0f, 0.0f));

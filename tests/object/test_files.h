@@ -4,6 +4,8 @@
 // field the readers see is spelled out in the test. Also a texture loader
 // that records the names it is asked for, and a per-test temporary folder.
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <array>
@@ -183,6 +185,20 @@ struct TextureRecorder {
         };
     }
 };
+
+// A refused file: empty mesh, exactly one warning naming the file and
+// saying what is wrong, and no image requested.
+inline void expectRefused(const Mesh& mesh, const Diagnostics& diags, std::string_view file,
+                          std::string_view message, const TextureRecorder& textures) {
+    EXPECT_EQ(mesh.pointCount, 0);
+    EXPECT_EQ(mesh.polygonCount, 0);
+    EXPECT_TRUE(mesh.points.empty());
+    EXPECT_TRUE(mesh.polygons.empty());
+    ASSERT_EQ(diags.items().size(), 1u);
+    EXPECT_EQ(diags.items()[0].file, file);
+    EXPECT_THAT(diags.items()[0].message, testing::HasSubstr(std::string(message)));
+    EXPECT_TRUE(textures.names.empty());
+}
 
 // A fresh folder per test, removed afterwards.
 class TempDir {
