@@ -12,6 +12,8 @@
 
 namespace zor {
 
+// Asks the renderer for a texture by image name; answers its index, or -1 when
+// the image cannot be loaded (stored as 65535 in the 16-bit index fields).
 using TextureLoader = std::function<int(std::string_view imageName)>;
 
 inline constexpr std::size_t kMaxSurfaceNameLength = 63;
