@@ -1,0 +1,95 @@
+// The zor-render program: files written, exit statuses, messages.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "display/png_file.h"
+#include "display_test_support.h"
+
+namespace zor {
+namespace {
+
+const std::string kTool = std::string(ZOR_BINARY_DIR) + "/tools/zor-render/zor-render";
+const std::string kCorpusScene = std::string(ZOR_CORPUS_DIR) + "/java3d";
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+Result run(const std::string& arguments, const test::TempFolder& folder) {
+    const auto log = folder / "log.txt";
+    const std::string command = "SDL_VIDEODRIVER=offscreen " + kTool + " " + arguments + " > " + log.string() + " 2>&1";
+    Result r;
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    r.output = text.str();
+    return r;
+}
+
+TEST(RenderTool, WritesOnePicturePerFrame) {
+    test::TempFolder folder("tool-frames");
+    const auto out = folder / "frames";
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --out " +
+                             out.string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (int f : {2, 5, 8}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", f);
+        RgbPicture p;
+        std::string error;
+        ASSERT_TRUE(readPng(out / name, p, error)) << error;
+        EXPECT_EQ(p.width, 96);
+        EXPECT_EQ(p.height, 64);
+    }
+    EXPECT_FALSE(std::filesystem::exists(out / "frame-00003.png"));
+    EXPECT_NE(r.output.find("frame 8 (3/3)"), std::string::npos) << r.output;
+}
+
+TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
+    test::TempFolder folder("tool-one");
+    const auto file = folder / "sub" / "one.png";
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --bpp 15 --frame 1 --out " +
+                             file.string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    RgbPicture p;
+    std::string error;
+    ASSERT_TRUE(readPng(file, p, error)) << error;
+    EXPECT_EQ(p.width, 64);
+}
+
+TEST(RenderTool, BenchPrintsFramesPerSecond) {
+    test::TempFolder folder("tool-bench");
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frames 1-5 --bench", folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(" frames/s"), std::string::npos) << r.output;
+}
+
+TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
+    test::TempFolder folder("tool-missing");
+    Result r = run("--dir " + folder.root().string() + " --out " + (folder / "x.png").string(), folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("glorp2.lws"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("not found"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+    r = run("--size 12 --bench", folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("--size"), std::string::npos);
+    r = run("--frames 9-3 --bench", folder);
+    EXPECT_EQ(r.status, 1);
+    r = run("--dir " + kCorpusScene + " --scene ballcone.lws", folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("--out"), std::string::npos);
+    r = run("--help", folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("--frames"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zor

@@ -1,0 +1,170 @@
+// zor-render: the player's picture without a screen. Renders chosen frames of
+// the scene (the player's whole pass, logo included) to PNG files, a run at a
+// given pass rate to a video through ffmpeg, or measures frames per second.
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <regex>
+#include <string>
+
+#include "render_run.h"
+
+namespace {
+
+struct FrameRange {
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    std::int32_t step = 1;
+};
+
+std::optional<FrameRange> parseRange(const std::string& text) {
+    static const std::regex pattern(R"((-?\d+)-(-?\d+)(?::(\d+))?)");
+    std::smatch m;
+    if (!std::regex_match(text, m, pattern)) return std::nullopt;
+    FrameRange r;
+    try {
+        r.first = std::stoi(m[1]);
+        r.last = std::stoi(m[2]);
+        r.step = m[3].matched ? std::stoi(m[3]) : 1;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (r.step <= 0 || r.last < r.first) return std::nullopt;
+    return r;
+}
+
+bool parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
+    static const std::regex pattern(R"((\d{1,5})x(\d{1,5}))");
+    std::smatch m;
+    if (!std::regex_match(text, m, pattern)) return false;
+    width = static_cast<std::uint32_t>(std::stoul(m[1]));
+    height = static_cast<std::uint32_t>(std::stoul(m[2]));
+    return width >= 1 && height >= 1 && width <= 8192 && height <= 8192;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "zor-render: " << message << '\n';
+    return 1;
+}
+
+std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
+    zor::RenderOptions options;
+    std::string directory = ".";
+    std::string size = "640x480";
+    int bits = 16;
+    std::string frames;
+    std::optional<std::int32_t> single;
+    std::string out;
+    std::string video;
+    double fps = 30.0;
+    bool bench = false;
+    app.add_option("--dir", directory, "Folder holding zor.dat and the data files (default: current folder)");
+    app.add_option("--scene", options.sceneName, "Scene file to render")->capture_default_str();
+    app.add_option("--size", size, "Picture size WxH")->capture_default_str();
+    app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")->check(CLI::IsMember({15, 16}))
+        ->capture_default_str();
+    auto* framesOption = app.add_option("--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range)");
+    app.add_option("--frame", single, "One frame")->excludes(framesOption);
+    app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
+    auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg");
+    app.add_option("--fps", fps, "Passes per second of the run for --video")->needs(videoOption)->capture_default_str();
+    app.add_flag("--bench", bench, "Render every frame of the scene without writing files; print frames/s");
+    app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
+    CLI11_PARSE(app, argc, argv);
+
+    options.directory = directory;
+    options.bits = static_cast<std::uint32_t>(bits);
+    if (!parseSize(size, options.width, options.height)) return fail("--size wants WxH, e.g. 640x480: " + size);
+    std::optional<FrameRange> range;
+    if (!frames.empty() && !(range = parseRange(frames))) return fail("--frames wants A-B or A-B:STEP: " + frames);
+    if (single) range = FrameRange{*single, *single, 1};
+    if (!bench && video.empty() && out.empty()) return fail("--out PATH is needed (or --bench, or --video FILE)");
+    if (!video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
+
+    zor::RenderRun run(options);
+    const bool started = run.start();
+    run.diagnostics().print(std::cerr);
+    if (!started) return fail(run.error());
+
+    std::vector<std::int32_t> list;
+    if (!video.empty()) {
+        list = zor::clockFrames(run.firstFrame(), run.lastFrame(), fps);
+    } else {
+        const FrameRange r = range.value_or(FrameRange{run.firstFrame(), run.lastFrame(), 1});
+        for (std::int64_t f = r.first; f <= r.last; f += r.step) list.push_back(static_cast<std::int32_t>(f));
+    }
+
+    // Where pictures go.
+    std::filesystem::path folder, file;
+    if (!bench && video.empty()) {
+        const bool oneFile = list.size() == 1 && !out.ends_with('/') && !std::filesystem::is_directory(out);
+        std::error_code ec;
+        if (oneFile) {
+            file = out;
+            if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+        } else {
+            folder = out;
+            std::filesystem::create_directories(folder, ec);
+            if (ec) return fail(out + ": cannot create the folder: " + ec.message());
+        }
+    }
+
+    std::FILE* encoder = nullptr;
+    if (!video.empty()) {
+        const auto music = std::filesystem::path(directory) / "mp3.mp3";
+        std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
+                              std::to_string(options.width) + "x" + std::to_string(options.height) + " -r " +
+                              std::to_string(fps) + " -i -";
+        if (std::filesystem::exists(music)) command += " -i " + shellQuote(music.string()) + " -shortest";
+        command += " -c:v libx264 -pix_fmt yuv420p " + shellQuote(video);
+        encoder = popen(command.c_str(), "w");
+        if (!encoder) return fail("cannot start ffmpeg");
+    }
+
+    zor::RgbPicture picture;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::int32_t f = list[i];
+        run.renderFrame(f);
+        if (!bench) {
+            if (!run.capture(picture)) return fail("cannot read the picture back");
+            std::string error;
+            if (encoder) {
+                if (std::fwrite(picture.pixels.data(), 1, picture.pixels.size(), encoder) != picture.pixels.size()) {
+                    pclose(encoder);
+                    return fail("ffmpeg stopped taking frames");
+                }
+            } else {
+                char name[32];
+                std::snprintf(name, sizeof name, "frame-%05d.png", f);
+                const auto path = file.empty() ? folder / name : file;
+                if (!zor::writePng(path, picture, error)) return fail(error);
+            }
+        }
+        std::cerr << "\rframe " << f << " (" << (i + 1) << "/" << list.size() << ")" << std::flush;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cerr << '\n';
+    if (encoder && pclose(encoder) != 0) return fail("ffmpeg failed to encode " + video);
+    if (bench) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(list.size()) / seconds : 0.0);
+        std::cout << text << '\n';
+    }
+    return 0;
+}

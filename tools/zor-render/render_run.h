@@ -1,0 +1,60 @@
+#pragma once
+// Headless capture of the player's picture: the scene is loaded as the
+// player loads it and every requested frame goes through the player's pass
+// (depth clear, particle size, frame pass, logo, flip); the presented buffer
+// is read back.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/diagnostics.h"
+#include "display/display.h"
+#include "display/png_file.h"
+
+namespace zor {
+
+struct RenderOptions {
+    std::filesystem::path directory = ".";
+    std::string sceneName = "glorp2.lws";
+    std::string logoName = "skane.jpg";
+    std::uint32_t width = 640;
+    std::uint32_t height = 480;
+    std::uint32_t bits = 16;
+    bool visible = false;  // show a window while rendering
+};
+
+class RenderRun {
+public:
+    explicit RenderRun(RenderOptions options);
+    ~RenderRun();
+
+    // Brings up the display, the logo and the renderer, then reads the
+    // scene. False with error() set when any of it fails.
+    bool start();
+    const std::string& error() const { return error_; }
+    const Diagnostics& diagnostics() const { return diagnostics_; }
+
+    std::int32_t firstFrame() const;
+    std::int32_t lastFrame() const;
+
+    // One pass of the player at frame f; the picture is the presented buffer.
+    void renderFrame(std::int32_t frame);
+    bool capture(RgbPicture& picture);
+
+private:
+    struct State;
+    RenderOptions options_;
+    std::unique_ptr<State> state_;
+    Diagnostics diagnostics_;
+    std::string error_;
+};
+
+// The frames the player's clock shows at `fps` passes per second: pass k at
+// k / fps seconds, 30.3 frames per second of wall time, until the scene's end.
+std::vector<std::int32_t> clockFrames(std::int32_t first, std::int32_t last, double fps);
+
+}  // namespace zor
