@@ -356,6 +356,16 @@ public:
 
 constexpr int kShadow = 2;
 
+LwsLight light(const char* name, LightType type, LwsMotion motion, std::array<int, 3> color, LwsEnvelope intensity) {
+    LwsLight l;
+    l.name = name;
+    l.type = type;
+    l.motion = std::move(motion);
+    l.color = color;
+    l.intensity = std::move(intensity);
+    return l;
+}
+
 LwsMotion cameraPath() {
     struct Shot {
         int frame;
@@ -506,55 +516,32 @@ LwsScene scene() {
     s.at(emberIndex).dissolve = appear;
 
     // Lights. The first one is the shadow light.
-    LwsLight sun;
-    sun.name = "Sun";
-    sun.motion = still(kSunAt, aim(kSunAt, {0, 0, -15}));
-    sun.color = {255, 244, 224};
-    sun.intensity = LwsEnvelope::fixed(1.3f);
-    sun.type = LightType::Distant;
-    s.scene.lights.push_back(sun);
-
-    LwsLight fill;
-    fill.name = "Fill";
-    fill.motion = still({0, 20, -70}, {0, 12, 0});
-    fill.color = {70, 100, 220};
-    fill.intensity = LwsEnvelope::fixed(0.9f);
-    fill.type = LightType::Distant;
-    s.scene.lights.push_back(fill);
-
-    LwsLight lantern;
-    lantern.name = "Lantern";
-    lantern.motion = still({0, 1.0f, 0});
+    s.scene.lights.push_back(light("Sun", LightType::Distant, still(kSunAt, aim(kSunAt, {0, 0, -15})),
+                                   {255, 244, 224}, LwsEnvelope::fixed(1.3f)));
+    s.scene.lights.push_back(
+        light("Fill", LightType::Distant, still({0, 20, -70}, {0, 12, 0}), {70, 100, 220}, LwsEnvelope::fixed(0.9f)));
+    LwsLight lantern = light("Lantern", LightType::Point, still({0, 1.0f, 0}), {255, 190, 90}, LwsEnvelope::fixed(12));
     lantern.parent = moon;
-    lantern.color = {255, 190, 90};
-    lantern.intensity = LwsEnvelope::fixed(12);
-    lantern.type = LightType::Point;
     lantern.lensFlare = true;
     lantern.flareIntensity = LwsEnvelope::fixed(0.6f);
     s.scene.lights.push_back(lantern);
 
-    LwsLight spot;
-    spot.name = "StageSpot";
     const Vec3 spotAt{2, 15, -34};
-    spot.motion = LwsMotion{9,
-                            {key(0, spotAt, aim(spotAt, {10, 3, -22})), key(240, spotAt, aim(spotAt, {14, 3, -18})),
-                             key(480, spotAt, aim(spotAt, {10, 3, -22}))},
-                            EndBehavior::Repeat};
-    spot.color = {140, 210, 255};
-    spot.intensity = envelope({envKey(0, 0), envKey(kActFrames - 50, 0), envKey(kActFrames, 1.7f, true),
-                               envKey(kActFrames + 8, 0.9f, true), envKey(kActFrames + 16, 1.8f, true),
-                               envKey(kActFrames * 2 - 20, 1.6f), envKey(kActFrames * 2 + 40, 0.5f)},
-                              EndBehavior::Stop);
-    spot.type = LightType::Spot;
+    LwsMotion sweep{9,
+                    {key(0, spotAt, aim(spotAt, {10, 3, -22})), key(240, spotAt, aim(spotAt, {14, 3, -18})),
+                     key(480, spotAt, aim(spotAt, {10, 3, -22}))},
+                    EndBehavior::Repeat};
+    // Switches on as act II begins, flickers once, dims when act III starts.
+    LwsEnvelope spotIntensity = envelope(
+        {envKey(0, 0), envKey(kActFrames - 50, 0), envKey(kActFrames, 1.7f, true), envKey(kActFrames + 8, 0.9f, true),
+         envKey(kActFrames + 16, 1.8f, true), envKey(kActFrames * 2 - 20, 1.6f), envKey(kActFrames * 2 + 40, 0.5f)},
+        EndBehavior::Stop);
+    LwsLight spot = light("StageSpot", LightType::Spot, sweep, {140, 210, 255}, spotIntensity);
     spot.lensFlare = true;
     spot.flareIntensity = envelope({envKey(0, 0), envKey(kActFrames, 1)}, EndBehavior::Stop);
     s.scene.lights.push_back(spot);
 
-    LwsLight flash;
-    flash.name = "Flash";
-    flash.motion = still({0, 10, 0});
-    flash.parent = fountain;
-    flash.color = {255, 130, 220};
+    // Flashes on every downbeat of act IV, with the ember bursts.
     std::vector<LwsKey> flashes{envKey(0, 0), envKey(kActFrames * 3 - 1, 0)};
     for (int bar = 0; bar < 8; ++bar) {
         int at = kActFrames * 3 + bar * 60;
@@ -562,8 +549,9 @@ LwsScene scene() {
         flashes.push_back(envKey(at + 20, 6));
         flashes.push_back(envKey(at + 59, 1));
     }
-    flash.intensity = envelope(std::move(flashes), EndBehavior::Stop);
-    flash.type = LightType::Point;
+    LwsLight flash = light("Flash", LightType::Point, still({0, 10, 0}), {255, 130, 220},
+                           envelope(std::move(flashes), EndBehavior::Stop));
+    flash.parent = fountain;
     flash.lensFlare = true;
     s.scene.lights.push_back(flash);
 

@@ -10,68 +10,65 @@ namespace {
 
 using Order = ByteWriter::Order;
 
-// Starts a chunk with a 32-bit size placeholder; returns where the size goes.
-std::size_t beginChunk(ByteWriter& out, const char* id) {
+// Chunks have a 32-bit size, sub-chunks a 16-bit one. Both start with a
+// size placeholder that is patched once the data is written.
+struct Sized {
+    std::size_t sizeAt;
+    int width;
+};
+
+Sized begin(ByteWriter& out, const char* id, int width) {
     out.tag(id);
-    std::size_t at = out.size();
-    out.u32(0);
-    return at;
+    Sized s{out.size(), width};
+    if (width == 4) out.u32(0);
+    else out.u16(0);
+    return s;
 }
 
-void endChunk(ByteWriter& out, std::size_t sizeAt) {
-    std::size_t size = out.size() - sizeAt - 4;
-    if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw std::invalid_argument("LWOB chunk larger than 2 GB");
-    out.patch32(sizeAt, static_cast<std::uint32_t>(size));
+void end(ByteWriter& out, Sized s) {
+    std::size_t size = out.size() - s.sizeAt - static_cast<std::size_t>(s.width);
+    std::size_t limit = s.width == 4 ? static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
+                                     : static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max());
+    if (size > limit) throw std::invalid_argument("LWOB chunk of " + std::to_string(size) + " bytes is too large");
+    if (s.width == 4) out.patch32(s.sizeAt, static_cast<std::uint32_t>(size));
+    else out.patch16(s.sizeAt, static_cast<std::uint16_t>(size));
 }
 
-// Sub-chunks have a 16-bit size.
-std::size_t beginSub(ByteWriter& out, const char* id) {
-    out.tag(id);
-    std::size_t at = out.size();
-    out.u16(0);
-    return at;
-}
-
-void endSub(ByteWriter& out, std::size_t sizeAt) {
-    std::size_t size = out.size() - sizeAt - 2;
-    if (size > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max()))
-        throw std::invalid_argument("LWOB sub-chunk larger than 32767 bytes");
-    out.patch16(sizeAt, static_cast<std::uint16_t>(size));
-}
+Sized beginChunk(ByteWriter& out, const char* id) { return begin(out, id, 4); }
+Sized beginSub(ByteWriter& out, const char* id) { return begin(out, id, 2); }
 
 void subString(ByteWriter& out, const char* id, const std::string& text) {
-    std::size_t at = beginSub(out, id);
+    Sized at = beginSub(out, id);
     out.evenString(text);
-    endSub(out, at);
+    end(out, at);
 }
 
 void subVector(ByteWriter& out, const char* id, const std::array<float, 3>& v) {
-    std::size_t at = beginSub(out, id);
+    Sized at = beginSub(out, id);
     for (float f : v) out.f32(f);
-    endSub(out, at);
+    end(out, at);
 }
 
 void subFloat(ByteWriter& out, const char* id, float v) {
-    std::size_t at = beginSub(out, id);
+    Sized at = beginSub(out, id);
     out.f32(v);
-    endSub(out, at);
+    end(out, at);
 }
 
 void subU16(ByteWriter& out, const char* id, std::uint16_t v) {
-    std::size_t at = beginSub(out, id);
+    Sized at = beginSub(out, id);
     out.u16(v);
-    endSub(out, at);
+    end(out, at);
 }
 
 void writeSurface(ByteWriter& out, const LwSurface& s) {
-    std::size_t at = beginChunk(out, "SURF");
+    Sized at = beginChunk(out, "SURF");
     out.evenString(s.name);
     {
-        std::size_t c = beginSub(out, "COLR");
+        Sized c = beginSub(out, "COLR");
         for (std::uint8_t b : s.color) out.u8(b);
         out.u8(0);
-        endSub(out, c);
+        end(out, c);
     }
     // FLAG replaces the drawing bits, so it precedes CTEX and RIMG.
     subU16(out, "FLAG", s.flags);
@@ -87,7 +84,7 @@ void writeSurface(ByteWriter& out, const LwSurface& s) {
         subFloat(out, "TFP1", t.wrapHeight);
     }
     if (!s.reflectionImage.empty()) subString(out, "RIMG", s.reflectionImage);
-    endChunk(out, at);
+    end(out, at);
 }
 
 void check(const LwObject& object) {
@@ -111,17 +108,17 @@ void check(const LwObject& object) {
 Bytes writeLwob(const LwObject& object) {
     check(object);
     ByteWriter out(Order::Big);
-    std::size_t form = beginChunk(out, "FORM");
+    Sized form = beginChunk(out, "FORM");
     out.tag("LWOB");
 
-    std::size_t at = beginChunk(out, "PNTS");
+    Sized at = beginChunk(out, "PNTS");
     for (const auto& p : object.points)
         for (float f : p) out.f32(f);
-    endChunk(out, at);
+    end(out, at);
 
     at = beginChunk(out, "SRFS");
     for (const LwSurface& s : object.surfaces) out.evenString(s.name);
-    endChunk(out, at);
+    end(out, at);
 
     at = beginChunk(out, "POLS");
     for (const LwPolygon& p : object.polygons) {
@@ -129,10 +126,10 @@ Bytes writeLwob(const LwObject& object) {
         for (std::uint16_t i : p.points) out.u16(i);
         out.u16(p.surface);
     }
-    endChunk(out, at);
+    end(out, at);
 
     for (const LwSurface& s : object.surfaces) writeSurface(out, s);
-    endChunk(out, form);
+    end(out, form);
     return out.take();
 }
 
