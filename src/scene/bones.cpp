@@ -23,8 +23,6 @@ Matrix multiply(const Matrix& a, const Matrix& b) {
     return out;
 }
 
-Matrix transpose(const Matrix& m) { return {m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8]}; }
-
 Matrix restRotation(const SceneBone& bone) {
     return rotationFromAngles(bone.restDirection[0], bone.restDirection[1], bone.restDirection[2]);
 }
@@ -79,39 +77,59 @@ bool setMorphTarget(SceneObject& object, const SceneObject& target) {
     return true;
 }
 
+namespace {
+
+// Places a bone whose parent (if any) is already placed: restMatrix =
+// R(bone) * R(parent) * ... * R(root) is R(bone) times the parent's rest
+// matrix, and the rest position in object space is the parent's plus the
+// parent's frame turned back to object space (the transpose) applied to the
+// bone's own offset. Done once per bone, so any chain depth costs one step
+// per bone.
+void placeBone(SceneBone& bone) {
+    const Matrix own = restRotation(bone);
+    if (!bone.parent) {
+        std::copy(own.begin(), own.end(), bone.restMatrix);
+        std::copy(std::begin(bone.restPosition), std::end(bone.restPosition), bone.worldRestPosition);
+        return;
+    }
+    const SceneBone& parent = *bone.parent;
+    Matrix parentRest;
+    std::copy(std::begin(parent.restMatrix), std::end(parent.restMatrix), parentRest.begin());
+    const Matrix rest = multiply(own, parentRest);
+    std::copy(rest.begin(), rest.end(), bone.restMatrix);
+    const float* offset = bone.restPosition;
+    for (int r = 0; r < 3; ++r) {
+        bone.worldRestPosition[r] = parent.worldRestPosition[r] + parentRest[r] * offset[0] +
+                                    parentRest[3 + r] * offset[1] + parentRest[6 + r] * offset[2];
+    }
+}
+
+}  // namespace
+
 void prepareBones(SceneObject& object, Diagnostics* diagnostics, std::string_view fileName) {
     const std::size_t pointCount = object.points.size();
     object.weightSums.assign(pointCount, 0.0f);
-    std::vector<const SceneBone*> ancestors;
 
-    for (SceneBone& bone : object.bones) {
+    // Rest frames, parents before children whatever their order in the array.
+    std::vector<SceneBone>& bones = object.bones;
+    std::vector<char> placed(bones.size(), 0);
+    std::vector<SceneBone*> unplaced;
+    for (std::size_t b = 0; b < bones.size(); ++b) {
+        unplaced.clear();
+        for (SceneBone* p = &bones[b]; p && !placed[static_cast<std::size_t>(p - bones.data())]; p = p->parent) {
+            unplaced.push_back(p);
+        }
+        for (auto it = unplaced.rbegin(); it != unplaced.rend(); ++it) {
+            placeBone(**it);
+            placed[static_cast<std::size_t>(*it - bones.data())] = 1;
+        }
+    }
+
+    for (SceneBone& bone : bones) {
         bone.weights.resize(pointCount);
         if (bone.scaleStrength == 1) bone.strength *= bone.restLength;
-
-        // a1 (the parent) .. an (the root); any depth, links never form a cycle.
-        ancestors.clear();
-        for (const SceneBone* p = bone.parent; p; p = p->parent) ancestors.push_back(p);
-
-        float world[3] = {bone.restPosition[0], bone.restPosition[1], bone.restPosition[2]};
-        if (!ancestors.empty()) {
-            const SceneBone* root = ancestors.back();
-            std::copy(std::begin(root->restPosition), std::end(root->restPosition), world);
-            Matrix toObject = kIdentity;
-            for (std::size_t i = ancestors.size(); i >= 1; --i) {
-                toObject = multiply(toObject, transpose(restRotation(*ancestors[i - 1])));
-                const float* offset = i > 1 ? ancestors[i - 2]->restPosition : bone.restPosition;
-                for (int r = 0; r < 3; ++r) {
-                    world[r] += toObject[r * 3] * offset[0] + toObject[r * 3 + 1] * offset[1] +
-                                toObject[r * 3 + 2] * offset[2];
-                }
-            }
-        }
-        std::copy(std::begin(world), std::end(world), bone.worldRestPosition);
-
-        Matrix rest = restRotation(bone);
-        for (const SceneBone* a : ancestors) rest = multiply(rest, restRotation(*a));
-        std::copy(rest.begin(), rest.end(), bone.restMatrix);
-
+        const float* world = bone.worldRestPosition;
+        const float* rest = bone.restMatrix;
         for (std::size_t i = 0; i < pointCount; ++i) {
             const float* q = object.points[i].position;
             const float d[3] = {q[0] - world[0], q[1] - world[1], q[2] - world[2]};

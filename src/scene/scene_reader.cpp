@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -24,15 +25,33 @@ std::string quoted(std::string_view token) {
     return "'" + std::string(token) + "'";
 }
 
-// True when following parent links from `from` reaches `target`. Links are
-// only ever made when this is false, so every chain ends.
-template <class Item>
-bool reaches(const Item* from, const Item* target) {
-    for (const Item* p = from; p; p = p->parent) {
-        if (p == target) return true;
+// Parent links are made one item at a time, each item once, so the child is
+// still the top of its own tree when it is linked: the link closes a cycle
+// exactly when the would-be parent's topmost ancestor is the child. Tops are
+// kept in a union-find so each test stays cheap however deep the chains are,
+// and no chain that is made can loop.
+class AncestryForest {
+public:
+    explicit AncestryForest(std::size_t count) : up_(count) { std::iota(up_.begin(), up_.end(), std::size_t{0}); }
+
+    // False (nothing linked) when the link would close a cycle.
+    bool link(std::size_t child, std::size_t parent) {
+        if (top(parent) == child) return false;
+        up_[child] = parent;
+        return true;
     }
-    return false;
-}
+
+private:
+    std::size_t top(std::size_t i) {
+        while (up_[i] != i) {
+            up_[i] = up_[up_[i]];
+            i = up_[i];
+        }
+        return i;
+    }
+
+    std::vector<std::size_t> up_;  // some ancestor of each item; itself for a top
+};
 
 // Every weight of a bone is one float per point; past this many an object's
 // bones would need more than a gigabyte.
@@ -72,7 +91,7 @@ private:
     SceneBone& bone() { return object().bones[static_cast<std::size_t>(currentBone_)]; }
     SceneLight& light() { return scene_.lights[static_cast<std::size_t>(currentLight_)]; }
 
-    void linkObject(std::size_t i);
+    void linkObject(std::size_t i, AncestryForest& objects);
     void linkLight(std::size_t i);
 
     Scene& scene_;
@@ -313,7 +332,7 @@ void SceneParser::readBody() {
     }
 }
 
-void SceneParser::linkObject(std::size_t i) {
+void SceneParser::linkObject(std::size_t i, AncestryForest& objects) {
     SceneObject& o = scene_.objects[i];
     const std::int64_t count = scene_.objectCount();
     const std::string self = "object " + std::to_string(i + 1);
@@ -323,11 +342,11 @@ void SceneParser::linkObject(std::size_t i) {
         if (parent.index < 1 || parent.index > count) {
             tokens_.warn(parent.line, "ParentObject " + std::to_string(parent.index) + " names no object (the scene has " +
                                           std::to_string(count) + ")");
-        } else if (SceneObject* p = &scene_.objects[static_cast<std::size_t>(parent.index - 1)]; reaches(p, &o)) {
+        } else if (const auto p = static_cast<std::size_t>(parent.index - 1); !objects.link(i, p)) {
             tokens_.warn(parent.line, "ParentObject " + std::to_string(parent.index) + " would make " + self +
                                           " its own ancestor; ignored");
         } else {
-            o.parent = p;
+            o.parent = &scene_.objects[p];
         }
     }
 
@@ -352,17 +371,18 @@ void SceneParser::linkObject(std::size_t i) {
     }
 
     const std::vector<Link>& boneLinks = boneParent_[i];
+    AncestryForest bones(o.bones.size());
     for (std::size_t b = 0; b < o.bones.size(); ++b) {
         const Link link = boneLinks[b];
         if (link.index == 0) continue;
         if (link.index < 1 || static_cast<std::size_t>(link.index) > o.bones.size()) {
             tokens_.warn(link.line, "bone ParentObject " + std::to_string(link.index) + " names no bone of " + self +
                                         " (it has " + std::to_string(o.bones.size()) + ")");
-        } else if (SceneBone* p = &o.bones[static_cast<std::size_t>(link.index - 1)]; reaches(p, &o.bones[b])) {
+        } else if (const auto p = static_cast<std::size_t>(link.index - 1); !bones.link(b, p)) {
             tokens_.warn(link.line, "bone ParentObject " + std::to_string(link.index) + " would make bone " +
                                         std::to_string(b + 1) + " of " + self + " its own ancestor; ignored");
         } else {
-            o.bones[b].parent = p;
+            o.bones[b].parent = &o.bones[p];
         }
     }
 }
@@ -380,7 +400,8 @@ void SceneParser::linkLight(std::size_t i) {
 }
 
 void SceneParser::link() {
-    for (std::size_t i = 0; i < scene_.objects.size(); ++i) linkObject(i);
+    AncestryForest objects(scene_.objects.size());
+    for (std::size_t i = 0; i < scene_.objects.size(); ++i) linkObject(i, objects);
     for (std::size_t i = 0; i < scene_.lights.size(); ++i) linkLight(i);
     for (SceneObject& o : scene_.objects) {
         if (o.boneCount != 0) prepareBones(o, tokens_.diagnostics(), tokens_.fileName());

@@ -204,6 +204,19 @@ TEST(PrepareBones, ChainsDeeperThan25Work) {
     expectMatrix(o.bones[39].restMatrix, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 1e-5f);
 }
 
+TEST(PrepareBones, ParentsLaterInTheArrayArePlacedFirst) {
+    // Same chain as the heading-90 case, with the child first in the array.
+    SceneObject o = objectWithPoints({{0, 0, 0}});
+    addBone(o, {0, 0, 1}, 1);
+    SceneBone& root = addBone(o, {0, 0, 0}, 1);
+    root.restDirection[0] = 90;
+    o.bones[0].parent = &o.bones[1];
+    prepareBones(o);
+    EXPECT_NEAR(o.bones[0].worldRestPosition[0], 1, kRotationTolerance);
+    EXPECT_NEAR(o.bones[0].worldRestPosition[2], 0, kRotationTolerance);
+    expectMatrix(o.bones[0].restMatrix, {0, 0, -1, 0, 1, 0, 1, 0, 0});
+}
+
 TEST(PrepareBones, HostileNumbersGiveFiniteWeights) {
     SceneObject o = objectWithPoints({{0, 0, 1e-7f}, {NAN, 0, 0}, {1e30f, 1e30f, 0}});
     o.boneFalloffType = 4;

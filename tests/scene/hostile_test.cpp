@@ -50,6 +50,24 @@ TEST(HostileScene, TablesGrowWithTheScene) {
     EXPECT_TRUE(p.diagnostics.empty()) << p.report();
 }
 
+TEST(HostileScene, LongChainsLinkAndPrepare) {
+    // 60000 objects each parented to the one before, and one object whose
+    // 60000 bones form a single chain.
+    std::string text = "LoadObject Boned\n";
+    for (int b = 1; b <= 60000; ++b) {
+        text += "AddBone\nBoneStrength 1\nBoneRestPosition 0 0 1\n";
+        if (b > 1) text += "ParentObject " + std::to_string(b - 1) + "\n";
+    }
+    for (int i = 2; i <= 60000; ++i) text += "AddNullObject N ParentObject " + std::to_string(i - 1) + "\n";
+    Parsed p(text, {{"Boned.lwo", 1}});
+    ASSERT_EQ(p.scene.objectCount(), 60000);
+    EXPECT_EQ(p.scene.objects[59999].parent, &p.scene.objects[59998]);
+    const SceneObject& boned = p.scene.objects[0];
+    ASSERT_EQ(boned.boneCount, 60000);
+    EXPECT_EQ(boned.bones[59999].worldRestPosition[2], 60000.0f);
+    EXPECT_TRUE(p.diagnostics.empty()) << p.report();
+}
+
 TEST(HostileScene, AddBoneBeforeAnyObjectIsIgnored) {
     Parsed p("AddBone\nBoneRestPosition 1 2 3\nShadowOptions 2\nLoadObject A\nShadowOptions 4\n");
     ASSERT_EQ(p.scene.objectCount(), 1);
