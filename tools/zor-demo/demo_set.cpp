@@ -92,7 +92,7 @@ std::vector<DataFile> demoDataFiles() {
 
 std::vector<std::string> lameArguments(const DemoSetOptions& options, const std::string& wav,
                                        const std::string& mp3) {
-    return {options.lame, "--quiet", "--cbr", "-b", std::to_string(options.bitrate), "--noreplaygain", "-q", "2",
+    return {options.lame, "--quiet", "--cbr", "-b", std::to_string(options.bitrate), "--noreplaygain", "-q", "5",
             wav, mp3};
 }
 

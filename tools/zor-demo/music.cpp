@@ -63,12 +63,14 @@ void pad(Mix& mix, std::size_t start, std::size_t length, const int* chord, doub
 void pluck(Mix& mix, std::size_t start, double hz, double seconds, double gain, double pan, bool squareWave) {
     std::size_t length = static_cast<std::size_t>(seconds * mix.rate);
     double lp = 0;
-    for (std::size_t n = 0; n < length; ++n) {
+    // The exponential decay as a per-sample factor: one multiply, no exp.
+    const double decay = std::exp(-6 / seconds / mix.rate);
+    double env = 1;
+    for (std::size_t n = 0; n < length; ++n, env *= decay) {
         double t = static_cast<double>(n) / mix.rate;
-        double env = std::exp(-t * 6 / seconds) * std::min(1.0, t / 0.004);
         double v = squareWave ? square(hz * t) : triangle(hz * t);
         lp += (v - lp) * 0.25;
-        mix.add(start + n, lp * env * gain, pan);
+        mix.add(start + n, lp * env * std::min(1.0, t / 0.004) * gain, pan);
     }
 }
 
@@ -87,12 +89,13 @@ void hiss(Mix& mix, Noise& noise, std::size_t start, double seconds, double deca
           double pan) {
     std::size_t length = static_cast<std::size_t>(seconds * mix.rate);
     double prev = 0;
-    for (std::size_t n = 0; n < length; ++n) {
-        double t = static_cast<double>(n) / mix.rate;
+    const double factor = std::exp(-decay / mix.rate);
+    double env = 1;
+    for (std::size_t n = 0; n < length; ++n, env *= factor) {
         double w = noise.next();
         double v = w - prev * highPass;  // crude high-pass: keep the change
         prev = w;
-        mix.add(start + n, v * std::exp(-t * decay) * gain, pan);
+        mix.add(start + n, v * env * gain, pan);
     }
 }
 
