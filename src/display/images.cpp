@@ -113,6 +113,12 @@ std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std:
         addWarning(diagnostics, name, std::string("cannot decode JPEG: ") + error);
         return std::nullopt;
     }
+    // Truncated or corrupt data still decodes (the rest filled in); say so.
+    if (errors.base.num_warnings > 0) {
+        addWarning(diagnostics, name,
+                   "JPEG data is damaged (" + std::to_string(errors.base.num_warnings) +
+                       " decoder warnings); the image is used as decoded");
+    }
     return image;
 }
 
