@@ -104,6 +104,7 @@ int runPlayer(PlayerParts& parts, std::string_view commandLine) {
     Diagnostics diagnostics;
     const bool sceneRead = parts.loadScene(scenes[0], *slots, diagnostics);
     diagnostics.print(parts.errors);
+    parts.display.printDiagnostics(parts.errors);
     if (!sceneRead) {
         writeFailure(parts.errors, std::string("cannot read the scene \"") + kSceneFileName +
                                        "\": it is neither in the current folder nor in the archive \"" +

@@ -43,6 +43,8 @@ public:
     // Clears the back buffer's colour to black.
     virtual void clearTarget() = 0;
     virtual void blitLogo() = 0;
+    // Problems found while loading images and textures, printed and cleared.
+    virtual void printDiagnostics(std::ostream&) {}
 };
 
 // Reads the scene (objects, textures through the slots' loadTexture).

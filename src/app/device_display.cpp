@@ -1,0 +1,63 @@
+#include "app/device_display.h"
+
+#include <ostream>
+
+#include "app/setup_window.h"
+#include "frame/render_slots.h"
+
+namespace zor {
+
+namespace {
+// Full screen, exclusive, reboot allowed.
+constexpr std::uint32_t kCooperativeFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE;
+}  // namespace
+
+SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog) {
+    return [&dialog](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
+        std::vector<SetupAdapter> lists;
+        lists.reserve(adapters.size());
+        for (const DisplayAdapter& adapter : adapters) {
+            SetupAdapter& list = lists.emplace_back();
+            list.description = adapter.description;
+            for (const SurfaceDesc& mode : adapter.modes) {
+                list.modes.push_back({mode.width, mode.height, mode.pixelFormat.rgbBitCount});
+            }
+        }
+        SetupChoice choice;
+        if (!runSetupWindow(dialog, lists, choice)) return false;
+        const DisplayAdapter& adapter = adapters[static_cast<std::size_t>(choice.adapter)];
+        selection.selectedGuid = adapter.guid;
+        selection.selectedMode = adapter.modes[static_cast<std::size_t>(choice.mode)];
+        return true;
+    };
+}
+
+DevicePlayerDisplay::DevicePlayerDisplay(DisplayLayer& layer, WindowSystem& system, SetupWindowFunction setupWindow)
+    : context_(layer), setupWindow_(std::move(setupWindow)) {
+    context_.showMessage = [&system](std::string_view caption, std::string_view text) {
+        system.messageBox(caption, text);
+    };
+    context_.diagnostics = &diagnostics_;
+}
+
+bool DevicePlayerDisplay::initDisplay(void* window) {
+    return zor::initDisplay(context_, window, kCooperativeFlags, setupWindow_);
+}
+
+void DevicePlayerDisplay::loadLogo(std::string_view name) { loadImageSurface(context_, logo_, name); }
+
+RenderSlots* DevicePlayerDisplay::initRenderer(int mode) {
+    slots_ = zor::initRenderer(mode, context_);
+    return slots_.get();
+}
+
+void DevicePlayerDisplay::clearTarget() { zor::clearTarget(context_); }
+
+void DevicePlayerDisplay::blitLogo() { zor::blitLogo(context_, logo_); }
+
+void DevicePlayerDisplay::printDiagnostics(std::ostream& out) {
+    diagnostics_.print(out);
+    diagnostics_.clear();
+}
+
+}  // namespace zor

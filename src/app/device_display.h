@@ -1,0 +1,40 @@
+#pragma once
+// The player's display on the real display device: initDisplay with the
+// set-up window, the logo, the renderer slots and the two start-up calls
+// (clear, logo blit) over any DisplayLayer.
+
+#include <memory>
+
+#include "app/player.h"
+#include "display/display.h"
+#include "platform/system/dialog.h"
+
+namespace zor {
+
+// Runs the set-up window on `dialog` and turns the choice into the display's
+// selection (the adapter's GUID, a copy of the mode).
+SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog);
+
+class DevicePlayerDisplay final : public PlayerDisplay {
+public:
+    DevicePlayerDisplay(DisplayLayer& layer, WindowSystem& system, SetupWindowFunction setupWindow);
+
+    bool initDisplay(void* window) override;
+    void loadLogo(std::string_view name) override;
+    RenderSlots* initRenderer(int mode) override;
+    void clearTarget() override;
+    void blitLogo() override;
+    void printDiagnostics(std::ostream& out) override;
+
+    DisplayContext& context() { return context_; }
+    const Image& logo() const { return logo_; }
+
+private:
+    DisplayContext context_;
+    SetupWindowFunction setupWindow_;
+    Diagnostics diagnostics_;
+    Image logo_;
+    std::unique_ptr<RenderSlots> slots_;
+};
+
+}  // namespace zor

@@ -1,0 +1,244 @@
+// The whole player, headless: SDL's offscreen video driver, OpenGL on Mesa,
+// the dummy audio driver, the sample demo's archive and music with a
+// shortened copy of its scene beside them (a file on disk takes precedence
+// over the archive entry). The set-up window is confirmed by a synthetic
+// Return key; Escape and clicks arrive as real SDL events.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/device_display.h"
+#include "app/player.h"
+#include "archive/archive.h"
+#include "platform/display/gl_display_layer.h"
+#include "platform/system/sdl_dialog.h"
+#include "platform/system/sdl_music.h"
+#include "platform/system/sdl_window_system.h"
+#include "png_compare.h"
+#include "test_support.h"
+
+namespace zor {
+namespace {
+
+const std::filesystem::path kDemoDir = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
+
+// The real window system, which also pushes SDL events at chosen clock
+// readings (the first reading starts the scene clock).
+class InjectingWindowSystem final : public WindowSystem {
+public:
+    void injectAtReading(int reading, SDL_Event event) { injections_.push_back({reading, event}); }
+    // Each clock reading returns 1000 + the number of readings before it,
+    // so the frames drawn do not depend on how fast this machine draws.
+    void useSteppingClock() { stepping_ = true; }
+    int readings() const { return readings_; }
+
+    bool createMainWindow(std::string_view title) override { return real_.createMainWindow(title); }
+    bool peekMessage(WindowMessage& message) override { return real_.peekMessage(message); }
+    void postQuitMessage() override { real_.postQuitMessage(); }
+    std::uint32_t milliseconds() override {
+        ++readings_;
+        for (auto& [at, event] : injections_) {
+            if (at == readings_) SDL_PushEvent(&event);
+        }
+        const std::uint32_t now = real_.milliseconds();
+        return stepping_ ? 1000u + static_cast<std::uint32_t>(readings_ - 1) : now;
+    }
+    void messageBox(std::string_view caption, std::string_view text) override {
+        boxes.push_back(std::string(caption) + ": " + std::string(text));
+        real_.messageBox(caption, text);
+    }
+    void* nativeWindow() const override { return real_.nativeWindow(); }
+    const std::string& error() const override { return real_.error(); }
+
+    std::vector<std::string> boxes;
+
+private:
+    SdlWindowSystem real_;
+    std::vector<std::pair<int, SDL_Event>> injections_;
+    int readings_ = 0;
+    bool stepping_ = false;
+};
+
+// SDL's offscreen driver reports a single 0 x 0 display mode; offer the
+// sizes a desktop would, so the set-up window has a real choice.
+class OffscreenModesLayer final : public GlDisplayLayer {
+public:
+    OffscreenModesLayer() : GlDisplayLayer(GlDisplayOptions{true, false}) {}
+    HResult enumerateDisplayModes(DriverId, const ModeCallback& callback) override {
+        const std::uint32_t modes[][3] = {{320, 200, 16}, {640, 480, 15}, {640, 480, 16}};
+        for (const auto& m : modes) {
+            SurfaceDesc d;
+            d.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
+            d.width = m[0];
+            d.height = m[1];
+            d.pitch = static_cast<std::int32_t>(m[0] * 2);
+            d.pixelFormat = m[2] == 16 ? rgb565Format() : rgb555Format();
+            d.pixelFormat.rgbBitCount = m[2];
+            if (!callback(d)) break;
+        }
+        return kOk;
+    }
+};
+
+std::string sceneText() {
+    PackFile archive((kDemoDir / "zor.dat").string());
+    std::optional<Bytes> bytes = archive.readEntry("glorp2.lws");
+    if (!bytes) return {};
+    return std::string(bytes->begin(), bytes->end());
+}
+
+std::string withFrameRange(std::string text, int first, int last) {
+    text = std::regex_replace(text, std::regex("FirstFrame [-0-9]+"), "FirstFrame " + std::to_string(first));
+    text = std::regex_replace(text, std::regex("LastFrame [-0-9]+"), "LastFrame " + std::to_string(last));
+    return text;
+}
+
+struct PlayerRun : testing::Test {
+    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::CurrentDir> here;
+    std::string scene;
+    std::ostringstream errors;
+    InjectingWindowSystem system;
+    SdlBass bass;
+    SdlGaudio gaudio;
+    SdlDialog dialog;
+    OffscreenModesLayer layer;  // the default choice is 640 x 480 x 16
+    DevicePlayerDisplay display{layer, system, makeSetupWindowFunction(dialog)};
+    PlayerParts parts{system, &bass, &gaudio, display, errors};
+
+    void SetUp() override {
+        test::useHeadlessSdl();
+        ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
+        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
+        std::filesystem::copy_file(kDemoDir / "mp3.mp3", dir->path() / "mp3.mp3");
+        scene = sceneText();
+        ASSERT_FALSE(scene.empty());
+        here = std::make_unique<test::CurrentDir>(dir->path());
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        // Confirms the set-up window's default choice.
+        SDL_Event key{};
+        key.type = SDL_KEYDOWN;
+        key.key.keysym.sym = SDLK_RETURN;
+        SDL_PushEvent(&key);
+    }
+    void TearDown() override {
+        here.reset();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    void writeScene(int first, int last) {
+        std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << withFrameRange(scene, first, last);
+    }
+};
+
+TEST_F(PlayerRun, PlaysAShortSceneToItsEndWithMusic) {
+    writeScene(0, 15);  // about half a second
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(runPlayer(parts, ""), 0) << errors.str();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 10.0);
+    // The scene clock runs 15 frames / 30.3 per second: at least 0.49 s of passes.
+    EXPECT_GE(system.readings(), 3);
+    EXPECT_TRUE(system.boxes.empty());
+    EXPECT_EQ(errors.str(), "") << "loading the sample demo should report nothing";
+}
+
+TEST_F(PlayerRun, GaudioAndNoSoundPlayToTheEndToo) {
+    writeScene(0, 6);
+    EXPECT_EQ(runPlayer(parts, "-gaudio"), 0) << errors.str();
+}
+
+TEST_F(PlayerRun, EscapeEndsItEarly) {
+    writeScene(0, 100000);  // would run for an hour
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_ESCAPE;
+    system.injectAtReading(4, key);
+    EXPECT_EQ(runPlayer(parts, "-nosound"), 0) << errors.str();
+    EXPECT_EQ(system.readings(), 4) << "the pass that read the clock when Escape came should be the last";
+}
+
+TEST_F(PlayerRun, AClickEndsItEarly) {
+    writeScene(0, 100000);
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    system.injectAtReading(3, click);
+    EXPECT_EQ(runPlayer(parts, "-nosound"), 0) << errors.str();
+    EXPECT_EQ(system.readings(), 3);
+}
+
+TEST_F(PlayerRun, MissingMusicEndsBeforeTheSceneWithAReason) {
+    writeScene(0, 15);
+    std::filesystem::remove(dir->path() / "mp3.mp3");
+    EXPECT_EQ(runPlayer(parts, "-bass"), 1);
+    EXPECT_NE(errors.str().find("cannot open the music \"mp3.mp3\""), std::string::npos) << errors.str();
+    EXPECT_EQ(system.readings(), 0) << "the scene clock must not have started";
+}
+
+TEST_F(PlayerRun, MissingMusicWithTheSecondLayerEndsWith255) {
+    writeScene(0, 15);
+    std::filesystem::remove(dir->path() / "mp3.mp3");
+    EXPECT_EQ(runPlayer(parts, "-gaudio"), 255);
+    EXPECT_NE(errors.str().find("\"mp3.mp3\""), std::string::npos) << errors.str();
+}
+
+TEST_F(PlayerRun, MissingSceneIsAnErrorNamingSceneAndArchive) {
+    // An archive without the scene: an empty one.
+    std::filesystem::remove(dir->path() / "zor.dat");
+    { PackFile empty("zor.dat"); }
+    EXPECT_EQ(runPlayer(parts, "-nosound"), 1);
+    EXPECT_NE(errors.str().find("glorp2.lws"), std::string::npos) << errors.str();
+    EXPECT_NE(errors.str().find("zor.dat"), std::string::npos) << errors.str();
+}
+
+TEST_F(PlayerRun, QuittingTheSetUpWindowFailsTheDisplay) {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    writeScene(0, 15);
+    EXPECT_EQ(runPlayer(parts, "-nosound"), 1);
+    EXPECT_EQ(system.boxes, std::vector<std::string>{"brul: Sket sig :("});
+}
+
+// One frame, drawn as the player draws it (with the logo), compared with a
+// reference picture.
+TEST_F(PlayerRun, CapturedFrameMatchesTheReference) {
+    constexpr int kFrame = 600;
+    // The clock starts at 1000; the first pass reads 1001: t = 0.0303 frames,
+    // frame 600 is drawn and the scene has ended (600 < 600.0303).
+    writeScene(kFrame, kFrame);
+    system.useSteppingClock();
+    EXPECT_EQ(runPlayer(parts, "-nosound"), 0) << errors.str();
+    std::vector<std::uint8_t> rgb;
+    int width = 0, height = 0;
+    // The pixels are read even when an earlier drawing call left a GL error
+    // pending (the answer is then false); the picture decides.
+    layer.readFrontBuffer(rgb, width, height);
+    ASSERT_GT(width, 0);
+    ASSERT_EQ(rgb.size(), static_cast<std::size_t>(width) * height * 3);
+    test::RgbImage actual{width, height, rgb};
+    const std::filesystem::path reference = std::filesystem::path(ZOR_TEST_DATA_DIR) / "data" / "demo_frame_600.png";
+    if (const char* update = std::getenv("ZOR_UPDATE_REFERENCES"); update && std::string(update) == "1") {
+        ASSERT_TRUE(test::writePng(reference, actual));
+        GTEST_SKIP() << "reference written: " << reference;
+    }
+    test::RgbImage expected;
+    ASSERT_TRUE(test::readPng(reference, expected)) << reference;
+    const long different = test::countDifferentPixels(actual, expected, 8);
+    const long allowed = static_cast<long>(width) * height / 200;  // 0.5%
+    if (different < 0 || different > allowed) {
+        const std::filesystem::path out = std::filesystem::path(ZOR_BINARY_DIR) / "actual-demo_frame_600.png";
+        test::writePng(out, actual);
+        FAIL() << different << " pixels differ (allowed " << allowed << "); this run's frame: " << out;
+    }
+}
+
+}  // namespace
+}  // namespace zor
