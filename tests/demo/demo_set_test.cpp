@@ -118,7 +118,19 @@ TEST(DemoSet, LoadsThroughTheRealReadersWithoutWarnings) {
     LoadedDemo demo;
     ASSERT_TRUE(demo.ok);
     for (const auto& d : demo.diags.items()) ADD_FAILURE() << d.text();
-    ASSERT_GE(demo.scene.objectCount(), 15);
+    // Counts as the text states them, counted here token by token.
+    auto text = readDataFile(demo.source, "glorp2.lws");
+    ASSERT_TRUE(text);
+    std::istringstream tokens(std::string(text->begin(), text->end()));
+    std::map<std::string, int> count;
+    for (std::string t; tokens >> t;) ++count[t];
+    EXPECT_EQ(demo.scene.objectCount(), count["LoadObject"] + count["AddNullObject"]);
+    EXPECT_EQ(demo.scene.lightCount(), count["AddLight"]);
+    EXPECT_EQ(demo.scene.objectCount(), 19);  // 14 LightWave files, 1 binary mesh, 2 special names, 2 nulls
+    EXPECT_EQ(demo.scene.lightCount(), 5);
+    int bones = 0;
+    for (const SceneObject& o : demo.scene.objects) bones += o.boneCount;
+    EXPECT_EQ(bones, count["AddBone"]);
     for (const SceneObject& o : demo.scene.objects) {
         if (o.name == "NULL" || isSpecial(o)) {
             EXPECT_EQ(o.pointCount, 0) << o.name;

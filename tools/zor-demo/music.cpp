@@ -113,7 +113,7 @@ std::vector<std::int16_t> synthesiseMusic(const MusicPlan& plan) {
         const int* chord = kChords[bar % 4];
         const bool last = bar == scenebars;  // the ringing-out bar: one chord and a kick
         const int section = bar / 8;         // follows the scene's four acts
-        pad(mix, at(bar * 4.0), at(4.0 + (last ? 2 : 0)), chord, section == 2 ? 0.16 : 0.11);
+        pad(mix, at(bar * 4.0), at(4.0 + (last ? 2 : 0)), chord, section == 2 ? 0.18 : section == 0 ? 0.16 : 0.12);
         if (last) {
             kick(mix, at(bar * 4.0), 0.9);
             continue;
@@ -147,7 +147,8 @@ std::vector<std::int16_t> synthesiseMusic(const MusicPlan& plan) {
     for (std::size_t i = 0; i < total; ++i) {
         double fade = std::min(1.0, static_cast<double>(total - i) / (1.0 * plan.sampleRate));
         for (int c = 0; c < 2; ++c) {
-            double v = std::tanh((c == 0 ? mix.left[i] : mix.right[i]) * 0.9) * fade;
+            // Gentle saturation: only the loudest hits reach the bend of tanh.
+            double v = std::tanh((c == 0 ? mix.left[i] : mix.right[i]) * 1.6) * fade;
             out[i * 2 + c] = static_cast<std::int16_t>(std::lround(v * 30000));
         }
     }
