@@ -17,6 +17,10 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// The replacements pair malloc with free themselves; GCC cannot see that the
+// inlined delete belongs to this new and would warn.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size ? size : 1)) return p;

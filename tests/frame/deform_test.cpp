@@ -15,13 +15,7 @@ using test::constantMotion;
 using test::keepRest;
 using test::pose;
 
-constexpr float kTol = 1e-5f;
-
-void expectVec(const float* got, float x, float y, float z) {
-    EXPECT_NEAR(got[0], x, kTol);
-    EXPECT_NEAR(got[1], y, kTol);
-    EXPECT_NEAR(got[2], z, kTol);
-}
+using test::expectVec;
 
 SceneObject twoPointObject() {
     SceneObject o;

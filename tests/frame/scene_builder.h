@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include <gtest/gtest.h>
+
 #include "scene/scene.h"
 
 namespace zor::test {
@@ -84,6 +86,12 @@ inline SceneLight makeLight(int type, std::array<int, 3> color, float intensity,
     light.motion = constantMotion(where);
     light.intensity = constantEnvelope(intensity);
     return light;
+}
+
+inline void expectVec(const float* got, float x, float y, float z, float tolerance = 1e-5f) {
+    EXPECT_NEAR(got[0], x, tolerance);
+    EXPECT_NEAR(got[1], y, tolerance);
+    EXPECT_NEAR(got[2], z, tolerance);
 }
 
 // Copies points into restPoints, as loading does for bones and morphs.

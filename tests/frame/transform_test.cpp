@@ -16,13 +16,7 @@ using test::addPoint;
 using test::pose;
 using test::setPose;
 
-constexpr float kTol = 1e-5f;
-
-void expectVec(const float* got, float x, float y, float z, float tol = kTol) {
-    EXPECT_NEAR(got[0], x, tol);
-    EXPECT_NEAR(got[1], y, tol);
-    EXPECT_NEAR(got[2], z, tol);
-}
+using test::expectVec;
 
 // A scene with one object holding the given points; camera set from a pose.
 struct Fixture {
@@ -191,7 +185,7 @@ TEST(Transform, NormalsAreTurnedButNotScaled) {
     transformObject(o, f.scene, f.context);
     // A camera banked 90 degrees sees world +y as its +x; the length stays 2.
     const float* n = o.points[0].cameraSpaceNormal;
-    EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 2.0f, kTol);
+    EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 2.0f, 1e-5f);
     expectVec(n, 2, 0, 0);
 }
 
