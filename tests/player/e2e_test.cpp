@@ -7,16 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "app/device_display.h"
 #include "app/player.h"
-#include "archive/archive.h"
-#include "platform/display/gl_display_layer.h"
 #include "platform/system/sdl_dialog.h"
 #include "platform/system/sdl_music.h"
-#include "platform/system/sdl_window_system.h"
+#include "headless_player.h"
 #include "png_compare.h"
 #include "test_support.h"
 
@@ -25,76 +22,8 @@ namespace {
 
 const std::filesystem::path kDemoDir = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
 
-// The real window system, which also pushes SDL events at chosen clock
-// readings (the first reading starts the scene clock).
-class InjectingWindowSystem final : public WindowSystem {
-public:
-    void injectAtReading(int reading, SDL_Event event) { injections_.push_back({reading, event}); }
-    // Each clock reading returns 1000 + the number of readings before it,
-    // so the frames drawn do not depend on how fast this machine draws.
-    void useSteppingClock() { stepping_ = true; }
-    int readings() const { return readings_; }
-
-    bool createMainWindow(std::string_view title) override { return real_.createMainWindow(title); }
-    bool peekMessage(WindowMessage& message) override { return real_.peekMessage(message); }
-    void postQuitMessage() override { real_.postQuitMessage(); }
-    std::uint32_t milliseconds() override {
-        ++readings_;
-        for (auto& [at, event] : injections_) {
-            if (at == readings_) SDL_PushEvent(&event);
-        }
-        const std::uint32_t now = real_.milliseconds();
-        return stepping_ ? 1000u + static_cast<std::uint32_t>(readings_ - 1) : now;
-    }
-    void messageBox(std::string_view caption, std::string_view text) override {
-        boxes.push_back(std::string(caption) + ": " + std::string(text));
-        real_.messageBox(caption, text);
-    }
-    void* nativeWindow() const override { return real_.nativeWindow(); }
-    const std::string& error() const override { return real_.error(); }
-
-    std::vector<std::string> boxes;
-
-private:
-    SdlWindowSystem real_;
-    std::vector<std::pair<int, SDL_Event>> injections_;
-    int readings_ = 0;
-    bool stepping_ = false;
-};
-
-// SDL's offscreen driver reports a single 0 x 0 display mode; offer the
-// sizes a desktop would, so the set-up window has a real choice.
-class OffscreenModesLayer final : public GlDisplayLayer {
-public:
-    OffscreenModesLayer() : GlDisplayLayer(GlDisplayOptions{true, false}) {}
-    HResult enumerateDisplayModes(DriverId, const ModeCallback& callback) override {
-        const std::uint32_t modes[][3] = {{320, 200, 16}, {640, 480, 15}, {640, 480, 16}};
-        for (const auto& m : modes) {
-            SurfaceDesc d;
-            d.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
-            d.width = m[0];
-            d.height = m[1];
-            d.pitch = static_cast<std::int32_t>(m[0] * 2);
-            d.pixelFormat = m[2] == 16 ? rgb565Format() : rgb555Format();
-            d.pixelFormat.rgbBitCount = m[2];
-            if (!callback(d)) break;
-        }
-        return kOk;
-    }
-};
-
-std::string sceneText() {
-    PackFile archive((kDemoDir / "zor.dat").string());
-    std::optional<Bytes> bytes = archive.readEntry("glorp2.lws");
-    if (!bytes) return {};
-    return std::string(bytes->begin(), bytes->end());
-}
-
-std::string withFrameRange(std::string text, int first, int last) {
-    text = std::regex_replace(text, std::regex("FirstFrame [-0-9]+"), "FirstFrame " + std::to_string(first));
-    text = std::regex_replace(text, std::regex("LastFrame [-0-9]+"), "LastFrame " + std::to_string(last));
-    return text;
-}
+using test::InjectingWindowSystem;
+using test::OffscreenModesLayer;
 
 struct PlayerRun : testing::Test {
     std::unique_ptr<test::TempDir> dir;
@@ -115,7 +44,7 @@ struct PlayerRun : testing::Test {
         dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
         std::filesystem::copy_file(kDemoDir / "mp3.mp3", dir->path() / "mp3.mp3");
-        scene = sceneText();
+        scene = test::sceneText(kDemoDir);
         ASSERT_FALSE(scene.empty());
         here = std::make_unique<test::CurrentDir>(dir->path());
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
@@ -132,7 +61,7 @@ struct PlayerRun : testing::Test {
     }
 
     void writeScene(int first, int last) {
-        std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << withFrameRange(scene, first, last);
+        std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << test::withFrameRange(scene, first, last);
     }
 };
 
