@@ -408,6 +408,37 @@ TEST(DemoSet, KeysUseLinearAndSplineSpansAndEveryEndBehaviour) {
     EXPECT_TRUE(tcb);
 }
 
+// Back faces are culled, so every face must turn its front (the side its
+// normal points to, as the loader computes it) toward where it is seen from:
+// away from the centre of round objects, into the room for the room.
+TEST(DemoSet, FacesTurnTheirFrontTowardTheViewer) {
+    LoadedDemo demo;
+    auto centroid = [](const SceneObject& o, const MeshPolygon& p) {
+        std::array<float, 3> c{0, 0, 0};
+        for (std::uint16_t i : p.pointIndices)
+            for (int k = 0; k < 3; ++k) c[k] += o.points[i].position[k] / p.vertexCount;
+        return c;
+    };
+    auto check = [&](const char* name, std::array<float, 3> inside, bool seenFromInside) {
+        const SceneObject* o = demo.named(name);
+        ASSERT_NE(o, nullptr) << name;
+        int faces = 0;
+        for (const MeshPolygon& p : o->polygons) {
+            if (p.vertexCount < 3) continue;
+            auto c = centroid(*o, p);
+            float d = 0;
+            for (int k = 0; k < 3; ++k) d += p.faceNormal[k] * (c[k] - inside[k]);
+            EXPECT_TRUE(seenFromInside ? d < 0 : d > 0) << name << " face " << faces;
+            ++faces;
+        }
+        EXPECT_GT(faces, 0) << name;
+    };
+    check("Planet.lwo", {0, 0, 0}, false);
+    check("Moon.lwo", {0, 0, 0}, false);
+    check("Blob.lwo", {0, 0, 0}, false);
+    check("Room.lwo", {0, 20, -30}, true);
+}
+
 // The player's projection is fixed (near 1, far 100): the camera stays inside
 // the room, and the whole room stays within reach of the far plane.
 TEST(DemoSet, CameraMovesInsideTheRoomWithinViewingDistance) {
