@@ -4,12 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
-#include <regex>
 #include <string>
 
 #include "render_run.h"
@@ -22,29 +23,39 @@ struct FrameRange {
     std::int32_t step = 1;
 };
 
+// Reads a whole-string integer starting at text[pos], leaving pos after it.
+bool readNumber(const std::string& text, std::size_t& pos, std::int64_t& value, bool allowSign) {
+    const char* begin = text.data() + pos;
+    const char* end = text.data() + text.size();
+    if (!allowSign && begin < end && *begin == '-') return false;
+    const auto [next, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || next == begin) return false;
+    pos = static_cast<std::size_t>(next - text.data());
+    return true;
+}
+
 std::optional<FrameRange> parseRange(const std::string& text) {
-    static const std::regex pattern(R"((-?\d+)-(-?\d+)(?::(\d+))?)");
-    std::smatch m;
-    if (!std::regex_match(text, m, pattern)) return std::nullopt;
-    FrameRange r;
-    try {
-        r.first = std::stoi(m[1]);
-        r.last = std::stoi(m[2]);
-        r.step = m[3].matched ? std::stoi(m[3]) : 1;
-    } catch (const std::exception&) {
+    std::size_t pos = 0;
+    std::int64_t first = 0, last = 0, step = 1;
+    if (!readNumber(text, pos, first, true) || pos >= text.size() || text[pos++] != '-' ||
+        !readNumber(text, pos, last, true))
         return std::nullopt;
-    }
-    if (r.step <= 0 || r.last < r.first) return std::nullopt;
-    return r;
+    if (pos < text.size() && (text[pos++] != ':' || !readNumber(text, pos, step, false))) return std::nullopt;
+    if (pos != text.size() || step <= 0 || last < first || first < INT32_MIN || last > INT32_MAX || step > INT32_MAX)
+        return std::nullopt;
+    return FrameRange{static_cast<std::int32_t>(first), static_cast<std::int32_t>(last), static_cast<std::int32_t>(step)};
 }
 
 bool parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
-    static const std::regex pattern(R"((\d{1,5})x(\d{1,5}))");
-    std::smatch m;
-    if (!std::regex_match(text, m, pattern)) return false;
-    width = static_cast<std::uint32_t>(std::stoul(m[1]));
-    height = static_cast<std::uint32_t>(std::stoul(m[2]));
-    return width >= 1 && height >= 1 && width <= 8192 && height <= 8192;
+    std::size_t pos = 0;
+    std::int64_t w = 0, h = 0;
+    if (!readNumber(text, pos, w, false) || pos >= text.size() || text[pos++] != 'x' ||
+        !readNumber(text, pos, h, false) || pos != text.size())
+        return false;
+    if (w < 1 || h < 1 || w > 8192 || h > 8192) return false;
+    width = static_cast<std::uint32_t>(w);
+    height = static_cast<std::uint32_t>(h);
+    return true;
 }
 
 int fail(const std::string& message) {

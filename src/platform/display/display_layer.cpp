@@ -6,25 +6,23 @@
 
 namespace zor {
 
-PixelFormat rgb565Format() {
+namespace {
+
+PixelFormat rgbFormat(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
     PixelFormat f;
     f.flags = DDPF_RGB;
     f.rgbBitCount = 16;
-    f.redMask = 0xF800;
-    f.greenMask = 0x07E0;
-    f.blueMask = 0x001F;
+    f.redMask = red;
+    f.greenMask = green;
+    f.blueMask = blue;
     return f;
 }
 
-PixelFormat rgb555Format() {
-    PixelFormat f;
-    f.flags = DDPF_RGB;
-    f.rgbBitCount = 16;
-    f.redMask = 0x7C00;
-    f.greenMask = 0x03E0;
-    f.blueMask = 0x001F;
-    return f;
-}
+}  // namespace
+
+PixelFormat rgb565Format() { return rgbFormat(0xF800, 0x07E0, 0x001F); }
+
+PixelFormat rgb555Format() { return rgbFormat(0x7C00, 0x03E0, 0x001F); }
 
 Matrix identityMatrix() {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

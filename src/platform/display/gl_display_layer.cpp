@@ -70,6 +70,18 @@ std::uint8_t expand(std::uint32_t value, int bits) {
     return static_cast<std::uint8_t>(v | (v >> bits));
 }
 
+// A 5-6-5 or 5-5-5 pixel as 8-bit red, green, blue (bits repeated downwards).
+void toRgb8(std::uint32_t p, bool is555, std::uint8_t* out) {
+    if (is555) {
+        out[0] = expand((p >> 10) & 31, 5);
+        out[1] = expand((p >> 5) & 31, 5);
+    } else {
+        out[0] = expand(p >> 11, 5);
+        out[1] = expand((p >> 5) & 63, 6);
+    }
+    out[2] = expand(p & 31, 5);
+}
+
 Guid displayGuid(int index) {
     Guid g;
     const char tag[] = "zor-display-";
@@ -316,14 +328,7 @@ struct GlDisplayLayer::Impl {
                 std::uint8_t* out = rgba.data() + std::size_t(y) * m.desc.width * 4;
                 for (std::uint32_t x = 0; x < m.desc.width; ++x) {
                     const std::uint32_t p = in[x];
-                    if (is555) {
-                        out[x * 4] = expand((p >> 10) & 31, 5);
-                        out[x * 4 + 1] = expand((p >> 5) & 31, 5);
-                    } else {
-                        out[x * 4] = expand(p >> 11, 5);
-                        out[x * 4 + 1] = expand((p >> 5) & 63, 6);
-                    }
-                    out[x * 4 + 2] = expand(p & 31, 5);
+                    toRgb8(p, is555, out + x * 4);
                     out[x * 4 + 3] = (m.colorKey && p == *m.colorKey) ? 0 : 255;
                 }
             }
@@ -433,15 +438,7 @@ bool GlDisplayLayer::readFrontBuffer(std::vector<std::uint8_t>& rgb, int& width,
         const std::uint16_t* in = raw.data() + std::size_t(height - 1 - y) * width;
         std::uint8_t* out = rgb.data() + std::size_t(y) * width * 3;
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = in[x];
-            if (d.mode555) {
-                out[x * 3] = expand((p >> 10) & 31, 5);
-                out[x * 3 + 1] = expand((p >> 5) & 31, 5);
-            } else {
-                out[x * 3] = expand(p >> 11, 5);
-                out[x * 3 + 1] = expand((p >> 5) & 63, 6);
-            }
-            out[x * 3 + 2] = expand(p & 31, 5);
+            toRgb8(in[x], d.mode555, out + x * 3);
         }
     }
     return glGetError() == GL_NO_ERROR;
