@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "scene/bones.h"
 #include "scene/motion.h"
 #include "scene/scene_reader.h"
 
@@ -80,6 +81,44 @@ void BM_EvaluateMotion(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EvaluateMotion);
+
+}  // namespace
+
+
+namespace {
+
+// Bone preparation for an object of 50 000 points and 20 bones in a chain,
+// with falloff type 2 and every other bone range-limited.
+void BM_PrepareBones(benchmark::State& state) {
+    const int points = static_cast<int>(state.range(0));
+    const int bones = static_cast<int>(state.range(1));
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> coordinate(-5.0f, 5.0f);
+    zor::SceneObject templateObject;
+    zor::allocateMesh(templateObject, static_cast<std::uint16_t>(points), 0);
+    for (auto& p : templateObject.points)
+        for (float& c : p.position) c = coordinate(random);
+    for (auto _ : state) {
+        state.PauseTiming();
+        zor::SceneObject object;
+        static_cast<zor::Mesh&>(object) = templateObject;
+        object.boneFalloffType = 2;
+        for (int b = 0; b < bones; ++b) {
+            zor::SceneBone& bone = zor::appendBone(object);
+            bone.restLength = 1.0f;
+            bone.strength = 1.0f;
+            bone.restPosition[2] = b == 0 ? -5.0f : 0.5f;
+            bone.restDirection[0] = 10.0f * static_cast<float>(b % 3);
+            bone.limitedRange = static_cast<std::uint8_t>(b % 2);
+            bone.maxRange = 4.0f;
+        }
+        for (int b = 1; b < bones; ++b) object.bones[b].parent = &object.bones[b - 1];
+        state.ResumeTiming();
+        zor::prepareBones(object);
+        benchmark::DoNotOptimize(object.bones.back().weights.data());
+    }
+}
+BENCHMARK(BM_PrepareBones)->Args({50000, 20})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
