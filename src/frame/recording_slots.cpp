@@ -1,6 +1,7 @@
 #include "frame/recording_slots.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "scene/scene.h"
 
