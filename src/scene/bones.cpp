@@ -11,8 +11,6 @@ namespace {
 
 using Matrix = std::array<float, 9>;
 
-constexpr Matrix kIdentity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-
 Matrix multiply(const Matrix& a, const Matrix& b) {
     Matrix out{};
     for (int r = 0; r < 3; ++r) {
