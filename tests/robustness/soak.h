@@ -12,13 +12,22 @@
 
 namespace zor::soak {
 
+enum class SoakRenderer {
+    Null,  // a slot table that counts polygons and draws nothing
+    Gl,    // the production renderer on OpenGL, headless (SDL's offscreen driver)
+};
+
 struct SoakOptions {
     std::filesystem::path folder;   // holds zor.dat (or the loose files)
     std::string scene = "glorp2.lws";
     std::int64_t frames = 100000;
     std::int64_t warmUpFrames = 1000;  // RSS is first taken after these
+    // Scene frames played before wrapping to the first; 0: the preview range.
+    // A short span lets a short run see every state twice.
+    int frameSpan = 0;
     int width = 640;
     int height = 480;
+    SoakRenderer renderer = SoakRenderer::Null;
 };
 
 struct SoakResult {
@@ -31,7 +40,7 @@ struct SoakResult {
     long rssEndKiB = 0;
     long peakRssKiB = 0;
     double seconds = 0;             // frame loop only
-    Diagnostics diagnostics;        // from loading
+    Diagnostics diagnostics;        // from loading (and bringing up the display)
 };
 
 // Resident set size of this process now, and its peak, in KiB (0 when the

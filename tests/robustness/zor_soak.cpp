@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <unistd.h>
@@ -24,7 +25,22 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     app.add_option("--max-growth", maxGrowthKiB, "Largest allowed growth of resident memory, KiB")
         ->capture_default_str();
+    app.add_option("--span", options.frameSpan,
+                   "Scene frames to play before wrapping to the first (0: the whole preview range)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    bool useGl = false;
+    app.add_flag("--gl", useGl,
+                 "Draw through the production renderer on OpenGL, headless (SDL's offscreen driver), "
+                 "instead of a slot table that only counts");
+    app.add_option("--width", options.width, "Screen width")->capture_default_str()->check(CLI::Range(16, 4096));
+    app.add_option("--height", options.height, "Screen height")->capture_default_str()->check(CLI::Range(16, 4096));
     CLI11_PARSE(app, argc, argv);
+    if (useGl) {
+        options.renderer = zor::soak::SoakRenderer::Gl;
+        // Headless unless the caller chose a video driver.
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    }
 
     std::filesystem::path temporary;
     try {
@@ -49,7 +65,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const long growth = r.rssEndKiB - r.rssStartKiB;
-    std::printf("scene %s: %d objects, %d lights\n", options.scene.c_str(), r.objects, r.lights);
+    std::printf("scene %s: %d objects, %d lights; renderer %s %dx%d\n", options.scene.c_str(), r.objects, r.lights,
+                useGl ? "OpenGL (headless)" : "counting only", options.width, options.height);
     std::printf("frames %lld in %.1f s (%.1f us per frame), polygons drawn %lld\n",
                 static_cast<long long>(r.framesRun), r.seconds, r.seconds * 1e6 / static_cast<double>(r.framesRun),
                 static_cast<long long>(r.polygonsDrawn));
