@@ -384,7 +384,12 @@ struct GlDisplayLayer::Impl {
     }
 
     void present() {
-        if (!options.visible || !window) return;
+        if (!options.visible || !window) {
+            // Nothing swaps a hidden window, so without this the driver
+            // queues every frame's drawing and memory grows without end.
+            glFinish();
+            return;
+        }
         int ww = 0, wh = 0;
         SDL_GL_GetDrawableSize(window, &ww, &wh);
         // Scale into the window keeping the aspect ratio, bars in black.
