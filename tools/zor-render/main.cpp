@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
 
     zor::RgbPicture picture;
     const auto start = std::chrono::steady_clock::now();
+    auto lastProgress = start - std::chrono::seconds(1);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::int32_t f = list[i];
         run.renderFrame(f);
@@ -167,7 +168,12 @@ int main(int argc, char** argv) {
                 if (!zor::writePng(path, picture, error)) return fail(error);
             }
         }
-        std::cerr << "\rframe " << f << " (" << (i + 1) << "/" << list.size() << ")" << std::flush;
+        // At most ten progress updates a second, on one line.
+        const auto now = std::chrono::steady_clock::now();
+        if (i + 1 == list.size() || now - lastProgress > std::chrono::milliseconds(100)) {
+            lastProgress = now;
+            std::cerr << "\rframe " << f << " (" << (i + 1) << "/" << list.size() << ")" << std::flush;
+        }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cerr << '\n';

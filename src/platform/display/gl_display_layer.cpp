@@ -23,6 +23,7 @@ struct GlSurface {
     std::uint32_t uploadedVersion = ~0u;
     int level = 0;
     bool alive = true;
+    GLint magFilter = 0, minFilter = 0;  // filters last set on the GL texture
 };
 
 struct DepthChoice {
@@ -118,13 +119,38 @@ struct GlDisplayLayer::Impl {
     // Device state.
     Matrix world = identityMatrix(), view = identityMatrix(), projection = identityMatrix();
     bool transformsDirty = true;
-    bool flat = false;
     GLint magFilter = GL_LINEAR, minFilter = GL_LINEAR_MIPMAP_LINEAR;
     std::uint32_t minValue = 2, mipValue = 3;
     SurfaceId boundTexture = SurfaceId::none;
-    std::array<LVertex, 256> flatScratch{};
+    bool textureKnown = false;
 
+    // Draws with unchanged state are collected and sent in one call: fans
+    // become triangles (v0, vi, vi+1), strips become line pairs, so the first
+    // vertex of each triangle or segment stays its provoking vertex.
+    static constexpr std::size_t kBatchCapacity = 1 << 16;
+    std::vector<LVertex> batch;
+    GLenum batchMode = GL_TRIANGLES;
+
+    // Last value set per render state, to skip calls that change nothing.
+    static constexpr std::size_t kStateSlots = 256;
+    std::array<std::uint32_t, kStateSlots> renderStates{};
+    std::array<bool, kStateSlots> renderStateKnown{};
+    GLenum blendSource = GL_ONE, blendDestination = GL_ZERO;
+
+    Impl() { batch.reserve(kBatchCapacity); }
     ~Impl() { shutdown(); }
+
+    void flush() {
+        if (batch.empty()) return;
+        applyTransforms();
+        const LVertex* v = batch.data();
+        glVertexPointer(3, GL_FLOAT, sizeof(LVertex), &v->x);
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(LVertex), &v->diffuse);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(LVertex), &v->tu);
+        glDrawArrays(batchMode, 0, static_cast<GLsizei>(batch.size()));
+        batch.clear();
+    }
+
 
     bool fail(std::string text) {
         error = std::move(text);
@@ -278,6 +304,7 @@ struct GlDisplayLayer::Impl {
     }
 
     void uploadTextureLevel(GlSurface& s) {
+        flush();
         const MemorySurface& m = s.memory;
         glBindTexture(GL_TEXTURE_2D, s.texture);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, m.desc.pitch / 2);
@@ -303,9 +330,17 @@ struct GlDisplayLayer::Impl {
         glBindTexture(GL_TEXTURE_2D, t ? t->texture : 0);
     }
 
-    void applyFilters() {
+    // Sets the filters on the bound texture unless it already has them.
+    void applyFilters(GlSurface& texture) {
+        if (texture.magFilter == magFilter && texture.minFilter == minFilter) return;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+        // Every level of a chain shares the GL texture; mark them all.
+        for (auto& s : surfaces)
+            if (s.texture == texture.texture && s.kind == Kind::TextureLevel) {
+                s.magFilter = magFilter;
+                s.minFilter = minFilter;
+            }
     }
 
     void updateMinFilter() {
@@ -317,6 +352,7 @@ struct GlDisplayLayer::Impl {
 
     // Draws a memory surface onto the back buffer, skipping keyed pixels.
     bool blitToBack(GlSurface& source, const Rect& sourceRect, const Rect& destinationRect, bool useKey) {
+        flush();
         MemorySurface& m = source.memory;
         if (!source.texture || source.uploadedVersion != m.version) {
             if (!source.texture) glGenTextures(1, &source.texture);
@@ -427,6 +463,7 @@ std::string GlDisplayLayer::rendererName() const { return impl_->renderer; }
 bool GlDisplayLayer::readFrontBuffer(std::vector<std::uint8_t>& rgb, int& width, int& height) {
     Impl& d = *impl_;
     if (!d.framebuffers[0]) return false;
+    d.flush();
     width = static_cast<int>(d.width);
     height = static_cast<int>(d.height);
     std::vector<std::uint16_t> raw(std::size_t(d.width) * d.height);
@@ -698,6 +735,7 @@ HResult GlDisplayLayer::blt(SurfaceId destination, const Rect* destinationRect, 
 HResult GlDisplayLayer::flip(SurfaceId primary, std::uint32_t) {
     Impl& d = *impl_;
     if (primary != d.primary || !d.framebuffers[0]) return kFailed;
+    d.flush();
     d.front = 1 - d.front;
     d.present();
     d.bindBack();
@@ -708,6 +746,7 @@ void GlDisplayLayer::releaseSurface(SurfaceId id) {
     Impl& d = *impl_;
     GlSurface* s = d.find(id);
     if (!s || s->kind != Kind::Offscreen) return;  // chains live as long as the layer
+    d.flush();
     if (s->texture) glDeleteTextures(1, &s->texture);
     s->texture = 0;
     s->alive = false;
@@ -783,25 +822,27 @@ HResult GlDisplayLayer::getRenderTarget(DeviceId, SurfaceId& target) {
 
 HResult GlDisplayLayer::setRenderState(DeviceId, RenderState state, std::uint32_t value) {
     Impl& d = *impl_;
+    const auto slot = static_cast<std::size_t>(state);
+    if (slot < Impl::kStateSlots) {
+        if (d.renderStateKnown[slot] && d.renderStates[slot] == value) return kOk;
+        d.renderStateKnown[slot] = true;
+        d.renderStates[slot] = value;
+    }
+    d.flush();
     auto enable = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
     switch (state) {
     case RenderState::ZENABLE: enable(GL_DEPTH_TEST, value != 0); break;
     case RenderState::ZWRITEENABLE: glDepthMask(value ? GL_TRUE : GL_FALSE); break;
     case RenderState::ZFUNC: glDepthFunc(compareFunction(value)); break;
-    case RenderState::SHADEMODE:
-        d.flat = value == D3DSHADE_FLAT;
-        glShadeModel(d.flat ? GL_FLAT : GL_SMOOTH);
-        break;
+    case RenderState::SHADEMODE: glShadeModel(value == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH); break;
     case RenderState::SRCBLEND:
-    case RenderState::DESTBLEND: {
-        GLint src = GL_ONE, dst = GL_ZERO;
-        glGetIntegerv(GL_BLEND_SRC_RGB, &src);
-        glGetIntegerv(GL_BLEND_DST_RGB, &dst);
-        if (state == RenderState::SRCBLEND) src = static_cast<GLint>(blendFactor(value));
-        else dst = static_cast<GLint>(blendFactor(value));
-        glBlendFunc(static_cast<GLenum>(src), static_cast<GLenum>(dst));
+        d.blendSource = blendFactor(value);
+        glBlendFunc(d.blendSource, d.blendDestination);
         break;
-    }
+    case RenderState::DESTBLEND:
+        d.blendDestination = blendFactor(value);
+        glBlendFunc(d.blendSource, d.blendDestination);
+        break;
     case RenderState::ALPHABLENDENABLE: enable(GL_BLEND, value != 0); break;
     case RenderState::CULLMODE:
         if (value == D3DCULL_NONE) {
@@ -833,6 +874,7 @@ HResult GlDisplayLayer::setTextureStageState(DeviceId, std::uint32_t stage, Text
                                              std::uint32_t value) {
     Impl& d = *impl_;
     if (stage != 0) return kFailed;
+    d.flush();
     switch (state) {
     case TextureStageState::COLOROP:
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, value == D3DTOP_MODULATE ? GL_MODULATE : GL_REPLACE);
@@ -847,12 +889,13 @@ HResult GlDisplayLayer::setTextureStageState(DeviceId, std::uint32_t stage, Text
         d.updateMinFilter();
         break;
     }
-    if (d.find(d.boundTexture)) d.applyFilters();
+    if (GlSurface* t = d.find(d.boundTexture)) d.applyFilters(*t);
     return kOk;
 }
 
 HResult GlDisplayLayer::setTransform(DeviceId, TransformState state, const Matrix& matrix) {
     Impl& d = *impl_;
+    d.flush();  // what is pending was drawn under the old matrices
     switch (state) {
     case TransformState::WORLD: d.world = matrix; break;
     case TransformState::VIEW: d.view = matrix; break;
@@ -866,6 +909,7 @@ HResult GlDisplayLayer::setTransform(DeviceId, TransformState state, const Matri
 HResult GlDisplayLayer::setViewport(DeviceId, const ViewportDesc& v) {
     Impl& d = *impl_;
     if (v.x + v.width > d.width || v.y + v.height > d.height) return kFailed;
+    d.flush();
     // Screen rows run down; GL rows run up.
     glViewport(static_cast<GLint>(v.x), static_cast<GLint>(d.height - v.y - v.height), static_cast<GLsizei>(v.width),
                static_cast<GLsizei>(v.height));
@@ -879,20 +923,24 @@ HResult GlDisplayLayer::setTexture(DeviceId, std::uint32_t stage, SurfaceId text
     Impl& d = *impl_;
     if (stage != 0) return kFailed;
     GlSurface* t = d.find(texture);
-    if (!t || t->kind != Kind::TextureLevel) {
-        d.boundTexture = SurfaceId::none;
+    if (!t || t->kind != Kind::TextureLevel) texture = SurfaceId::none;
+    if (d.textureKnown && texture == d.boundTexture) return texture == SurfaceId::none && t ? kInvalidObject : kOk;
+    d.flush();
+    d.textureKnown = true;
+    d.boundTexture = texture;
+    if (texture == SurfaceId::none) {
         glDisable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, 0);
-        return texture == SurfaceId::none ? kOk : kInvalidObject;
+        return t ? kInvalidObject : kOk;
     }
-    d.boundTexture = texture;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, t->texture);
-    d.applyFilters();
+    d.applyFilters(*t);
     return kOk;
 }
 
 HResult GlDisplayLayer::clear(DeviceId, std::uint32_t flags, std::uint32_t color, float z, std::uint32_t) {
+    impl_->flush();
     GLbitfield mask = 0;
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_SCISSOR_TEST);
@@ -915,35 +963,58 @@ HResult GlDisplayLayer::clear(DeviceId, std::uint32_t flags, std::uint32_t color
 
 HResult GlDisplayLayer::beginScene(DeviceId) { return kOk; }
 
-HResult GlDisplayLayer::endScene(DeviceId) { return kOk; }
+HResult GlDisplayLayer::endScene(DeviceId) {
+    impl_->flush();
+    return kOk;
+}
 
 HResult GlDisplayLayer::drawPrimitive(DeviceId, PrimitiveType type, std::uint32_t vertexFormat,
                                       const LVertex* vertices, std::uint32_t count, std::uint32_t) {
     Impl& d = *impl_;
-    if (vertexFormat != D3DFVF_LVERTEX || count == 0 || count > d.flatScratch.size()) return kFailed;
-    GLenum mode = GL_TRIANGLE_FAN;
+    if (vertexFormat != D3DFVF_LVERTEX || count == 0 || count > 0xFFFF) return kFailed;
+    GLenum mode = GL_TRIANGLES;
+    std::size_t added = 0;
     switch (type) {
-    case PrimitiveType::POINTLIST: mode = GL_POINTS; break;
-    case PrimitiveType::LINELIST: mode = GL_LINES; break;
-    case PrimitiveType::LINESTRIP: mode = GL_LINE_STRIP; break;
-    case PrimitiveType::TRIANGLEFAN: mode = GL_TRIANGLE_FAN; break;
+    case PrimitiveType::POINTLIST:
+        mode = GL_POINTS;
+        added = count;
+        break;
+    case PrimitiveType::LINELIST:
+        mode = GL_LINES;
+        added = count & ~1u;
+        break;
+    case PrimitiveType::LINESTRIP:
+        mode = GL_LINES;
+        added = (count - 1) * 2;
+        break;
+    case PrimitiveType::TRIANGLEFAN:
+        mode = GL_TRIANGLES;
+        added = count >= 3 ? (count - 2) * 3 : 0;
+        break;
     }
-    if (mode == GL_TRIANGLE_FAN && count < 3) return kOk;
-    d.applyTransforms();
-    const LVertex* source = vertices;
-    if (d.flat && mode == GL_TRIANGLE_FAN) {
-        // A flat polygon takes its first vertex's colour throughout; GL's
-        // provoking vertex of a fan triangle would be its second one.
-        std::copy(vertices, vertices + count, d.flatScratch.begin());
-        for (std::uint32_t i = 1; i < count; ++i) d.flatScratch[i].diffuse = vertices[0].diffuse;
-        source = d.flatScratch.data();
-    }
+    if (added == 0) return kOk;
     GlSurface* t = d.find(d.boundTexture);
     if (t && t->uploadedVersion != t->memory.version) d.uploadTextureLevel(*t);
-    glVertexPointer(3, GL_FLOAT, sizeof(LVertex), &source->x);
-    glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(LVertex), &source->diffuse);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(LVertex), &source->tu);
-    glDrawArrays(mode, 0, static_cast<GLsizei>(count));
+    if (mode != d.batchMode || d.batch.size() + added > Impl::kBatchCapacity) d.flush();
+    d.batchMode = mode;
+    auto& b = d.batch;
+    switch (type) {
+    case PrimitiveType::POINTLIST: b.insert(b.end(), vertices, vertices + count); break;
+    case PrimitiveType::LINELIST: b.insert(b.end(), vertices, vertices + added); break;
+    case PrimitiveType::LINESTRIP:
+        for (std::uint32_t i = 0; i + 1 < count; ++i) {
+            b.push_back(vertices[i]);
+            b.push_back(vertices[i + 1]);
+        }
+        break;
+    case PrimitiveType::TRIANGLEFAN:
+        for (std::uint32_t i = 1; i + 1 < count; ++i) {
+            b.push_back(vertices[0]);
+            b.push_back(vertices[i]);
+            b.push_back(vertices[i + 1]);
+        }
+        break;
+    }
     return kOk;
 }
 
