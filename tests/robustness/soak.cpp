@@ -146,6 +146,9 @@ SoakResult runSoak(const SoakOptions& options) {
         slots.endFrame();
         clock += step;
         ++result.framesRun;
+        if (options.progress && options.reportEvery > 0 && result.framesRun % options.reportEvery == 0) {
+            options.progress(result.framesRun, residentKiB());
+        }
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (result.rssStartKiB == 0) result.rssStartKiB = residentKiB();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "archive/diagnostics.h"
@@ -28,6 +29,10 @@ struct SoakOptions {
     int width = 640;
     int height = 480;
     SoakRenderer renderer = SoakRenderer::Null;
+    // Called every reportEvery frames (0: never) with the frames drawn so far
+    // and the resident memory then, in KiB.
+    std::int64_t reportEvery = 0;
+    std::function<void(std::int64_t frames, long rssKiB)> progress;
 };
 
 struct SoakResult {

@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
                    "Scene frames to play before wrapping to the first (0: the whole preview range)")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--report-every", options.reportEvery, "Print resident memory every N frames (0: only at the end)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
     bool useGl = false;
     app.add_flag("--gl", useGl,
                  "Draw through the production renderer on OpenGL, headless (SDL's offscreen driver), "
@@ -56,6 +59,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    options.progress = [](std::int64_t frames, long rss) {
+        std::printf("frame %lld: rss %ld KiB\n", static_cast<long long>(frames), rss);
+        std::fflush(stdout);
+    };
     zor::soak::SoakResult r = zor::soak::runSoak(options);
     if (!temporary.empty()) std::filesystem::remove_all(temporary);
     r.diagnostics.print(std::cerr);
