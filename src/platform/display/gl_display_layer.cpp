@@ -1,7 +1,9 @@
 #include "platform/display/gl_display_layer.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <epoxy/gl.h>
+#include <link.h>
 
 #include <algorithm>
 #include <array>
@@ -81,6 +83,21 @@ void toRgb8(std::uint32_t p, bool is555, std::uint8_t* out) {
         out[1] = expand((p >> 5) & 63, 6);
     }
     out[2] = expand(p & 31, 5);
+}
+
+// Keeps the GL driver libraries loaded until the process ends. Mesa's drivers
+// keep a few allocations past their unloading, which leak checkers would
+// otherwise report against a module that no longer exists.
+void pinDriverLibraries() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*) {
+            const std::string name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.find("dri") != std::string::npos || name.find("gallium") != std::string::npos ||
+                name.find("LLVM") != std::string::npos || name.find("GL") != std::string::npos)
+                dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
 }
 
 Guid displayGuid(int index) {
@@ -184,6 +201,7 @@ struct GlDisplayLayer::Impl {
         SDL_GL_MakeCurrent(window, context);
         if (epoxy_gl_version() < 32) return fail("OpenGL 3.2 or later is needed");
         if (const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) renderer = name;
+        pinDriverLibraries();
         return true;
     }
 
