@@ -71,6 +71,44 @@ TEST(RenderTool, BenchPrintsFramesPerSecond) {
     EXPECT_NE(r.output.find(" frames/s"), std::string::npos) << r.output;
 }
 
+// The sample demo, when the build made it (or ZOR_DEMO_DIR names it): a few
+// frames against reference pictures, at most 0.5% of the pixels off by more
+// than 8 levels. Regenerate with ZOR_UPDATE_REFERENCES=1 when the demo changes.
+TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
+    const char* demoEnv = std::getenv("ZOR_DEMO_DIR");
+    const std::filesystem::path demo = demoEnv ? demoEnv : std::filesystem::path(ZOR_BINARY_DIR) / "demo";
+    if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
+    test::TempFolder folder("tool-demo");
+    const auto out = folder / "frames";
+    const Result r = run("--dir " + demo.string() + " --size 160x120 --frames 0-1600:400 --out " + out.string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    const bool update = std::getenv("ZOR_UPDATE_REFERENCES") && std::string(std::getenv("ZOR_UPDATE_REFERENCES")) == "1";
+    for (int f = 0; f <= 1600; f += 400) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", f);
+        const auto reference = std::filesystem::path(ZOR_TEST_DATA_DIR) / "reference" / ("demo-" + std::string(name));
+        if (update) {
+            std::filesystem::copy_file(out / name, reference, std::filesystem::copy_options::overwrite_existing);
+            continue;
+        }
+        RgbPicture got, expected;
+        std::string error;
+        ASSERT_TRUE(readPng(out / name, got, error)) << error;
+        ASSERT_TRUE(readPng(reference, expected, error)) << error;
+        ASSERT_EQ(got.pixels.size(), expected.pixels.size());
+        std::size_t different = 0;
+        for (std::size_t i = 0; i < got.pixels.size(); i += 3)
+            for (int k = 0; k < 3; ++k)
+                if (std::abs(int(got.pixels[i + k]) - int(expected.pixels[i + k])) > 8) {
+                    ++different;
+                    break;
+                }
+        EXPECT_LE(double(different), 0.005 * got.width * got.height) << name << ": " << different
+                                                                      << " pixels differ (if the sample demo changed on purpose, rerun with "
+                                                                         "ZOR_UPDATE_REFERENCES=1)";
+    }
+}
+
 TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     test::TempFolder folder("tool-missing");
     Result r = run("--dir " + folder.root().string() + " --out " + (folder / "x.png").string(), folder);
