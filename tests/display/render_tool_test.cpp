@@ -109,6 +109,15 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
     }
 }
 
+TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") == 0) GTEST_SKIP() << "ffmpeg is installed";
+    test::TempFolder folder("tool-video");
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --video " + (folder / "v.mp4").string(), folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("ffmpeg"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(folder / "v.mp4"));
+}
+
 TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     test::TempFolder folder("tool-missing");
     Result r = run("--dir " + folder.root().string() + " --out " + (folder / "x.png").string(), folder);
