@@ -241,9 +241,7 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
     // The surface may not be smaller than asked for; never write past it.
     const int w = std::min<int>(width, static_cast<int>(desc.width));
     const int h = std::min<int>(height, static_cast<int>(desc.height));
-    for (int y = 0; y < h; ++y)
-        convertPixels(conversion, pixels + std::size_t(y) * width * 3, static_cast<std::uint8_t*>(bits) + std::ptrdiff_t(y) * pitch,
-                      w, 1, 0, pitch);
+    convertPixels(conversion, pixels, static_cast<std::uint8_t*>(bits), w, h, (width - w) * 3, pitch);
     const std::uint16_t key = magentaKey(conversion);
     layer.setColorKey(surface, DDCKEY_SRCBLT, key, key);
     layer.unlock(surface);

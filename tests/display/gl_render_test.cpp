@@ -86,14 +86,16 @@ struct GlRig {
     std::unique_ptr<RenderSlots> slots;
     Scene scene;
     bool up = false;
+    std::vector<DisplayAdapter> adapters;
     TempFolder folder;
 
     explicit GlRig(const std::string& name, std::uint32_t bits = 16) : folder("gl-" + name) {
         context.source.directory = folder.root();
         context.showMessage = [](std::string_view, std::string_view) {};
-        up = initDisplay(context, nullptr, 0x13, [&](const std::vector<DisplayAdapter>& adapters, DisplaySelection& s) {
-            if (adapters.empty()) return false;
-            s.selectedGuid = adapters[0].guid;
+        up = initDisplay(context, nullptr, 0x13, [&](const std::vector<DisplayAdapter>& listed, DisplaySelection& s) {
+            adapters = listed;
+            if (listed.empty()) return false;
+            s.selectedGuid = listed[0].guid;
             s.selectedMode = makeDisplayMode(kWidth, kHeight, bits);
             return true;
         });
@@ -172,6 +174,20 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
     if (rig.layer.rendererName().find("llvmpipe") != std::string::npos) {
         EXPECT_FALSE(rig.context.state.hardwareDeviceFound);
         EXPECT_EQ(rig.context.state.deviceGuid, IID_IDirect3DRGBDevice);
+    }
+    // SDL's displays, the first one without a GUID; every resolution in 5-6-5 and 5-5-5.
+    ASSERT_FALSE(rig.adapters.empty());
+    EXPECT_FALSE(rig.adapters[0].guid.has_value());
+    ASSERT_GE(rig.adapters[0].modeCount(), 2);
+    for (int i = 0; i + 1 < rig.adapters[0].modeCount(); i += 2) {
+        const SurfaceDesc& a = rig.adapters[0].modes[static_cast<std::size_t>(i)];
+        const SurfaceDesc& b = rig.adapters[0].modes[static_cast<std::size_t>(i) + 1];
+        EXPECT_EQ(a.pixelFormat.rgbBitCount, 16u);
+        EXPECT_EQ(a.pixelFormat.greenMask, 0x07E0u);
+        EXPECT_EQ(b.pixelFormat.rgbBitCount, 15u);
+        EXPECT_EQ(b.pixelFormat.greenMask, 0x03E0u);
+        EXPECT_EQ(a.width, b.width);
+        EXPECT_EQ(a.height, b.height);
     }
     // The 16-bit plain depth format is preferred over the deeper ones.
     EXPECT_EQ(rig.context.state.zBufferDepth, 16u);

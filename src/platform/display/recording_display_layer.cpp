@@ -169,6 +169,8 @@ HResult RecordingDisplayLayer::setDisplayMode(DriverId, std::uint32_t width, std
            std::to_string(bitCount) + " " + std::to_string(refreshRate) + " " + std::to_string(flags));
     if (fails("setDisplayMode")) return kFailed;
     displayFormat_ = bitCount == 15 ? rgb555Format() : rgb565Format();
+    modeWidth_ = width;
+    modeHeight_ = height;
     return kOk;
 }
 
@@ -188,16 +190,8 @@ HResult RecordingDisplayLayer::createSurface(DriverId, const SurfaceDesc& desc, 
     SurfaceId previous = SurfaceId::none;
     std::uint32_t width = desc.width, height = desc.height;
     if (desc.caps & DDSCAPS_PRIMARYSURFACE) {
-        width = 640;
-        height = 480;
-        for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
-            unsigned w = 0, h = 0;
-            if (std::sscanf(it->c_str(), "setDisplayMode %ux%u", &w, &h) == 2) {
-                width = w;
-                height = h;
-                break;
-            }
-        }
+        width = modeWidth_;
+        height = modeHeight_;
     }
     for (std::uint32_t level = 0; level < chain; ++level) {
         MemorySurface s;

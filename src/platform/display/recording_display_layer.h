@@ -115,6 +115,8 @@ private:
     void record(std::string text) { calls.push_back(std::move(text)); }
 
     PixelFormat displayFormat_ = rgb565Format();
+    std::uint32_t modeWidth_ = 640;   // of the last setDisplayMode
+    std::uint32_t modeHeight_ = 480;
     std::uint32_t driverCount_ = 0;
     std::map<std::uint32_t, std::size_t> driverAdapter_;
     std::uint32_t deviceCount_ = 0;
