@@ -317,21 +317,6 @@ TEST(Slots, DeviceStatesForTheShadowPass) {
     EXPECT_EQ(rig.display.layer.transforms[TransformState::WORLD][7], 7.0f);
 }
 
-TEST(Slots, ShadowMatrixFlattensAlongTheLightRay) {
-    const float light[4] = {0, 10, 0, 1};
-    const float plane[4] = {0, 1, 0, 0};
-    const Mat4 m = shadowMatrix(light, plane);
-    // Row vector (1, 5, 2, 1) times M: (10, 0, 20) with w = 5, by hand.
-    const float v[4] = {1, 5, 2, 1};
-    float out[4] = {};
-    for (int k = 0; k < 4; ++k)
-        for (int r = 0; r < 4; ++r) out[k] += v[r] * m[static_cast<std::size_t>(r * 4 + k)];
-    EXPECT_FLOAT_EQ(out[0], 10);
-    EXPECT_FLOAT_EQ(out[1], 0);
-    EXPECT_FLOAT_EQ(out[2], 20);
-    EXPECT_FLOAT_EQ(out[3], 5);
-}
-
 TEST(Slots, ShadowPassDrawsBlackOnBothPlanesAndRestoresFlags) {
     SlotRig rig;
     rig.scene.lights.resize(1);
