@@ -15,13 +15,20 @@
 
 namespace {
 
+// One folder per process, removed when the fuzzer exits.
+struct WorkFolder {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("zor-fuzz-archive-" + std::to_string(getpid()));
+    WorkFolder() { std::filesystem::create_directories(path); }
+    ~WorkFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 const std::filesystem::path& workFolder() {
-    static const std::filesystem::path folder = [] {
-        auto p = std::filesystem::temp_directory_path() / ("zor-fuzz-archive-" + std::to_string(getpid()));
-        std::filesystem::create_directories(p);
-        return p;
-    }();
-    return folder;
+    static const WorkFolder folder;
+    return folder.path;
 }
 
 }  // namespace
