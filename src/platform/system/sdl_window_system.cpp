@@ -84,11 +84,19 @@ bool SdlWindowSystem::createMainWindow(std::string_view title) {
         videoReady_ = true;
     }
     const std::string name(title);
-    // A tiny borderless window: the display set-up makes it cover the screen
-    // once a mode has been chosen, so it never hides the set-up window.
+    // A borderless window over the whole desktop: the display set-up takes
+    // it full screen once a mode has been chosen, and where nothing honours
+    // that request (an X server without a window manager) it already covers
+    // the screen. The set-up window, made later, lies on top of it.
+    SDL_DisplayMode desktop{};
+    int width = 640, height = 480;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
     const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-    window_ = SDL_CreateWindow(name.c_str(), 0, 0, 1, 1, flags | SDL_WINDOW_OPENGL);
-    if (!window_) window_ = SDL_CreateWindow(name.c_str(), 0, 0, 1, 1, flags);
+    window_ = SDL_CreateWindow(name.c_str(), 0, 0, width, height, flags | SDL_WINDOW_OPENGL);
+    if (!window_) window_ = SDL_CreateWindow(name.c_str(), 0, 0, width, height, flags);
     if (!window_) {
         error_ = std::string("cannot create the window: ") + SDL_GetError();
         return false;

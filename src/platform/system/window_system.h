@@ -48,9 +48,9 @@ class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
 
-    // Creates and shows the main window (borderless, not yet covering the
-    // screen: the display set-up takes the screen later). False when no
-    // window can be made; error() says why.
+    // Creates and shows the main window (borderless, over the desktop; the
+    // display set-up takes the screen later). False when no window can be
+    // made; error() says why.
     virtual bool createMainWindow(std::string_view title) = 0;
     // Takes the oldest waiting message off the queue; false when none waits.
     virtual bool peekMessage(WindowMessage& message) = 0;
