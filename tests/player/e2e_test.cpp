@@ -152,21 +152,7 @@ TEST_F(PlayerRun, CapturedFrameMatchesTheReference) {
     layer.readFrontBuffer(rgb, width, height);
     ASSERT_GT(width, 0);
     ASSERT_EQ(rgb.size(), static_cast<std::size_t>(width) * height * 3);
-    test::RgbImage actual{width, height, rgb};
-    const std::filesystem::path reference = std::filesystem::path(ZOR_TEST_DATA_DIR) / "data" / "demo_frame_600.png";
-    if (const char* update = std::getenv("ZOR_UPDATE_REFERENCES"); update && std::string(update) == "1") {
-        ASSERT_TRUE(test::writePng(reference, actual));
-        GTEST_SKIP() << "reference written: " << reference;
-    }
-    test::RgbImage expected;
-    ASSERT_TRUE(test::readPng(reference, expected)) << reference;
-    const long different = test::countDifferentPixels(actual, expected, 8);
-    const long allowed = static_cast<long>(width) * height / 200;  // 0.5%
-    if (different < 0 || different > allowed) {
-        const std::filesystem::path out = std::filesystem::path(ZOR_BINARY_DIR) / "actual-demo_frame_600.png";
-        test::writePng(out, actual);
-        FAIL() << different << " pixels differ (allowed " << allowed << "); this run's frame: " << out;
-    }
+    test::expectMatchesReference(test::RgbImage{width, height, rgb}, "demo_frame_600.png");
 }
 
 }  // namespace

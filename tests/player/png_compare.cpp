@@ -1,5 +1,6 @@
 #include "png_compare.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdio>
@@ -59,6 +60,25 @@ long countDifferentPixels(const RgbImage& a, const RgbImage& b, int tolerance) {
         }
     }
     return count;
+}
+
+void expectMatchesReference(const RgbImage& actual, const std::string& name) {
+    ASSERT_GT(actual.width, 0);
+    const std::filesystem::path reference = std::filesystem::path(ZOR_TEST_DATA_DIR) / "data" / name;
+    if (const char* update = std::getenv("ZOR_UPDATE_REFERENCES"); update && std::string(update) == "1") {
+        ASSERT_TRUE(writePng(reference, actual));
+        GTEST_SKIP() << "reference written: " << reference;
+    }
+    RgbImage expected;
+    ASSERT_TRUE(readPng(reference, expected)) << reference;
+    const long different = countDifferentPixels(actual, expected, 8);
+    const long allowed = static_cast<long>(actual.width) * actual.height / 200;
+    if (different < 0 || different > allowed) {
+        const std::filesystem::path out = std::filesystem::path(ZOR_BINARY_DIR) / ("actual-" + name);
+        writePng(out, actual);
+        FAIL() << different << " pixels differ from " << reference << " (allowed " << allowed
+               << "); this run's picture: " << out;
+    }
 }
 
 }  // namespace zor::test

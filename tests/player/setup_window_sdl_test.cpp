@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/setup_window.h"
 #include "platform/system/sdl_dialog.h"
 #include "png_compare.h"
@@ -40,23 +38,7 @@ void pushClick(int x, int y, Uint32 type) {
 }
 
 void comparePicture(const SdlDialog& dialog, const char* name) {
-    const test::RgbImage actual = test::imageFromSurface(dialog.lastPicture());
-    ASSERT_GT(actual.width, 0);
-    const std::filesystem::path reference = std::filesystem::path(ZOR_TEST_DATA_DIR) / "data" / name;
-    if (const char* update = std::getenv("ZOR_UPDATE_REFERENCES"); update && std::string(update) == "1") {
-        ASSERT_TRUE(test::writePng(reference, actual));
-        GTEST_SKIP() << "reference written: " << reference;
-    }
-    test::RgbImage expected;
-    ASSERT_TRUE(test::readPng(reference, expected)) << reference;
-    const long different = test::countDifferentPixels(actual, expected, 8);
-    const long allowed = static_cast<long>(actual.width) * actual.height / 200;  // 0.5%
-    if (different < 0 || different > allowed) {
-        const std::filesystem::path out = std::filesystem::path(ZOR_BINARY_DIR) / (std::string("actual-") + name);
-        test::writePng(out, actual);
-        FAIL() << different << " pixels differ from " << reference << " (allowed " << allowed
-               << "); this run's picture: " << out;
-    }
+    test::expectMatchesReference(test::imageFromSurface(dialog.lastPicture()), name);
 }
 
 struct SdlSetupWindow : testing::Test {
