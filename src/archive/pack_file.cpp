@@ -92,6 +92,10 @@ std::optional<Bytes> deflateBlock(const std::uint8_t* data, std::size_t size, st
     return out;
 }
 
+// Deflate never expands more than about 1032 to 1, so a block claiming more
+// is a lie that would otherwise reserve its size before inflating.
+bool canInflateTo(std::int64_t packedSize, std::int64_t size) { return size <= packedSize * 1032 + 1032; }
+
 // Inflates exactly `expected` bytes; anything else is a failure.
 std::optional<Bytes> inflateExact(const Bytes& block, std::int64_t expected, std::string& why) {
     Bytes out;
@@ -195,6 +199,9 @@ bool PackFile::index() {
                     " entries of 48 bytes");
     if (packedSize <= 0 || packedSize > size - kPackTrailerSize)
         return fail("compressed directory size " + std::to_string(packedSize) + " does not fit in the file");
+    if (!canInflateTo(packedSize, dirSize))
+        return fail("directory of " + std::to_string(dirSize) + " bytes cannot come from a block of " +
+                    std::to_string(packedSize));
 
     const std::int64_t dirStart = size - kPackTrailerSize - packedSize;
     Bytes packed(static_cast<std::size_t>(packedSize));
@@ -223,9 +230,7 @@ bool PackFile::index() {
                         ", past the data area (" + std::to_string(dirStart) + ")");
         if (e.uncompressedSize < 0 || e.uncompressedSize > kMaxEntrySize)
             return fail(where + " (" + entryName(e) + "): implausible size " + std::to_string(e.uncompressedSize));
-        // Deflate never expands more than about 1032 to 1, so a larger claim
-        // is a lie that would otherwise reserve its size before inflating.
-        if (e.uncompressedSize > std::int64_t{e.compressedSize} * 1032 + 1032)
+        if (!canInflateTo(e.compressedSize, e.uncompressedSize))
             return fail(where + " (" + entryName(e) + "): " + std::to_string(e.uncompressedSize) +
                         " bytes cannot come from a block of " + std::to_string(e.compressedSize));
     }

@@ -93,6 +93,8 @@ TEST(BadArchive, LyingTrailerCountsAreRefused) {
         {std::nullopt, std::nullopt, 0, "compressed directory size 0 does not fit in the file"},
         {std::nullopt, std::nullopt, 1 << 30, "compressed directory size 1073741824 does not fit in the file"},
         {std::nullopt, std::nullopt, -5, "compressed directory size -5 does not fit in the file"},
+        // Consistent counts, but far more than the small block can inflate to.
+        {16777216, 805306368, std::nullopt, "directory of 805306368 bytes cannot come from a block of"},
     };
     for (const Case& c : cases) {
         RawArchive a = twoEntries();
@@ -240,6 +242,21 @@ TEST(BadArchive, NamesWithPathSeparatorsAndDotsAreOnlyNames) {
     const auto bytes = readDataFile(DataSource{dir / "play", "zor.dat"}, "sub\\..\\x.jpg", &diags, &origin);
     ASSERT_TRUE(bytes) << report(diags);
     EXPECT_EQ(origin, "archive");
+}
+
+TEST(BadArchive, DirectoryClaimingMoreThanItsBlockIsRefusedBeforeAllocation) {
+    // Kept by the archive fuzzer: a trailer whose counts agree on a 768 MiB
+    // directory made the reader reserve it before inflating a tiny block.
+    const Bytes input =
+        readBytes(std::filesystem::path(ZOR_TEST_DATA_DIR) / "inputs" / "archive-directory-claims-768-mib.dat");
+    ASSERT_FALSE(input.empty());
+    TempFolder dir;
+    const Opened o = writeArchive(dir, input);
+    PackFile pack(o.path.string());
+    EXPECT_TRUE(pack.isCorrupt());
+    EXPECT_EQ(pack.entryCount(), 0);
+    EXPECT_NE(pack.error().find("directory of 805306368 bytes cannot come from a block of"), std::string::npos)
+        << pack.error();
 }
 
 TEST(BadArchive, RefusedArchiveLeavesNothingListed) {
