@@ -52,6 +52,32 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     EXPECT_NE(r.output.find("frame 8 (3/3)"), std::string::npos) << r.output;
 }
 
+TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
+    test::TempFolder folder("tool-sheet");
+    const auto out = folder / "frames";
+    const auto sheetPath = folder / "sheet.png";
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 320x240 --frames 0-40:8 --out " +
+                             out.string() + " --sheet " + sheetPath.string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    RgbPicture sheet, last;
+    std::string error;
+    ASSERT_TRUE(readPng(sheetPath, sheet, error)) << error;
+    ASSERT_TRUE(readPng(out / "frame-00040.png", last, error)) << error;
+    // Six frames halved to 160x120, four to a row: two rows.
+    ASSERT_EQ(sheet.width, 640);
+    ASSERT_EQ(sheet.height, 240);
+    // The sixth cell (row 1, column 1) is the 2x2 average of the last frame.
+    for (int y : {0, 57, 119})
+        for (int x : {0, 80, 159})
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx)
+                        sum += last.pixels[((2 * y + dy) * last.width + (2 * x + dx)) * 3 + c];
+                EXPECT_EQ(sheet.pixels[((120 + y) * sheet.width + (160 + x)) * 3 + c], sum / 4) << x << "," << y;
+            }
+}
+
 TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
     test::TempFolder folder("tool-one");
     const auto file = folder / "sub" / "one.png";

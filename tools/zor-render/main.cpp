@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -71,6 +72,42 @@ std::string shellQuote(const std::string& text) {
 
 }  // namespace
 
+// Frames side by side, shrunk so each is at most 160 pixels wide, four to a
+// row, for a quick look at a run.
+class ContactSheet {
+public:
+    ContactSheet(int width, int height, std::size_t count)
+        : step_(std::max(1, (width + 159) / 160)), cellW_(width / step_), cellH_(height / step_) {
+        const int n = static_cast<int>(std::max<std::size_t>(count, 1));
+        sheet_.width = cellW_ * std::min(n, kColumns);
+        sheet_.height = cellH_ * ((n + kColumns - 1) / kColumns);
+        sheet_.pixels.assign(static_cast<std::size_t>(sheet_.width) * sheet_.height * 3, 0);
+    }
+
+    // Box-averages picture into cell `index`.
+    void add(const zor::RgbPicture& picture, std::size_t index) {
+        const int cx = static_cast<int>(index % kColumns) * cellW_, cy = static_cast<int>(index / kColumns) * cellH_;
+        for (int y = 0; y < cellH_; ++y)
+            for (int x = 0; x < cellW_; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int dy = 0; dy < step_; ++dy)
+                        for (int dx = 0; dx < step_; ++dx)
+                            sum += picture.pixels[(static_cast<std::size_t>(y * step_ + dy) * picture.width +
+                                                   (x * step_ + dx)) * 3 + c];
+                    sheet_.pixels[(static_cast<std::size_t>(cy + y) * sheet_.width + (cx + x)) * 3 + c] =
+                        static_cast<std::uint8_t>(sum / (step_ * step_));
+                }
+    }
+
+    const zor::RgbPicture& picture() const { return sheet_; }
+
+private:
+    static constexpr int kColumns = 4;
+    int step_, cellW_, cellH_;
+    zor::RgbPicture sheet_;
+};
+
 int main(int argc, char** argv) {
     CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
     zor::RenderOptions options;
@@ -81,6 +118,7 @@ int main(int argc, char** argv) {
     std::optional<std::int32_t> single;
     std::string out;
     std::string video;
+    std::string sheet;
     double fps = 30.0;
     bool bench = false;
     app.add_option("--dir", directory, "Folder holding zor.dat and the data files (default: current folder)");
@@ -91,6 +129,7 @@ int main(int argc, char** argv) {
     auto* framesOption = app.add_option("--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range)");
     app.add_option("--frame", single, "One frame")->excludes(framesOption);
     app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
+    app.add_option("--sheet", sheet, "Also write a contact sheet of the rendered frames to this PNG file");
     auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg");
     app.add_option("--fps", fps, "Passes per second of the run for --video")->needs(videoOption)->capture_default_str();
     app.add_flag("--bench", bench, "Render every frame of the scene without writing files; print frames/s");
@@ -148,6 +187,7 @@ int main(int argc, char** argv) {
     }
 
     zor::RgbPicture picture;
+    ContactSheet contact(static_cast<int>(options.width), static_cast<int>(options.height), list.size());
     const auto start = std::chrono::steady_clock::now();
     auto lastProgress = start - std::chrono::seconds(1);
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -167,6 +207,7 @@ int main(int argc, char** argv) {
                 const auto path = file.empty() ? folder / name : file;
                 if (!zor::writePng(path, picture, error)) return fail(error);
             }
+            if (!sheet.empty()) contact.add(picture, i);
         }
         // At most ten progress updates a second, on one line.
         const auto now = std::chrono::steady_clock::now();
@@ -178,6 +219,11 @@ int main(int argc, char** argv) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cerr << '\n';
     if (encoder && pclose(encoder) != 0) return fail("ffmpeg failed to encode " + video);
+    if (!sheet.empty() && !bench) {
+        std::string error;
+        if (!zor::writePng(sheet, contact.picture(), error)) return fail(error);
+        std::cerr << "contact sheet: " << sheet << '\n';
+    }
     if (bench) {
         char text[64];
         std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(list.size()) / seconds : 0.0);
