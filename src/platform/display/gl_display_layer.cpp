@@ -541,8 +541,12 @@ HResult GlDisplayLayer::enumerateDisplayModes(DriverId driver, const ModeCallbac
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
         const auto size = std::make_pair(mode.w, mode.h);
-        if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) sizes.push_back(size);
+        if (mode.w > 0 && mode.h > 0 && std::find(sizes.begin(), sizes.end(), size) == sizes.end())
+            sizes.push_back(size);
     }
+    // A display without real sizes (SDL's off-screen driver reports 0x0)
+    // still offers the usual ones: the picture is drawn off-screen anyway.
+    if (sizes.empty()) sizes = {{640, 480}, {800, 600}, {1024, 768}};
     for (const auto& [w, h] : sizes) {
         for (std::uint32_t bits : {16u, 15u}) {
             SurfaceDesc d;
