@@ -259,6 +259,25 @@ TEST(BadArchive, DirectoryClaimingMoreThanItsBlockIsRefusedBeforeAllocation) {
         << pack.error();
 }
 
+TEST(BadArchive, EveryKeptFuzzInputIsRefusedWithAReason) {
+    // All archives the fuzzer kept (crashes, huge reservations) are refused
+    // as a whole, with a reason naming the archive, and left unchanged.
+    int seen = 0;
+    for (const auto& item : std::filesystem::directory_iterator(std::filesystem::path(ZOR_TEST_DATA_DIR) / "inputs")) {
+        if (item.path().filename().string().rfind("archive-", 0) != 0) continue;
+        ++seen;
+        const Bytes input = readBytes(item.path());
+        TempFolder dir;
+        const Opened o = writeArchive(dir, input);
+        PackFile pack(o.path.string());
+        EXPECT_TRUE(pack.isCorrupt()) << item.path();
+        EXPECT_EQ(pack.entryCount(), 0) << item.path();
+        EXPECT_EQ(pack.error().rfind(o.path.string() + ": ", 0), 0u) << pack.error();
+        EXPECT_EQ(readBytes(o.path), input);
+    }
+    EXPECT_GE(seen, 4);
+}
+
 TEST(BadArchive, RefusedArchiveLeavesNothingListed) {
     // Kept by the archive fuzzer: a directory whose second record was
     // refused used to stay listed with its first record.
