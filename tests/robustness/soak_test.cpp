@@ -58,9 +58,9 @@ TEST(Soak, HeadlessOpenGlRendererKeepsMemoryConstant) {
     options.width = 160;
     options.height = 120;
     // 30 scene frames are about 60 passes: the warm-up plays them almost
-    // three times and the measured part four more times.
+    // three times and the measured part eight more times.
     options.frameSpan = 30;
-    options.frames = 400;
+    options.frames = 660;
     options.warmUpFrames = 160;
     const soak::SoakResult r = soak::runSoak(options);
     if (!r.loaded && r.diagnostics.contains("cannot bring up the headless display")) {
@@ -68,9 +68,9 @@ TEST(Soak, HeadlessOpenGlRendererKeepsMemoryConstant) {
     }
     ASSERT_TRUE(r.loaded) << report(r.diagnostics);
     EXPECT_GT(r.polygonsDrawn, r.framesRun);
-    // Queued frames cost about 60 KiB each here (15 MiB over the measured
-    // part); the driver's own arenas move by a few MiB either way.
-    EXPECT_LE(r.rssEndKiB - r.rssStartKiB, 6144) << "start " << r.rssStartKiB << " KiB, end " << r.rssEndKiB << " KiB";
+    // Queued frames cost about 60 KiB each here (some 30 MiB over the
+    // measured part); the driver's own arenas move by up to 8 MiB either way.
+    EXPECT_LE(r.rssEndKiB - r.rssStartKiB, 16384) << "start " << r.rssStartKiB << " KiB, end " << r.rssEndKiB << " KiB";
 }
 
 TEST(Soak, MissingSceneIsReportedNotPlayed) {
