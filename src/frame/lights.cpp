@@ -33,12 +33,11 @@ void lightObject(SceneObject& object, const Scene& scene) {
         return;
     }
     const LightList lights{scene.lights.data(), scene.lights.size()};
-    for (std::size_t i = 0; i < count; ++i) {
-        MeshPoint& point = points[i];
-        LightSums sums{static_cast<std::int32_t>(point.lightRed), static_cast<std::int32_t>(point.lightGreen),
-                       static_cast<std::int32_t>(point.lightBlue)};
-        lightPoint(sums, point, lights);
-        storeSums(point, sums);
+    PointBlock block;
+    for (std::size_t first = 0; first < count; first += PointBlock::kCapacity) {
+        gatherBlock(block, points + first, count - first);
+        lightBlock(block, lights);
+        storeBlockSums(block, points + first);
     }
 }
 

@@ -29,30 +29,23 @@ void transformObject(SceneObject& object, const Scene& scene, FrameContext& cont
                          placement.position[1] - view.cameraPosition[1],
                          placement.position[2] - view.cameraPosition[2]};
     const Vec3 t = mul(view.viewRotation, offset);
-    const Vec3 s = placement.scale;
-    const Vec3 pivot = load3(object.pivot);
+    BlockTransform where;
+    std::copy(m.begin(), m.end(), where.m);
+    store3(where.offset, t);
+    store3(where.scale, placement.scale);
+    std::copy(object.pivot, object.pivot + 3, where.pivot);
 
-    // Lighting is done in the same sweep over the points (what lightObject
-    // does, point by point), so the point records are walked only once.
+    // Lighting is done block by block in the same sweep over the points (what
+    // lightObject does), so the point records are walked only once.
     const bool unlit = object.unlit == 1;
     const LightList lights{scene.lights.data(), scene.lights.size()};
     const std::size_t count = usablePointCount(object);
-    for (std::size_t i = 0; i < count; ++i) {
-        MeshPoint& point = object.points[i];
-        const Vec3 local = {(point.position[0] - pivot[0]) * s[0], (point.position[1] - pivot[1]) * s[1],
-                            (point.position[2] - pivot[2]) * s[2]};
-        const Vec3 v = mul(m, local);
-        point.cameraSpacePosition[0] = v[0] + t[0];
-        point.cameraSpacePosition[1] = v[1] + t[1];
-        point.cameraSpacePosition[2] = v[2] + t[2];
-        store3(point.cameraSpaceNormal, mul(m, point.normal));
-        if (unlit) {
-            point.lightRed = point.lightGreen = point.lightBlue = kUnlitLevel;
-            continue;
-        }
-        LightSums sums;  // cleared, then every light
-        lightPoint(sums, point, lights);
-        storeSums(point, sums);
+    PointBlock block;
+    for (std::size_t first = 0; first < count; first += PointBlock::kCapacity) {
+        MeshPoint* points = object.points.data() + first;
+        transformBlock(block, points, count - first, where, unlit ? kUnlitLevel : 0);  // sums cleared
+        if (!unlit) lightBlock(block, lights);
+        storeBlockSums(block, points);
     }
 }
 
