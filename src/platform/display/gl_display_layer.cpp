@@ -127,6 +127,7 @@ struct GlDisplayLayer::Impl {
     GLuint colorBuffers[2] = {0, 0};
     GLuint depthBuffer = 0;
     int front = 0;  // index of the front buffer in framebuffers
+    GLsync lastFrameDone = nullptr;  // hidden windows: the previous frame's end
     SurfaceId primary = SurfaceId::none, back = SurfaceId::none;
 
     std::vector<GlSurface> surfaces;
@@ -205,9 +206,18 @@ struct GlDisplayLayer::Impl {
         return true;
     }
 
+    void waitForLastFrame() {
+        if (!lastFrameDone) return;
+        while (glClientWaitSync(lastFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, 1'000'000'000) == GL_TIMEOUT_EXPIRED) {
+        }
+        glDeleteSync(lastFrameDone);
+        lastFrameDone = nullptr;
+    }
+
     void shutdown() {
         if (context) {
             SDL_GL_MakeCurrent(window, context);
+            waitForLastFrame();
             for (auto& s : surfaces)
                 if (s.texture && (s.kind != Kind::TextureLevel || s.level == 0)) glDeleteTextures(1, &s.texture);
             if (framebuffers[0]) glDeleteFramebuffers(2, framebuffers);
@@ -439,9 +449,13 @@ struct GlDisplayLayer::Impl {
 
     void present() {
         if (!options.visible || !window) {
-            // Nothing swaps a hidden window, so without this the driver
-            // queues every frame's drawing and memory grows without end.
-            glFinish();
+            // Nothing swaps a hidden window, so without a wait the driver
+            // queues every frame's drawing and memory grows without end. Like
+            // a flip chain with one back buffer, the next frame may be built
+            // while this one is still being drawn, but no further ahead.
+            waitForLastFrame();
+            lastFrameDone = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+            glFlush();
             return;
         }
         int ww = 0, wh = 0;
