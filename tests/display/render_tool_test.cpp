@@ -20,9 +20,10 @@ struct Result {
     std::string output;
 };
 
-Result run(const std::string& arguments, const test::TempFolder& folder) {
+Result run(const std::string& arguments, const test::TempFolder& folder, const std::string& environment = "") {
     const auto log = folder / "log.txt";
-    const std::string command = "SDL_VIDEODRIVER=offscreen " + kTool + " " + arguments + " > " + log.string() + " 2>&1";
+    const std::string command = "SDL_VIDEODRIVER=offscreen " + environment + " " + kTool + " " + arguments + " > " +
+                                log.string() + " 2>&1";
     Result r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -136,12 +137,79 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
 }
 
 TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
-    if (std::system("command -v ffmpeg >/dev/null 2>&1") == 0) GTEST_SKIP() << "ffmpeg is installed";
     test::TempFolder folder("tool-video");
-    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --video " + (folder / "v.mp4").string(), folder);
+    std::filesystem::create_directories(folder / "no-programs");
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --video " + (folder / "v.mp4").string(),
+                         folder, "PATH=" + (folder / "no-programs").string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("ffmpeg"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--video needs ffmpeg"), std::string::npos) << r.output;
     EXPECT_FALSE(std::filesystem::exists(folder / "v.mp4"));
+}
+
+bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") == 0; }
+
+std::string commandOutput(const std::string& command) {
+    std::string text;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The ballcone scene with a quarter of a second of music beside it.
+void makeSceneWithMusic(const test::TempFolder& folder) {
+    for (const char* name : {"ballcone.lws", "greenball.lwo", "redcone.lwo"})
+        std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
+    const std::string make = "sox -q -n -r 22050 -c 1 '" + (folder / "tone.wav").string() +
+                             "' synth 0.25 sine 440 && lame --quiet -b 64 '" + (folder / "tone.wav").string() + "' '" +
+                             (folder / "mp3.mp3").string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0) << "sox and lame make the test music";
+}
+
+TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    test::TempFolder folder("tool-video-encode");
+    makeSceneWithMusic(folder);
+    const auto video = folder / "run.mp4";
+    const Result r =
+        run("--dir " + folder.root().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " + video.string(),
+            folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    // Frames 1 to 60 at 30.3 frames a second of scene, 60 passes a second:
+    // a pass every 0.505 frames, the last one past frame 60.
+    EXPECT_NE(r.output.find("(118/118)"), std::string::npos) << r.output;
+    const std::string pictures = commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                               "stream=codec_name,width,height,nb_read_frames -of csv=p=0 '" +
+                                               video.string() + "'");
+    EXPECT_EQ(pictures, "h264,96,64,118\n");
+    // The short music does not shorten the run; it plays, then silence.
+    const std::string sound = commandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                                            "-of csv=p=0 '" + video.string() + "'");
+    EXPECT_FALSE(sound.empty()) << "no sound stream";
+    const double length = std::atof(commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                                                  video.string() + "'").c_str());
+    EXPECT_NEAR(length, 118 / 60.0, 0.1);
+}
+
+TEST(RenderTool, VideoEncoderFailureIsReported) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    test::TempFolder folder("tool-video-fail");
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --video " +
+                             (folder / "missing-folder" / "v.mp4").string(),
+                         folder);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("\nzor-render: ffmpeg"), std::string::npos) << r.output;
+}
+
+TEST(RenderTool, VideoWantsAnEvenSize) {
+    test::TempFolder folder("tool-video-odd");
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 97x64 --video " +
+                             (folder / "v.mp4").string(), folder);
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: " << r.output;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("even width and height"), std::string::npos) << r.output;
 }
 
 TEST(RenderTool, MissingSceneAndBadArgumentsFail) {

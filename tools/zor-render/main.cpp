@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -131,7 +132,10 @@ int main(int argc, char** argv) {
     app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
     app.add_option("--sheet", sheet, "Also write a contact sheet of the rendered frames to this PNG file");
     auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg");
-    app.add_option("--fps", fps, "Passes per second of the run for --video")->needs(videoOption)->capture_default_str();
+    app.add_option("--fps", fps, "Passes per second of the run for --video")
+        ->needs(videoOption)
+        ->check(CLI::Range(1.0, 1000.0))
+        ->capture_default_str();
     app.add_flag("--bench", bench, "Render every frame of the scene without writing files; print frames/s");
     app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
     CLI11_PARSE(app, argc, argv);
@@ -145,6 +149,8 @@ int main(int argc, char** argv) {
     if (!bench && video.empty() && out.empty()) return fail("--out PATH is needed (or --bench, or --video FILE)");
     if (!video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
         return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
+    if (!video.empty() && (options.width % 2 || options.height % 2))
+        return fail("--video needs an even width and height (the encoder halves the colour planes): " + size);
 
     zor::RenderRun run(options);
     const bool started = run.start();
@@ -180,8 +186,15 @@ int main(int argc, char** argv) {
         std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
                               std::to_string(options.width) + "x" + std::to_string(options.height) + " -r " +
                               std::to_string(fps) + " -i -";
-        if (std::filesystem::exists(music)) command += " -i " + shellQuote(music.string()) + " -shortest";
-        command += " -c:v libx264 -pix_fmt yuv420p " + shellQuote(video);
+        // The run decides the length: music that ends early leaves the rest
+        // silent, longer music is cut where the pictures end.
+        if (std::filesystem::exists(music)) command += " -i " + shellQuote(music.string());
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.3f", double(list.size()) / fps);
+        command += std::string(" -t ") + duration + " -c:v libx264 -pix_fmt yuv420p " + shellQuote(video);
+        // If ffmpeg gives up (say, it cannot write the file) the next write
+        // fails with a message here instead of the pipe killing us quietly.
+        std::signal(SIGPIPE, SIG_IGN);
         encoder = popen(command.c_str(), "w");
         if (!encoder) return fail("cannot start ffmpeg");
     }
@@ -190,22 +203,27 @@ int main(int argc, char** argv) {
     ContactSheet contact(static_cast<int>(options.width), static_cast<int>(options.height), list.size());
     const auto start = std::chrono::steady_clock::now();
     auto lastProgress = start - std::chrono::seconds(1);
+    // Ends the progress line first, so the message starts a line of its own.
+    const auto failMidRun = [](const std::string& message) {
+        std::cerr << '\n';
+        return fail(message);
+    };
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::int32_t f = list[i];
         run.renderFrame(f);
         if (!bench) {
-            if (!run.capture(picture)) return fail("cannot read the picture back");
+            if (!run.capture(picture)) return failMidRun("cannot read the picture back");
             std::string error;
             if (encoder) {
                 if (std::fwrite(picture.pixels.data(), 1, picture.pixels.size(), encoder) != picture.pixels.size()) {
                     pclose(encoder);
-                    return fail("ffmpeg stopped taking frames");
+                    return failMidRun("ffmpeg stopped taking frames for " + video);
                 }
             } else {
                 char name[32];
                 std::snprintf(name, sizeof name, "frame-%05d.png", f);
                 const auto path = file.empty() ? folder / name : file;
-                if (!zor::writePng(path, picture, error)) return fail(error);
+                if (!zor::writePng(path, picture, error)) return failMidRun(error);
             }
             if (!sheet.empty()) contact.add(picture, i);
         }
