@@ -12,6 +12,33 @@ namespace {
 
 bool hasBones(const SceneObject& object) { return object.boneCount != 0 && !object.bones.empty(); }
 
+// x, y, z and a spare lane: one point's three components in one register.
+// Matrix columns times broadcast components add up each component in the
+// same order as the row-by-row formula, so results are the same bit for bit.
+using Lanes = float __attribute__((vector_size(16)));
+
+Lanes lanes(const float v[3]) { return Lanes{v[0], v[1], v[2], 0.0f}; }
+
+void store(float out[3], Lanes v) {
+    out[0] = v[0];
+    out[1] = v[1];
+    out[2] = v[2];
+}
+
+// One bone's part in a frame: where it has moved the rest pose to.
+struct BoneStep {
+    Lanes column[3];  // of the bone's full rotation
+    Lanes origin;
+    Lanes position;
+    const float* weights;
+    std::size_t weighted;  // points that have a weight; the rest get 0
+};
+
+// Bones are applied to each point in turn, a group of bones at a time, so the
+// point records are walked once per group instead of once per bone. Every
+// point still sums the bones in their order.
+constexpr std::size_t kBoneGroup = 16;
+
 }  // namespace
 
 void deformBones(SceneObject& object, float frame, FrameContext& context) {
@@ -19,38 +46,53 @@ void deformBones(SceneObject& object, float frame, FrameContext& context) {
     for (SceneBone& bone : object.bones) evaluateMotion(bone.motion, frame);
 
     const std::size_t count = std::min(usablePointCount(object), object.restPoints.size());
-    bool first = true;
-    for (const SceneBone& bone : object.bones) {
-        const Placement placement = placeBone(bone, object, context);
-        const Mat3 rest = {bone.restMatrix[0], bone.restMatrix[1], bone.restMatrix[2],
-                           bone.restMatrix[3], bone.restMatrix[4], bone.restMatrix[5],
-                           bone.restMatrix[6], bone.restMatrix[7], bone.restMatrix[8]};
-        const Mat3 m = multiply(multiply(placement.rotation, motionRotation(bone.motion)), rest);
-        const Vec3 origin = load3(bone.worldRestPosition);
-        const Vec3& pos = placement.position;
-        // A bone without a weight for a point (a short weight array) leaves it alone.
-        const std::size_t weighted = std::min(count, bone.weights.size());
+    const std::size_t boneTotal = object.bones.size();
+    BoneStep steps[kBoneGroup];
+    for (std::size_t group = 0; group < boneTotal; group += kBoneGroup) {
+        const std::size_t stepCount = std::min(kBoneGroup, boneTotal - group);
+        for (std::size_t j = 0; j < stepCount; ++j) {
+            const SceneBone& bone = object.bones[group + j];
+            const Placement placement = placeBone(bone, object, context);
+            const Mat3 rest = {bone.restMatrix[0], bone.restMatrix[1], bone.restMatrix[2],
+                               bone.restMatrix[3], bone.restMatrix[4], bone.restMatrix[5],
+                               bone.restMatrix[6], bone.restMatrix[7], bone.restMatrix[8]};
+            const Mat3 m = multiply(multiply(placement.rotation, motionRotation(bone.motion)), rest);
+            BoneStep& step = steps[j];
+            for (int c = 0; c < 3; ++c) step.column[c] = Lanes{m[c], m[3 + c], m[6 + c], 0.0f};
+            step.origin = lanes(bone.worldRestPosition);
+            step.position = lanes(placement.position.data());
+            // A bone without a weight for a point (a short weight array) leaves it alone.
+            step.weights = bone.weights.data();
+            step.weighted = std::min(count, bone.weights.size());
+        }
+        const bool firstGroup = group == 0;
         for (std::size_t i = 0; i < count; ++i) {
             const MeshPoint& source = object.restPoints[i];
             MeshPoint& target = object.points[i];
-            const float w = i < weighted ? bone.weights[i] : 0.0f;
-            if (first && w == 0.0f) {
-                std::copy_n(source.position, 3, target.position);
-                std::copy_n(source.normal, 3, target.normal);
-                continue;
+            const Lanes restPosition = lanes(source.position);
+            const float* rn = source.normal;
+            Lanes position = lanes(target.position), normal = lanes(target.normal);
+            for (std::size_t j = 0; j < stepCount; ++j) {
+                const BoneStep& step = steps[j];
+                const float w = i < step.weighted ? step.weights[i] : 0.0f;
+                const bool first = firstGroup && j == 0;
+                if (first && w == 0.0f) {
+                    // The first bone's exact zero weight starts from the rest point.
+                    position = restPosition;
+                    normal = lanes(rn);
+                    continue;
+                }
+                const Lanes offset = restPosition - step.origin;
+                const Lanes q = step.column[0] * offset[0] + step.column[1] * offset[1] + step.column[2] * offset[2];
+                const Lanes n = step.column[0] * rn[0] + step.column[1] * rn[1] + step.column[2] * rn[2];
+                const Lanes moved = w * (q + step.position);
+                const Lanes turned = w * n;
+                position = first ? moved : position + moved;
+                normal = first ? turned : normal + turned;
             }
-            const Vec3 offset = {source.position[0] - origin[0], source.position[1] - origin[1],
-                                 source.position[2] - origin[2]};
-            const Vec3 q = mul(m, offset);
-            const Vec3 n = mul(m, source.normal);
-            for (int k = 0; k < 3; ++k) {
-                const float moved = w * (q[k] + pos[k]);
-                const float turned = w * n[k];
-                target.position[k] = first ? moved : target.position[k] + moved;
-                target.normal[k] = first ? turned : target.normal[k] + turned;
-            }
+            store(target.position, position);
+            store(target.normal, normal);
         }
-        first = false;
     }
 }
 

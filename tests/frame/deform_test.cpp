@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "frame/deform.h"
 #include "frame/transform.h"
+#include "frame/linear.h"
+#include "scene/motion.h"
 #include "scene/scene.h"
 #include "scene_builder.h"
 
@@ -140,6 +144,75 @@ SceneObject morphObject(float amount) {
     o.morphDeltas = {{2, 0, -2, 0, -1, 1}, {0, 4, 0, -1, 0, 0}};
     o.morphAmount = test::constantEnvelope(amount);
     return o;
+}
+
+// The rule written out plainly, bone by bone over all points, in single
+// precision: each bone's full rotation (parents, own motion, rest matrix)
+// applied row by row to the point's offset from the bone's rest position.
+void referenceDeform(SceneObject& o, FrameContext& context) {
+    const std::size_t count = o.points.size();
+    for (std::size_t b = 0; b < o.bones.size(); ++b) {
+        const SceneBone& bone = o.bones[b];
+        const Placement placement = placeBone(bone, o, context);
+        Mat3 rest;
+        for (int k = 0; k < 9; ++k) rest[k] = bone.restMatrix[k];
+        const Mat3 m = multiply(multiply(placement.rotation, motionRotation(bone.motion)), rest);
+        for (std::size_t i = 0; i < count; ++i) {
+            const MeshPoint& source = o.restPoints[i];
+            MeshPoint& target = o.points[i];
+            const float w = i < bone.weights.size() ? bone.weights[i] : 0.0f;
+            if (b == 0 && w == 0.0f) {
+                target = source;
+                continue;
+            }
+            float offset[3], q[3], n[3];
+            for (int k = 0; k < 3; ++k) offset[k] = source.position[k] - bone.worldRestPosition[k];
+            for (int r = 0; r < 3; ++r) {
+                q[r] = m[r * 3] * offset[0] + m[r * 3 + 1] * offset[1] + m[r * 3 + 2] * offset[2];
+                n[r] = m[r * 3] * source.normal[0] + m[r * 3 + 1] * source.normal[1] + m[r * 3 + 2] * source.normal[2];
+            }
+            for (int k = 0; k < 3; ++k) {
+                const float moved = w * (q[k] + placement.position[k]);
+                target.position[k] = b == 0 ? moved : target.position[k] + moved;
+                target.normal[k] = b == 0 ? w * n[k] : target.normal[k] + w * n[k];
+            }
+        }
+    }
+}
+
+TEST(Bones, ManyBonesMatchTheRuleBitForBit) {
+    // 37 chained and loose bones (more than any internal grouping), random
+    // weights with exact zeros, and short weight arrays.
+    std::mt19937 random(7);
+    const auto uniform = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(random); };
+    SceneObject o;
+    for (int i = 0; i < 300; ++i)
+        addPoint(o, {uniform(-3, 3), uniform(-3, 3), uniform(-3, 3)}, {uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)});
+    keepRest(o);
+    for (int b = 0; b < 37; ++b) {
+        std::vector<float> weights(b % 5 == 4 ? 150 : 300);
+        for (float& w : weights) w = uniform(0, 1) < 0.2f ? 0.0f : uniform(0, 0.3f);
+        SceneBone& bone = addBone(o, pose(uniform(-1, 1), uniform(-1, 1), uniform(-1, 1), uniform(0, 360),
+                                          uniform(-90, 90), uniform(0, 360)),
+                                  std::move(weights));
+        for (int k = 0; k < 3; ++k) bone.worldRestPosition[k] = uniform(-2, 2);
+        for (int k = 0; k < 9; ++k) bone.restMatrix[k] = uniform(-1, 1);
+    }
+    for (std::size_t b = 1; b < o.bones.size(); ++b)
+        if (b % 3) o.bones[b].parent = &o.bones[b - 1];
+    SceneObject expected = o;
+    for (std::size_t b = 1; b < expected.bones.size(); ++b)
+        if (o.bones[b].parent) expected.bones[b].parent = &expected.bones[b - 1];
+
+    FrameContext context;
+    deformBones(o, 0, context);
+    for (SceneBone& bone : expected.bones) evaluateMotion(bone.motion, 0);
+    referenceDeform(expected, context);
+    for (std::size_t i = 0; i < o.points.size(); ++i)
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_EQ(o.points[i].position[k], expected.points[i].position[k]) << "point " << i;
+            ASSERT_EQ(o.points[i].normal[k], expected.points[i].normal[k]) << "point " << i;
+        }
 }
 
 TEST(Morph, AmountBlendsFromRestAndExtrapolates) {
