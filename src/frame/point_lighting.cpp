@@ -51,19 +51,32 @@ LightTerms termsOf(const SceneLight& light) {
     }
 }
 
-// Point lights fall off as c x I / d. One division per point and light: the
-// reciprocal serves both the direction and the falloff. A light sitting on the
-// point (d = 0) has no direction to it and adds nothing.
+// Unit vector from point i to a point or spot light, its distance and the
+// distance's reciprocal. One division per point and light: the reciprocal
+// serves both the direction and the falloff. At d = 0 there is no direction
+// (the callers add nothing there).
+struct ToLight {
+    float x, y, z;
+    float distance, inverse;
+};
+
+[[gnu::always_inline]] inline ToLight toLight(const PointBlock& b, std::size_t i, const SceneLight& light) {
+    const float vx = light.viewPosition[0] - b.x[i], vy = light.viewPosition[1] - b.y[i],
+                vz = light.viewPosition[2] - b.z[i];
+    const float d = std::sqrt(vx * vx + vy * vy + vz * vz);
+    const float inverse = 1.0f / d;
+    return {vx * inverse, vy * inverse, vz * inverse, d, inverse};
+}
+
+// Point lights fall off as c x I / d. A light sitting on the point adds
+// nothing.
 [[gnu::always_inline]] inline void addPoint(PointBlock& b, const SceneLight& light) {
     const LightTerms t = termsOf(light);
-    const float lx = light.viewPosition[0], ly = light.viewPosition[1], lz = light.viewPosition[2];
     for (std::size_t i = 0; i < b.count; ++i) {
-        const float vx = lx - b.x[i], vy = ly - b.y[i], vz = lz - b.z[i];
-        const float d = std::sqrt(vx * vx + vy * vy + vz * vz);
-        const float inverse = 1.0f / d;
-        const float c = vx * inverse * b.nx[i] + vy * inverse * b.ny[i] + vz * inverse * b.nz[i];
-        const bool reached = d > 0 && c > 0;
-        const double g = reached ? static_cast<double>(c) * t.intensity * static_cast<double>(inverse) : 0.0;
+        const ToLight l = toLight(b, i, light);
+        const float c = l.x * b.nx[i] + l.y * b.ny[i] + l.z * b.nz[i];
+        const bool reached = l.distance > 0 && c > 0;
+        const double g = reached ? static_cast<double>(c) * t.intensity * static_cast<double>(l.inverse) : 0.0;
         addColour(b, i, t, g);
     }
 }
@@ -72,16 +85,13 @@ LightTerms termsOf(const SceneLight& light) {
 // e is how squarely the point faces against the spot's direction.
 [[gnu::always_inline]] inline void addSpot(PointBlock& b, const SceneLight& light) {
     const LightTerms t = termsOf(light);
-    const float lx = light.viewPosition[0], ly = light.viewPosition[1], lz = light.viewPosition[2];
     const float bx = -light.viewDirection[0], by = -light.viewDirection[1], bz = -light.viewDirection[2];
     for (std::size_t i = 0; i < b.count; ++i) {
-        const float vx = lx - b.x[i], vy = ly - b.y[i], vz = lz - b.z[i];
-        const float d = std::sqrt(vx * vx + vy * vy + vz * vz);
-        const float inverse = 1.0f / d;
-        const float a = bx * (vx * inverse) + by * (vy * inverse) + bz * (vz * inverse);
+        const ToLight l = toLight(b, i, light);
+        const float a = bx * l.x + by * l.y + bz * l.z;
         const float s = 1.0f - (a - kSpotCosine) * kSpotSlope;
         const float e = bx * b.nx[i] + by * b.ny[i] + bz * b.nz[i];
-        const bool reached = d > 0 && s > 0 && e > 0;
+        const bool reached = l.distance > 0 && s > 0 && e > 0;
         const double g =
             reached ? static_cast<double>(s) * t.intensity * (static_cast<double>(e) + 0.5) : 0.0;
         addColour(b, i, t, g);
