@@ -10,11 +10,15 @@
 // exactly the new set of entries. Archives from elsewhere are not trusted:
 // the trailer and every directory record are checked against the real file.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +48,9 @@ struct PackEntry {
 // Name of the archive loaders open by default; "NO_FILE_SELECTED" means none.
 inline constexpr std::size_t kArchiveNameSize = 128;
 extern char ArchiveName[kArchiveNameSize];
-// Copies up to 127 characters of name into ArchiveName.
-void setArchiveName(std::string_view name);
+// Copies the name into ArchiveName. A name of more than 127 characters does
+// not fit and is refused whole (false, ArchiveName unchanged).
+bool setArchiveName(std::string_view name);
 
 class PackFile {
 public:
@@ -82,8 +87,14 @@ public:
     bool addData(const Bytes& data, std::string_view name);
     // Removes the first entry of that name and writes the directory at once.
     bool removeEntry(std::string_view name);
+    // Removes the entry at an index below entryCount(), with its block; like
+    // addFile's entries, the change reaches the archive with the directory.
+    bool dropEntry(int index);
     // Writes the directory now if it is stale; false if that failed.
     bool flush();
+    // Forgets every change since the directory was last written: the archive
+    // file stays as it was and the object reads it again.
+    void discardChanges();
 
     // 0 when the names match (equal length; each pair of characters equal or,
     // as signed bytes, one the other plus 32), 1 otherwise.
@@ -94,6 +105,9 @@ public:
     bool isCorrupt() const { return state_ == State::Corrupt; }
     // Whether the archive file existed when it was opened.
     bool exists() const { return exists_; }
+    // Whether the file ends in the trailer's signature. A non-empty file
+    // without it is plain content that entries would be appended to.
+    bool hasTrailer() const { return trailer_; }
     // Reason for the last failure or for refusing a corrupt archive.
     const std::string& error() const { return error_; }
     // Offset where the data area ends (where the next block goes).
@@ -115,6 +129,7 @@ private:
     std::string fileName_;
     State state_ = State::NoFile;
     bool exists_ = false;
+    bool trailer_ = false;
     int savedCount_ = 0;            // entry count at the last directory read or write
     std::int64_t dataEnd_ = 0;
     std::vector<PackEntry> entries_;
@@ -124,12 +139,63 @@ private:
     std::string error_;
 };
 
+// The writers' lock of an archive, held from reading the archive to the
+// rename that replaces it, so two writers never build on the same old copy
+// (the later rename would drop the earlier writer's entries). It is a lock
+// (flock) on the file "ARCHIVE.lock" beside the archive, made when missing
+// and left in place. Readers need no lock: a rename gives them the old or the
+// new archive whole.
+class ArchiveLock {
+public:
+    ArchiveLock() = default;
+    ~ArchiveLock();
+    ArchiveLock(const ArchiveLock&) = delete;
+    ArchiveLock& operator=(const ArchiveLock&) = delete;
+
+    static std::filesystem::path lockFileOf(const std::filesystem::path& archive);
+    // Waits for the lock or, with wait false, gives up at once when another
+    // program holds it. False with error() set.
+    bool acquire(const std::filesystem::path& archive, bool wait);
+    // Removes the temporary copies ("ARCHIVE.tmp.XXXXXX") that writers killed
+    // midway left beside the archive; call with the lock held. The count.
+    int removeStaleTemporaries() const;
+    const std::string& error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    std::filesystem::path archive_;
+    std::string error_;
+};
+
+// The archive of a DataSource, opened at its first lookup and kept with its
+// directory while the file stays the same (same file, size and times), so a
+// load reads the directory once however many names it asks for.
+class ArchiveCache {
+public:
+    // The entry's bytes as readDataFile gives them; nullopt when there is no
+    // such entry (silently) or the archive or entry is unusable (in diags).
+    std::optional<Bytes> readEntry(const std::filesystem::path& path, std::string_view name, Diagnostics* diags);
+
+private:
+    struct Identity {
+        bool exists = false;
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = 0, modified = 0, modifiedNs = 0, changed = 0, changedNs = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    std::mutex mutex_;
+    std::filesystem::path path_;
+    Identity identity_;
+    std::unique_ptr<PackFile> pack_;
+};
+
 // Where loaders find a named data file: a plain file in `directory` first,
 // then the entry of that name in the archive `archiveName` (relative names are
-// taken inside `directory`; empty means ArchiveName).
+// taken inside `directory`; empty means ArchiveName). Copies share `archive`.
 struct DataSource {
     std::filesystem::path directory = ".";
     std::string archiveName;
+    std::shared_ptr<ArchiveCache> archive = std::make_shared<ArchiveCache>();
 
     std::filesystem::path archivePath() const;
 };
@@ -137,11 +203,52 @@ struct DataSource {
 // Reads a data file, disk first. On success `origin` (if given) says where it
 // came from ("disk" or "archive"). nullopt when neither has it; problems
 // other than plain absence (a corrupt archive, an entry that does not
-// inflate) are added to diags under the file's name.
+// inflate, a name outside the folder, a file on disk that cannot be read) are
+// added to diags under the file's name.
+//
+// On disk, names stay inside `directory`: absolute names and names that climb
+// out of it ("../x", "a/../../x") are not read there (a warning). When no
+// file has the exact name, a file whose name differs only in ASCII letter
+// case is taken, folder by folder; among several the first in byte order.
+// The archive keeps its own lookup rule (PackFile::namesMatch).
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name,
                                   Diagnostics* diags = nullptr, std::string* origin = nullptr);
 
-// Bytes of a whole file on disk; nullopt when it cannot be opened or read.
-std::optional<Bytes> readWholeFile(const std::filesystem::path& path);
+// Whether a regular file of that name lies on disk, found as readDataFile
+// finds it (inside the folder, letter case ignored when needed).
+bool dataFileOnDisk(const DataSource& source, std::string_view name);
+
+// Why a file on disk could not be read.
+struct ReadFailure {
+    int error = 0;       // the system's error number; 0 when opened but refused
+    std::string reason;  // "no such file", "permission denied", "is a folder",
+                         // "is a FIFO, not a regular file", "larger than the limit of 1 GiB (N bytes)"
+    bool missing() const { return error == ENOENT || error == ENOTDIR; }
+};
+
+// Opens a regular file for reading without ever blocking: FIFOs, devices,
+// sockets and folders are refused. The descriptor, or -1.
+int openRegularFile(const std::filesystem::path& path, ReadFailure* failure = nullptr);
+// Bytes of a whole regular file of at most kMaxEntrySize bytes.
+std::optional<Bytes> readWholeFile(const std::filesystem::path& path, ReadFailure* failure = nullptr);
+// "1 GiB", or the count of bytes.
+std::string describeFileSize(std::int64_t size);
+
+enum class Replace { Never, Always };
+// Writes a new file beside `path` (a temporary name in the same folder,
+// flushed) and renames it into place: a failure leaves no partial file, and a
+// link at `path` is replaced, never followed. With Replace::Never anything
+// already at `path` stays and the call fails with why = "exists".
+bool writeFileByRename(const std::filesystem::path& path, std::span<const std::uint8_t> data, Replace replace,
+                       std::string& why);
+
+// A name read from a data file as a path inside a folder, lexically
+// normalised; nullopt when it is absolute, climbs out ("..") or holds a zero.
+std::optional<std::filesystem::path> nameInsideFolder(std::string_view name);
+// The path inside `folder` whose components equal those of `relative`
+// ignoring ASCII letter case (an exact component first, else the first match
+// in byte order); nullopt when there is none.
+std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& folder,
+                                                      const std::filesystem::path& relative);
 
 }  // namespace zor

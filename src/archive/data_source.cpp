@@ -1,57 +1,91 @@
-// Disk first, then the archive: a plain file beside the program always
+// Disk first, then the archive: a plain file in the play folder always
 // takes precedence over the archive entry of the same name.
 
 #include <sys/stat.h>
-
-#include <cstdio>
-#include <new>
 
 #include "archive/archive.h"
 
 namespace zor {
 
-std::optional<Bytes> readWholeFile(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
-    struct stat st {};
-    std::optional<Bytes> out;
-    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxEntrySize) {
-        try {
-            Bytes data(static_cast<std::size_t>(st.st_size));
-            if (std::fread(data.data(), 1, data.size(), f) == data.size()) out = std::move(data);
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    std::fclose(f);
-    return out;
+namespace fs = std::filesystem;
+
+fs::path DataSource::archivePath() const {
+    fs::path name = archiveName.empty() ? fs::path(ArchiveName) : fs::path(archiveName);
+    return name.is_absolute() ? name : directory / name;
 }
 
-std::filesystem::path DataSource::archivePath() const {
-    std::filesystem::path name = archiveName.empty() ? std::filesystem::path(ArchiveName) : std::filesystem::path(archiveName);
-    return name.is_absolute() ? name : directory / name;
+namespace {
+
+// The file `name` names inside the play folder. Scenes and objects were
+// written where names ignore letter case, so when no file has the exact name
+// one that differs only in case is taken.
+std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view name, Diagnostics* diags) {
+    if (name.empty()) return std::nullopt;
+    const std::optional<fs::path> relative = nameInsideFolder(name);
+    if (!relative) {
+        if (diags)
+            diags->warning(name, 0,
+                           "outside the play folder (an absolute name, or one that climbs out with \"..\"); "
+                           "not read from disk");
+        return std::nullopt;
+    }
+    fs::path path = source.directory / *relative;
+    ReadFailure failure;
+    std::optional<Bytes> data = readWholeFile(path, &failure);
+    if (!data && failure.missing()) {
+        const std::optional<fs::path> other = findIgnoringCase(source.directory, *relative);
+        if (!other) return std::nullopt;
+        path = *other;
+        data = readWholeFile(path, &failure);
+    }
+    if (!data && diags) diags->warning(name, 0, "cannot read " + path.string() + " from disk: " + failure.reason);
+    return data;
+}
+
+}  // namespace
+
+bool dataFileOnDisk(const DataSource& source, std::string_view name) {
+    const std::optional<fs::path> relative = nameInsideFolder(name);
+    if (!relative || relative->empty()) return false;
+    std::optional<fs::path> path = source.directory / *relative;
+    struct stat st {};
+    if (::stat(path->c_str(), &st) != 0) path = findIgnoringCase(source.directory, *relative);
+    return path && ::stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_view name, Diagnostics* diags) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    // The directory read before is reused while the file is the same one,
+    // unchanged since.
+    struct stat st {};
+    Identity now;
+    if (::stat(path.c_str(), &st) == 0)
+        now = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec,
+               st.st_ctim.tv_nsec};
+    if (!pack_ || path_ != path || !(identity_ == now)) {
+        pack_ = std::make_unique<PackFile>(path.string());
+        path_ = path;
+        identity_ = now;
+    }
+    if (pack_->isCorrupt()) {
+        if (diags) diags->error(name, 0, "archive unusable: " + pack_->error());
+        return std::nullopt;
+    }
+    if (pack_->findEntry(name) < 0) return std::nullopt;
+    std::optional<Bytes> data = pack_->readEntry(name);
+    if (!data && diags) diags->error(name, 0, pack_->error());
+    return data;
 }
 
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name, Diagnostics* diags,
                                   std::string* origin) {
-    const std::filesystem::path onDisk = source.directory / std::filesystem::path(name);
-    if (std::optional<Bytes> data = readWholeFile(onDisk)) {
+    if (std::optional<Bytes> data = readFromDisk(source, name, diags)) {
         if (origin) *origin = "disk";
         return data;
     }
     if (source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED") return std::nullopt;
-
-    PackFile pack(source.archivePath().string());
-    if (pack.isCorrupt()) {
-        if (diags) diags->error(name, 0, "archive unusable: " + pack.error());
-        return std::nullopt;
-    }
-    if (pack.findEntry(name) < 0) return std::nullopt;
-    std::optional<Bytes> data = pack.readEntry(name);
-    if (!data) {
-        if (diags) diags->error(name, 0, pack.error());
-        return std::nullopt;
-    }
-    if (origin) *origin = "archive";
+    std::optional<Bytes> data = source.archive->readEntry(source.archivePath(), name, diags);
+    if (data && origin) *origin = "archive";
     return data;
 }
 

@@ -29,15 +29,19 @@ namespace zor {
 
 char ArchiveName[kArchiveNameSize] = "NO_FILE_SELECTED";
 
-void setArchiveName(std::string_view name) {
-    std::size_t n = std::min(name.size(), kArchiveNameSize - 1);
-    std::memcpy(ArchiveName, name.data(), n);
-    ArchiveName[n] = '\0';
+bool setArchiveName(std::string_view name) {
+    if (name.size() >= kArchiveNameSize) return false;
+    std::memcpy(ArchiveName, name.data(), name.size());
+    ArchiveName[name.size()] = '\0';
+    return true;
 }
 
 namespace {
 
 constexpr char kSignature[3] = {':', '-', ')'};
+// The smallest zlib stream (header, an empty final block, checksum): every
+// entry's block is at least this long.
+constexpr std::int64_t kSmallestBlock = 8;
 constexpr std::string_view kNoFileSelected = "NO_FILE_SELECTED";
 
 void putLE32(std::uint8_t* p, std::int32_t v) {
@@ -144,29 +148,30 @@ bool PackFile::fail(std::string message) {
 }
 
 void PackFile::open(std::string_view fileName) {
-    fileName_ = std::string(fileName.substr(0, 255));
+    // The whole name, however long: a name the system cannot take fails to
+    // open below, rather than naming some other file.
+    fileName_ = std::string(fileName);
     entries_.clear();
     savedCount_ = 0;
     dataEnd_ = 0;
     error_.clear();
     exists_ = false;
+    trailer_ = false;
     state_ = State::Open;
 
-    file_ = std::fopen(fileName_.c_str(), "rb");
+    ReadFailure failure;
+    const int fd = fileName_.find('\0') == std::string::npos ? openRegularFile(fileName_, &failure) : -1;
+    if (fd < 0 && failure.error == ENOENT) return;  // an empty archive; nothing is created until a write
+    if (fd >= 0) file_ = fdopen(fd, "rb");
     if (!file_) {
-        // A missing archive is an empty one; nothing is created until a write.
-        if (errno == ENOENT) return;
+        if (fd >= 0) ::close(fd);
+        exists_ = failure.error != ENOENT;
         state_ = State::Corrupt;
-        fail("cannot open: " + errnoText());
+        fail(fd >= 0 ? "cannot open: " + errnoText()
+                     : failure.reason.empty() ? std::string("the name holds a zero byte") : failure.reason);
         return;
     }
     exists_ = true;
-    struct stat st {};
-    if (fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) {
-        state_ = State::Corrupt;
-        fail("not a regular file");
-        return;
-    }
     if (!index()) {
         // A refused directory leaves no half-checked records to be listed.
         entries_.clear();
@@ -185,6 +190,7 @@ bool PackFile::index() {
         dataEnd_ = size;
         return true;
     }
+    trailer_ = true;
     if (size < kPackTrailerSize) return fail("trailer is truncated (file has " + std::to_string(size) + " bytes)");
 
     std::uint8_t trailer[kPackTrailerSize];
@@ -204,6 +210,14 @@ bool PackFile::index() {
                     std::to_string(packedSize));
 
     const std::int64_t dirStart = size - kPackTrailerSize - packedSize;
+    // Entries' blocks lie before the directory, each at least a few bytes, so
+    // a sound directory lists at most one entry per 8 bytes there. A small
+    // block can inflate to millions of records; such a directory is refused
+    // before it is inflated.
+    if (std::int64_t{count} * kSmallestBlock > dirStart)
+        return fail(std::to_string(count) + " entries are out of proportion to the " + std::to_string(dirStart) +
+                    " bytes before the directory (at most one entry per " + std::to_string(kSmallestBlock) +
+                    " bytes)");
     Bytes packed(static_cast<std::size_t>(packedSize));
     if (!readAt(file_, dirStart, packed.data(), packed.size())) return fail("cannot read the directory");
     std::string why;
@@ -352,8 +366,9 @@ void PackFile::discardWorkFile() {
 }
 
 bool PackFile::addFile(const std::filesystem::path& path, std::string_view name) {
-    std::optional<Bytes> data = readWholeFile(path);
-    if (!data) return fail("cannot read '" + path.string() + "'");
+    ReadFailure failure;
+    std::optional<Bytes> data = readWholeFile(path, &failure);
+    if (!data) return fail("cannot read '" + path.string() + "': " + failure.reason);
     return addData(*data, name);
 }
 
@@ -397,6 +412,12 @@ bool PackFile::removeEntry(std::string_view name) {
     if (state_ != State::Open) return createWorkFile();
     const int i = findEntry(name);
     if (i < 0) return fail("no entry named '" + std::string(name) + "'");
+    return dropEntry(i) && commit();
+}
+
+bool PackFile::dropEntry(int i) {
+    if (state_ != State::Open) return createWorkFile();
+    if (i < 0 || i >= entryCount()) return fail("no entry number " + std::to_string(i));
     const PackEntry removed = entries_[static_cast<std::size_t>(i)];
 
     // The file without the block: bytes before it and the data area after it,
@@ -431,8 +452,17 @@ bool PackFile::removeEntry(std::string_view name) {
         }
     }
     dataEnd_ -= removed.compressedSize;
-    savedCount_ = -1;  // force the directory write
-    return commit();
+    savedCount_ = -1;  // the directory is stale
+    return true;
+}
+
+void PackFile::discardChanges() {
+    if (state_ != State::Open || (!work_ && static_cast<int>(entries_.size()) == savedCount_)) return;
+    discardWorkFile();
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    const std::string name = fileName_;
+    open(name);
 }
 
 bool PackFile::flush() {

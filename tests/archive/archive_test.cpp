@@ -2,12 +2,19 @@
 // lookup rule, damaged archives, and that reading never writes.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "archive/archive.h"
 #include "test_dir.h"
@@ -194,7 +201,7 @@ TEST(PackFileLookup, NoArchiveSelectedOpensNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
 }
 
-TEST(PackFileLookup, GlobalNameIsUsedAndCutAt127) {
+TEST(PackFileLookup, GlobalNameIsUsedAndLongerNamesRefused) {
     TestDir dir("global");
     const auto path = dir.path("g.dat").string();
     {
@@ -205,8 +212,9 @@ TEST(PackFileLookup, GlobalNameIsUsedAndCutAt127) {
     PackFile pack;
     EXPECT_EQ(pack.fileName(), path);
     EXPECT_EQ(pack.findEntry("x.lws"), 0);
+    // A longer name is refused whole, never cut to another file's name.
     setArchiveName(std::string(200, 'a'));
-    EXPECT_EQ(std::strlen(ArchiveName), 127u);
+    EXPECT_EQ(std::string_view(ArchiveName), path);
     setArchiveName("NO_FILE_SELECTED");
 }
 
@@ -391,6 +399,101 @@ TEST(DataSourceLookup, DiskFirstThenArchive) {
     dir.write("zor.dat", textBytes("xx:-)"));
     EXPECT_FALSE(readDataFile(source, "other.lws", &diags).has_value());
     EXPECT_TRUE(diags.contains("archive unusable"));
+}
+
+// Runs `body` in a child process and gives its exit status, or -1 when it
+// has not ended after `seconds` (it is then killed).
+int statusInChild(const std::function<int()>& body, int seconds) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int st = 0;
+    while (waitpid(pid, &st, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &st, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+TEST(DataSourceLookup, FifosAreRefusedWithoutWaiting) {
+    TestDir dir("source-fifo");
+    ASSERT_EQ(mkfifo(dir.path("glorp2.lws").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.path("zor.dat").c_str(), 0644), 0);
+    const int status = statusInChild(
+        [&] {
+            Diagnostics diags;
+            const bool read = readDataFile(DataSource{dir.root(), "zor.dat"}, "glorp2.lws", &diags).has_value();
+            diags.print(std::cerr);
+            const bool named = diags.contains("glorp2.lws") && diags.contains("FIFO") &&
+                               diags.contains("archive unusable");
+            return !read && named ? 0 : 1;
+        },
+        20);
+    EXPECT_EQ(status, 0) << "-1: the lookup hung";
+}
+
+TEST(DataSourceLookup, DirectoryIsReadOncePerLoad) {
+    TestDir dir("source-once");
+    {
+        PackFile pack(dir.path("zor.dat").string());
+        ASSERT_TRUE(pack.addData(sampleData(4000, 3), "glorp2.lws"));
+    }
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path("zor.dat").c_str(), IN_OPEN), 0);
+    int opens = 0;
+    // Read after every lookup: the kernel merges identical unread events.
+    auto countOpens = [&] {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+                opens += (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) != 0;
+    };
+    DataSource source{dir.root(), "zor.dat"};
+    const DataSource copy = source;  // as handed to each loader of one load
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FALSE(readDataFile(i % 2 ? source : copy, "missing" + std::to_string(i) + ".lwo").has_value());
+        countOpens();
+    }
+    EXPECT_EQ(readDataFile(copy, "glorp2.lws"), sampleData(4000, 3));
+    countOpens();
+    close(watch);
+    EXPECT_EQ(opens, 1);
+}
+
+TEST(DataSourceLookup, NamesStayInsideThePlayFolder) {
+    TestDir dir("source-inside");
+    std::filesystem::create_directories(dir.path("play/sub"));
+    dir.write("secret.txt", textBytes("not for the player"));
+    dir.write("play/sub/x.txt", textBytes("inside"));
+    const DataSource source{dir.path("play"), "zor.dat"};
+    Diagnostics diags;
+    EXPECT_FALSE(readDataFile(source, "../secret.txt", &diags).has_value());
+    EXPECT_FALSE(readDataFile(source, "sub/../../secret.txt", &diags).has_value());
+    EXPECT_FALSE(readDataFile(source, dir.path("secret.txt").string(), &diags).has_value());
+    EXPECT_EQ(diags.count(Severity::Warning), 3u);
+    EXPECT_TRUE(diags.contains("../secret.txt: outside the play folder")) << diags.items().at(0).text();
+    EXPECT_EQ(readDataFile(source, "sub/../sub/x.txt"), textBytes("inside"));
+}
+
+TEST(DataSourceLookup, NamesThatDifferOnlyInCaseAreFoundOnDisk) {
+    TestDir dir("source-case");
+    std::filesystem::create_directories(dir.path("Tex"));
+    std::filesystem::create_directories(dir.path("twice"));
+    dir.write("spaceshuttle.lwo", textBytes("shuttle"));
+    dir.write("Tex/Wood.JPG", textBytes("wood"));
+    dir.write("twice/a.jpg", textBytes("lower"));
+    dir.write("twice/A.jpg", textBytes("upper"));
+    const DataSource source{dir.root(), "zor.dat"};
+    EXPECT_EQ(readDataFile(source, "SpaceShuttle.lwo"), textBytes("shuttle"));
+    EXPECT_EQ(readDataFile(source, "tex/wood.jpg"), textBytes("wood"));
+    EXPECT_EQ(readDataFile(source, "TWICE/A.JPG"), textBytes("upper"));  // first in byte order
+    EXPECT_EQ(readDataFile(source, "twice/a.jpg"), textBytes("lower"));  // the exact name first
+    EXPECT_FALSE(readDataFile(source, "spaceshuttle.lw").has_value());
 }
 
 }  // namespace

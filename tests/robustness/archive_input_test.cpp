@@ -259,6 +259,22 @@ TEST(BadArchive, DirectoryClaimingMoreThanItsBlockIsRefusedBeforeAllocation) {
         << pack.error();
 }
 
+TEST(BadArchive, DirectoryOutOfProportionToTheArchiveIsRefused) {
+    // A directory bomb: 200 000 records (9.6 MB) that each pass alone, packed
+    // into under 30 KB after a data area of two small entries.
+    RawArchive a = twoEntries();
+    RawArchive::Record empty;
+    empty.name = "x";
+    a.records.resize(200002, empty);
+    TempFolder dir;
+    const Opened o = writeArchive(dir, a.bytes());
+    ASSERT_LT(o.written.size(), 30000u);
+    PackFile pack(o.path.string());
+    EXPECT_TRUE(pack.isCorrupt());
+    EXPECT_EQ(pack.entryCount(), 0);
+    EXPECT_NE(pack.error().find("200002 entries are out of proportion to the"), std::string::npos) << pack.error();
+}
+
 TEST(BadArchive, EveryKeptFuzzInputIsRefusedWithAReason) {
     // All archives the fuzzer kept are refused as a whole, with a reason
     // naming the archive, and left unchanged: among them a directory whose

@@ -1,0 +1,71 @@
+// The writers' lock of an archive and the clean-up of what killed writers
+// left behind.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "archive/archive.h"
+
+namespace zor {
+
+namespace fs = std::filesystem;
+
+ArchiveLock::~ArchiveLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(archive.string() + ".lock"); }
+
+bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
+    archive_ = archive;
+    const fs::path lockFile = lockFileOf(archive);
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        error_ = lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = lockFile.string() + ": the lock file is not a regular file";
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    int rc = 0;
+    while ((rc = flock(fd_, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) {
+        error_ = errno == EWOULDBLOCK ? archive.string() + ": another program is changing it (it holds " +
+                                            lockFile.string() + "); nothing was changed"
+                                      : lockFile.string() + ": cannot lock: " + std::strerror(errno);
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    return true;
+}
+
+int ArchiveLock::removeStaleTemporaries() const {
+    if (fd_ < 0) return 0;
+    // PackFile's temporary copies are "NAME.tmp." and six characters; with
+    // the lock held no other writer is making one.
+    const std::string prefix = archive_.filename().string() + ".tmp.";
+    const fs::path folder = archive_.has_parent_path() ? archive_.parent_path() : fs::path(".");
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::error_code kind;
+        if (!it->is_regular_file(kind) || it->is_symlink(kind)) continue;
+        if (fs::remove(it->path(), kind)) ++removed;
+    }
+    return removed;
+}
+
+}  // namespace zor
