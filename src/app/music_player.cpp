@@ -1,5 +1,9 @@
 #include "app/music_player.h"
 
+#include <unistd.h>
+
+#include "archive/archive.h"
+
 namespace zor {
 
 namespace {
@@ -48,6 +52,15 @@ MusicResult MusicPlayer::initialise(void* window) {
 
 MusicResult MusicPlayer::open() {
     const std::string what = std::string("cannot open the music \"") + kMusicFileName + "\"";
+    // The libraries open the file themselves, and would wait for ever for a
+    // writer on a FIFO. A missing file is theirs to report.
+    ReadFailure problem;
+    const int fd = backend_ == MusicBackend::None ? -1 : openRegularFile(kMusicFileName, &problem);
+    if (fd >= 0) ::close(fd);
+    if (backend_ != MusicBackend::None && fd < 0 && !problem.missing()) {
+        const std::string text = what + ": " + problem.reason;
+        return {false, backend_ == MusicBackend::Gaudio ? kGaudioFailureStatus : kFailureStatus, {}, text};
+    }
     if (backend_ == MusicBackend::Gaudio && stream_) {
         // The stream's leading members, as the library expects them filled.
         stream_->sourceIsFile = 1;

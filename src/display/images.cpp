@@ -9,8 +9,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "display/display.h"
 
@@ -27,9 +29,39 @@ struct JpegErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
+// The library's message with every parameter shown as "N": parameters come
+// from the file (the first bytes of a file that is no JPEG, marker codes,
+// sizes), and a message must never tell what a file holds.
+void formatWithoutParameters(const jpeg_error_mgr& err, char* out) {
+    const int code = err.msg_code;
+    const char* text = "JPEG decoder error";
+    if (code == JERR_NO_SOI) {
+        text = "Not a JPEG file (no start-of-image marker)";
+    } else if (code > 0 && code <= err.last_jpeg_message && err.jpeg_message_table[code]) {
+        text = err.jpeg_message_table[code];
+    }
+    std::string message;
+    for (const char* p = text; *p; ++p) {
+        if (*p != '%') {
+            message += *p;
+            continue;
+        }
+        if (p[1] == '%') {
+            message += *++p;
+            continue;
+        }
+        while (p[1] && std::strchr("-+ #0123456789.lhz", p[1])) ++p;
+        if (!p[1]) break;
+        ++p;  // the conversion letter
+        if (message.ends_with("0x")) message.resize(message.size() - 2);
+        message += 'N';
+    }
+    std::snprintf(out, JMSG_LENGTH_MAX, "%s", message.c_str());
+}
+
 void onJpegError(j_common_ptr info) {
     auto* errors = reinterpret_cast<JpegErrorManager*>(info->err);
-    (*info->err->format_message)(info, errors->message);
+    formatWithoutParameters(*info->err, errors->message);
     std::longjmp(errors->recovery, 1);
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <filesystem>
-#include <fstream>
 
 #include "display/display.h"
 
@@ -56,8 +55,7 @@ bool aviCompanionExists(const DisplayContext& context, std::string_view name) {
     if (name.size() < 3) return false;
     std::string avi(name.substr(0, name.size() - 3));
     avi += "avi";
-    std::ifstream file(context.source.directory / avi, std::ios::binary);
-    return file.is_open();
+    return dataFileOnDisk(context.source, avi);
 }
 
 // Converts pixels to a temporary surface in the texture's format and

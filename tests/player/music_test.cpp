@@ -4,6 +4,7 @@
 // SDL2_mixer with the dummy audio driver and a real MP3.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
@@ -129,6 +130,22 @@ TEST(MusicSteps, BassFailuresEndWithStatusOneAndSayWhy) {
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.exitStatus, 1);
     }
+}
+
+TEST(MusicSteps, AFifoInPlaceOfTheMusicIsRefusedBeforeTheLibraryOpensIt) {
+    test::TempDir dir("music-fifo");
+    test::CurrentDir cwd(dir.path());
+    ASSERT_EQ(mkfifo("mp3.mp3", 0644), 0);
+    CallLog log;
+    RecordingBass bass(log);
+    MusicPlayer music(MusicBackend::Bass, &bass, nullptr);
+    ASSERT_TRUE(music.initialise(&fakeWindow).ok);
+    const MusicResult r = music.open();
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.text.find("\"mp3.mp3\": is a FIFO, not a regular file"), std::string::npos) << r.text;
+    EXPECT_EQ(std::count(log.begin(), log.end(), "BASS_StreamCreateFile(0, \"mp3.mp3\", 0, 0, 0)"), 0);
+    music.release();
 }
 
 TEST(MusicSteps, GaudioFailuresEndWithMinusOne) {
