@@ -1,10 +1,16 @@
 // The zorpack tool, run as a user would: exit statuses, messages and files.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <fstream>
 
 #include "archive/archive.h"
 #include "test_dir.h"
@@ -17,8 +23,9 @@ struct ToolRun {
     std::string out;  // standard output and error together
 };
 
-ToolRun zorpack(const std::string& args) {
-    std::string cmd = std::string(ZORPACK_PATH) + " " + args + " 2>&1";
+// `wrapper` (e.g. "timeout 20") runs before the tool.
+ToolRun zorpack(const std::string& args, const std::string& wrapper = "") {
+    std::string cmd = wrapper + " " + std::string(ZORPACK_PATH) + " " + args + " 2>&1";
     ToolRun r{-1, {}};
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -28,6 +35,27 @@ ToolRun zorpack(const std::string& args) {
     int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// Starts zorpack without a shell, standard output and error into `log`.
+pid_t startZorpack(const std::vector<std::string>& args, const std::string& log) {
+    std::vector<char*> argv{const_cast<char*>(ZORPACK_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, ZORPACK_PATH, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int exitStatus(pid_t pid) {
+    int st = 0;
+    if (pid < 0 || waitpid(pid, &st, 0) != pid) return -1;
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 Bytes text(std::size_t n, char c) {
@@ -101,6 +129,212 @@ TEST(Zorpack, FailuresNameTheArchiveAndEntry) {
     EXPECT_EQ(zorpack("frobnicate").status, 2);
     EXPECT_EQ(zorpack("add " + a).status, 2);
     EXPECT_EQ(zorpack("--help").status, 0);
+    r = zorpack("--version");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("zorpack ", 0), 0u) << r.out;
+}
+
+TEST(Zorpack, UnreadableInputsSayWhyWithoutWaiting) {
+    TestDir dir("zorpack-inputs");
+    const std::string a = dir.path("t.dat").string();
+    ASSERT_EQ(mkfifo(dir.path("pipe.lwo").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.path("pipe.dat").c_str(), 0644), 0);
+    std::filesystem::create_directories(dir.path("folder.lwo"));
+    {
+        std::ofstream huge(dir.path("huge.lwo"));
+    }
+    std::filesystem::resize_file(dir.path("huge.lwo"), (std::uintmax_t{1} << 30) + 1);  // sparse
+    const std::string timeout = "timeout 20";
+
+    ToolRun r = zorpack("add " + a + " " + dir.path("pipe.lwo").string(), timeout);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("pipe.lwo"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FIFO"), std::string::npos) << r.out;
+    r = zorpack("list " + dir.path("pipe.dat").string(), timeout);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("FIFO"), std::string::npos) << r.out;
+    r = zorpack("add " + a + " " + dir.path("folder.lwo").string(), timeout);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("is a folder"), std::string::npos) << r.out;
+    r = zorpack("add " + a + " " + dir.path("huge.lwo").string(), timeout);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("larger than the limit"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(a));
+}
+
+TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
+    TestDir dir("zorpack-race");
+    const std::string a = dir.path("t.dat").string();
+    dir.write("a.bin", text(200000, 'a'));
+    dir.write("b.bin", text(200000, 'b'));
+    const std::string logA = dir.path("a.log").string(), logB = dir.path("b.log").string();
+    for (int round = 0; round < 20; ++round) {
+        const std::string n = std::to_string(round);
+        pid_t first = startZorpack({"add", a, dir.path("a.bin").string(), "--as", "a" + n}, logA);
+        pid_t second = startZorpack({"add", a, dir.path("b.bin").string(), "--as", "b" + n}, logB);
+        ASSERT_EQ(exitStatus(first), 0) << "round " << round;
+        ASSERT_EQ(exitStatus(second), 0) << "round " << round;
+    }
+    {
+        PackFile pack(a);
+        EXPECT_EQ(pack.entryCount(), 40);
+        for (int round = 0; round < 20; ++round) {
+            EXPECT_GE(pack.findEntry("a" + std::to_string(round)), 0) << round;
+            EXPECT_GE(pack.findEntry("b" + std::to_string(round)), 0) << round;
+        }
+    }
+    // With the lock held elsewhere, --no-wait gives up at once and says so.
+    int lock = ::open((a + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    ToolRun r = zorpack("add --no-wait " + a + " " + dir.path("a.bin").string() + " --as late");
+    ::close(lock);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("another program is changing it"), std::string::npos) << r.out;
+    EXPECT_EQ(PackFile(a).findEntry("late"), -1);
+}
+
+TEST(Zorpack, LongPathsAreNeverCut) {
+    TestDir dir("zorpack-long");
+    const std::filesystem::path deep = dir.root() / std::string(120, 'A') / std::string(120, 'B');
+    std::filesystem::create_directories(deep);
+    const std::string a = (deep / "t.dat").string();
+    ASSERT_GT(a.size(), 255u);
+    // The file the first 255 characters name must stay as it is.
+    const std::string cut = a.substr(0, 255);
+    {
+        std::ofstream victim(cut, std::ios::binary);
+        victim << "someone else's file";
+    }
+    dir.write("x.txt", text(1000, 'x'));
+
+    ToolRun r = zorpack("add " + a + " " + dir.path("x.txt").string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(std::filesystem::file_size(cut), 19u);
+    EXPECT_EQ(PackFile(a).findEntry("x.txt"), 0);
+
+    // A name the system cannot take is refused, not shortened.
+    const std::string tooLong = dir.path(std::string(300, 'n') + ".dat").string();
+    r = zorpack("add " + tooLong + " " + dir.path("x.txt").string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("too long"), std::string::npos) << r.out;
+    for (auto& f : std::filesystem::directory_iterator(dir.root()))
+        EXPECT_LT(f.path().filename().string().size(), 256u);
+}
+
+TEST(Zorpack, ExtractReplacesNothingUnlessAskedAndNeverTheArchive) {
+    TestDir dir("zorpack-replace");
+    const std::string a = dir.path("t.dat").string();
+    dir.write("x.txt", text(1000, 'x'));
+    {
+        PackFile pack(a);
+        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "x.txt"));
+        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "t.dat"));  // the archive's own name
+    }
+    const Bytes archive = dir.read("t.dat");
+    dir.write("x.txt", text(50, 'm'));  // the user's own newer copy
+
+    ToolRun r = zorpack("extract " + a + " -C " + dir.root().string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("--overwrite"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("x.txt"), text(50, 'm'));
+    EXPECT_EQ(dir.read("t.dat"), archive);
+
+    r = zorpack("extract --overwrite " + a + " -C " + dir.root().string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("the archive being read"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("x.txt"), text(1000, 'x'));
+    EXPECT_EQ(dir.read("t.dat"), archive);
+    // Nothing but the two files: no temporary left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 2);
+}
+
+TEST(Zorpack, RefusesToWriteIntoWhatIsNotAnArchive) {
+    TestDir dir("zorpack-notarchive");
+    dir.write("my.lws", text(2000, 's'));
+    dir.write("Box.lwo", text(2000, 'b'));
+    const std::string scene = dir.path("my.lws").string(), box = dir.path("Box.lwo").string();
+
+    ToolRun r = zorpack("add " + scene + " " + box);  // arguments swapped
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("not an archive (no trailer)"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("my.lws"), text(2000, 's'));
+
+    // An archive with its last byte cut off.
+    ASSERT_EQ(zorpack("add " + dir.path("t.dat").string() + " " + box).status, 0);
+    Bytes cut = dir.read("t.dat");
+    cut.pop_back();
+    dir.write("cut.dat", cut);
+    const std::string c = dir.path("cut.dat").string();
+    for (const std::string& command : {"list " + c, "verify " + c, "add " + c + " " + scene, "remove " + c + " Box.lwo"}) {
+        r = zorpack(command);
+        EXPECT_EQ(r.status, 1) << command << "\n" << r.out;
+        EXPECT_NE(r.out.find("not an archive (no trailer)"), std::string::npos) << command << "\n" << r.out;
+    }
+    EXPECT_EQ(dir.read("cut.dat"), cut);
+
+    // Said on purpose, the old content stays in front of the entries.
+    r = zorpack("add --append-to " + scene + " " + box);
+    EXPECT_EQ(r.status, 0) << r.out;
+    const Bytes now = dir.read("my.lws"), old = text(2000, 's');
+    ASSERT_GT(now.size(), old.size());
+    EXPECT_TRUE(std::equal(old.begin(), old.end(), now.begin()));
+    EXPECT_EQ(PackFile(scene).findEntry("Box.lwo"), 0);
+}
+
+TEST(Zorpack, AddReplacesByTheLookupRuleAllOrNothing) {
+    TestDir dir("zorpack-readd");
+    const std::string a = dir.path("t.dat").string();
+    dir.write("one.txt", text(1000, 'a'));
+    dir.write("two.txt", text(1200, 'b'));
+    ASSERT_EQ(zorpack("add " + a + " " + dir.path("one.txt").string() + " --as x.txt").status, 0);
+    // Another spelling of the same name by the lookup rule replaces it.
+    ToolRun r = zorpack("add " + a + " " + dir.path("two.txt").string() + " --as X.TXT");
+    ASSERT_EQ(r.status, 0) << r.out;
+    {
+        PackFile pack(a);
+        EXPECT_EQ(pack.entryCount(), 1);
+        EXPECT_EQ(pack.readEntry("x.txt"), text(1200, 'b'));
+    }
+    ASSERT_EQ(zorpack("add --keep-both " + a + " " + dir.path("one.txt").string() + " --as x.txt").status, 0);
+    EXPECT_EQ(PackFile(a).entryCount(), 2);
+
+    // One unreadable file of several: nothing is added.
+    const Bytes before = dir.read("t.dat");
+    r = zorpack("add " + a + " " + dir.path("one.txt").string() + " " + dir.path("missing.txt").string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("missing.txt"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("t.dat"), before);
+
+    // A temporary file left by a killed writer goes with the next write.
+    dir.write("t.dat.tmp.Ab12Cd", text(300, 'z'));
+    ASSERT_EQ(zorpack("add " + a + " " + dir.path("one.txt").string()).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.path("t.dat.tmp.Ab12Cd")));
+
+    r = zorpack("add --help");
+    EXPECT_NE(r.out.find("letter case"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("32"), std::string::npos) << r.out;
+}
+
+TEST(Zorpack, ListingEscapesControlCharactersAndExtractRefusesThem) {
+    TestDir dir("zorpack-control");
+    const std::string a = dir.path("t.dat").string();
+    dir.write("x.txt", text(1000, 'x'));
+    {
+        PackFile pack(a);
+        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "evil\nfake.lwo 1 2 3"));
+        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "bell\a\x1b[2J.jpg"));
+    }
+    ToolRun r = zorpack("list " + a);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;  // heading, two rows, total
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("evil\\x0afake.lwo"), std::string::npos) << r.out;
+
+    r = zorpack("extract " + a + " -C " + dir.path("out").string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("control character"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("out")));
 }
 
 TEST(Zorpack, ExtractNeverWritesOutsideTheFolder) {

@@ -2,15 +2,17 @@
 //
 // Exit status: 0 success, 1 failure (the message names the archive and the
 // entry), 2 usage error.
+//
+// Writers (add, remove) hold the archive's lock from reading it to the rename
+// that replaces it, and change it all or nothing.
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,12 +22,72 @@ namespace {
 
 using zor::PackFile;
 
+constexpr int kUsageStatus = 2;
+
 int failure(const std::string& message) {
     std::cerr << "zorpack: " << message << '\n';
     return 1;
 }
 
-// Opens an archive that must already exist and be sound.
+int usageError(const std::string& message) {
+    std::cerr << "zorpack: " << message << '\n';
+    return kUsageStatus;
+}
+
+// A name as text safe for a terminal and for reading back: control
+// characters, the backslash and bytes that are not UTF-8 become \xHH, so a
+// name can neither fake rows nor reach the terminal as an escape sequence.
+std::string printable(std::string_view name) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    };
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7F || c == '\\') {
+                escape(c);
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // A whole UTF-8 sequence stays, except the C1 controls (U+0080..U+009F).
+        const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+        bool whole = length > 0 && i + length <= name.size();
+        for (std::size_t k = 1; whole && k < length; ++k)
+            whole = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        if (whole && !(c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0)) {
+            out.append(name.substr(i, length));
+            i += length;
+        } else {
+            escape(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool hasControlCharacter(std::string_view name) {
+    for (char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+std::string entryName(const zor::PackEntry& e) { return std::string(e.name, strnlen(e.name, sizeof e.name)); }
+
+std::string notAnArchive(const std::string& archive) { return archive + ": not an archive (no trailer)"; }
+
+// A non-empty file without the trailer: plain content, not an archive.
+bool isPlainContent(const PackFile& pack) { return pack.exists() && !pack.hasTrailer() && pack.dataEnd() > 0; }
+
+// Opens an archive that must already exist and be one.
 bool openExisting(PackFile& pack, const std::string& archive, std::string& why) {
     pack.reopen(archive);
     if (pack.isCorrupt()) {
@@ -36,40 +98,18 @@ bool openExisting(PackFile& pack, const std::string& archive, std::string& why) 
         why = archive + ": no such archive";
         return false;
     }
+    if (isPlainContent(pack)) {
+        why = notAnArchive(archive);
+        return false;
+    }
     return true;
 }
-
-std::string entryName(const zor::PackEntry& e) { return std::string(e.name, strnlen(e.name, sizeof e.name)); }
 
 // An entry name is extracted only when it is a plain file name, so nothing
 // can land outside the target folder.
 bool isPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
            name.find('\\') == std::string::npos;
-}
-
-bool writeFileNoFollow(const std::filesystem::path& path, const zor::Bytes& data, std::string& why) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            why = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 int cmdList(const std::string& archive) {
@@ -79,62 +119,134 @@ int cmdList(const std::string& archive) {
     std::printf("%-31s %12s %12s %12s\n", "name", "size", "compressed", "offset");
     for (int i = 0; i < pack.entryCount(); ++i) {
         const zor::PackEntry& e = pack.entry(i);
-        std::printf("%-31s %12d %12d %12d\n", entryName(e).c_str(), e.uncompressedSize, e.compressedSize, e.start);
+        std::printf("%-31s %12d %12d %12d\n", printable(entryName(e)).c_str(), e.uncompressedSize, e.compressedSize,
+                    e.start);
     }
     std::printf("%d entries\n", pack.entryCount());
     return 0;
 }
 
-int cmdAdd(const std::string& archive, const std::vector<std::string>& files, const std::string& as) {
-    if (!as.empty() && files.size() != 1) {
-        std::cerr << "zorpack add: --as names one entry, so give exactly one FILE\n";
-        return 2;
+struct AddOptions {
+    std::vector<std::string> files;
+    std::string as;
+    bool keepBoth = false;
+    bool appendTo = false;
+    bool noWait = false;
+};
+
+int cmdAdd(const std::string& archive, const AddOptions& o) {
+    if (!o.as.empty() && o.files.size() != 1) return usageError("add: --as names one entry, so give exactly one FILE");
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const std::string& file : o.files) {
+        names.push_back(o.as.empty() ? std::filesystem::path(file).filename().string() : o.as);
+        // Two files under one name would silently keep only the last.
+        bool clash = false;
+        for (const std::string& earlier : seen) clash = clash || PackFile::namesMatch(earlier, names.back()) == 0;
+        if (clash && !o.keepBoth)
+            return usageError("add: two files would both be stored as '" + printable(names.back()) +
+                              "'; give --keep-both to keep both");
+        seen.insert(names.back());
     }
+
+    zor::ArchiveLock lock;
+    if (!lock.acquire(archive, !o.noWait)) return failure(lock.error());
+    lock.removeStaleTemporaries();
     PackFile pack(archive);
     if (pack.isCorrupt()) return failure(pack.error());
-    for (const std::string& file : files) {
-        std::string name = as.empty() ? std::filesystem::path(file).filename().string() : as;
-        if (!pack.addFile(file, name)) return failure(pack.error());
-        std::cerr << "added " << name << '\n';
+    if (isPlainContent(pack) && !o.appendTo)
+        return failure(notAnArchive(archive) +
+                       "; nothing was added (give --append-to to add entries after its content)");
+
+    // All or nothing: a failure on any file leaves the archive as it was.
+    std::vector<std::string> done;
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        zor::ReadFailure problem;
+        std::optional<zor::Bytes> data = zor::readWholeFile(o.files[i], &problem);
+        if (!data) {
+            pack.discardChanges();
+            return failure(o.files[i] + ": cannot read: " + problem.reason + "; nothing was added to " + archive);
+        }
+        bool replaced = false;
+        if (!o.keepBoth) {
+            for (int at; (at = pack.findEntry(names[i])) >= 0; replaced = true) {
+                if (!pack.dropEntry(at)) {
+                    pack.discardChanges();
+                    return failure(pack.error() + "; nothing was added");
+                }
+            }
+        }
+        if (!pack.addData(*data, names[i])) {
+            const std::string why = pack.error();
+            pack.discardChanges();
+            return failure(why + "; nothing was added");
+        }
+        done.push_back((replaced ? "replaced " : "added ") + printable(names[i]));
     }
-    if (!pack.flush()) return failure(pack.error());
+    if (!pack.flush()) {
+        const std::string why = pack.error();
+        pack.discardChanges();
+        return failure(why + "; nothing was added");
+    }
+    for (const std::string& line : done) std::cerr << line << '\n';
     return 0;
 }
 
-int cmdExtract(const std::string& archive, const std::vector<std::string>& names, const std::string& dir) {
+struct ExtractOptions {
+    std::vector<std::string> names;
+    std::string dir = ".";
+    bool overwrite = false;
+};
+
+int cmdExtract(const std::string& archive, const ExtractOptions& o) {
     PackFile pack;
     std::string why;
     if (!openExisting(pack, archive, why)) return failure(why);
     std::vector<int> wanted;
-    if (names.empty()) {
+    if (o.names.empty()) {
         for (int i = 0; i < pack.entryCount(); ++i) wanted.push_back(i);
     } else {
-        for (const std::string& n : names) {
+        for (const std::string& n : o.names) {
             int i = pack.findEntry(n);
-            if (i < 0) return failure(archive + ": no entry named '" + n + "'");
+            if (i < 0) return failure(archive + ": no entry named '" + printable(n) + "'");
             wanted.push_back(i);
         }
     }
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) return failure(dir + ": cannot create folder: " + ec.message());
+    std::filesystem::create_directories(o.dir, ec);
+    if (ec) return failure(o.dir + ": cannot create folder: " + ec.message());
+    struct stat self {};
+    const bool selfKnown = ::stat(archive.c_str(), &self) == 0;
     int status = 0;
     for (int i : wanted) {
         const std::string name = entryName(pack.entry(i));
-        if (!isPlainName(name)) {
-            status = failure(archive + ": entry '" + name + "' is not a plain file name; not extracted");
+        const std::string shown = printable(name);
+        if (hasControlCharacter(name)) {
+            status = failure(archive + ": entry '" + shown + "' has a control character in its name; not extracted");
             continue;
         }
-        std::optional<zor::Bytes> data = pack.readEntry(name);
+        if (!isPlainName(name)) {
+            status = failure(archive + ": entry '" + shown + "' is not a plain file name; not extracted");
+            continue;
+        }
+        const std::filesystem::path target = std::filesystem::path(o.dir) / name;
+        struct stat there {};
+        if (selfKnown && ::stat(target.c_str(), &there) == 0 && there.st_dev == self.st_dev &&
+            there.st_ino == self.st_ino) {
+            status = failure(archive + ": entry '" + shown + "' would replace the archive being read; not extracted");
+            continue;
+        }
+        std::optional<zor::Bytes> data = pack.readEntryAt(i);
         if (!data) {
             status = failure(pack.error());
             continue;
         }
-        if (!writeFileNoFollow(std::filesystem::path(dir) / name, *data, why)) {
-            status = failure(archive + ": entry '" + name + "': cannot write: " + why);
+        if (!zor::writeFileByRename(target, *data, o.overwrite ? zor::Replace::Always : zor::Replace::Never, why)) {
+            status = failure(why == "exists" ? target.string() + " exists; not replaced (give --overwrite to replace it)"
+                                             : archive + ": entry '" + shown + "': " + target.string() + ": " + why);
             continue;
         }
-        std::cerr << "extracted " << name << '\n';
+        std::cerr << "extracted " << shown << '\n';
     }
     return status;
 }
@@ -143,18 +255,29 @@ int cmdCat(const std::string& archive, const std::string& name) {
     PackFile pack;
     std::string why;
     if (!openExisting(pack, archive, why)) return failure(why);
-    std::optional<zor::Bytes> data = pack.readEntry(name);
+    const int i = pack.findEntry(name);
+    if (i < 0) return failure(archive + ": no entry named '" + printable(name) + "'");
+    std::optional<zor::Bytes> data = pack.readEntryAt(i);
     if (!data) return failure(pack.error());
     if (std::fwrite(data->data(), 1, data->size(), stdout) != data->size() || std::fflush(stdout) != 0)
         return failure("cannot write to standard output");
     return 0;
 }
 
-int cmdRemove(const std::string& archive, const std::string& name) {
+int cmdRemove(const std::string& archive, const std::string& name, bool noWait) {
+    zor::ArchiveLock lock;
+    if (!lock.acquire(archive, !noWait)) return failure(lock.error());
+    lock.removeStaleTemporaries();
     PackFile pack;
     std::string why;
     if (!openExisting(pack, archive, why)) return failure(why);
-    if (!pack.removeEntry(name)) return failure(pack.error());
+    const int i = pack.findEntry(name);
+    if (i < 0) return failure(archive + ": no entry named '" + printable(name) + "'");
+    if (!pack.dropEntry(i) || !pack.flush()) {
+        why = pack.error();
+        pack.discardChanges();
+        return failure(why);
+    }
     return 0;
 }
 
@@ -164,11 +287,9 @@ int cmdVerify(const std::string& archive) {
     if (!openExisting(pack, archive, why)) return failure(why);
     int bad = 0;
     for (int i = 0; i < pack.entryCount(); ++i) {
-        const std::string name = entryName(pack.entry(i));
         // By position, so an entry hidden behind an earlier one of the same
         // name is checked too.
-        std::optional<zor::Bytes> data = pack.readEntryAt(i);
-        if (!data) {
+        if (!pack.readEntryAt(i)) {
             failure(pack.error());
             ++bad;
         }
@@ -179,26 +300,49 @@ int cmdVerify(const std::string& archive) {
     return 0;
 }
 
+constexpr const char* kLookupRule =
+    "Entry names are looked up as the player looks them up: two names match when they have the same length and, "
+    "byte for byte, are equal or differ by exactly 32 as signed bytes. So letter case is ignored (a and A), but so "
+    "are a few other pairs (@ and `, [ and {, the blank and @); lookups find the first match.";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"zorpack: build, list, extract and check zor data archives"};
+    app.set_version_flag("--version", std::string("zorpack ") + ZOR_VERSION);
     app.require_subcommand(1);
-    std::string archive, name, as, dir = ".";
-    std::vector<std::string> files, names;
+    app.footer(std::string(kLookupRule) +
+               "\n\nExit status: 0 success, 1 failure, 2 usage error.");
+    std::string archive, name;
+    AddOptions addOptions;
+    ExtractOptions extractOptions;
+    bool removeNoWait = false;
 
     auto* list = app.add_subcommand("list", "List the entries: name, size, compressed size, offset");
     list->add_option("ARCHIVE", archive, "Archive file")->required();
 
-    auto* add = app.add_subcommand("add", "Add files (the archive is created if missing)");
+    auto* add = app.add_subcommand(
+        "add", "Add files (the archive is created if missing); an entry of the same name is replaced");
     add->add_option("ARCHIVE", archive, "Archive file")->required();
-    add->add_option("FILE", files, "Files to add")->required();
-    add->add_option("--as", as, "Entry name (one FILE only; default: the file's base name)");
+    add->add_option("FILE", addOptions.files, "Files to add")->required();
+    add->add_option("--as", addOptions.as, "Entry name (one FILE only; default: the file's base name)");
+    add->add_flag("--keep-both", addOptions.keepBoth,
+                  "Keep an entry of the same name and add a second one after it (lookups find the first)");
+    add->add_flag("--append-to", addOptions.appendTo,
+                  "ARCHIVE is a file of other content (no archive trailer): add the entries after that content");
+    add->add_flag("--no-wait", addOptions.noWait,
+                  "Fail at once when another program is changing the archive (default: wait for it)");
+    add->footer(std::string(kLookupRule) +
+                " An entry whose name matches a FILE's entry name is replaced unless --keep-both is given. "
+                "Either every FILE is added or, on any failure, none. Writers lock ARCHIVE.lock beside the "
+                "archive while they work; temporary files of killed writers (ARCHIVE.tmp.XXXXXX) are removed.");
 
     auto* extract = app.add_subcommand("extract", "Extract entries (all when no NAME is given)");
     extract->add_option("ARCHIVE", archive, "Archive file")->required();
-    extract->add_option("NAME", names, "Entries to extract");
-    extract->add_option("-C", dir, "Folder to extract into (default: current folder)");
+    extract->add_option("NAME", extractOptions.names, "Entries to extract");
+    extract->add_option("-C", extractOptions.dir, "Folder to extract into (default: current folder)");
+    extract->add_flag("--overwrite", extractOptions.overwrite,
+                      "Replace existing files (never the archive being read)");
 
     auto* cat = app.add_subcommand("cat", "Write one entry to standard output");
     cat->add_option("ARCHIVE", archive, "Archive file")->required();
@@ -207,26 +351,25 @@ int main(int argc, char** argv) {
     auto* remove = app.add_subcommand("remove", "Remove the first entry of that name");
     remove->add_option("ARCHIVE", archive, "Archive file")->required();
     remove->add_option("NAME", name, "Entry name")->required();
+    remove->add_flag("--no-wait", removeNoWait, "Fail at once when another program is changing the archive");
 
     auto* verify = app.add_subcommand("verify", "Check that every entry inflates to exactly its stated size");
     verify->add_option("ARCHIVE", archive, "Archive file")->required();
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
+    } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
-        return 2;
+        return kUsageStatus;
     }
 
     if (list->parsed()) return cmdList(archive);
-    if (add->parsed()) return cmdAdd(archive, files, as);
-    if (extract->parsed()) return cmdExtract(archive, names, dir);
+    if (add->parsed()) return cmdAdd(archive, addOptions);
+    if (extract->parsed()) return cmdExtract(archive, extractOptions);
     if (cat->parsed()) return cmdCat(archive, name);
-    if (remove->parsed()) return cmdRemove(archive, name);
+    if (remove->parsed()) return cmdRemove(archive, name, removeNoWait);
     if (verify->parsed()) return cmdVerify(archive);
-    return 2;
+    return kUsageStatus;
 }
