@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "demo_set.h"
 #include "jpeg_decode.h"
 #include "object/object.h"
 #include "scene/motion.h"
@@ -525,9 +526,15 @@ TEST(DemoGenerator, CommandLineHelpAndFailures) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos);
 
+    GeneratorRun version = runGenerator("--version", scratch);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("zor-demo-gen ", 0), 0u) << version.out;
+
     GeneratorRun missing = runGenerator("", scratch);
-    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("--out"), std::string::npos);
+    EXPECT_EQ(runGenerator("--out x --frobnicate", scratch).status, 2);
+    EXPECT_EQ(runGenerator("--out x --bitrate 7", scratch).status, 2);
 
     // A missing encoder fails the run, names the program and leaves no
     // half-made music behind.
@@ -536,8 +543,37 @@ TEST(DemoGenerator, CommandLineHelpAndFailures) {
     EXPECT_NE(noEncoder.status, 0);
     EXPECT_NE(noEncoder.err.find("lame-encoder"), std::string::npos) << noEncoder.err;
     EXPECT_FALSE(fs::exists(out / "mp3.mp3"));
-    EXPECT_FALSE(fs::exists(out / "mp3.wav.tmp"));
-    EXPECT_FALSE(fs::exists(out / "mp3.mp3.tmp"));
+    for (const auto& left : fs::directory_iterator(out))
+        EXPECT_NE(left.path().filename().string()[0], '.') << left.path() << " left behind";
+    fs::remove_all(scratch);
+}
+
+TEST(DemoGenerator, NeverWritesThroughPlantedLinks) {
+    fs::path scratch = scratchDir("links");
+    const fs::path out = scratch / "out", sources = scratch / "src";
+    fs::create_directories(out);
+    fs::create_directories(sources);
+    std::vector<fs::path> planted;
+    for (const char* name : {"zor.dat", "mp3.mp3", "water.avi", "mp3.wav.tmp", "mp3.mp3.tmp"})
+        planted.push_back(out / name);
+    for (const demo::DataFile& f : demo::demoDataFiles()) planted.push_back(sources / f.name);
+    for (std::size_t i = 0; i < planted.size(); ++i) {
+        const fs::path victim = scratch / ("victim" + std::to_string(i));
+        std::ofstream(victim) << "not yours";
+        fs::create_symlink(victim, planted[i]);
+    }
+    GeneratorRun run = runGenerator("--out \"" + out.string() + "\" --sources \"" + sources.string() + "\" --quiet",
+                                    scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (std::size_t i = 0; i < planted.size(); ++i) {
+        EXPECT_TRUE(readText(scratch / ("victim" + std::to_string(i))) == "not yours") << planted[i] << " was followed";
+        if (planted[i].filename().string().ends_with(".tmp")) {
+            EXPECT_TRUE(fs::is_symlink(planted[i])) << planted[i] << " is not the generator's to replace";
+        } else {
+            EXPECT_FALSE(fs::is_symlink(planted[i])) << planted[i];
+            EXPECT_TRUE(fs::is_regular_file(planted[i])) << planted[i];
+        }
+    }
     fs::remove_all(scratch);
 }
 

@@ -1,11 +1,12 @@
 #include "demo_set.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -29,12 +30,47 @@ void say(const DemoSetOptions& o, const std::string& line) {
     if (o.progress) o.progress(line);
 }
 
+// A new file renamed into place: whatever lay at `path` (a link planted
+// there included) is replaced, never written through.
 void writeFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error(path.string() + ": cannot create: " + std::strerror(errno));
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw std::runtime_error(path.string() + ": cannot write");
+    std::string why;
+    if (!writeFileByRename(path, bytes, Replace::Always, why)) throw std::runtime_error(path.string() + ": " + why);
+}
+
+// A new, empty file of a unique name in `folder`, removed again unless it
+// was renamed into place.
+class TemporaryFile {
+public:
+    TemporaryFile(const fs::path& folder, const std::string& stem, const std::string& suffix) {
+        std::string pattern = (folder / ("." + stem + "-XXXXXX" + suffix)).string();
+        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+        if (fd < 0) throw std::runtime_error(folder.string() + ": cannot create a temporary file: " + std::strerror(errno));
+        ::close(fd);
+        path_ = pattern;
+    }
+    ~TemporaryFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    void renameTo(const fs::path& target) {
+        if (std::rename(path_.c_str(), target.c_str()) != 0)
+            throw std::runtime_error(target.string() + ": cannot put it in place: " + std::strerror(errno));
+        path_.clear();
+    }
+
+private:
+    std::string path_;
+};
+
+void makeFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
+        throw std::runtime_error(folder.string() + ": exists and is not a folder");
+    fs::create_directories(folder, ec);
+    if (ec) throw std::runtime_error(folder.string() + ": cannot create folder: " + ec.message());
 }
 
 void removeIfPresent(const fs::path& path) {
@@ -59,21 +95,16 @@ void run(const std::vector<std::string>& args) {
 }
 
 void encodeMusic(const DemoSetOptions& o) {
-    const fs::path wav = o.out / "mp3.wav.tmp";
-    const fs::path partial = o.out / "mp3.mp3.tmp";
     MusicPlan plan;
     std::vector<std::int16_t> samples = synthesiseMusic(plan);
     say(o, "music: " + std::to_string(samples.size() / 2 / plan.sampleRate) + " s synthesised");
-    writeFile(wav, writeWav(samples, 2, plan.sampleRate));
-    try {
-        run(lameArguments(o, wav.string(), partial.string()));
-    } catch (...) {
-        removeIfPresent(wav);
-        removeIfPresent(partial);
-        throw;
-    }
-    removeIfPresent(wav);
-    fs::rename(partial, o.out / "mp3.mp3");
+    // Fresh files of unique names: the encoder writes into one the generator
+    // made itself, never into whatever lies at a fixed name.
+    TemporaryFile wav(o.out, "mp3", ".wav");
+    TemporaryFile partial(o.out, "mp3", ".mp3");
+    writeFile(wav.path(), writeWav(samples, 2, plan.sampleRate));
+    run(lameArguments(o, wav.path(), partial.path()));
+    partial.renameTo(o.out / "mp3.mp3");
     say(o, "wrote mp3.mp3 (" + std::to_string(fs::file_size(o.out / "mp3.mp3")) + " bytes)");
 }
 
@@ -98,21 +129,19 @@ std::vector<std::string> lameArguments(const DemoSetOptions& options, const std:
 
 void writeDemoSet(const DemoSetOptions& o) {
     if (o.out.empty()) throw std::runtime_error("no output folder given");
-    std::error_code ec;
-    fs::create_directories(o.out, ec);
-    if (ec) throw std::runtime_error(o.out.string() + ": cannot create folder: " + ec.message());
+    makeFolder(o.out);
 
     std::vector<DataFile> files = demoDataFiles();
     say(o, "made " + std::to_string(files.size()) + " data files");
 
     if (!o.sources.empty()) {
-        fs::create_directories(o.sources, ec);
-        if (ec) throw std::runtime_error(o.sources.string() + ": cannot create folder: " + ec.message());
+        makeFolder(o.sources);
         for (const DataFile& f : files) writeFile(o.sources / f.name, f.bytes);
         say(o, "wrote loose files to " + o.sources.string());
     }
 
-    // A fresh archive every time: adding to an old one would keep stale entries.
+    // A fresh archive every time: adding to an old one would keep stale
+    // entries. The new archive is renamed into place.
     const fs::path archive = o.out / "zor.dat";
     removeIfPresent(archive);
     {

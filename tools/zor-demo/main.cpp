@@ -1,5 +1,8 @@
 // zor-demo-gen: writes the sample demo (zor.dat, mp3.mp3 and the avi
 // companion file) into a play folder.
+//
+// Exit status: 0 success, 1 failure (the message names the file), 2 usage
+// error.
 
 #include <chrono>
 #include <exception>
@@ -11,6 +14,9 @@
 
 int main(int argc, char** argv) {
     CLI::App app{"Writes the sample demo: zor.dat (scene, objects, images), mp3.mp3 and water.avi."};
+    app.set_version_flag("--version", std::string("zor-demo-gen ") + ZOR_VERSION);
+    app.footer("Every file is written under a new name and renamed into place, so a link planted at a target is "
+               "replaced, never written through.\n\nExit status: 0 success, 1 failure, 2 usage error.");
     zor::demo::DemoSetOptions options;
     std::string out, sources;
     bool quiet = false;
@@ -21,7 +27,14 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({64, 80, 96, 112, 128}))
         ->capture_default_str();
     app.add_flag("--quiet,-q", quiet, "No progress lines");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    }
 
     options.out = out;
     options.sources = sources;
