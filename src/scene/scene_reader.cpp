@@ -163,11 +163,14 @@ void SceneParser::readHeader() {
         const char* keyword;
         std::int32_t* integer;
         float* real;
+        int* line;
     };
-    const HeaderField fields[] = {{"PreviewFirstFrame", &scene_.firstFrame, nullptr},
-                                  {"PreviewLastFrame", &scene_.lastFrame, nullptr},
-                                  {"PreviewFrameStep", &scene_.frameStep, nullptr},
-                                  {"FramesPerSecond", nullptr, &scene_.framesPerSecond}};
+    SceneSourceLines unused;  // where the lines go when nobody asked for them
+    SceneSourceLines& lines = lines_ ? *lines_ : unused;
+    const HeaderField fields[] = {{"PreviewFirstFrame", &scene_.firstFrame, nullptr, &lines.firstFrame},
+                                  {"PreviewLastFrame", &scene_.lastFrame, nullptr, &lines.lastFrame},
+                                  {"PreviewFrameStep", &scene_.frameStep, nullptr, &lines.frameStep},
+                                  {"FramesPerSecond", nullptr, &scene_.framesPerSecond, &lines.framesPerSecond}};
     // Each search goes on where the previous one stopped, so once one keyword
     // is missing the searches after it fail as well.
     for (const HeaderField& field : fields) {
@@ -176,8 +179,7 @@ void SceneParser::readHeader() {
                                 " not found; it and the header values after it keep their previous values");
             return;
         }
-        if (lines_ && field.integer == &scene_.firstFrame) lines_->firstFrame = tokens_.tokenLine();
-        if (lines_ && field.integer == &scene_.lastFrame) lines_->lastFrame = tokens_.tokenLine();
+        *field.line = tokens_.tokenLine();
         if (field.integer) {
             readInt(field.keyword, *field.integer);
         } else {

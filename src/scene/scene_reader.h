@@ -34,9 +34,11 @@ struct SceneSourceLines {
         int line = 0;   // where it was first met
         int count = 0;  // how often
     };
-    // Lines of the frame range's header values; 0 when not found.
+    // Lines of the header values; 0 when not found.
     int firstFrame = 0;
     int lastFrame = 0;
+    int frameStep = 0;
+    int framesPerSecond = 0;
     std::vector<int> objects;  // per object: its LoadObject or AddNullObject line
     std::vector<int> lights;   // per light: its AddLight line
     // Keywords read into fields that nothing evaluates: the camera's

@@ -448,10 +448,13 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
          0},
         {"DarkLight", "LoadObject quad.lwo\n\nAddLight\nLgtIntensity 0\n",
          "check.lws:7: warning: light 1 has intensity 0 at the 61 frames checked from 0 to 60 and at its keys", 0},
+        {"OtherFrameRate", "FramesPerSecond 25\nLoadObject quad.lwo\n",
+         "check.lws:4: warning: FramesPerSecond 25.0 is read but has no effect: the player plays 30.3 frames a second", 0},
     };
     for (const CheckCase& c : cases) {
-        std::ofstream(dir / "check.lws") << "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\nFramesPerSecond 30\n"
-                                         << c.body << light
+        const bool ownRate = c.body.starts_with("FramesPerSecond");
+        std::ofstream(dir / "check.lws") << "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\n"
+                                         << (ownRate ? "" : "FramesPerSecond 30.3\n") << c.body << light
                                          << constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1");
         const ToolRun r = run(dirArg() + " --check check.lws");
         EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;

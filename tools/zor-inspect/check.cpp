@@ -197,6 +197,17 @@ void SceneChecker::reportReaderDiagnostics() {
 }
 
 void SceneChecker::reportKeywords() {
+    // The player's clock turns one second into this many frames, whatever
+    // the scene asks for, and draws whichever frame the clock has reached.
+    const float playerRate = sceneTime(1000, 0.0f);
+    if (lines_.framesPerSecond && std::fabs(scene_.framesPerSecond - playerRate) > 0.05f)
+        add(Severity::Warning, sceneName_, lines_.framesPerSecond,
+            "FramesPerSecond " + distance(scene_.framesPerSecond) + " is read but has no effect: the player plays " +
+                distance(playerRate) + " frames a second");
+    if (lines_.frameStep && scene_.frameStep != 1)
+        add(Severity::Warning, sceneName_, lines_.frameStep,
+            "PreviewFrameStep " + std::to_string(scene_.frameStep) +
+                " is read but has no effect: the player shows whichever frame its clock has reached");
     for (const SceneSourceLines::Keyword& k : lines_.unused) {
         std::string text = k.keyword + " is read but has no effect on the picture";
         if (k.keyword == "ZoomFactor")
