@@ -444,7 +444,7 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
          "check.lws:6: warning: TargetObject is skipped by the player; the camera is not aimed at targets", 0},
         {"BeyondTheFarPlane", "LoadObject quad.lwo\n" + constantMotion("ObjectMotion", "0 0 500 0 0 0 1 1 1"),
          "check.lws:5: warning: object quad.lwo never comes within the view at the 61 frames checked from 0 to 60: its "
-         "points lie 511.0 to 511.0 units ahead of the camera, beyond the far end",
+         "points lie 510.0 to 510.0 units ahead of the camera, beyond the far end",
          0},
         {"DarkLight", "LoadObject quad.lwo\n\nAddLight\nLgtIntensity 0\n",
          "check.lws:7: warning: light 1 has intensity 0 at the 61 frames checked from 0 to 60 and at its keys", 0},

@@ -61,6 +61,11 @@ std::string skippedHint(std::string_view keyword) {
     return {};
 }
 
+// Camera-space depths the fixed view draws: the view transform moves every
+// point kViewOffset further away before the near and far planes apply.
+constexpr float kViewNearest = kNearPlane - kViewOffset;
+constexpr float kViewFarthest = kFarPlane - kViewOffset;
+
 std::string times(int count) { return count > 1 ? " (" + std::to_string(count) + " times; first here)" : ""; }
 
 class SceneChecker {
@@ -258,7 +263,7 @@ void SceneChecker::evaluateFrames(bool emptyRange) {
             if (count == 0 || !evaluation.visible[i]) continue;
             float nearest = std::numeric_limits<float>::infinity(), farthest = -nearest;
             for (std::size_t p = 0; p < count; ++p) {
-                const float depth = object.points[p].cameraSpacePosition[2] + kViewOffset;
+                const float depth = object.points[p].cameraSpacePosition[2];
                 nearest = std::min(nearest, depth);
                 farthest = std::max(farthest, depth);
             }
@@ -268,7 +273,7 @@ void SceneChecker::evaluateFrames(bool emptyRange) {
             d.farthest = std::max(d.farthest, farthest);
             // The polygons between the nearest and the farthest point can
             // cross the view even when no point lies inside it.
-            if (farthest >= kNearPlane && nearest <= kFarPlane) d.inView = true;
+            if (farthest >= kViewNearest && nearest <= kViewFarthest) d.inView = true;
         }
         for (std::size_t l = 0; l < scene_.lights.size(); ++l)
             if (scene_.lights[l].intensity.value[0] != 0) lit[l] = true;
@@ -291,12 +296,11 @@ void SceneChecker::evaluateFrames(bool emptyRange) {
     for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
         const Depths& d = depths[i];
         if (!d.shown || d.inView) continue;
-        std::string where = d.farthest < kNearPlane ? "behind the camera or too close to it"
-                                                    : "beyond the far end of the view";
+        std::string where = d.farthest < kViewNearest ? "behind the camera" : "beyond the far end of the view";
         add(Severity::Warning, sceneName_, i < lines_.objects.size() ? lines_.objects[i] : 0,
             "object " + scene_.objects[i].name + " never comes within the view " + sampled + ": its points lie " +
                 distance(d.nearest) + " to " + distance(d.farthest) + " units ahead of the camera, " + where +
-                " (the view holds " + distance(kNearPlane) + " to " + distance(kFarPlane) +
+                " (the view holds " + distance(kViewNearest) + " to " + distance(kViewFarthest) +
                 " units ahead); scale the scene or move the camera");
     }
     for (std::size_t l = 0; l < scene_.lights.size(); ++l) {
