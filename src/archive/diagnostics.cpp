@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <utility>
 
 namespace zor {
 
@@ -16,12 +17,29 @@ std::string Diagnostic::text() const {
     return out;
 }
 
+void Diagnostics::push(Severity severity, std::string_view file, int line, std::string message) {
+    items_.push_back({severity, std::string(file), line, std::move(message), namedBy_, namedByLine_});
+}
+
 void Diagnostics::warning(std::string_view file, int line, std::string message) {
-    items_.push_back({Severity::Warning, std::string(file), line, std::move(message)});
+    push(Severity::Warning, file, line, std::move(message));
 }
 
 void Diagnostics::error(std::string_view file, int line, std::string message) {
-    items_.push_back({Severity::Error, std::string(file), line, std::move(message)});
+    push(Severity::Error, file, line, std::move(message));
+}
+
+Diagnostics::NamedBy::NamedBy(Diagnostics* diagnostics, std::string_view file, int line)
+    : diagnostics_(diagnostics) {
+    if (!diagnostics_) return;
+    savedFile_ = std::exchange(diagnostics_->namedBy_, std::string(file));
+    savedLine_ = std::exchange(diagnostics_->namedByLine_, line);
+}
+
+Diagnostics::NamedBy::~NamedBy() {
+    if (!diagnostics_) return;
+    diagnostics_->namedBy_ = std::move(savedFile_);
+    diagnostics_->namedByLine_ = savedLine_;
 }
 
 bool Diagnostics::hasErrors() const { return count(Severity::Error) > 0; }

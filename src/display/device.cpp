@@ -196,10 +196,10 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
 
     // 20: the view moves every vertex one unit away from the eye.
     Matrix view = identityMatrix();
-    view[14] = 1.0f;
+    view[14] = kViewOffset;
     layer.setTransform(state.device, TransformState::WORLD, identityMatrix());
     layer.setTransform(state.device, TransformState::VIEW, view);
-    setProjection(context, 45, 34, 1, 100);                                        // 21
+    setProjection(context, kFieldOfViewX, kFieldOfViewY, kNearPlane, kFarPlane);  // 21
 
     setArchiveName("zor.dat");                                                     // 22
 

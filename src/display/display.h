@@ -113,6 +113,15 @@ inline constexpr int kDisplayFailureStatus = 1;
 bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativeFlags,
                  const SetupWindowFunction& runSetupWindow);
 
+// The fixed view every frame is drawn with: the view transform moves each
+// camera-space point kViewOffset further from the eye, and the projection
+// keeps what then lies between the near and far planes.
+inline constexpr float kViewOffset = 1.0f;
+inline constexpr float kFieldOfViewX = 45.0f;  // degrees
+inline constexpr float kFieldOfViewY = 34.0f;
+inline constexpr float kNearPlane = 1.0f;
+inline constexpr float kFarPlane = 100.0f;
+
 // The projection with fields of view in degrees (row-vector, depth 0..1).
 Matrix projectionMatrix(float fovX, float fovY, float nearZ, float farZ);
 void setProjection(DisplayContext& context, float fovX, float fovY, float nearZ, float farZ);

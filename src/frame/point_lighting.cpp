@@ -51,13 +51,12 @@ LightTerms termsOf(const SceneLight& light) {
     }
 }
 
-// Unit vector from point i to a point or spot light, its distance and the
-// distance's reciprocal. One division per point and light: the reciprocal
-// serves both the direction and the falloff. At d = 0 there is no direction
-// (the callers add nothing there).
+// Unit vector from point i to a point or spot light and its distance; the
+// direction is scaled by the single-precision reciprocal of the distance. At
+// d = 0 there is no direction (the callers add nothing there).
 struct ToLight {
     float x, y, z;
-    float distance, inverse;
+    float distance;
 };
 
 [[gnu::always_inline]] inline ToLight toLight(const PointBlock& b, std::size_t i, const SceneLight& light) {
@@ -65,18 +64,20 @@ struct ToLight {
                 vz = light.viewPosition[2] - b.z[i];
     const float d = std::sqrt(vx * vx + vy * vy + vz * vz);
     const float inverse = 1.0f / d;
-    return {vx * inverse, vy * inverse, vz * inverse, d, inverse};
+    return {vx * inverse, vy * inverse, vz * inverse, d};
 }
 
-// Point lights fall off as c x I / d. A light sitting on the point adds
-// nothing.
+// Point lights fall off as c x I / d, divided in double: the single-precision
+// reciprocal is a little below 1/d for most distances (1/12.5 is 0.0799999982),
+// enough to lose one whole level of a channel (50 x 1 / 12.5 would give 3).
+// A light sitting on the point adds nothing.
 [[gnu::always_inline]] inline void addPoint(PointBlock& b, const SceneLight& light) {
     const LightTerms t = termsOf(light);
     for (std::size_t i = 0; i < b.count; ++i) {
         const ToLight l = toLight(b, i, light);
         const float c = l.x * b.nx[i] + l.y * b.ny[i] + l.z * b.nz[i];
         const bool reached = l.distance > 0 && c > 0;
-        const double g = reached ? static_cast<double>(c) * t.intensity * static_cast<double>(l.inverse) : 0.0;
+        const double g = reached ? static_cast<double>(c) * t.intensity / static_cast<double>(l.distance) : 0.0;
         addColour(b, i, t, g);
     }
 }

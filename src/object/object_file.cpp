@@ -3,6 +3,12 @@
 // anything: the surface table (in file order of "SRFS" and "SURF" chunks, so
 // textures are requested as the file names them), the points and the
 // polygons. Chunks follow each other without padding.
+//
+// What the format's own walk passes over without reading anything that is
+// not there is passed over here too, and the rest of the object loads: an
+// unknown chunk whose size runs past the end of the file (the walk ends
+// there), a "SURF" chunk for a name no surface has, and the sub-chunks of
+// checkSurfaceChunk. One warning lists what was passed over.
 
 #include <algorithm>
 #include <cstring>
@@ -38,7 +44,22 @@ struct Chunk {
     }
 };
 
-bool collectChunks(std::span<const std::uint8_t> file, std::vector<Chunk>& chunks, std::string& error) {
+// A name from the file as a message may show it: printable bytes only, and
+// not without end.
+std::string shownName(std::string_view name) {
+    constexpr std::size_t kShown = 64;
+    std::string out;
+    for (char c : name.substr(0, kShown)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
+    if (name.size() > kShown) out += "...";
+    return out;
+}
+
+bool isReadChunk(const Chunk& chunk) {
+    return chunk.is("PNTS") || chunk.is("POLS") || chunk.is("SRFS") || chunk.is("SURF");
+}
+
+bool collectChunks(std::span<const std::uint8_t> file, std::vector<Chunk>& chunks, std::string& error,
+                   std::vector<std::string>& skipped) {
     std::size_t offset = kFileHeaderSize;
     // Fewer bytes than a chunk header at the end carry nothing and are left.
     while (file.size() - offset >= kChunkHeaderSize) {
@@ -52,9 +73,14 @@ bool collectChunks(std::span<const std::uint8_t> file, std::vector<Chunk>& chunk
             return false;
         }
         if (static_cast<std::size_t>(size) > file.size() - dataStart) {
-            error = chunk.where() + " claims " + std::to_string(size) + " bytes but only " +
-                    std::to_string(file.size() - dataStart) + " follow";
-            return false;
+            const std::string what = chunk.where() + " claims " + std::to_string(size) + " bytes but only " +
+                                     std::to_string(file.size() - dataStart) + " follow";
+            if (isReadChunk(chunk)) {
+                error = what;
+                return false;
+            }
+            skipped.push_back(what + " (it ends the file)");
+            return true;
         }
         chunk.data = file.subspan(dataStart, static_cast<std::size_t>(size));
         chunks.push_back(chunk);
@@ -99,11 +125,8 @@ bool splitSurfaceChunk(const Chunk& chunk, std::string_view& name, std::span<con
         error = chunk.where() + ": surface name has no terminating zero";
         return false;
     }
-    if (*length > kMaxSurfaceNameLength) {
-        error = chunk.where() + ": surface name has " + std::to_string(*length) + " characters, more than " +
-                std::to_string(kMaxSurfaceNameLength);
-        return false;
-    }
+    // A longer name than the table holds matches no surface; the caller
+    // passes it over.
     name = std::string_view(reinterpret_cast<const char*>(chunk.data.data()), *length);
     subChunks = chunk.data.subspan(std::min(paddedTextSize(*length), chunk.data.size()));
     return true;
@@ -192,13 +215,18 @@ bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::u
     if (data.size() <= kFileHeaderSize) return true;
 
     std::string error;
+    std::vector<std::string> skipped;
     std::vector<Chunk> chunks;
-    if (!collectChunks(data, chunks, error)) return refuse(fileName, mesh, error);
+    if (!collectChunks(data, chunks, error, skipped)) return refuse(fileName, mesh, error);
 
-    // Check everything before the first change.
+    // Check everything before the first change. The surface names are
+    // followed in file order as the table will hold them, so that a "SURF"
+    // chunk is checked exactly when it will be applied.
     const Chunk* pointChunk = nullptr;
     const Chunk* polygonChunk = nullptr;
     std::size_t surfaceCount = 0;
+    std::array<std::string_view, kSurfaceTableSize> tableNames;
+    for (std::size_t i = 0; i < tableNames.size(); ++i) tableNames[i] = surfaces_[i].name;
     for (const Chunk& chunk : chunks) {
         if (chunk.is("PNTS")) {
             if (pointChunk) return refuse(fileName, mesh, chunk.where() + ": a second PNTS chunk");
@@ -212,14 +240,28 @@ bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::u
             polygonChunk = &chunk;
         } else if (chunk.is("SRFS")) {
             std::size_t names = 0;
-            if (!walkSurfaceNames(chunk, error, [&](std::size_t, std::string_view) { ++names; }))
+            if (!walkSurfaceNames(chunk, error, [&](std::size_t index, std::string_view name) {
+                    tableNames[index] = name;
+                    ++names;
+                }))
                 return refuse(fileName, mesh, error);
             surfaceCount = std::max(surfaceCount, names);
         } else if (chunk.is("SURF")) {
             std::string_view name;
             std::span<const std::uint8_t> subChunks;
             if (!splitSurfaceChunk(chunk, name, subChunks, error)) return refuse(fileName, mesh, error);
-            if (!checkSurfaceChunk(subChunks, error)) return refuse(fileName, mesh, chunk.where() + ": " + error);
+            if (std::find(tableNames.begin(), tableNames.end(), name) == tableNames.end()) {
+                // Never applied, so never read; only one that would have
+                // been refused is worth a word.
+                if (name.size() > kMaxSurfaceNameLength || !checkSurfaceChunk(subChunks, error))
+                    skipped.push_back(chunk.where() + " for the surface \"" + shownName(name) +
+                                      "\", which no surface name matches");
+                continue;
+            }
+            std::vector<std::string> inSurface;
+            if (!checkSurfaceChunk(subChunks, error, &inSurface))
+                return refuse(fileName, mesh, chunk.where() + ": " + error);
+            for (std::string& what : inSurface) skipped.push_back(chunk.where() + ": " + what);
         }
     }
     const std::size_t pointCount = pointChunk ? pointChunk->data.size() / kPointSize : 0;
@@ -292,6 +334,12 @@ bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::u
             polygon.colorBlue = halfColor(surface.color[2]);
             return true;
         });
+    }
+
+    if (!skipped.empty() && diagnostics_) {
+        std::string message = "skipped, the rest loaded: ";
+        for (std::size_t i = 0; i < skipped.size(); ++i) message += (i ? "; " : "") + skipped[i];
+        diagnostics_->warning(fileName, 0, std::move(message));
     }
 
     computeNormals(mesh);

@@ -1,6 +1,10 @@
 // Sub-chunk walking is done twice for every "SURF" chunk: once to check the
 // whole chunk, once to apply it, so a malformed chunk never leaves a surface
-// half changed.
+// half changed. Two things are passed over rather than refused, because the
+// format's own walk handles them without reading anything that is not there:
+// an unknown sub-chunk whose size runs past the end of the "SURF" chunk (the
+// walk ends there; what came before it stands) and a "COLR" of fewer than its
+// three bytes (that one sub-chunk is ignored).
 
 #include "object/surface.h"
 
@@ -33,10 +37,33 @@ std::string idText(const std::uint8_t* id) {
     return text;
 }
 
+// Bytes of data each known sub-chunk needs; texts are checked separately.
+std::size_t neededSize(const std::uint8_t* id) {
+    if (idIs(id, "COLR")) return 3;
+    if (idIs(id, "FLAG") || idIs(id, "TFLG")) return 2;
+    if (idIs(id, "TSIZ") || idIs(id, "TCTR")) return 12;
+    if (idIs(id, "TFP0") || idIs(id, "TFP1") || idIs(id, "VTRN")) return 4;
+    return 0;
+}
+
+bool isTextSubChunk(const std::uint8_t* id) {
+    return idIs(id, "CTEX") || idIs(id, "RIMG") || idIs(id, "TIMG");
+}
+
+bool isKnownSubChunk(const std::uint8_t* id) { return neededSize(id) > 0 || isTextSubChunk(id); }
+
+// A "COLR" too short for its three bytes is passed over, not applied.
+bool isShortColour(const std::uint8_t* id, std::span<const std::uint8_t> payload) {
+    return idIs(id, "COLR") && payload.size() < neededSize(id);
+}
+
 // Calls visit(id, payload) for each sub-chunk; false (error set) when a header
-// or payload does not fit, or when visit refuses one.
+// or the payload of a known sub-chunk does not fit, or when visit refuses
+// one. An unknown sub-chunk running past the end ends the walk; `skipped`
+// (when given) then says so.
 template <typename Visit>
-bool walkSubChunks(std::span<const std::uint8_t> bytes, std::string& error, Visit visit) {
+bool walkSubChunks(std::span<const std::uint8_t> bytes, std::string& error, std::vector<std::string>* skipped,
+                   Visit visit) {
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         if (bytes.size() - offset < kSubChunkHeaderSize) {
@@ -51,9 +78,14 @@ bool walkSubChunks(std::span<const std::uint8_t> bytes, std::string& error, Visi
         }
         const std::size_t payloadStart = offset + kSubChunkHeaderSize;
         if (static_cast<std::size_t>(size) > bytes.size() - payloadStart) {
-            error = "sub-chunk " + idText(id) + " of " + std::to_string(size) +
-                    " bytes runs past the end of its SURF chunk";
-            return false;
+            const std::string what = "sub-chunk " + idText(id) + " of " + std::to_string(size) +
+                                     " bytes runs past the end of its SURF chunk";
+            if (isKnownSubChunk(id)) {
+                error = what;
+                return false;
+            }
+            if (skipped) skipped->push_back(what + " (it and the rest of that chunk)");
+            return true;
         }
         if (!visit(id, bytes.subspan(payloadStart, static_cast<std::size_t>(size)))) return false;
         offset = payloadStart + static_cast<std::size_t>(size);
@@ -61,20 +93,14 @@ bool walkSubChunks(std::span<const std::uint8_t> bytes, std::string& error, Visi
     return true;
 }
 
-// Bytes of data each known sub-chunk needs; texts are checked separately.
-std::size_t neededSize(const std::uint8_t* id) {
-    if (idIs(id, "COLR")) return 3;
-    if (idIs(id, "FLAG") || idIs(id, "TFLG")) return 2;
-    if (idIs(id, "TSIZ") || idIs(id, "TCTR")) return 12;
-    if (idIs(id, "TFP0") || idIs(id, "TFP1") || idIs(id, "VTRN")) return 4;
-    return 0;
-}
-
-bool isTextSubChunk(const std::uint8_t* id) {
-    return idIs(id, "CTEX") || idIs(id, "RIMG") || idIs(id, "TIMG");
-}
-
-bool checkSubChunk(const std::uint8_t* id, std::span<const std::uint8_t> payload, std::string& error) {
+bool checkSubChunk(const std::uint8_t* id, std::span<const std::uint8_t> payload, std::string& error,
+                   std::vector<std::string>* skipped) {
+    if (isShortColour(id, payload)) {
+        if (skipped)
+            skipped->push_back("sub-chunk COLR of " + std::to_string(payload.size()) + " bytes, fewer than the " +
+                               std::to_string(neededSize(id)) + " it needs");
+        return true;
+    }
     if (payload.size() < neededSize(id)) {
         error = "sub-chunk " + idText(id) + " holds " + std::to_string(payload.size()) +
                 " bytes, fewer than the " + std::to_string(neededSize(id)) + " it needs";
@@ -108,6 +134,7 @@ std::string_view payloadText(std::span<const std::uint8_t> payload) {
 void applySubChunk(Surface& s, ImageKind& lastImage, const std::uint8_t* id,
                    std::span<const std::uint8_t> payload, const TextureLoader& loadTexture) {
     const std::uint8_t* p = payload.data();
+    if (isShortColour(id, payload)) return;
     if (idIs(id, "COLR")) {
         for (int i = 0; i < 3; ++i) s.color[i] = static_cast<float>(p[i]);
         s.transparency = 0;
@@ -148,16 +175,18 @@ void applySubChunk(Surface& s, ImageKind& lastImage, const std::uint8_t* id,
 
 }  // namespace
 
-bool checkSurfaceChunk(std::span<const std::uint8_t> subChunks, std::string& error) {
-    return walkSubChunks(subChunks, error, [&](const std::uint8_t* id, std::span<const std::uint8_t> payload) {
-        return checkSubChunk(id, payload, error);
-    });
+bool checkSurfaceChunk(std::span<const std::uint8_t> subChunks, std::string& error,
+                       std::vector<std::string>* skipped) {
+    return walkSubChunks(subChunks, error, skipped,
+                         [&](const std::uint8_t* id, std::span<const std::uint8_t> payload) {
+                             return checkSubChunk(id, payload, error, skipped);
+                         });
 }
 
 bool applySurfaceChunk(Surface& surface, ImageKind& lastImage, std::span<const std::uint8_t> subChunks,
                        const TextureLoader& loadTexture, std::string& error) {
     if (!checkSurfaceChunk(subChunks, error)) return false;
-    return walkSubChunks(subChunks, error, [&](const std::uint8_t* id, std::span<const std::uint8_t> payload) {
+    return walkSubChunks(subChunks, error, nullptr, [&](const std::uint8_t* id, std::span<const std::uint8_t> payload) {
         applySubChunk(surface, lastImage, id, payload, loadTexture);
         return true;
     });

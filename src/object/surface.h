@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zor {
 
@@ -41,8 +42,11 @@ enum class ImageKind : std::uint8_t { None, Color, Reflection };
 
 // Checks that the sub-chunks (everything after the surface name of one "SURF"
 // chunk) lie inside the bytes and that each holds the data its kind needs.
-// On failure `error` says what is wrong.
-bool checkSurfaceChunk(std::span<const std::uint8_t> subChunks, std::string& error);
+// On failure `error` says what is wrong. Passed over instead, each with a
+// line in `skipped` when given: an unknown sub-chunk running past the end
+// (the walk stops there) and a "COLR" shorter than its three bytes.
+bool checkSurfaceChunk(std::span<const std::uint8_t> subChunks, std::string& error,
+                       std::vector<std::string>* skipped = nullptr);
 
 // Applies the sub-chunks to `surface`, requesting images through
 // `loadTexture` (-1, or no loader, is stored as 65535). The chunk is checked

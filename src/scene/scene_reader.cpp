@@ -7,6 +7,7 @@
 
 #include "scene/scene_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <numeric>
@@ -59,8 +60,8 @@ constexpr std::uint64_t kMaxWeightsPerObject = std::uint64_t{1} << 28;
 
 class SceneParser {
 public:
-    SceneParser(Scene& scene, TokenStream& tokens, const ObjectLoadFunction& loadObject)
-        : scene_(scene), tokens_(tokens), loadObject_(loadObject) {}
+    SceneParser(Scene& scene, TokenStream& tokens, const ObjectLoadFunction& loadObject, SceneSourceLines* lines)
+        : scene_(scene), tokens_(tokens), loadObject_(loadObject), lines_(lines) {}
 
     void readHeader();
     void readBody();
@@ -94,9 +95,14 @@ private:
     void linkObject(std::size_t i, AncestryForest& objects);
     void linkLight(std::size_t i);
 
+    // Records for lines_, when there is one.
+    void noteKeyword(std::vector<SceneSourceLines::Keyword> SceneSourceLines::*list, std::string_view keyword);
+    void noteSkipped(std::string_view token);
+
     Scene& scene_;
     TokenStream& tokens_;
     const ObjectLoadFunction& loadObject_;
+    SceneSourceLines* lines_;
     State state_ = State::None;
     int currentObject_ = -1;
     int currentBone_ = -1;
@@ -133,16 +139,38 @@ void SceneParser::readNamedMotion(Motion& motion) {
     readMotion(tokens_, motion);
 }
 
+void SceneParser::noteKeyword(std::vector<SceneSourceLines::Keyword> SceneSourceLines::*list,
+                              std::string_view keyword) {
+    if (!lines_) return;
+    std::vector<SceneSourceLines::Keyword>& keywords = lines_->*list;
+    auto found = std::find_if(keywords.begin(), keywords.end(),
+                              [&](const SceneSourceLines::Keyword& k) { return k.keyword == keyword; });
+    if (found == keywords.end()) found = keywords.insert(keywords.end(), {std::string(keyword), tokens_.tokenLine(), 0});
+    ++found->count;
+}
+
+void SceneParser::noteSkipped(std::string_view token) {
+    if (!lines_ || !tokens_.tokenStartsLine()) return;
+    const char first = token.front();
+    if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z'))) return;
+    for (const char* header : {"PreviewFirstFrame", "PreviewLastFrame", "PreviewFrameStep", "FramesPerSecond"})
+        if (token == header) return;
+    noteKeyword(&SceneSourceLines::skipped, token);
+}
+
 void SceneParser::readHeader() {
     struct HeaderField {
         const char* keyword;
         std::int32_t* integer;
         float* real;
+        int* line;
     };
-    const HeaderField fields[] = {{"PreviewFirstFrame", &scene_.firstFrame, nullptr},
-                                  {"PreviewLastFrame", &scene_.lastFrame, nullptr},
-                                  {"PreviewFrameStep", &scene_.frameStep, nullptr},
-                                  {"FramesPerSecond", nullptr, &scene_.framesPerSecond}};
+    SceneSourceLines unused;  // where the lines go when nobody asked for them
+    SceneSourceLines& lines = lines_ ? *lines_ : unused;
+    const HeaderField fields[] = {{"PreviewFirstFrame", &scene_.firstFrame, nullptr, &lines.firstFrame},
+                                  {"PreviewLastFrame", &scene_.lastFrame, nullptr, &lines.lastFrame},
+                                  {"PreviewFrameStep", &scene_.frameStep, nullptr, &lines.frameStep},
+                                  {"FramesPerSecond", nullptr, &scene_.framesPerSecond, &lines.framesPerSecond}};
     // Each search goes on where the previous one stopped, so once one keyword
     // is missing the searches after it fail as well.
     for (const HeaderField& field : fields) {
@@ -151,6 +179,7 @@ void SceneParser::readHeader() {
                                 " not found; it and the header values after it keep their previous values");
             return;
         }
+        *field.line = tokens_.tokenLine();
         if (field.integer) {
             readInt(field.keyword, *field.integer);
         } else {
@@ -161,6 +190,8 @@ void SceneParser::readHeader() {
 
 void SceneParser::addObject(std::optional<std::string_view> fileName) {
     const int line = tokens_.tokenLine();
+    if (lines_) lines_->objects.push_back(line);
+    const Diagnostics::NamedBy namedBy(tokens_.diagnostics(), tokens_.fileName(), line);
     SceneObject& added = appendObject(scene_, fileName, loadObject_);
     // The loader is someone else's code: a mesh that breaks its own
     // invariant would make every later walk over it unsafe.
@@ -289,6 +320,7 @@ bool SceneParser::lightRule(std::string_view token) {
     } else if (token == "LgtIntensity") {
         readEnvelope(tokens_, l.intensity);
     } else if (token == "FlareIntensity") {
+        noteKeyword(&SceneSourceLines::unused, token);
         readEnvelope(tokens_, l.flareIntensity);
     } else if (token == "ParentObject") {
         readLink(token, lightParent_[static_cast<std::size_t>(currentLight_)]);
@@ -319,16 +351,20 @@ void SceneParser::readBody() {
         } else if (state_ == State::Bone && boneRule(token)) {
         } else if (token == "AddLight") {
             appendLight(scene_);
+            if (lines_) lines_->lights.push_back(tokens_.tokenLine());
             lightParent_.emplace_back();
             currentLight_ = scene_.lightCount() - 1;
             state_ = State::Light;
         } else if (state_ == State::Light && lightRule(token)) {
         } else if (token == "ZoomFactor") {
+            noteKeyword(&SceneSourceLines::unused, token);
             readEnvelope(tokens_, scene_.camera.zoomFactor);
         } else if (token == "CameraMotion") {
             readNamedMotion(scene_.camera.motion);
+        } else {
+            // Anything else (unknown keywords, their values, names) is skipped.
+            noteSkipped(token);
         }
-        // Anything else (unknown keywords, their values, names) is skipped.
     }
 }
 
@@ -549,12 +585,13 @@ void readEnvelope(TokenStream& tokens, Motion& motion) {
 }
 
 void parseScene(Scene& scene, std::string_view text, std::string_view fileName,
-                const ObjectLoadFunction& loadObject, Diagnostics* diagnostics) {
+                const ObjectLoadFunction& loadObject, Diagnostics* diagnostics, SceneSourceLines* lines) {
     scene.objects.clear();
     scene.lights.clear();
     scene.camera = SceneCamera{};
+    if (lines) *lines = SceneSourceLines{};
     TokenStream tokens(text, fileName, diagnostics);
-    SceneParser parser(scene, tokens, loadObject);
+    SceneParser parser(scene, tokens, loadObject, lines);
     parser.readHeader();
     tokens.seek({});
     parser.readBody();
@@ -580,7 +617,7 @@ bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& 
         return false;
     }
     const std::string_view view(reinterpret_cast<const char*>(text->data()), text->size());
-    parseScene(scene, view, fileName, context.loadObject, context.diagnostics);
+    parseScene(scene, view, fileName, context.loadObject, context.diagnostics, context.lines);
     return true;
 }
 

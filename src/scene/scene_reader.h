@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/archive.h"
 #include "archive/diagnostics.h"
@@ -25,10 +26,37 @@ namespace zor {
 // Fills `mesh` from the object file `name` (a base name such as "Ship.lwo").
 using ObjectLoadFunction = std::function<void(std::string& name, Mesh& mesh)>;
 
+// Where the reader met things in the scene text, for tools that explain a
+// scene to its author. Filling it changes nothing the reader does.
+struct SceneSourceLines {
+    struct Keyword {
+        std::string keyword;
+        int line = 0;   // where it was first met
+        int count = 0;  // how often
+    };
+    // Lines of the header values; 0 when not found.
+    int firstFrame = 0;
+    int lastFrame = 0;
+    int frameStep = 0;
+    int framesPerSecond = 0;
+    std::vector<int> objects;  // per object: its LoadObject or AddNullObject line
+    std::vector<int> lights;   // per light: its AddLight line
+    // Keywords read into fields that nothing evaluates: the camera's
+    // ZoomFactor and the lights' FlareIntensity.
+    std::vector<Keyword> unused;
+    // Keywords no rule took: the first token of a line that was skipped,
+    // in the order first met (the header keywords, read by their own
+    // search, are not among them).
+    std::vector<Keyword> skipped;
+};
+
 struct SceneLoadContext {
     DataSource source;              // disk first, then the archive
     ObjectLoadFunction loadObject;  // empty: objects simply get no mesh
+    // Each object is loaded with the scene file and its line as where its
+    // problems were named (Diagnostics::NamedBy).
     Diagnostics* diagnostics = nullptr;
+    SceneSourceLines* lines = nullptr;  // filled when given
 };
 
 // Reads the scene file `fileName` through context.source. False (and an
@@ -38,7 +66,8 @@ bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& 
 
 // The same from a text already in memory; `fileName` names it in messages.
 void parseScene(Scene& scene, std::string_view text, std::string_view fileName,
-                const ObjectLoadFunction& loadObject, Diagnostics* diagnostics);
+                const ObjectLoadFunction& loadObject, Diagnostics* diagnostics,
+                SceneSourceLines* lines = nullptr);
 
 // A motion block after its keyword and name: channel count, key count, the
 // keys, then "EndBehavior" and its value.

@@ -44,6 +44,9 @@ std::string_view TokenStream::nextToken() {
     skipBlanks();
     tokenLine_ = line_;
     const std::size_t start = pos_;
+    std::size_t before = start;
+    while (before > 0 && text_[before - 1] != '\n' && isBlank(text_[before - 1])) --before;
+    tokenStartsLine_ = before == 0 || text_[before - 1] == '\n';
     const std::size_t limit = start + std::min(kMaxTokenLength, text_.size() - start);
     while (pos_ < limit && !isBlank(text_[pos_])) ++pos_;
     return text_.substr(start, pos_ - start);
@@ -52,9 +55,11 @@ std::string_view TokenStream::nextToken() {
 std::string_view TokenStream::peekToken() {
     const Position saved = position();
     const int savedTokenLine = tokenLine_;
+    const bool savedStartsLine = tokenStartsLine_;
     const std::string_view token = nextToken();
     seek(saved);
     tokenLine_ = savedTokenLine;
+    tokenStartsLine_ = savedStartsLine;
     return token;
 }
 

@@ -40,6 +40,8 @@ public:
     void seek(Position p) { pos_ = p.offset; line_ = p.line; }
     // Line of the token read last (1-based).
     int tokenLine() const { return tokenLine_; }
+    // Whether the token nextToken read last is the first on its line.
+    bool tokenStartsLine() const { return tokenStartsLine_; }
     // Bytes left after the current position.
     std::size_t remaining() const { return text_.size() - pos_; }
     // The token that would be read next, without consuming it (for messages).
@@ -58,6 +60,7 @@ private:
     std::size_t pos_ = 0;
     int line_ = 1;
     int tokenLine_ = 1;
+    bool tokenStartsLine_ = false;
     std::string fileName_;
     Diagnostics* diagnostics_ = nullptr;
 };

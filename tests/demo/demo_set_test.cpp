@@ -346,12 +346,16 @@ TEST(DemoSet, LightsOfEveryTypeWithFlaresEnvelopesAndAMovingParent) {
 TEST(DemoSet, PolygonsShowEveryDrawingFlagAndProjection) {
     LoadedDemo demo;
     std::map<int, int> perFlag;
+    std::set<std::string> withLines;  // objects with two-vertex polygons, drawn as line lists
     for (const SceneObject& o : demo.scene.objects)
-        for (const MeshPolygon& p : o.polygons)
+        for (const MeshPolygon& p : o.polygons) {
             for (int bit = 0; bit < 7; ++bit)
                 if (p.flags & (1 << bit)) ++perFlag[1 << bit];
+            if (p.vertexCount == 2) withLines.insert(o.name);
+        }
     for (int bit : {flatShaded, textured, smoothShaded, doubleSided, transparent, outline, reflectionMapped})
         EXPECT_GT(perFlag[bit], 0) << "flag 0x" << std::hex << bit;
+    EXPECT_EQ(withLines, (std::set<std::string>{"Banner.lwo", "Tentacle.lwo"}));
     EXPECT_EQ(demo.mappings,
               (std::set<std::string>{"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map"}));
 }

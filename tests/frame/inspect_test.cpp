@@ -394,3 +394,90 @@ TEST_F(InspectTest, ArchiveNameIsAnOption) {
 
 }  // namespace
 }  // namespace zor
+
+namespace zor {
+namespace {
+
+// --check on small scenes that each hold one fault: the finding's file, line
+// and severity, and the exit status. Every scene starts with the four header
+// lines, so its body starts on line 5, and ends with a camera at z = -10
+// looking along +z.
+struct CheckCase {
+    const char* what;
+    std::string body;
+    const char* finding;  // expected in standard output
+    int status;
+};
+
+Surface imageSurface(const std::string& path) {
+    BigEndian s;
+    s.sub("COLR", {200, 200, 200, 0});
+    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
+    s.sub("TIMG", BigEndian().text(path).bytes);
+    s.sub("TSIZ", BigEndian().f32(1).f32(1).f32(1).bytes);
+    return {"Picture", s.bytes};
+}
+
+TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
+    const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    write("quad.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
+    write("AnObjectNameTooLongForTheArchive.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
+    write("missing.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Images\\nowhere.jpg")));
+    write("png.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("grain.jpg")));
+    write("grain.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
+    write("broken.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("broken.jpg")));
+    write("broken.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9});
+    const std::string light = "AddLight\nLightType 0\nLgtIntensity 1\n";
+    const std::vector<CheckCase> cases = {
+        {"MissingObject", "LoadObject Objects\\gone.lwo\n",
+         "check.lws:5: error: gone.lwo: object file not found on disk or in the archive, nor its binary mesh gone.3d "
+         "(looked in ",
+         1},
+        {"MissingImage", "LoadObject missing.lwo\n", "check.lws:5: error: image nowhere.jpg (named by missing.lwo) not found (looked in ", 1},
+        {"NotAJpeg", "LoadObject png.lwo\n",
+         "check.lws:5: error: image grain.jpg (named by png.lwo) is a PNG image, not a JPEG", 1},
+        {"DecoderRefuses", "LoadObject broken.lwo\n", "check.lws:5: error: image broken.jpg (named by broken.lwo): cannot decode JPEG", 1},
+        {"NameTooLongForTheArchive", "\nLoadObject AnObjectNameTooLongForTheArchive.lwo\n",
+         "check.lws:6: error: the name \"AnObjectNameTooLongForTheArchive.lwo\" is 36 bytes long", 1},
+        {"ReadButUnused", "LoadObject quad.lwo\nZoomFactor 3.2\n", "check.lws:6: warning: ZoomFactor is read but has no effect", 0},
+        {"Skipped", "LoadObject quad.lwo\nTargetObject 1\n",
+         "check.lws:6: warning: TargetObject is skipped by the player; the camera is not aimed at targets", 0},
+        {"BeyondTheFarPlane", "LoadObject quad.lwo\n" + constantMotion("ObjectMotion", "0 0 500 0 0 0 1 1 1"),
+         "check.lws:5: warning: object quad.lwo never comes within the view at the 61 frames checked from 0 to 60: its "
+         "points lie 510.0 to 510.0 units ahead of the camera, beyond the far end",
+         0},
+        {"DarkLight", "LoadObject quad.lwo\n\nAddLight\nLgtIntensity 0\n",
+         "check.lws:7: warning: light 1 has intensity 0 at the 61 frames checked from 0 to 60 and at its keys", 0},
+        {"OtherFrameRate", "FramesPerSecond 25\nLoadObject quad.lwo\n",
+         "check.lws:4: warning: FramesPerSecond 25.0 is read but has no effect: the player plays 30.3 frames a second", 0},
+    };
+    for (const CheckCase& c : cases) {
+        const bool ownRate = c.body.starts_with("FramesPerSecond");
+        std::ofstream(dir / "check.lws") << "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\n"
+                                         << (ownRate ? "" : "FramesPerSecond 30.3\n") << c.body << light
+                                         << constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1");
+        const ToolRun r = run(dirArg() + " --check check.lws");
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.finding), std::string::npos) << c.what << "\n" << r.out;
+    }
+
+    // An empty range: its last frame comes before its first.
+    std::ofstream(dir / "check.lws") << "PreviewFirstFrame 50\nPreviewLastFrame 10\n" << light;
+    ToolRun r = run(dirArg() + " --check check.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("check.lws:2: error: the frame range 50 to 10 is empty"), std::string::npos) << r.out;
+    EXPECT_EQ(run(dirArg() + " --check --json check.lws").status, 2);
+}
+
+// The sample demo, when the build made it: warnings at most.
+TEST_F(InspectTest, CheckFindsNoErrorInTheSampleDemo) {
+    const fs::path demo = fs::path(ZOR_BINARY_DIR) / "demo";
+    if (!fs::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
+    const ToolRun r = run("--dir '" + demo.string() + "' --check glorp2.lws");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find(": error: "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("glorp2.lws: 0 errors"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace zor

@@ -51,7 +51,7 @@ Rgb referenceLight(const MeshPoint& p, const std::vector<SceneLight>& lights, Rg
             const float toLight[3] = {lv[0] * inverse, lv[1] * inverse, lv[2] * inverse};
             if (light.lightType == pointLight) {
                 const float c = dot3(toLight, n);
-                if (c > 0) g = static_cast<double>(c) * intensity * static_cast<double>(inverse);
+                if (c > 0) g = static_cast<double>(c) * intensity / static_cast<double>(d);
             } else {
                 const float back[3] = {-light.viewDirection[0], -light.viewDirection[1], -light.viewDirection[2]};
                 const float s = 1.0f - (dot3(back, toLight) - kSpotCosine) * kSpotSlope;

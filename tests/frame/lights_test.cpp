@@ -94,6 +94,15 @@ TEST(Lights, PointLightFallsOffWithDistance) {
     EXPECT_EQ(s.lit(2), (Rgb{5, 5, 5}));
 }
 
+// c x I / d is formed in double: 50 x 1 / 12.5 is exactly 4, while 50 times
+// the single-precision 1/12.5 falls just short of it and truncates to 3.
+TEST(Lights, PointLightDividesByTheDistance) {
+    LitScene s;
+    addPoint(s.object(), {0, 0, 0}, {0, 1, 0});
+    s.light(pointLight, {50, 50, 50}, 1, pose(0, 12.5f, 0));
+    EXPECT_EQ(s.lit(), (Rgb{4, 4, 4}));
+}
+
 TEST(Lights, PointOrSpotLightOnThePointAddsNothing) {
     LitScene s;
     addPoint(s.object(), {1, 2, 3}, {0, 1, 0});

@@ -175,7 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadSubChunk{"PastTheEnd", concat({header("COLR", 8), Bytes{1, 2, 3, 4}}), "runs past the end"},
         BadSubChunk{"NegativeSize", header("COLR", -2), "negative size"},
         BadSubChunk{"HeaderCutOff", Bytes{'C', 'O', 'L'}, "header cut off"},
-        BadSubChunk{"ShortColour", sub("COLR", {1, 2}), "fewer than the 3"},
         BadSubChunk{"ShortFlag", sub("FLAG", {1}), "fewer than the 2"},
         BadSubChunk{"ShortSize", sub("TSIZ", Bytes(8, 0)), "fewer than the 12"},
         BadSubChunk{"ShortTransparency", sub("VTRN", {0, 0}), "fewer than the 4"},

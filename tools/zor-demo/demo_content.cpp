@@ -148,12 +148,18 @@ LwObject moon() {
     return b.take();
 }
 
-// A tube standing along +z, 8 units long: four bones of 2 units bend it.
+// A tube standing along +z, 8 units long: four bones of 2 units bend it. Two
+// glowing feelers (additive lines) at its tip sway with the last bone.
 LwObject tentacle() {
     ObjectBuilder b;
     auto s = b.surface(mapped("Skin", lwSmoothing, "Cylindrical Image Map", "skin.jpg", kAxisZ, {1, 1, 8},
                               {0, 0, 4}, 2, 1));
     b.tube(0, 8, 0.75f, 0.2f, 14, 16, s);
+    LwSurface glow = plain("Feeler", {255, 170, 90}, 0);
+    glow.transparency = 0.8f;
+    auto feeler = b.surface(glow);
+    b.line({0.12f, 0, 7.9f}, {0.9f, 0.35f, 9.6f}, feeler);
+    b.line({-0.12f, 0, 7.9f}, {-0.9f, 0.35f, 9.6f}, feeler);
     return b.take();
 }
 
@@ -163,6 +169,16 @@ LwObject banner() {
     auto cloth = b.surface(mapped("Cloth", lwDoubleSided, "Planar Image Map", "banner.jpg", kAxisZ,
                                   {4, 2.5f, 1}, {2, 5.25f, 0}));
     b.cylinderY({0, 0, 0}, 0.12f, 6.8f, 8, pole);
+    // Wires (lines): an aerial on top of the pole, a halyard to the cloth's
+    // outer corner and two guy wires down to the floor behind the pole.
+    auto wire = b.surface(plain("Rigging", {255, 235, 150}, 0));
+    const Vec3 top{0, 6.8f, 0};
+    b.line(top, {0, 8.3f, 0}, wire);
+    b.line({-0.5f, 7.8f, 0}, {0.5f, 7.8f, 0}, wire);
+    b.line({0, 7.8f, -0.5f}, {0, 7.8f, 0.5f}, wire);
+    b.line(top, {4.0f, 6.5f, 0.25f * std::sin(4.0f * 2.2f)}, wire);
+    b.line(top, {-2.4f, 0, 1.4f}, wire);
+    b.line(top, {-2.4f, 0, -1.4f}, wire);
     // The cloth ripples a little in z so its flat shading shows folds.
     const int nu = 8, nv = 4;
     std::vector<std::uint16_t> ids;

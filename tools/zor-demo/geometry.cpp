@@ -39,6 +39,11 @@ void ObjectBuilder::particle(Vec3 p, std::uint16_t surface) {
     object_.polygons.push_back(LwPolygon{{point(p)}, surface});
 }
 
+void ObjectBuilder::line(Vec3 a, Vec3 b, std::uint16_t surface) {
+    const std::uint16_t first = point(a);
+    object_.polygons.push_back(LwPolygon{{first, point(b)}, surface});
+}
+
 void ObjectBuilder::grid(Vec3 origin, Vec3 du, Vec3 dv, int nu, int nv, std::uint16_t surface, Vec3 outward) {
     std::uint16_t first = static_cast<std::uint16_t>(object_.points.size());
     for (int j = 0; j <= nv; ++j)

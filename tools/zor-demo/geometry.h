@@ -33,6 +33,9 @@ public:
     void face(std::vector<std::uint16_t> points, std::uint16_t surface, Vec3 outward);
     // A one-vertex polygon: a particle when its surface is textured and smooth.
     void particle(Vec3 p, std::uint16_t surface);
+    // A two-vertex polygon, drawn as a line; it has no face normal and adds
+    // nothing to its points' normals.
+    void line(Vec3 a, Vec3 b, std::uint16_t surface);
 
     // A grid of nu x nv quads spanning origin .. origin + du + dv.
     void grid(Vec3 origin, Vec3 du, Vec3 dv, int nu, int nv, std::uint16_t surface, Vec3 outward);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "inspect.h"
 #include "object/object.h"
 #include "scene/scene_reader.h"
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     app.add_option("--archive", archive, "Archive searched after the folder")->capture_default_str();
     app.add_option("--frame", frame, "Evaluate the scene at this frame");
     app.add_flag("--json", json, "Print JSON instead of the summary");
+    bool check = false;
+    app.add_flag("--check", check,
+                 "Report what will go wrong or be ignored when the player plays the scene, one "
+                 "'FILE:LINE: error|warning: text' line each on standard output; exit status 1 when there are errors");
     app.add_option("SCENE", sceneName, "Scene file name")->required();
     try {
         app.parse(argc, argv);
@@ -61,6 +66,13 @@ int main(int argc, char** argv) {
     zor::DataSource source;
     source.directory = directory;
     source.archiveName = archive;
+    if (check) {
+        if (frame || json) {
+            std::cerr << "zor-inspect: --check takes neither --frame nor --json\n";
+            return 2;
+        }
+        return zor::inspect::printFindings(std::cout, std::cerr, sceneName, zor::inspect::checkScene(source, sceneName));
+    }
     zor::Diagnostics diagnostics;
     TextureNames textures;
     zor::ObjectLoader loader(source, [&](std::string_view name) { return textures.load(name); }, &diagnostics);

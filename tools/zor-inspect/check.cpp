@@ -1,0 +1,364 @@
+// The checker loads the scene once, through readScene with the player's
+// object loader and a texture loader that reads and decodes each image the
+// way the player's does, and keeps every diagnostic together with the scene
+// line that named its file. Then it evaluates the scene at frames spread
+// over the range, with the same frame code the player draws with, to see
+// which objects ever come within the view and which lights ever shine.
+
+#include "check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <ostream>
+
+#include "app/main_loop.h"
+#include "display/display.h"
+#include "frame/transform.h"
+#include "inspect.h"
+#include "object/object.h"
+#include "scene/motion.h"
+#include "scene/scene_reader.h"
+
+namespace zor::inspect {
+namespace {
+
+std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+std::string distance(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+bool startsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> prefix) {
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
+
+// What kind of image the bytes are, when they are a kind authors meet and
+// not a JPEG; empty otherwise.
+std::string imageKind(std::span<const std::uint8_t> bytes) {
+    if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) return "a PNG image";
+    if (startsWith(bytes, {'G', 'I', 'F', '8'})) return "a GIF image";
+    if (startsWith(bytes, {'B', 'M'})) return "a BMP image";
+    if (startsWith(bytes, {'I', 'I', 0x2A, 0}) || startsWith(bytes, {'M', 'M', 0, 0x2A})) return "a TIFF image";
+    constexpr std::string_view kTargaFooter = "TRUEVISION-XFILE.";
+    if (bytes.size() >= kTargaFooter.size() + 1 &&
+        std::equal(kTargaFooter.begin(), kTargaFooter.end(), bytes.end() - kTargaFooter.size() - 1))
+        return "a Targa image";
+    if (!startsWith(bytes, {0xFF, 0xD8})) return "not an image the player knows (no JPEG marker FF D8 at its start)";
+    return {};
+}
+
+// Authors reach for these, and the player passes over them.
+std::string skippedHint(std::string_view keyword) {
+    if (keyword == "TargetObject") return "; the camera is not aimed at targets: give it heading and pitch keys";
+    if (keyword == "LightConeAngle" || keyword == "LightEdgeAngle")
+        return "; the spot cone is fixed (full within 15 degrees of its axis, none beyond about 50)";
+    return {};
+}
+
+// Camera-space depths the fixed view draws: the view transform moves every
+// point kViewOffset further away before the near and far planes apply.
+constexpr float kViewNearest = kNearPlane - kViewOffset;
+constexpr float kViewFarthest = kFarPlane - kViewOffset;
+
+std::string times(int count) { return count > 1 ? " (" + std::to_string(count) + " times; first here)" : ""; }
+
+class SceneChecker {
+public:
+    SceneChecker(const DataSource& source, std::string_view sceneName)
+        : source_(source),
+          sceneName_(sceneName),
+          loader_(source, [this](std::string_view name) { return loadTexture(name); }, &diagnostics_) {}
+
+    std::vector<Finding> run();
+
+private:
+    void add(Severity severity, std::string file, int line, std::string text) {
+        findings_.push_back({severity, std::move(file), line, std::move(text)});
+    }
+    // At the scene line that named the file being loaded.
+    void addHere(Severity severity, std::string text) {
+        add(severity, diagnostics_.namedBy(), diagnostics_.namedByLine(), std::move(text));
+    }
+    void checkArchiveName(std::string_view name, const std::string& file, int line);
+    std::string whereLooked() const;
+    bool exists(std::string_view name) const { return readDataFile(source_, name).has_value(); }
+
+    void loadObject(std::string& name, Mesh& mesh);
+    int loadTexture(std::string_view name);
+    int checkImage(std::string_view name);
+
+    void reportReaderDiagnostics();
+    void reportKeywords();
+    bool reportFrameRange();
+    void evaluateFrames(bool emptyRange);
+
+    DataSource source_;
+    std::string sceneName_;
+    Diagnostics diagnostics_;
+    ObjectLoader loader_;
+    Scene scene_;
+    SceneSourceLines lines_;
+    std::vector<Finding> findings_;
+    std::vector<bool> reported_;  // per diagnostic: already turned into a finding
+    std::string currentObject_;
+    std::map<std::string, int, std::less<>> images_;  // each name checked once: its index or -1
+    int nextTexture_ = 0;
+};
+
+std::string SceneChecker::whereLooked() const {
+    const std::filesystem::path archive = source_.archivePath();
+    std::error_code error;
+    return " (looked in " + source_.directory.string() +
+           (std::filesystem::exists(archive, error) ? ", then in the archive " + archive.string()
+                                                    : "; there is no archive " + archive.string()) +
+           ")";
+}
+
+void SceneChecker::checkArchiveName(std::string_view name, const std::string& file, int line) {
+    if (name.size() <= static_cast<std::size_t>(kMaxEntryNameLength)) return;
+    add(Severity::Error, file, line,
+        "the name " + quoted(name) + " is " + std::to_string(name.size()) + " bytes long; names in the archive hold at most " +
+            std::to_string(kMaxEntryNameLength) + ", so it cannot be packed");
+}
+
+void SceneChecker::loadObject(std::string& name, Mesh& mesh) {
+    const std::string asked = name;
+    const std::size_t before = diagnostics_.items().size();
+    currentObject_ = asked;
+    loader_.loadObject(name, mesh);
+    checkArchiveName(asked, diagnostics_.namedBy(), diagnostics_.namedByLine());
+    if (name != asked && exists(name)) checkArchiveName(name, diagnostics_.namedBy(), diagnostics_.namedByLine());
+
+    // What the loader said. An object that came back empty shows nothing, so
+    // what emptied it is an error.
+    const bool empty = mesh.pointCount == 0 && mesh.polygonCount == 0;
+    const bool missing = empty && !exists(asked) && !exists(name);
+    reported_.resize(diagnostics_.items().size(), false);
+    for (std::size_t i = before; i < diagnostics_.items().size(); ++i) {
+        const Diagnostic& d = diagnostics_.items()[i];
+        reported_[i] = true;
+        std::string text = (d.file.empty() ? asked : d.file) + ": " + d.message;
+        if (missing) text += whereLooked();
+        add(empty || d.severity == Severity::Error ? Severity::Error : Severity::Warning, d.namedBy, d.namedByLine,
+            std::move(text));
+    }
+}
+
+int SceneChecker::loadTexture(std::string_view name) {
+    if (const auto found = images_.find(name); found != images_.end()) return found->second;
+    const int index = checkImage(name);
+    images_.emplace(std::string(name), index);
+    return index;
+}
+
+int SceneChecker::checkImage(std::string_view name) {
+    if (name.empty()) {
+        addHere(Severity::Error, "object " + currentObject_ + ": an image path ends in a backslash and names no file");
+        return -1;
+    }
+    const std::string image = "image " + std::string(name) + " (named by " + currentObject_ + ")";
+    checkArchiveName(name, diagnostics_.namedBy(), diagnostics_.namedByLine());
+    Diagnostics local;
+    const std::optional<Bytes> bytes = readDataFile(source_, name, &local);
+    if (!bytes) {
+        std::string text = image + " not found" + whereLooked();
+        for (const Diagnostic& d : local.items()) text += "; " + d.message;
+        addHere(Severity::Error, std::move(text));
+        return -1;
+    }
+    const std::optional<DecodedImage> decoded = decodeJpeg(*bytes, name, &local);
+    if (!decoded) {
+        const std::string kind = imageKind(*bytes);
+        std::string text = image;
+        if (kind.empty()) {
+            for (const Diagnostic& d : local.items()) text += ": " + d.message;
+        } else {
+            text += " is " + kind + ", not a JPEG; the player reads JPEG images only";
+        }
+        addHere(Severity::Error, std::move(text));
+        return -1;
+    }
+    for (const Diagnostic& d : local.items()) addHere(Severity::Warning, image + ": " + d.message);
+    return nextTexture_++;
+}
+
+void SceneChecker::reportReaderDiagnostics() {
+    reported_.resize(diagnostics_.items().size(), false);
+    for (std::size_t i = 0; i < diagnostics_.items().size(); ++i) {
+        if (reported_[i]) continue;
+        const Diagnostic& d = diagnostics_.items()[i];
+        if (!d.namedBy.empty() && d.namedBy != d.file) {
+            add(d.severity, d.namedBy, d.namedByLine, d.file + ": " + d.message);
+        } else {
+            add(d.severity, d.file.empty() ? sceneName_ : d.file, d.line, d.message);
+        }
+    }
+}
+
+void SceneChecker::reportKeywords() {
+    // The player's clock turns one second into this many frames, whatever
+    // the scene asks for, and draws whichever frame the clock has reached.
+    const float playerRate = sceneTime(1000, 0.0f);
+    if (lines_.framesPerSecond && std::fabs(scene_.framesPerSecond - playerRate) > 0.05f)
+        add(Severity::Warning, sceneName_, lines_.framesPerSecond,
+            "FramesPerSecond " + distance(scene_.framesPerSecond) + " is read but has no effect: the player plays " +
+                distance(playerRate) + " frames a second");
+    if (lines_.frameStep && scene_.frameStep != 1)
+        add(Severity::Warning, sceneName_, lines_.frameStep,
+            "PreviewFrameStep " + std::to_string(scene_.frameStep) +
+                " is read but has no effect: the player shows whichever frame its clock has reached");
+    for (const SceneSourceLines::Keyword& k : lines_.unused) {
+        std::string text = k.keyword + " is read but has no effect on the picture";
+        if (k.keyword == "ZoomFactor")
+            text += ": the view is fixed at " + std::to_string(static_cast<int>(kFieldOfViewX)) + " x " +
+                    std::to_string(static_cast<int>(kFieldOfViewY)) + " degrees";
+        add(Severity::Warning, sceneName_, k.line, text + times(k.count));
+    }
+    for (const SceneSourceLines::Keyword& k : lines_.skipped) {
+        if (k.keyword == "LWSC" && k.line == 1) continue;  // the file's magic, not a keyword
+        add(Severity::Warning, sceneName_, k.line,
+            k.keyword + " is skipped by the player" + skippedHint(k.keyword) + times(k.count));
+    }
+}
+
+// True when the range is empty: the player then shows its first frame once.
+bool SceneChecker::reportFrameRange() {
+    if (!sceneEnded(scene_.firstFrame, scene_.lastFrame, 0.0f)) return false;
+    std::string text = "the frame range " + std::to_string(scene_.firstFrame) + " to " + std::to_string(scene_.lastFrame) +
+                       " is empty: the player shows one frame and stops";
+    if (scene_.firstFrame < 0) text += " (it counts frames up from 0; a negative first frame lies beyond every other)";
+    add(Severity::Error, sceneName_, lines_.lastFrame ? lines_.lastFrame : lines_.firstFrame, std::move(text));
+    return true;
+}
+
+void SceneChecker::evaluateFrames(bool emptyRange) {
+    std::vector<float> frames;
+    const std::int64_t span = std::max<std::int64_t>(0, std::int64_t{scene_.lastFrame} - scene_.firstFrame);
+    const int samples = emptyRange || span == 0 ? 1 : kCheckedFrames;
+    for (int k = 0; k < samples; ++k) {
+        const float t = samples == 1 ? 0.0f : static_cast<float>(static_cast<double>(span) * k / (samples - 1));
+        const float frame = static_cast<float>(frameNumber(scene_.firstFrame, t));
+        if (frames.empty() || frames.back() != frame) frames.push_back(frame);
+    }
+
+    struct Depths {
+        bool shown = false;  // visible at some sampled frame
+        bool inView = false;
+        float nearest = std::numeric_limits<float>::infinity();
+        float farthest = -std::numeric_limits<float>::infinity();
+    };
+    std::vector<Depths> depths(scene_.objects.size());
+    std::vector<bool> lit(scene_.lights.size(), false);
+    for (float frame : frames) {
+        const Evaluation evaluation = evaluateAt(scene_, frame);
+        for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
+            const SceneObject& object = scene_.objects[i];
+            const std::size_t count = usablePointCount(object);
+            if (count == 0 || !evaluation.visible[i]) continue;
+            float nearest = std::numeric_limits<float>::infinity(), farthest = -nearest;
+            for (std::size_t p = 0; p < count; ++p) {
+                const float depth = object.points[p].cameraSpacePosition[2];
+                nearest = std::min(nearest, depth);
+                farthest = std::max(farthest, depth);
+            }
+            Depths& d = depths[i];
+            d.shown = true;
+            d.nearest = std::min(d.nearest, nearest);
+            d.farthest = std::max(d.farthest, farthest);
+            // The polygons between the nearest and the farthest point can
+            // cross the view even when no point lies inside it.
+            if (farthest >= kViewNearest && nearest <= kViewFarthest) d.inView = true;
+        }
+        for (std::size_t l = 0; l < scene_.lights.size(); ++l)
+            if (scene_.lights[l].intensity.value[0] != 0) lit[l] = true;
+    }
+    // Between the samples a light can only shine where it has a key.
+    for (std::size_t l = 0; l < scene_.lights.size(); ++l) {
+        Motion& intensity = scene_.lights[l].intensity;
+        for (std::size_t k = 0; k < intensity.keys.size(); ++k) {
+            const std::int32_t frame = intensity.keys[k].frame;
+            if (frame < scene_.firstFrame || frame > scene_.lastFrame) continue;
+            evaluateMotion(intensity, static_cast<float>(frame));
+            if (intensity.value[0] != 0) lit[l] = true;
+        }
+    }
+
+    const auto frameText = [](float f) { return std::to_string(static_cast<std::int64_t>(f)); };
+    const std::string sampled = frames.size() == 1 ? "at frame " + frameText(frames.front())
+                                                   : "at the " + std::to_string(frames.size()) + " frames checked from " +
+                                                         frameText(frames.front()) + " to " + frameText(frames.back());
+    for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
+        const Depths& d = depths[i];
+        if (!d.shown || d.inView) continue;
+        std::string where = d.farthest < kViewNearest ? "behind the camera" : "beyond the far end of the view";
+        add(Severity::Warning, sceneName_, i < lines_.objects.size() ? lines_.objects[i] : 0,
+            "object " + scene_.objects[i].name + " never comes within the view " + sampled + ": its points lie " +
+                distance(d.nearest) + " to " + distance(d.farthest) + " units ahead of the camera, " + where +
+                " (the view holds " + distance(kViewNearest) + " to " + distance(kViewFarthest) +
+                " units ahead); scale the scene or move the camera");
+    }
+    for (std::size_t l = 0; l < scene_.lights.size(); ++l) {
+        if (lit[l]) continue;
+        const bool keyed = !scene_.lights[l].intensity.keys.empty();
+        add(Severity::Warning, sceneName_, l < lines_.lights.size() ? lines_.lights[l] : 0,
+            "light " + std::to_string(l + 1) + " has intensity 0 " + sampled + (keyed ? " and at its keys" : "") +
+                ": it lights nothing" + (keyed ? "" : " (it has no LgtIntensity)"));
+    }
+}
+
+std::vector<Finding> SceneChecker::run() {
+    checkArchiveName(sceneName_, sceneName_, 0);
+    SceneLoadContext context;
+    context.source = source_;
+    context.loadObject = [this](std::string& name, Mesh& mesh) { loadObject(name, mesh); };
+    context.diagnostics = &diagnostics_;
+    context.lines = &lines_;
+    const bool read = readScene(scene_, sceneName_, context);
+    reportReaderDiagnostics();
+    if (read) {
+        reportKeywords();
+        evaluateFrames(reportFrameRange());
+    }
+    // Scene order: the file as a whole first, then by line; other files
+    // (never the case for findings made here) last.
+    std::stable_sort(findings_.begin(), findings_.end(), [this](const Finding& a, const Finding& b) {
+        const bool aScene = a.file == sceneName_, bScene = b.file == sceneName_;
+        if (aScene != bScene) return aScene;
+        return a.line < b.line;
+    });
+    return std::move(findings_);
+}
+
+}  // namespace
+
+std::string Finding::format() const {
+    std::string out = file;
+    if (line > 0) out += ":" + std::to_string(line);
+    out += severity == Severity::Error ? ": error: " : ": warning: ";
+    return out + text;
+}
+
+std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName) {
+    return SceneChecker(source, sceneName).run();
+}
+
+int printFindings(std::ostream& out, std::ostream& summary, std::string_view sceneName,
+                  const std::vector<Finding>& findings) {
+    std::size_t errors = 0;
+    for (const Finding& f : findings) {
+        out << f.format() << '\n';
+        if (f.severity == Severity::Error) ++errors;
+    }
+    out.flush();
+    summary << "zor-inspect: " << sceneName << ": " << errors << (errors == 1 ? " error, " : " errors, ")
+            << findings.size() - errors << (findings.size() - errors == 1 ? " warning\n" : " warnings\n");
+    return errors > 0 || !out.good() ? 1 : 0;
+}
+
+}  // namespace zor::inspect
