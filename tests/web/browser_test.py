@@ -132,7 +132,8 @@ def test_panels(args):
               f"the canvas is shown at {shown[0]}x{shown[1]} in a window of {shown[2]}x{shown[3]}")
         browser.pump(1.0)
         browser.press_escape()
-        browser.wait_for("document.body.dataset.state === 'ended'")
+        # Long before the scene's own end (a minute in).
+        browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
         check(not browser.evaluate("document.getElementById('end-panel').hidden"), "no end panel")
         check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 0,
               "the music plays on after the end")
@@ -142,7 +143,7 @@ def test_panels(args):
               "no music when played again")
         # A click on the picture ends it as well.
         browser.click("#screen")
-        browser.wait_for("document.body.dataset.state === 'ended'")
+        browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
     print("set-up panel, Escape, end panel, play again, click: as expected")
 
 

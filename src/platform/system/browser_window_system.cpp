@@ -40,7 +40,8 @@ BrowserWindowSystem::~BrowserWindowSystem() { stopListening(); }
 
 bool BrowserWindowSystem::createMainWindow(std::string_view title) {
     pageSetTitle(std::string(title).c_str());
-    if (listening_) return true;
+    // Always anew: destroying a WebGL context on the canvas also drops every
+    // event handler on it.
     if (emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, onKeyDown) !=
             EMSCRIPTEN_RESULT_SUCCESS ||
         emscripten_set_mousedown_callback(canvas_.c_str(), this, EM_TRUE, onMouseDown) !=
@@ -49,14 +50,12 @@ bool BrowserWindowSystem::createMainWindow(std::string_view title) {
         stopListening();
         return false;
     }
-    listening_ = true;
     return true;
 }
 
 void BrowserWindowSystem::stopListening() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
     emscripten_set_mousedown_callback(canvas_.c_str(), nullptr, EM_TRUE, nullptr);
-    listening_ = false;
 }
 
 bool BrowserWindowSystem::peekMessage(WindowMessage& message) { return queue_.take(message); }

@@ -36,7 +36,6 @@ private:
     void stopListening();
 
     std::string canvas_;
-    bool listening_ = false;
     MessageQueue queue_;
     std::string error_;
 };
