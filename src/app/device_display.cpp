@@ -2,7 +2,6 @@
 
 #include <ostream>
 
-#include "app/setup_window.h"
 #include "frame/render_slots.h"
 
 namespace zor {
@@ -12,22 +11,31 @@ namespace {
 constexpr std::uint32_t kCooperativeFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE;
 }  // namespace
 
+std::vector<SetupAdapter> setupAdapters(const std::vector<DisplayAdapter>& adapters) {
+    std::vector<SetupAdapter> lists;
+    lists.reserve(adapters.size());
+    for (const DisplayAdapter& adapter : adapters) {
+        SetupAdapter& list = lists.emplace_back();
+        list.description = adapter.description;
+        for (const SurfaceDesc& mode : adapter.modes) {
+            list.modes.push_back({mode.width, mode.height, mode.pixelFormat.rgbBitCount});
+        }
+    }
+    return lists;
+}
+
+void selectionFor(const std::vector<DisplayAdapter>& adapters, const SetupChoice& choice,
+                  DisplaySelection& selection) {
+    const DisplayAdapter& adapter = adapters[static_cast<std::size_t>(choice.adapter)];
+    selection.selectedGuid = adapter.guid;
+    selection.selectedMode = adapter.modes[static_cast<std::size_t>(choice.mode)];
+}
+
 SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog) {
     return [&dialog](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
-        std::vector<SetupAdapter> lists;
-        lists.reserve(adapters.size());
-        for (const DisplayAdapter& adapter : adapters) {
-            SetupAdapter& list = lists.emplace_back();
-            list.description = adapter.description;
-            for (const SurfaceDesc& mode : adapter.modes) {
-                list.modes.push_back({mode.width, mode.height, mode.pixelFormat.rgbBitCount});
-            }
-        }
         SetupChoice choice;
-        if (!runSetupWindow(dialog, lists, choice)) return false;
-        const DisplayAdapter& adapter = adapters[static_cast<std::size_t>(choice.adapter)];
-        selection.selectedGuid = adapter.guid;
-        selection.selectedMode = adapter.modes[static_cast<std::size_t>(choice.mode)];
+        if (!runSetupWindow(dialog, setupAdapters(adapters), choice)) return false;
+        selectionFor(adapters, choice, selection);
         return true;
     };
 }

@@ -6,13 +6,21 @@
 #include <memory>
 
 #include "app/player.h"
+#include "app/setup_window.h"
 #include "display/display.h"
 #include "platform/system/dialog.h"
 
 namespace zor {
 
+// The set-up window's lists for the display's adapters and their modes.
+std::vector<SetupAdapter> setupAdapters(const std::vector<DisplayAdapter>& adapters);
+// The display's selection for a choice of the set-up window: the adapter's
+// GUID and a copy of the mode.
+void selectionFor(const std::vector<DisplayAdapter>& adapters, const SetupChoice& choice,
+                  DisplaySelection& selection);
+
 // Runs the set-up window on `dialog` and turns the choice into the display's
-// selection (the adapter's GUID, a copy of the mode).
+// selection.
 SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog);
 
 class DevicePlayerDisplay final : public PlayerDisplay {

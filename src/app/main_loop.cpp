@@ -44,12 +44,7 @@ void MainLoop::runPass(std::uint32_t now) {
     if (sceneIndex_ < 0 || sceneIndex_ >= sceneCount_) return;
     Scene& scene = scenes_[sceneIndex_];
     const float t = sceneTime(now, start_);
-
-    slots_.beginFrame();
-    slots_.particleHalfSize = kParticleHalfSize;
-    lastFrame_ = frameNumber(scene.firstFrame, t);
-    target_.drawScene(scene, static_cast<float>(lastFrame_));
-    target_.blitLogo();
+    drawPass(scene, frameNumber(scene.firstFrame, t));
     if (sceneEnded(scene.firstFrame, scene.lastFrame, t)) {
         start_ = static_cast<float>(system_.milliseconds());
         ++sceneIndex_;
@@ -58,6 +53,21 @@ void MainLoop::runPass(std::uint32_t now) {
     // The frame of the last pass is still presented.
     slots_.endFrame();
     ++passes_;
+}
+
+void MainLoop::showFrame(std::int32_t frame) {
+    if (sceneCount_ < 1) return;
+    drawPass(scenes_[0], frame);
+    slots_.endFrame();
+    ++passes_;
+}
+
+void MainLoop::drawPass(Scene& scene, std::int32_t frame) {
+    slots_.beginFrame();
+    slots_.particleHalfSize = kParticleHalfSize;
+    lastFrame_ = frame;
+    target_.drawScene(scene, static_cast<float>(frame));
+    target_.blitLogo();
 }
 
 void MainLoop::run() {

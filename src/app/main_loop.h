@@ -48,6 +48,9 @@ public:
     void startClock();
     // One pass after the message drain, at clock reading `now`.
     void runPass(std::uint32_t now);
+    // A pass at a fixed frame number of scene entry 0, without the clock and
+    // the end test: depth clear, particle size, frame, logo, present.
+    void showFrame(std::int32_t frame);
     // Drain, pass, drain, pass, ... until a quit message is taken.
     void run();
 
@@ -57,6 +60,9 @@ public:
     std::uint64_t passes() const { return passes_; }
 
 private:
+    // A pass up to the present: depth clear, particle size, frame, logo.
+    void drawPass(Scene& scene, std::int32_t frame);
+
     WindowSystem& system_;
     RenderSlots& slots_;
     PassTarget& target_;

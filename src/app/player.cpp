@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/music_player.h"
+#include "app/window_procedure.h"
 #include "archive/archive.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
@@ -12,8 +13,6 @@
 #include "scene/scene_reader.h"
 
 namespace zor {
-
-namespace {
 
 // The frame pass and the logo, for the main loop.
 class FramePassTarget final : public PassTarget {
@@ -33,20 +32,11 @@ private:
     FrameContext context_;
 };
 
+namespace {
+
 void writeFailure(std::ostream& errors, std::string_view text) {
     errors << "zor: " << text << '\n';
     errors.flush();
-}
-
-// A failed music step: its box (if it has one) or its text, and its status.
-int musicFailure(PlayerParts& parts, MusicPlayer& music, const MusicResult& result) {
-    if (!result.caption.empty()) {
-        parts.system.messageBox(result.caption, result.text);
-    } else {
-        writeFailure(parts.errors, result.text);
-    }
-    music.release();
-    return result.exitStatus;
 }
 
 }  // namespace
@@ -62,65 +52,97 @@ bool loadPlayerScene(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics)
     return readScene(scene, kSceneFileName, context);
 }
 
-int runPlayer(PlayerParts& parts, std::string_view commandLine) {
-    WindowSystem& system = parts.system;
+PlayerSession::PlayerSession(PlayerParts& parts) : parts_(parts) {}
+
+PlayerSession::~PlayerSession() {
+    if (music_) music_->release();
+}
+
+bool PlayerSession::fail(int status) {
+    if (music_) music_->release();
+    status_ = status;
+    return false;
+}
+
+bool PlayerSession::start(std::string_view commandLine) {
+    WindowSystem& system = parts_.system;
     if (!system.createMainWindow(kMainWindowTitle)) {
-        writeFailure(parts.errors, "cannot create the main window: " + system.error());
-        return kPlayerFailureStatus;
+        writeFailure(parts_.errors, "cannot create the main window: " + system.error());
+        return fail(kPlayerFailureStatus);
     }
 
-    MusicPlayer music(musicBackendFor(commandLine), parts.bass, parts.gaudio);
-    if ((music.backend() == MusicBackend::Bass && !parts.bass) ||
-        (music.backend() == MusicBackend::Gaudio && !parts.gaudio)) {
-        writeFailure(parts.errors, "the chosen music library is not available; try -nosound");
-        return kPlayerFailureStatus;
+    music_ = std::make_unique<MusicPlayer>(musicBackendFor(commandLine), parts_.bass, parts_.gaudio);
+    MusicPlayer& music = *music_;
+    if ((music.backend() == MusicBackend::Bass && !parts_.bass) ||
+        (music.backend() == MusicBackend::Gaudio && !parts_.gaudio)) {
+        writeFailure(parts_.errors, "the chosen music library is not available; try -nosound");
+        return fail(kPlayerFailureStatus);
     }
-    if (MusicResult r = music.initialise(system.nativeWindow()); !r.ok) return musicFailure(parts, music, r);
+    // A failed music step: its box (if it has one) or its text, and its status.
+    const auto musicFailure = [&](const MusicResult& result) {
+        if (!result.caption.empty()) {
+            system.messageBox(result.caption, result.text);
+        } else {
+            writeFailure(parts_.errors, result.text);
+        }
+        return fail(result.exitStatus);
+    };
+    if (MusicResult r = music.initialise(system.nativeWindow()); !r.ok) return musicFailure(r);
 
-    if (!parts.display.initDisplay(system.nativeWindow())) {
+    if (!parts_.display.initDisplay(system.nativeWindow())) {
         system.messageBox("brul", "Sket sig :(");
-        music.release();
-        return kPlayerFailureStatus;
+        return fail(kPlayerFailureStatus);
     }
     setArchiveName(kArchiveFileName);
-    parts.display.loadLogo(kLogoFileName);
-    RenderSlots* slots = parts.display.initRenderer(kDirect3DRendererMode);
+    parts_.display.loadLogo(kLogoFileName);
+    RenderSlots* slots = parts_.display.initRenderer(kDirect3DRendererMode);
     if (!slots) {
-        writeFailure(parts.errors, "no renderer for mode 2");
-        music.release();
-        return kPlayerFailureStatus;
+        writeFailure(parts_.errors, "no renderer for mode 2");
+        return fail(kPlayerFailureStatus);
     }
-    Viewport viewport;
-    setupViewport(viewport, 0, 0);
+    setupViewport(viewport_, 0, 0);
     for (int i = 0; i < 2; ++i) {
-        parts.display.clearTarget();
+        parts_.display.clearTarget();
         slots->endFrame();
     }
 
-    if (MusicResult r = music.open(); !r.ok) return musicFailure(parts, music, r);
+    if (MusicResult r = music.open(); !r.ok) return musicFailure(r);
 
-    // Only entry 0 is ever loaded and played.
-    Scene scenes[1];
     Diagnostics diagnostics;
-    const bool sceneRead = parts.loadScene(scenes[0], *slots, diagnostics);
-    diagnostics.print(parts.errors);
-    parts.display.printDiagnostics(parts.errors);
+    const bool sceneRead = parts_.loadScene(scenes_[0], *slots, diagnostics);
+    diagnostics.print(parts_.errors);
+    parts_.display.printDiagnostics(parts_.errors);
     if (!sceneRead) {
-        writeFailure(parts.errors, std::string("cannot read the scene \"") + kSceneFileName +
-                                       "\": it is neither in the current folder nor in the archive \"" +
-                                       ArchiveName + "\"");
-        music.release();
-        return kPlayerFailureStatus;
+        writeFailure(parts_.errors, std::string("cannot read the scene \"") + kSceneFileName +
+                                        "\": it is neither in the current folder nor in the archive \"" +
+                                        ArchiveName + "\"");
+        return fail(kPlayerFailureStatus);
     }
 
-    FramePassTarget target(*slots, parts.display, viewport);
-    MainLoop loop(system, *slots, target, scenes, 1);
-    loop.startClock();
-    if (MusicResult r = music.start(); !r.ok) return musicFailure(parts, music, r);
+    target_ = std::make_unique<FramePassTarget>(*slots, parts_.display, viewport_);
+    loop_ = std::make_unique<MainLoop>(system, *slots, *target_, scenes_, 1);
+    loop_->startClock();
+    if (MusicResult r = music.start(); !r.ok) return musicFailure(r);
+    return true;
+}
 
-    loop.run();
-    music.release();
-    return 0;
+bool PlayerSession::pass() {
+    if (!loop_ || drainMessages(parts_.system)) return false;
+    loop_->runPass(parts_.system.milliseconds());
+    return true;
+}
+
+int PlayerSession::finish() {
+    if (music_) music_->release();
+    return status_;
+}
+
+int runPlayer(PlayerParts& parts, std::string_view commandLine) {
+    PlayerSession session(parts);
+    if (!session.start(commandLine)) return session.status();
+    while (session.pass()) {
+    }
+    return session.finish();
 }
 
 }  // namespace zor

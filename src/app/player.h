@@ -11,10 +11,12 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "archive/diagnostics.h"
+#include "frame/camera.h"
 #include "frame/render_slots.h"
 #include "platform/system/music.h"
 #include "platform/system/window_system.h"
@@ -60,6 +62,48 @@ struct PlayerParts {
     PlayerDisplay& display;
     std::ostream& errors;         // reasons for failures, loader diagnostics
     SceneLoader loadScene = loadPlayerScene;
+};
+
+class MainLoop;
+class MusicPlayer;
+class FramePassTarget;
+
+// The player from start-up to shutdown in steps, for hosts that drive the
+// loop themselves: the browser calls pass() once per animation frame.
+// runPlayer is start(), pass() until it answers false, finish().
+class PlayerSession {
+public:
+    explicit PlayerSession(PlayerParts& parts);
+    // Releases the music if finish() was not called.
+    ~PlayerSession();
+    PlayerSession(const PlayerSession&) = delete;
+    PlayerSession& operator=(const PlayerSession&) = delete;
+
+    // Start-up in the player's order, from the main window to the music.
+    // False when the program ends there; status() is then its exit status.
+    bool start(std::string_view commandLine);
+    // The message drain and, unless it took a quit message, one pass at the
+    // clock's current reading. False once the quit message has been taken.
+    bool pass();
+    // Shutdown: only the music is released. Returns status().
+    int finish();
+
+    int status() const { return status_; }
+    // After a successful start.
+    MainLoop& loop() { return *loop_; }
+    const Scene& scene() const { return scenes_[0]; }
+
+private:
+    bool fail(int status);
+
+    PlayerParts& parts_;
+    std::unique_ptr<MusicPlayer> music_;
+    // Only entry 0 is ever loaded and played.
+    Scene scenes_[1];
+    Viewport viewport_;
+    std::unique_ptr<FramePassTarget> target_;
+    std::unique_ptr<MainLoop> loop_;
+    int status_ = 0;
 };
 
 // Runs the player for a command line (the arguments after the program name,

@@ -57,37 +57,50 @@ void fillModeList(DialogWindow& dialog, const SetupAdapter& adapter) {
     }
 }
 
-bool runSetupWindow(DialogWindow& dialog, const std::vector<SetupAdapter>& adapters, SetupChoice& choice) {
-    const int x = dialog.screenWidth() / 2 - kWindowWidth / 2;
-    const int y = dialog.screenHeight() / 2 - kWindowHeight / 2;
-    if (!dialog.create("Setup", x, y, kWindowWidth, kWindowHeight)) return false;
-    for (const ControlSpec& spec : kControls) dialog.addControl(spec);
+bool SetupWindow::open() {
+    const int x = dialog_.screenWidth() / 2 - kWindowWidth / 2;
+    const int y = dialog_.screenHeight() / 2 - kWindowHeight / 2;
+    if (!dialog_.create("Setup", x, y, kWindowWidth, kWindowHeight)) return false;
+    for (const ControlSpec& spec : kControls) dialog_.addControl(spec);
 
-    for (const SetupAdapter& adapter : adapters) dialog.addString(kAdapterListId, adapter.description);
-    const int first = adapters.size() >= 2 ? 1 : 0;
-    dialog.setCurSel(kAdapterListId, first);
-    if (validPosition(first, adapters.size())) fillModeList(dialog, adapters[first]);
-    dialog.update();
+    for (const SetupAdapter& adapter : adapters_) dialog_.addString(kAdapterListId, adapter.description);
+    const int first = adapters_.size() >= 2 ? 1 : 0;
+    dialog_.setCurSel(kAdapterListId, first);
+    if (validPosition(first, adapters_.size())) fillModeList(dialog_, adapters_[first]);
+    dialog_.update();
+    return true;
+}
 
-    bool done = false;
-    while (!done) {
-        DialogEvent event;
-        while (!done && dialog.peekEvent(event)) {
-            if (event.kind == DialogEventKind::Quit) {
-                dialog.destroy();
-                return false;
+SetupWindow::State SetupWindow::poll() {
+    DialogEvent event;
+    while (dialog_.peekEvent(event)) {
+        if (event.kind == DialogEventKind::Quit) {
+            dialog_.destroy();
+            return State::Quit;
+        }
+        if (event.id == kSetupButtonId && event.notification == kButtonClicked) {
+            if (acceptChoice(dialog_, adapters_, choice_)) {
+                dialog_.destroy();
+                return State::Accepted;
             }
-            if (event.id == kSetupButtonId && event.notification == kButtonClicked) {
-                done = acceptChoice(dialog, adapters, choice);
-            } else if (event.id == kAdapterListId && event.notification == kSelectionChanged) {
-                const int a = dialog.getCurSel(kAdapterListId);
-                dialog.resetContent(kModeListId);
-                if (validPosition(a, adapters.size())) fillModeList(dialog, adapters[a]);
-                dialog.update();
-            }
+        } else if (event.id == kAdapterListId && event.notification == kSelectionChanged) {
+            const int a = dialog_.getCurSel(kAdapterListId);
+            dialog_.resetContent(kModeListId);
+            if (validPosition(a, adapters_.size())) fillModeList(dialog_, adapters_[a]);
+            dialog_.update();
         }
     }
-    dialog.destroy();
+    return State::Waiting;
+}
+
+bool runSetupWindow(DialogWindow& dialog, const std::vector<SetupAdapter>& adapters, SetupChoice& choice) {
+    SetupWindow window(dialog, adapters);
+    if (!window.open()) return false;
+    SetupWindow::State state = SetupWindow::State::Waiting;
+    while ((state = window.poll()) == SetupWindow::State::Waiting) {
+    }
+    if (state != SetupWindow::State::Accepted) return false;
+    choice = window.choice();
     return true;
 }
 

@@ -39,6 +39,30 @@ struct SetupChoice {
 // "%dx%dx%dBpp", with " (Not supported)" after it below 512 pixels wide.
 std::string modeText(const SetupMode& mode);
 
+// The window in steps, for hosts whose events arrive between calls (the
+// browser); runSetupWindow is open(), then poll() until it is not Waiting.
+class SetupWindow {
+public:
+    enum class State { Waiting, Accepted, Quit };
+
+    SetupWindow(DialogWindow& dialog, const std::vector<SetupAdapter>& adapters)
+        : dialog_(dialog), adapters_(adapters) {}
+
+    // Builds the window and its lists. False when it cannot be made (the
+    // dialog's error() says why).
+    bool open();
+    // Handles every waiting event. Accepted: the choice is taken and the
+    // window destroyed. Quit: the program was asked to end (the window is
+    // destroyed). Waiting: nothing decided yet.
+    State poll();
+    const SetupChoice& choice() const { return choice_; }
+
+private:
+    DialogWindow& dialog_;
+    const std::vector<SetupAdapter>& adapters_;
+    SetupChoice choice_;
+};
+
 // Builds the window, runs its loop until an acceptable choice is confirmed,
 // destroys it. False when the program was asked to quit first, or the window
 // cannot be made (the dialog's error() says why).

@@ -14,11 +14,11 @@
 // way. The finished bytes are those of writing in place.
 
 #include "archive/archive.h"
+#include "archive/zlib_block.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -86,46 +86,9 @@ bool copyRange(std::FILE* src, std::int64_t from, std::int64_t size, std::FILE* 
 
 std::string entryName(const PackEntry& e) { return std::string(e.name, strnlen(e.name, sizeof e.name)); }
 
-// Compresses into a buffer of `capacity` bytes; nullopt when it does not fit.
-std::optional<Bytes> deflateBlock(const std::uint8_t* data, std::size_t size, std::size_t capacity) {
-    Bytes out(capacity);
-    uLongf outSize = static_cast<uLongf>(capacity);
-    if (compress2(out.data(), &outSize, data, static_cast<uLong>(size), Z_BEST_COMPRESSION) != Z_OK)
-        return std::nullopt;
-    out.resize(outSize);
-    return out;
-}
-
 // Deflate never expands more than about 1032 to 1, so a block claiming more
 // is a lie that would otherwise reserve its size before inflating.
 bool canInflateTo(std::int64_t packedSize, std::int64_t size) { return size <= packedSize * 1032 + 1032; }
-
-// Inflates exactly `expected` bytes; anything else is a failure.
-std::optional<Bytes> inflateExact(const Bytes& block, std::int64_t expected, std::string& why) {
-    Bytes out;
-    try {
-        out.resize(static_cast<std::size_t>(expected));
-    } catch (const std::bad_alloc&) {
-        why = "out of memory for " + std::to_string(expected) + " bytes";
-        return std::nullopt;
-    }
-    uLongf outSize = static_cast<uLongf>(expected);
-    int rc = uncompress(out.data(), &outSize, block.data(), static_cast<uLong>(block.size()));
-    if (rc == Z_BUF_ERROR && outSize == static_cast<uLongf>(expected)) {
-        why = "data inflates to more than the stated " + std::to_string(expected) + " bytes";
-        return std::nullopt;
-    }
-    if (rc != Z_OK) {
-        why = std::string("compressed data is corrupt (") + zError(rc) + ")";
-        return std::nullopt;
-    }
-    if (outSize != static_cast<uLongf>(expected)) {
-        why = "data inflates to " + std::to_string(outSize) + " bytes, not the stated " +
-              std::to_string(expected);
-        return std::nullopt;
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -221,7 +184,7 @@ bool PackFile::index() {
     Bytes packed(static_cast<std::size_t>(packedSize));
     if (!readAt(file_, dirStart, packed.data(), packed.size())) return fail("cannot read the directory");
     std::string why;
-    std::optional<Bytes> dir = inflateExact(packed, dirSize, why);
+    std::optional<Bytes> dir = inflateBlock(packed, dirSize, why);
     if (!dir) return fail("directory: " + why);
 
     entries_.resize(static_cast<std::size_t>(count));
@@ -310,7 +273,7 @@ std::optional<Bytes> PackFile::readEntryAt(int i) {
         return std::nullopt;
     }
     std::string why;
-    std::optional<Bytes> data = inflateExact(packed, e.uncompressedSize, why);
+    std::optional<Bytes> data = inflateBlock(packed, e.uncompressedSize, why);
     if (!data) fail("entry '" + entryName(e) + "': " + why);
     return data;
 }
@@ -384,7 +347,7 @@ bool PackFile::addData(const Bytes& data, std::string_view name) {
     // have always done; only files of a few bytes fail this.
     std::optional<Bytes> block;
     try {
-        block = deflateBlock(data.data(), data.size(), data.size() * 2);
+        block = deflateBlock(data, data.size() * 2);
     } catch (const std::bad_alloc&) {
         return fail("out of memory compressing '" + std::string(name) + "'");
     }
@@ -485,7 +448,7 @@ bool PackFile::commit() {
             putLE32(r + 40, entries_[i].uncompressedSize);
             putLE32(r + 44, entries_[i].compressedSize);
         }
-        std::optional<Bytes> block = deflateBlock(records.data(), records.size(), compressBound(records.size()));
+        std::optional<Bytes> block = deflateBlock(records, deflateBound(records.size()));
         if (!block) return fail("cannot compress the directory");
         std::uint8_t trailer[kPackTrailerSize];
         putLE32(trailer, static_cast<std::int32_t>(entries_.size()));

@@ -36,7 +36,9 @@ bool enumerateDepthFormat(DisplayState& state, const PixelFormat& format) {
     return true;
 }
 
-std::vector<DisplayAdapter> listAdapters(DisplayLayer& layer) {
+}  // namespace
+
+std::vector<DisplayAdapter> listDisplayAdapters(DisplayLayer& layer) {
     std::vector<DisplayAdapter> adapters;
     layer.enumerateAdapters([&](const AdapterInfo& info) {
         DisplayAdapter a;
@@ -59,8 +61,6 @@ std::vector<DisplayAdapter> listAdapters(DisplayLayer& layer) {
     return adapters;
 }
 
-}  // namespace
-
 void DisplayContext::message(std::string_view caption, std::string_view text) const {
     if (showMessage) showMessage(caption, text);
     else std::cerr << caption << ": " << text << '\n';
@@ -82,7 +82,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     DisplayState& state = context.state;
 
     // Steps 1 and 2: adapters, then each adapter's 15- and 16-bit modes.
-    std::vector<DisplayAdapter> adapters = listAdapters(layer);
+    std::vector<DisplayAdapter> adapters = listDisplayAdapters(layer);
 
     // Step 3: the user's choice. Quitting the set-up window, or confirming an
     // adapter without modes, is a failed set-up.

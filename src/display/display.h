@@ -19,6 +19,7 @@
 
 #include "archive/archive.h"
 #include "archive/diagnostics.h"
+#include "display/jpeg_decoder.h"
 #include "platform/display/display_layer.h"
 
 namespace zor {
@@ -107,6 +108,10 @@ struct DisplayContext {
 // Exit status of the fatal display errors.
 inline constexpr int kDisplayFailureStatus = 1;
 
+// The adapters with their 15- and 16-bit modes, as the set-up window lists
+// them (steps 1 and 2 of initDisplay).
+std::vector<DisplayAdapter> listDisplayAdapters(DisplayLayer& layer);
+
 // Brings up the device: adapters and modes, the set-up choice, the flip chain,
 // the 3D device, the depth buffer and the fixed state. False on failure
 // (after the three messages that have one).
@@ -136,16 +141,9 @@ void clearTarget(DisplayContext& context);
 // colour key; the result is ignored, as a skipped blit only loses one pass.
 void blitLogo(DisplayContext& context, const Image& logo);
 
-// Decoded pixels: 3 bytes per pixel (blue, green, red), rows bottom-up.
-struct DecodedImage {
-    std::vector<std::uint8_t> pixels;
-    int width = 0;
-    int height = 0;
-};
-
-// Decodes JPEG bytes in memory. Grey-scale images become three channels;
-// CMYK and other colour spaces are refused. nullopt (with a diagnostic naming
-// `name`) on any error.
+// Decodes JPEG bytes in memory (jpeg_decoder.h). nullopt, with a diagnostic
+// naming `name`, when the image is refused; a warning when damaged data was
+// decoded as far as it goes.
 std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std::string_view name,
                                        Diagnostics* diagnostics);
 // The file `name` through context.source (disk first, then the archive),

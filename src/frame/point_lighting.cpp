@@ -117,10 +117,10 @@ void gatherBlock(PointBlock& block, const MeshPoint* points, std::size_t count) 
     }
 }
 
-// Built twice, for AVX2 (four doubles at a time) and for the baseline; the
+// On x86 built twice, for AVX2 (four doubles at a time) and for the baseline; the
 // results are the same bit for bit, as neither contracts into fused
 // multiply-adds.
-[[gnu::target_clones("avx2", "default")]] void lightBlock(PointBlock& block, const LightList& lights) {
+ZOR_POINT_LOOP void lightBlock(PointBlock& block, const LightList& lights) {
     for (std::size_t k = 0; k < lights.count; ++k) {
         const SceneLight& light = lights.lights[k];
         switch (light.lightType) {
@@ -134,7 +134,7 @@ void gatherBlock(PointBlock& block, const MeshPoint* points, std::size_t count) 
 
 // The sums are whole numbers already: clamped to 0..255 in place, as whole
 // vectors, then converted one by one into the point records.
-[[gnu::target_clones("avx2", "default")]] void storeBlockSums(PointBlock& block, MeshPoint* points) {
+ZOR_POINT_LOOP void storeBlockSums(PointBlock& block, MeshPoint* points) {
     for (double* sums : {block.red, block.green, block.blue})
         for (std::size_t i = 0; i < block.count; ++i) {
             const double sum = sums[i] > 0 ? sums[i] : 0.0;

@@ -15,6 +15,15 @@
 #include "object/object.h"
 #include "scene/scene.h"
 
+// The per-point loops are built for AVX2 and for the baseline on x86, and the
+// better one is picked when the program loads; elsewhere (WebAssembly, ARM)
+// they have one plain build.
+#if defined(__x86_64__) || defined(__i386__)
+#define ZOR_POINT_LOOP [[gnu::target_clones("avx2", "default")]]
+#else
+#define ZOR_POINT_LOOP
+#endif
+
 namespace zor {
 
 struct LightList {

@@ -8,8 +8,8 @@ namespace zor {
 
 // One pass over the points: each record is read once and its camera-space
 // fields written, and the block receives the same values for lighting.
-[[gnu::target_clones("avx2", "default")]] void transformBlock(PointBlock& b, MeshPoint* points, std::size_t count,
-                                                             const BlockTransform& where, double initialSum) {
+ZOR_POINT_LOOP void transformBlock(PointBlock& b, MeshPoint* points, std::size_t count,
+                                   const BlockTransform& where, double initialSum) {
     b.count = count < PointBlock::kCapacity ? count : PointBlock::kCapacity;
     for (std::size_t i = 0; i < b.count; ++i) b.red[i] = b.green[i] = b.blue[i] = initialSum;
     const float m0 = where.m[0], m1 = where.m[1], m2 = where.m[2], m3 = where.m[3], m4 = where.m[4],

@@ -1,10 +1,10 @@
 #include "scene/tokens.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cfloat>
 #include <limits>
-#include <system_error>
+
+#include "scene/decimal.h"
 
 namespace zor {
 
@@ -117,8 +117,7 @@ bool TokenStream::readReal(float& value) {
     pos_ = p;
 
     double parsed = 0;
-    const auto [end, error] = std::from_chars(text_.data() + numberStart, text_.data() + p, parsed);
-    if (error != std::errc{} || end != text_.data() + p) {
+    if (!parseDecimal(text_.substr(numberStart, p - numberStart), parsed)) {
         warn("number " + std::string(text_.substr(start, p - start)) + " is out of range; ignored");
         return true;
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "display/png_file.h"
@@ -175,20 +176,29 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
         EXPECT_FALSE(rig.context.state.hardwareDeviceFound);
         EXPECT_EQ(rig.context.state.deviceGuid, IID_IDirect3DRGBDevice);
     }
-    // SDL's displays, the first one without a GUID; every resolution in 5-6-5 and 5-5-5.
+    // SDL's displays, the first one without a GUID; every resolution in 5-5-5,
+    // then every one again in 5-6-5.
     ASSERT_FALSE(rig.adapters.empty());
     EXPECT_FALSE(rig.adapters[0].guid.has_value());
-    ASSERT_GE(rig.adapters[0].modeCount(), 2);
-    for (int i = 0; i + 1 < rig.adapters[0].modeCount(); i += 2) {
-        const SurfaceDesc& a = rig.adapters[0].modes[static_cast<std::size_t>(i)];
-        const SurfaceDesc& b = rig.adapters[0].modes[static_cast<std::size_t>(i) + 1];
-        EXPECT_EQ(a.pixelFormat.rgbBitCount, 16u);
-        EXPECT_EQ(a.pixelFormat.greenMask, 0x07E0u);
-        EXPECT_EQ(b.pixelFormat.rgbBitCount, 15u);
-        EXPECT_EQ(b.pixelFormat.greenMask, 0x03E0u);
+    const auto& modes = rig.adapters[0].modes;
+    ASSERT_GE(modes.size(), 2u);
+    ASSERT_EQ(modes.size() % 2, 0u);
+    const std::size_t half = modes.size() / 2;
+    for (std::size_t i = 0; i < half; ++i) {
+        const SurfaceDesc& a = modes[i];
+        const SurfaceDesc& b = modes[half + i];
+        EXPECT_EQ(a.pixelFormat.rgbBitCount, 15u);
+        EXPECT_EQ(a.pixelFormat.greenMask, 0x03E0u);
+        EXPECT_EQ(b.pixelFormat.rgbBitCount, 16u);
+        EXPECT_EQ(b.pixelFormat.greenMask, 0x07E0u);
         EXPECT_EQ(a.width, b.width);
         EXPECT_EQ(a.height, b.height);
     }
+    // So the set-up window's rule, the last mode with 480 lines, is 640x480 in 5-6-5.
+    const auto last480 = std::find_if(modes.rbegin(), modes.rend(), [](const SurfaceDesc& m) { return m.height == 480; });
+    ASSERT_NE(last480, modes.rend());
+    EXPECT_EQ(last480->width, 640u);
+    EXPECT_EQ(last480->pixelFormat.rgbBitCount, 16u);
     // Even off-screen (where SDL reports a 0x0 display) there are real sizes
     // to choose, one of them wide enough for the set-up window to accept.
     bool wideEnough = false;

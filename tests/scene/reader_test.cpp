@@ -1,9 +1,16 @@
 // The scene text rules: header, state changes, skipped tokens, names,
 // parents, envelopes, lights, and where the text comes from.
+#include <bit>
+#include <cstdint>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "archive/archive.h"
+#include "scene/decimal.h"
 #include "scene/motion.h"
 #include "scene_test_util.h"
 
@@ -67,6 +74,45 @@ TEST(TokenStream, IntegerOverflowSaturatesWithAWarning) {
     EXPECT_TRUE(t.readInt(i));
     EXPECT_EQ(i, -2147483647 - 1);
     EXPECT_EQ(d.count(Severity::Warning), 2u);
+}
+
+// The WebAssembly build converts numbers with strtod, the native one with
+// from_chars: the same double (or the same refusal) for every number of the
+// real scenes, the sample demo's scene and the edges of double's range.
+TEST(TokenStream, BothNumberConversionsAgreeOnRealScenes) {
+#if !defined(ZOR_HAVE_FLOAT_FROM_CHARS)
+    GTEST_SKIP() << "this standard library has no floating-point from_chars";
+#else
+    std::vector<std::string> texts;
+    std::ifstream list(std::string(ZOR_CORPUS_DIR) + "/scenes.tsv");
+    std::string line;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::ifstream file(std::string(ZOR_CORPUS_DIR) + "/" + line.substr(0, line.find('\t')), std::ios::binary);
+        texts.push_back((std::stringstream() << file.rdbuf()).str());
+    }
+    DataSource demo{std::string(ZOR_BINARY_DIR) + "/demo", "zor.dat"};
+    if (auto scene = readDataFile(demo, "glorp2.lws")) texts.emplace_back(scene->begin(), scene->end());
+    texts.push_back("1e-400 -1e-400 1e-310 2.4e-324 2.5e-324 1.8e308 1.7976931348623158e308 -0 0.000 "
+                    "123.456e-2 0.1 3.4028235e38 1e400 00000000000000000000000000001.5");
+    ASSERT_GE(texts.size(), 3u);
+
+    const std::regex number("-?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?");
+    std::size_t compared = 0;
+    for (const std::string& text : texts) {
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it) {
+            const std::string token = it->str();
+            double a = -7, b = -7;
+            const bool fromChars = parseDecimalFromChars(token, a);
+            ASSERT_EQ(fromChars, parseDecimalStrtod(token, b)) << token;
+            if (fromChars) {
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(a), std::bit_cast<std::uint64_t>(b)) << token;
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 5000u);
+#endif
 }
 
 TEST(FindKeyword, StopsJustAfterTheMatchOrFailsAtTheEnd) {

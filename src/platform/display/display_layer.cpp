@@ -24,6 +24,11 @@ PixelFormat rgb565Format() { return rgbFormat(0xF800, 0x07E0, 0x001F); }
 
 PixelFormat rgb555Format() { return rgbFormat(0x7C00, 0x03E0, 0x001F); }
 
+const std::string& DisplayLayer::error() const {
+    static const std::string none;
+    return none;
+}
+
 Matrix identityMatrix() {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 }

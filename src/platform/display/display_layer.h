@@ -5,8 +5,9 @@
 // matrices, depth 0..1, lit vertices of 32 bytes). Only what the display code
 // really calls is here.
 //
-// Implementations: GlDisplayLayer (OpenGL through SDL2, in a window or with
-// SDL's "offscreen" driver) and RecordingDisplayLayer (scripted adapters,
+// Implementations: GlDisplayLayer (OpenGL ES 3.0 shaders in the window or
+// canvas of a GlHost: SDL2's on the desktop, also headless with SDL's
+// "offscreen" driver) and RecordingDisplayLayer (scripted adapters,
 // modes, devices and formats; records every call in order, for tests).
 //
 // Objects are named by small typed handles; 0 is "none". Every operation that
@@ -215,6 +216,10 @@ using FormatCallback = std::function<bool(const PixelFormat&)>;
 class DisplayLayer {
 public:
     virtual ~DisplayLayer() = default;
+
+    // Why the last failing operation failed, where the layer can say; empty
+    // otherwise.
+    virtual const std::string& error() const;
 
     // Driver (DirectDraw) level.
     virtual HResult enumerateAdapters(const AdapterCallback& callback) = 0;

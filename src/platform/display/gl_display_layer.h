@@ -1,15 +1,17 @@
 #pragma once
-// The display layer on OpenGL through SDL2: in a window, or headless with
-// SDL's "offscreen" video driver (no X server needed).
+// The display layer on OpenGL ES 3.0 (gl_drawing.h draws, a GlHost gives the
+// window and context): in an SDL window, headless with SDL's "offscreen"
+// video driver, or wherever another host puts its context.
 //
-// Adapters are SDL's displays (the first without a GUID, as the primary
-// display driver); each display resolution is offered as a 16-bit (5-6-5) and
-// a 15-bit (5-5-5) mode. The picture is drawn into two off-screen 16-bit
-// colour buffers of exactly the chosen mode's size that form the flip chain;
-// a flip swaps them and shows the new front buffer scaled into the window with
-// its aspect ratio kept. Direct3D's conventions are kept: row-vector
-// matrices, depth 0..1, screen y down, counter-clockwise culling on screen,
-// flat shading from a polygon's first vertex, texture row 0 at tv = 0.
+// Adapters are the host's displays (the first without a GUID, as the primary
+// display driver); each display resolution is offered as a 15-bit (5-5-5) and
+// a 16-bit (5-6-5) mode, every 15-bit one before every 16-bit one, so that a
+// list's last 480-line mode is a 16-bit one. The picture is drawn into two
+// off-screen colour buffers of exactly the chosen mode's size and format
+// (RGB565 or RGB5_A1, so the buffer itself quantises the colours) that form
+// the flip chain; a flip swaps them and shows the new front buffer scaled
+// into the window with its aspect ratio kept. The display mode goes full
+// screen on the display of the chosen adapter.
 //
 // A software rasteriser (Mesa llvmpipe or softpipe) is reported as a software
 // device only, so the software device path runs headless.
@@ -20,27 +22,26 @@
 #include <vector>
 
 #include "platform/display/display_layer.h"
+#include "platform/display/gl_host.h"
 
 namespace zor {
 
-struct GlDisplayOptions {
-    // Show the window; a hidden window never presents (headless capture).
-    bool visible = true;
-    // Take the whole screen when asked for the full-screen cooperative level.
-    bool allowFullScreen = true;
-};
-
 class GlDisplayLayer : public DisplayLayer {
 public:
+    // On this platform's host (makeGlHost).
     explicit GlDisplayLayer(GlDisplayOptions options = {});
+    // On a given host.
+    GlDisplayLayer(std::unique_ptr<GlHost> host, GlDisplayOptions options);
     ~GlDisplayLayer() override;
     GlDisplayLayer(const GlDisplayLayer&) = delete;
     GlDisplayLayer& operator=(const GlDisplayLayer&) = delete;
 
     // Why the last failing operation failed.
-    const std::string& error() const;
+    const std::string& error() const override;
     // The renderer string of the GL context, once there is one.
     std::string rendererName() const;
+    // Draw calls sent to GL so far.
+    std::size_t drawCalls() const;
 
     // The front buffer of the flip chain (what is shown) as 8-bit RGB rows,
     // top row first. False before the flip chain exists.

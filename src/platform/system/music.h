@@ -51,7 +51,8 @@ struct MP3STREAM1 {
     std::int32_t playCount = 0;          // 8: times to play; 1 = once
     std::uint32_t reserved12 = 0;
     const char* fileName = nullptr;      // 16
-    std::uint32_t reserved24 = 0;
+    // Up to offset 28 whatever the size of a pointer (4 or 8 bytes).
+    std::uint8_t reservedAfterName[28 - 16 - sizeof(const char*)] = {};
     std::int32_t startMilliseconds = 0;  // 28: where playing starts
     Mp3StreamDriver* driver = nullptr;   // the library's own
 

@@ -7,18 +7,6 @@
 
 namespace zor {
 
-bool MessageQueue::take(WindowMessage& message) {
-    if (messages_.empty()) return false;
-    message = messages_.front();
-    messages_.pop_front();
-    return true;
-}
-
-void writeMessageBoxLine(std::ostream& out, std::string_view caption, std::string_view text) {
-    out << caption << ": " << text << '\n';
-    out.flush();
-}
-
 int virtualKeyFromSdl(SDL_Keycode key) {
     if (key == SDLK_ESCAPE) return kVirtualKeyEscape;
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<int>(key - SDLK_a);

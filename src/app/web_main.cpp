@@ -1,0 +1,243 @@
+// zor in a web page. The page (web/page.js) fetches zor.dat, the music and
+// the data files lying beside the archive into the working folder before it
+// calls in here; from then on the player runs as on the desktop: the same
+// start-up, the same pass once per animation frame of the browser, the same
+// shutdown. Its messages go to standard error, which the page shows in its
+// panels and logs to the console.
+//
+// The page's calls (the zor_* functions below) all reach the one WebPlayer.
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/device_display.h"
+#include "app/main_loop.h"
+#include "app/player.h"
+#include "app/setup_window.h"
+#include "archive/archive.h"
+#include "platform/display/gl_display_layer.h"
+#include "platform/system/browser_dialog.h"
+#include "platform/system/browser_music.h"
+#include "platform/system/browser_window_system.h"
+
+namespace zor {
+
+namespace {
+
+EM_JS(void, pageStarted, (), { Module.page.started(); });
+// status 0: the demo ended (Escape, a click, its last frame); else it failed.
+EM_JS(void, pageEnded, (int status), { Module.page.ended(status); });
+EM_JS(void, pageFrameShown, (int frame), { Module.page.frameShown(frame); });
+EM_JS(void, pageBenchDone, (double framesPerSecond), { Module.page.benchDone(framesPerSecond); });
+
+class WebPlayer {
+public:
+    WebPlayer() {
+        dialog_.onEvent = [this] { pollSetup(); };
+    }
+
+    // Names of the archive's entries, one a line, for the page to look for
+    // files of the same names beside it; or, when the archive cannot be used,
+    // why (first line "error").
+    std::string archiveReport() {
+        PackFile pack(kArchiveFileName);
+        if (pack.isCorrupt()) return "error\n" + pack.error();
+        std::string names = "ok\n";
+        for (int i = 0; i < pack.entryCount(); ++i) names += std::string(pack.entry(i).name) + "\n";
+        return names;
+    }
+
+    void setSound(bool on) { commandLine_ = on ? "" : "-nosound"; }
+
+    // Shows the set-up window in the page; the player starts once a choice
+    // is accepted there.
+    bool openSetup() {
+        layer_ = makeLayer();
+        adapters_ = listDisplayAdapters(*layer_);
+        lists_ = setupAdapters(adapters_);
+        setup_ = std::make_unique<SetupWindow>(dialog_, lists_);
+        if (!setup_->open()) {
+            std::cerr << "zor: cannot show the set-up window: " << dialog_.error() << '\n';
+            return false;
+        }
+        return true;
+    }
+
+    // The test hook: frame `frame` once at width x height, then nothing more.
+    bool showFrame(int frame, int width, int height) {
+        if (!start(fixedSelection(width, height))) return false;
+        session_->loop().showFrame(frame);
+        pageFrameShown(frame);
+        return true;
+    }
+
+    // Every frame of the scene once, as fast as the browser runs the loop;
+    // the page prints the rate.
+    bool bench(int width, int height) {
+        if (!start(fixedSelection(width, height))) return false;
+        benchFrame_ = session_->scene().firstFrame;
+        benchStart_ = emscripten_get_now();
+        emscripten_set_main_loop_arg(benchStep, this, 0, 0);
+        emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
+        return true;
+    }
+
+    // The same demo from its start-up again, with the same choices.
+    bool playAgain() {
+        if (!selection_) return false;
+        return play(*selection_);
+    }
+
+private:
+    void pollSetup() {
+        if (!setup_) return;
+        switch (setup_->poll()) {
+        case SetupWindow::State::Waiting: return;
+        case SetupWindow::State::Quit: setup_.reset(); return;
+        case SetupWindow::State::Accepted: break;
+        }
+        DisplaySelection selection;
+        selectionFor(adapters_, setup_->choice(), selection);
+        setup_.reset();
+        play(selection);
+    }
+
+    // The OpenGL layer on the page's canvas (its WebGL2 host); the canvas is
+    // the main window the player hands to the display set-up.
+    static std::unique_ptr<GlDisplayLayer> makeLayer() {
+        return std::make_unique<GlDisplayLayer>(GlDisplayOptions{true, false});
+    }
+
+    static DisplaySelection fixedSelection(int width, int height) {
+        // Any size: the picture is drawn into a buffer of this size.
+        DisplaySelection selection;
+        SurfaceDesc& mode = selection.selectedMode;
+        mode.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        mode.width = static_cast<std::uint32_t>(width);
+        mode.height = static_cast<std::uint32_t>(height);
+        mode.pixelFormat = rgb565Format();
+        mode.pixelFormat.rgbBitCount = 16;
+        return selection;
+    }
+
+    // Start-up as the player does it, on a fresh display; false (and the page
+    // told) when the player ends there.
+    bool start(const DisplaySelection& selection) {
+        session_.reset();
+        display_.reset();
+        layer_.reset();
+        selection_ = selection;
+        layer_ = makeLayer();
+        display_ = std::make_unique<DevicePlayerDisplay>(
+            *layer_, system_, [selection](const std::vector<DisplayAdapter>& adapters, DisplaySelection& chosen) {
+                if (adapters.empty()) return false;
+                chosen = selection;
+                chosen.selectedGuid = adapters[0].guid;
+                return true;
+            });
+        parts_ = std::make_unique<PlayerParts>(PlayerParts{system_, &bass_, nullptr, *display_, std::cerr});
+        session_ = std::make_unique<PlayerSession>(*parts_);
+        if (!session_->start(commandLine_)) {
+            const int status = session_->finish();
+            session_.reset();
+            pageEnded(status);
+            return false;
+        }
+        return true;
+    }
+
+    bool play(const DisplaySelection& selection) {
+        if (!start(selection)) return false;
+        pageStarted();
+        emscripten_request_animation_frame_loop(playStep, this);
+        return true;
+    }
+
+    // One pass of the player per animation frame.
+    static EM_BOOL playStep(double, void* self) {
+        auto& player = *static_cast<WebPlayer*>(self);
+        if (player.session_ && player.session_->pass()) return EM_TRUE;
+        const int status = player.session_ ? player.session_->finish() : 0;
+        pageEnded(status);
+        return EM_FALSE;
+    }
+
+    static void benchStep(void* self) {
+        auto& player = *static_cast<WebPlayer*>(self);
+        const Scene& scene = player.session_->scene();
+        player.session_->loop().showFrame(player.benchFrame_);
+        if (player.benchFrame_++ < scene.lastFrame) return;
+        emscripten_cancel_main_loop();
+        // Reading the picture back waits until every frame is drawn.
+        std::vector<std::uint8_t> rgb;
+        int width = 0, height = 0;
+        player.layer_->readFrontBuffer(rgb, width, height);
+        const double seconds = (emscripten_get_now() - player.benchStart_) / 1000.0;
+        const double frames = double(scene.lastFrame) - double(scene.firstFrame) + 1.0;
+        const double rate = seconds > 0 ? frames / seconds : 0.0;
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f frames/s", rate);
+        std::cout << text << std::endl;
+        pageBenchDone(rate);
+    }
+
+    BrowserWindowSystem system_;
+    BrowserBass bass_;
+    BrowserDialog dialog_;
+    std::string commandLine_;
+    std::unique_ptr<GlDisplayLayer> layer_;
+    std::vector<DisplayAdapter> adapters_;
+    std::vector<SetupAdapter> lists_;
+    std::unique_ptr<SetupWindow> setup_;
+    std::optional<DisplaySelection> selection_;
+    std::unique_ptr<DevicePlayerDisplay> display_;
+    std::unique_ptr<PlayerParts> parts_;
+    std::unique_ptr<PlayerSession> session_;
+    std::int32_t benchFrame_ = 0;
+    double benchStart_ = 0;
+};
+
+WebPlayer* thePlayer = nullptr;
+
+// Results handed to the page stay valid until the next such call.
+std::string lastText;
+
+}  // namespace
+
+}  // namespace zor
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* zor_archive_report() {
+    zor::lastText = zor::thePlayer->archiveReport();
+    return zor::lastText.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE void zor_set_sound(int on) { zor::thePlayer->setSound(on != 0); }
+
+EMSCRIPTEN_KEEPALIVE int zor_open_setup() { return zor::thePlayer->openSetup() ? 1 : 0; }
+
+EMSCRIPTEN_KEEPALIVE int zor_show_frame(int frame, int width, int height) {
+    return zor::thePlayer->showFrame(frame, width, height) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int zor_bench(int width, int height) { return zor::thePlayer->bench(width, height) ? 1 : 0; }
+
+EMSCRIPTEN_KEEPALIVE int zor_play_again() { return zor::thePlayer->playAgain() ? 1 : 0; }
+
+}  // extern "C"
+
+int main() {
+    // Lives as long as the page; the page calls in from here on.
+    static zor::WebPlayer player;
+    zor::thePlayer = &player;
+    EM_ASM({ if (Module.page) Module.page.ready(); });
+    return 0;
+}

@@ -1,0 +1,366 @@
+#include "platform/display/gl_drawing.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace zor {
+
+namespace {
+
+// Vertices one batch holds before it is sent on.
+constexpr std::size_t kBatchCapacity = 1 << 16;
+
+constexpr const char* kVertexShader = R"(
+uniform mat4 u_transform;  // world x view x projection, row-vector matrices given as they are
+uniform float u_depthBias; // towards the eye, in clip units per w (lines and points)
+layout(location = 0) in vec3 a_position;
+layout(location = 1) in vec4 a_diffuse;  // the bytes of an ARGB word: blue, green, red, alpha
+layout(location = 2) in vec2 a_texcoord;
+#ifdef FLAT
+flat out vec4 v_diffuse;
+#else
+out vec4 v_diffuse;
+#endif
+out vec2 v_texcoord;
+void main() {
+    vec4 p = u_transform * vec4(a_position, 1.0);
+    // Depth runs 0..w (Direct3D); GL clips and maps -w..w.
+    p.z = 2.0 * p.z - p.w - u_depthBias * p.w;
+    gl_Position = p;
+    gl_PointSize = 1.0;
+    v_diffuse = a_diffuse.zyxw;
+    v_texcoord = a_texcoord;
+}
+)";
+
+constexpr const char* kFragmentShader = R"(
+precision highp float;
+uniform sampler2D u_texture;
+uniform int u_stage;  // 0: diffuse alone, 1: texture times diffuse, 2: texture alone
+uniform bool u_keyed; // texels with alpha below one half are left out
+#ifdef FLAT
+flat in vec4 v_diffuse;
+#else
+in vec4 v_diffuse;
+#endif
+in vec2 v_texcoord;
+out vec4 o_color;
+void main() {
+    vec4 c = v_diffuse;
+    if (u_stage != 0) {
+        vec4 t = texture(u_texture, v_texcoord);
+        c = u_stage == 1 ? c * t : t;
+    }
+    if (u_keyed && c.a < 0.5) discard;
+    o_color = c;
+}
+)";
+
+GLuint compile(GLenum kind, const std::string& source, std::string& error) {
+    const GLuint shader = glCreateShader(kind);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        error = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader: " + log;
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+Matrix multiply(const Matrix& a, const Matrix& b) {
+    Matrix m{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k) sum += a[r * 4 + k] * b[k * 4 + c];
+            m[r * 4 + c] = sum;
+        }
+    return m;
+}
+
+void enable(GLenum capability, bool on) { on ? glEnable(capability) : glDisable(capability); }
+
+}  // namespace
+
+bool GlDrawing::build(Program& program, bool flat, std::string& error) {
+    const std::string head = std::string("#version 300 es\n") + (flat ? "#define FLAT\n" : "");
+    const GLuint vertex = compile(GL_VERTEX_SHADER, head + kVertexShader, error);
+    if (!vertex) return false;
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, head + kFragmentShader, error);
+    if (!fragment) {
+        glDeleteShader(vertex);
+        return false;
+    }
+    program = Program{};
+    program.id = glCreateProgram();
+    glAttachShader(program.id, vertex);
+    glAttachShader(program.id, fragment);
+    glLinkProgram(program.id);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = 0;
+    glGetProgramiv(program.id, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetProgramInfoLog(program.id, sizeof log, nullptr, log);
+        error = std::string("shader program: ") + log;
+        return false;
+    }
+    program.transform = glGetUniformLocation(program.id, "u_transform");
+    program.depthBias = glGetUniformLocation(program.id, "u_depthBias");
+    program.stage = glGetUniformLocation(program.id, "u_stage");
+    program.keyed = glGetUniformLocation(program.id, "u_keyed");
+    glUseProgram(program.id);
+    glUniform1i(glGetUniformLocation(program.id, "u_texture"), 0);
+    return true;
+}
+
+bool GlDrawing::start(std::string& error) {
+    if (!build(programs_[0], false, error) || !build(programs_[1], true, error)) return false;
+    glGenVertexArrays(1, &vertexArray_);
+    glBindVertexArray(vertexArray_);
+    glGenBuffers(1, &buffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    const auto stride = static_cast<GLsizei>(sizeof(LVertex));
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, x)));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                          reinterpret_cast<const void*>(offsetof(LVertex, diffuse)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, tu)));
+
+    glGenSamplers(1, &deviceSampler_);
+    glGenSamplers(1, &nearestSampler_);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glActiveTexture(GL_TEXTURE0);
+    // Front faces run clockwise on screen; culling "back" removes the
+    // counter-clockwise ones.
+    glFrontFace(GL_CW);
+    batch_.reserve(kBatchCapacity);
+    appliedValid_ = false;
+    appliedMin_ = appliedMag_ = 0;
+    transformVersion_ = 0;
+    if (glGetError() != GL_NO_ERROR) {
+        error = "cannot set up the vertex stream";
+        return false;
+    }
+    return true;
+}
+
+void GlDrawing::stop() {
+    batch_.clear();
+    for (Program& p : programs_) {
+        if (p.id) glDeleteProgram(p.id);
+        p = Program{};
+    }
+    if (buffer_) glDeleteBuffers(1, &buffer_);
+    if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
+    if (deviceSampler_) glDeleteSamplers(1, &deviceSampler_);
+    if (nearestSampler_) glDeleteSamplers(1, &nearestSampler_);
+    buffer_ = vertexArray_ = deviceSampler_ = nearestSampler_ = 0;
+    appliedValid_ = false;
+}
+
+void GlDrawing::setTarget(GLuint framebuffer, int width, int height, int depthBits) {
+    flush();
+    target_ = framebuffer;
+    width_ = width;
+    height_ = height;
+    if (depthBits > 0) depthStep_ = 1.0f / static_cast<float>((1u << std::min(depthBits, 24)) - 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+void GlDrawing::setMatrices(const Matrix& world, const Matrix& view, const Matrix& projection) {
+    flush();
+    transform_ = multiply(multiply(world, view), projection);
+    state.transformVersion = ++transformVersion_;
+}
+
+void GlDrawing::uploadMatrix(Program& program, const DrawState& s) {
+    const std::uint64_t key = s.pixelSpace ? (1ull << 63) | (std::uint64_t(width_) << 24) | std::uint64_t(height_)
+                                           : s.transformVersion;
+    if (program.transformKey == key) return;
+    program.transformKey = key;
+    if (s.pixelSpace) {
+        // Pixels from the top left onto the whole target.
+        const float w = static_cast<float>(std::max(width_, 1)), h = static_cast<float>(std::max(height_, 1));
+        const Matrix m = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, 1, 0, -1, 1, 0, 1};
+        glUniformMatrix4fv(program.transform, 1, GL_FALSE, m.data());
+    } else {
+        // A row-major row-vector matrix read column by column is the
+        // column-vector matrix GLSL multiplies with.
+        glUniformMatrix4fv(program.transform, 1, GL_FALSE, transform_.data());
+    }
+}
+
+void GlDrawing::apply(const DrawState& s) {
+    const bool all = !appliedValid_;
+    Program& program = programs_[s.flat ? 1 : 0];
+    if (all || appliedProgram_ != program.id) {
+        glUseProgram(program.id);
+        appliedProgram_ = program.id;
+    }
+    if (all || s.texture != applied_.texture) glBindTexture(GL_TEXTURE_2D, s.texture);
+    if (all || s.pixelSpace != applied_.pixelSpace) glBindSampler(0, s.pixelSpace ? nearestSampler_ : deviceSampler_);
+    if (s.minFilter != appliedMin_) glSamplerParameteri(deviceSampler_, GL_TEXTURE_MIN_FILTER, appliedMin_ = s.minFilter);
+    if (s.magFilter != appliedMag_) glSamplerParameteri(deviceSampler_, GL_TEXTURE_MAG_FILTER, appliedMag_ = s.magFilter);
+    if (all || s.blend != applied_.blend) enable(GL_BLEND, s.blend);
+    if (all || s.blendSource != applied_.blendSource || s.blendDestination != applied_.blendDestination)
+        glBlendFunc(s.blendSource, s.blendDestination);
+    if (all || s.depthTest != applied_.depthTest) enable(GL_DEPTH_TEST, s.depthTest);
+    if (all || s.depthWrite != applied_.depthWrite) glDepthMask(s.depthWrite ? GL_TRUE : GL_FALSE);
+    if (all || s.depthFunc != applied_.depthFunc) glDepthFunc(s.depthFunc);
+    if (all || s.cull != applied_.cull) {
+        enable(GL_CULL_FACE, s.cull != CullMode::None);
+        if (s.cull != CullMode::None) glCullFace(s.cull == CullMode::CounterClockwise ? GL_BACK : GL_FRONT);
+    }
+    if (all || s.depthBias != applied_.depthBias) {
+        // A bias pulls polygons towards the eye so they win coplanar ties.
+        enable(GL_POLYGON_OFFSET_FILL, s.depthBias != 0);
+        glPolygonOffset(-1.0f * static_cast<float>(s.depthBias), -4.0f * static_cast<float>(s.depthBias));
+    }
+    if (all || s.dither != applied_.dither) enable(GL_DITHER, s.dither);
+    const GlViewport viewport = s.pixelSpace ? GlViewport{0, 0, width_, height_, 0, 1} : s.viewport;
+    if (all || viewport != applied_.viewport) {
+        glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
+        glDepthRangef(viewport.minZ, viewport.maxZ);
+    }
+
+    // Polygon offset reaches polygons only; lines and points get the same
+    // constant part in the vertex shader (NDC spans two depth ranges).
+    const float bias = s.primitive == GL_TRIANGLES ? 0.0f : 8.0f * static_cast<float>(s.depthBias) * depthStep_;
+    if (program.depthBiasValue != bias) glUniform1f(program.depthBias, program.depthBiasValue = bias);
+    const GLint stage = s.texture == 0 ? 0 : s.modulate ? 1 : 2;
+    if (program.stageValue != stage) glUniform1i(program.stage, program.stageValue = stage);
+    const GLint keyed = s.keyed ? 1 : 0;
+    if (program.keyedValue != keyed) glUniform1i(program.keyed, program.keyedValue = keyed);
+    uploadMatrix(program, s);
+
+    applied_ = s;
+    applied_.viewport = viewport;
+    appliedValid_ = true;
+}
+
+void GlDrawing::draw(PrimitiveType type, const LVertex* vertices, std::uint32_t count) {
+    GLenum mode = GL_TRIANGLES;
+    std::size_t added = 0;
+    switch (type) {
+    case PrimitiveType::POINTLIST:
+        mode = GL_POINTS;
+        added = count;
+        break;
+    case PrimitiveType::LINELIST:
+        mode = GL_LINES;
+        added = count & ~1u;
+        break;
+    case PrimitiveType::LINESTRIP:
+        mode = GL_LINES;
+        added = count >= 2 ? (count - 1) * 2 : 0;
+        break;
+    case PrimitiveType::TRIANGLEFAN:
+        added = count >= 3 ? (count - 2) * 3 : 0;
+        break;
+    }
+    if (added == 0 || added > kBatchCapacity) return;
+    DrawState next = state;
+    next.primitive = mode;
+    if (!batch_.empty() && (!(next == batchState_) || batch_.size() + added > kBatchCapacity)) flush();
+    batchState_ = next;
+
+    const std::size_t first = batch_.size();
+    switch (type) {
+    case PrimitiveType::POINTLIST:
+    case PrimitiveType::LINELIST: batch_.insert(batch_.end(), vertices, vertices + added); break;
+    case PrimitiveType::LINESTRIP:
+        for (std::uint32_t i = 0; i + 1 < count; ++i) {
+            batch_.push_back(vertices[i]);
+            batch_.push_back(vertices[i + 1]);
+        }
+        break;
+    case PrimitiveType::TRIANGLEFAN:
+        for (std::uint32_t i = 1; i + 1 < count; ++i) {
+            batch_.push_back(vertices[0]);
+            batch_.push_back(vertices[i]);
+            batch_.push_back(vertices[i + 1]);
+        }
+        break;
+    }
+    if (!next.flat || mode == GL_POINTS) return;
+    // Every vertex of a primitive in the colour of the polygon's (a line's)
+    // first vertex, whichever vertex GL takes the colour from.
+    LVertex* v = batch_.data() + first;
+    if (mode == GL_LINES) {
+        for (std::size_t i = 0; i + 1 < added; i += 2) v[i + 1].diffuse = v[i].diffuse;
+    } else {
+        for (std::size_t i = 0; i < added; ++i) v[i].diffuse = vertices[0].diffuse;
+    }
+}
+
+void GlDrawing::flush() {
+    if (batch_.empty()) return;
+    apply(batchState_);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    // A fresh store every time: the driver never waits for earlier draws.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex)), batch_.data(),
+                 GL_STREAM_DRAW);
+    glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
+    batch_.clear();
+    ++drawCalls_;
+}
+
+void GlDrawing::blit(GLuint texture, const std::array<float, 4>& source, const Rect& destination, bool keyed) {
+    flush();
+    const DrawState device = state;
+    DrawState& b = state;
+    b = DrawState{};
+    b.texture = texture;
+    b.modulate = false;
+    b.keyed = keyed;
+    b.pixelSpace = true;
+    b.depthTest = false;
+    b.depthWrite = false;
+    b.dither = false;
+    b.minFilter = device.minFilter;
+    b.magFilter = device.magFilter;
+    b.transformVersion = device.transformVersion;
+    const float x0 = static_cast<float>(destination.left), x1 = static_cast<float>(destination.right);
+    const float y0 = static_cast<float>(destination.top), y1 = static_cast<float>(destination.bottom);
+    const float u0 = source[0], v0 = source[1], u1 = source[2], v1 = source[3];
+    const LVertex quad[4] = {{x0, y0, 0.5f, 0, 0xFFFFFFFF, 0, u0, v0},
+                             {x1, y0, 0.5f, 0, 0xFFFFFFFF, 0, u1, v0},
+                             {x1, y1, 0.5f, 0, 0xFFFFFFFF, 0, u1, v1},
+                             {x0, y1, 0.5f, 0, 0xFFFFFFFF, 0, u0, v1}};
+    draw(PrimitiveType::TRIANGLEFAN, quad, 4);
+    flush();
+    state = device;
+}
+
+void GlDrawing::clear(bool color, std::uint32_t argb, bool depth, float z) {
+    flush();
+    GLbitfield mask = 0;
+    if (color) {
+        glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f,
+                     ((argb >> 24) & 255) / 255.0f);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (depth) {
+        // Clearing ignores the depth write state.
+        glDepthMask(GL_TRUE);
+        applied_.depthWrite = true;
+        glClearDepthf(z);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (mask) glClear(mask);
+}
+
+}  // namespace zor

@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""The page in a real browser: headless Chromium loads it from a local HTTP
+server and is driven through the DevTools protocol.
+
+  browser_test.py frames --page DIR --native BUILD
+      frames 100, 800 and 1600 of the sample demo at 320x240 through
+      ?frame=N match zor-render's within the tolerance below
+  browser_test.py panels --page DIR
+      the set-up panel starts the demo, Escape ends it, the end panel plays
+      it again
+  browser_test.py bad-input --page DIR
+      each kind of bad data gives its message in the page and on the console
+  browser_test.py bench --page DIR --native BUILD
+      a benchmark, not a test: ?bench at 640x480 in the page and
+      zor-render --bench at the same size, and their ratio
+
+DIR is the built page (scripts/web's build-web/) with the sample demo;
+BUILD the native build folder holding zor-render and demo/.
+"""
+
+import argparse
+import contextlib
+import functools
+import http.server
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import zlib
+
+from cdp import Browser
+
+# At most this share of pixels may differ by more than this many levels in
+# any channel: the JPEG decoders (libjpeg natively, stb_image in the page)
+# and the rasterisers (Mesa llvmpipe, SwiftShader) round differently, most of
+# all at the edges of the additive particle squares, where one step of the
+# 5-bit channels is already 8 levels.
+MAX_SHARE_OFF = 0.03
+LEVELS = 16
+
+PAGE_FILES = ("index.html", "page.js", "zor.js", "zor.wasm")
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+@contextlib.contextmanager
+def serving(root):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(QuietHandler, directory=root))
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}/"
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
+def rgb_pixels(png_path):
+    return subprocess.run(["convert", png_path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+
+
+def compare(page_png, native_png):
+    a, b = rgb_pixels(page_png), rgb_pixels(native_png)
+    if len(a) != len(b):
+        raise AssertionError(f"sizes differ: {len(a)} and {len(b)} bytes of RGB")
+    pixels = len(a) // 3
+    off = sum(1 for i in range(0, len(a), 3)
+              if max(abs(a[i] - b[i]), abs(a[i + 1] - b[i + 1]), abs(a[i + 2] - b[i + 2])) > LEVELS)
+    return off / pixels
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+# ---- frames ------------------------------------------------------------------
+def test_frames(args):
+    render = os.path.join(args.native, "tools", "zor-render", "zor-render")
+    demo = os.path.join(args.native, "demo")
+    work = tempfile.mkdtemp(prefix="zor-web-frames-")
+    try:
+        with serving(args.page) as base, Browser(320, 240) as browser:
+            for frame in (100, 800, 1600):
+                native = os.path.join(work, f"native-{frame}.png")
+                subprocess.run([render, "--dir", demo, "--size", "320x240", "--frame", str(frame), "--out", native],
+                               check=True, capture_output=True, env=dict(os.environ, SDL_VIDEODRIVER="offscreen"))
+                browser.open(f"{base}index.html?frame={frame}&size=320x240")
+                state = browser.wait_for("document.body.dataset.state")
+                check(state == "frame-shown", f"frame {frame}: the page ended in state {state}: {browser.console}")
+                page = os.path.join(work, f"page-{frame}.png")
+                with open(page, "wb") as f:
+                    f.write(browser.data_url_bytes("Module.page.shot"))
+                share = compare(page, native)
+                print(f"frame {frame}: {share * 100:.2f}% of pixels off by more than {LEVELS} levels "
+                      f"(at most {MAX_SHARE_OFF * 100:.0f}%)", flush=True)
+                check(share <= MAX_SHARE_OFF, f"frame {frame} differs from zor-render's; pictures kept in {work}")
+        shutil.rmtree(work)
+    except Exception:
+        print(f"pictures kept in {work}")
+        raise
+
+
+# ---- panels ------------------------------------------------------------------
+def test_panels(args):
+    with serving(args.page) as base, Browser(800, 600) as browser:
+        browser.open(base + "index.html")
+        browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+        button = browser.evaluate("document.getElementById('control-1024').textContent")
+        check(button == "Let\u00b4s go!!", f"the start button reads {button!r}")
+        mode = browser.evaluate("(() => { const l = document.getElementById('control-2049');"
+                                " return l.options[l.selectedIndex].textContent; })()")
+        check(mode == "640x480x16Bpp", f"the preselected mode is {mode!r}")
+        # With music: the browser decodes the MP3 and plays it (into no sound
+        # card at all here).
+        browser.click("#control-1024")
+        browser.wait_for("document.body.dataset.state === 'playing'")
+        playing = browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length")
+        check(playing == 1, f"{playing} music streams play")
+        size = browser.evaluate("[document.getElementById('screen').width, document.getElementById('screen').height]")
+        check(size == [640, 480], f"the canvas draws at {size}")
+        # Kept at 4:3, as large as the window allows.
+        shown = browser.evaluate("(() => { const r = document.getElementById('screen').getBoundingClientRect();"
+                                 " return [r.width, r.height, innerWidth, innerHeight]; })()")
+        check(abs(shown[0] * 3 - shown[1] * 4) <= 4 and (shown[0] == shown[2] or shown[1] == shown[3]),
+              f"the canvas is shown at {shown[0]}x{shown[1]} in a window of {shown[2]}x{shown[3]}")
+        browser.pump(1.0)
+        browser.press_escape()
+        # Long before the scene's own end (a minute in).
+        browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
+        check(not browser.evaluate("document.getElementById('end-panel').hidden"), "no end panel")
+        check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 0,
+              "the music plays on after the end")
+        browser.click("#again")
+        browser.wait_for("document.body.dataset.state === 'playing'")
+        check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 1,
+              "no music when played again")
+        # A click on the picture ends it as well.
+        browser.click("#screen")
+        browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
+    print("set-up panel, Escape, end panel, play again, click: as expected")
+
+
+# ---- bad input -----------------------------------------------------------------
+def archive(entries):
+    """An archive of (name, bytes) entries in the player's format."""
+    data, records = b"", b""
+    for name, content in entries:
+        block = zlib.compress(content, 9)
+        start = len(data)
+        data += block
+        records += name.encode().ljust(32, b"\0") + struct.pack("<iiii", start, start + len(block), len(content),
+                                                                len(block))
+    directory = zlib.compress(records, 9)
+    return data + directory + struct.pack("<iii", len(entries), len(records), len(directory)) + b":-)"
+
+
+def page_errors(browser):
+    return browser.evaluate("document.getElementById('error-text').textContent")
+
+
+def test_bad_input(args):
+    root = tempfile.mkdtemp(prefix="zor-web-bad-")
+    try:
+        for name in PAGE_FILES:
+            shutil.copy(os.path.join(args.page, name), root)
+        with open(os.path.join(args.page, "zor.dat"), "rb") as f:
+            good = f.read()
+
+        def folder(name, files):
+            path = os.path.join(root, name)
+            os.makedirs(path)
+            for file_name, content in files.items():
+                with open(os.path.join(path, file_name), "wb") as f:
+                    f.write(content)
+
+        directory_start = len(good) - 15 - struct.unpack("<i", good[-7:-3])[0]
+        corrupt = bytearray(good)
+        corrupt[directory_start + 10] ^= 0xFF
+        folder("truncated", {"zor.dat": good[: len(good) // 2]})
+        folder("corrupt", {"zor.dat": bytes(corrupt)})
+        folder("noscene", {"zor.dat": archive([("readme.txt", b"nothing to see here\n" * 4)])})
+        folder("nomusic", {"zor.dat": good})
+        folder("badjpeg", {"zor.dat": good, "skane.jpg": b"\xff\xd8\xff\xe0 this is no picture"})
+
+        with serving(root) as base, Browser(800, 600) as browser:
+            def start(query):
+                browser.open(base + "index.html" + query)
+                browser.wait_for("document.body.dataset.state === 'error' ||"
+                                 " document.getElementById('setup').dataset.open === '1'")
+
+            def expect_error(query, *texts):
+                start(query)
+                errors = page_errors(browser)
+                check(not browser.evaluate("document.getElementById('error-panel').hidden"),
+                      f"{query}: no error panel")
+                for text in texts:
+                    check(text in errors, f"{query}: {text!r} is not in the error panel: {errors!r}")
+                    check(any(text in line for _, line in browser.console), f"{query}: {text!r} not on the console")
+                print(f"{query}: {errors.splitlines()[0]}")
+
+            def go():
+                browser.evaluate("document.getElementById('nosound').checked = true")
+                browser.click("#control-1024")
+                browser.wait_for("document.body.dataset.state === 'playing' ||"
+                                 " document.body.dataset.state === 'error'")
+
+            expect_error("?data=missing/", "zor.dat: cannot fetch", "missing/zor.dat: 404")
+            expect_error("?data=corrupt/", "zor.dat: directory")
+            # Cut in half, the archive has no trailer: an empty archive, so
+            # the player finds no scene in it.
+            start("?data=truncated/")
+            go()
+            check("cannot read the scene \"glorp2.lws\"" in page_errors(browser), "truncated: " + page_errors(browser))
+            print("?data=truncated/: " + page_errors(browser).splitlines()[-1])
+            start("?data=noscene/zor.dat")
+            go()
+            check("cannot read the scene \"glorp2.lws\"" in page_errors(browser), "noscene: " + page_errors(browser))
+            # Without music it plays, and says why there is none.
+            start("?data=nomusic/")
+            notice = browser.evaluate("document.getElementById('notice-text').textContent")
+            check("mp3.mp3: cannot fetch" in notice and "plays without music" in notice, f"nomusic: {notice!r}")
+            check(browser.evaluate("document.getElementById('nosound').checked"), "nomusic: -nosound not set")
+            browser.click("#control-1024")
+            browser.wait_for("document.body.dataset.state === 'playing'")
+            print("?data=nomusic/: " + notice)
+            # A damaged logo beside the archive takes its place, is refused, and
+            # the demo plays on with the message shown.
+            start("?data=badjpeg/")
+            go()
+            check(browser.evaluate("document.body.dataset.state") == "playing", "badjpeg: the demo does not play")
+            notice = browser.evaluate("document.getElementById('notice-text').textContent")
+            check("skane.jpg" in notice and "cannot decode JPEG" in notice, f"badjpeg: {notice!r}")
+            print("?data=badjpeg/: " + notice.splitlines()[-1])
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+# ---- bench (not a test) ---------------------------------------------------------
+def bench(args):
+    with serving(args.page) as base, Browser(640, 480) as browser:
+        browser.open(base + "index.html?bench&size=640x480")
+        browser.wait_for("document.body.dataset.state === 'bench-done' || document.body.dataset.state === 'error'",
+                         timeout=1800)
+        lines = [text for _, text in browser.console if text.endswith(" frames/s")]
+        check(lines, f"the page printed no rate: {browser.console[-10:]}")
+        page_rate = float(lines[-1].split()[0])
+    render = os.path.join(args.native, "tools", "zor-render", "zor-render")
+    native = subprocess.run([render, "--dir", os.path.join(args.native, "demo"), "--size", "640x480", "--bench"],
+                            check=True, capture_output=True, text=True,
+                            env=dict(os.environ, SDL_VIDEODRIVER="offscreen")).stdout.split()
+    native_rate = float(native[0])
+    print(f"page (headless Chromium, SwiftShader) 640x480: {page_rate:.1f} frames/s")
+    print(f"zor-render --bench 640x480: {native_rate:.1f} frames/s")
+    print(f"ratio page / native: {page_rate / native_rate:.2f}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bench"])
+    parser.add_argument("--page", required=True, help="folder of the built page (build-web)")
+    parser.add_argument("--native", help="native build folder (zor-render, demo/)")
+    args = parser.parse_args()
+    for name in PAGE_FILES + ("zor.dat",):
+        if not os.path.exists(os.path.join(args.page, name)):
+            sys.exit(f"browser_test: {args.page} has no {name}; run scripts/web first")
+    {"frames": test_frames, "panels": test_panels, "bad-input": test_bad_input, "bench": bench}[args.case](args)
+
+
+if __name__ == "__main__":
+    main()
