@@ -72,6 +72,7 @@ public:
     }
     void clearTarget() override { inner_.clearTarget(); }
     void blitLogo() override { inner_.blitLogo(); }
+    std::string failure() const override { return inner_.failure(); }
 
     TimingSlots slots;
     Clock::time_point confirmed;
@@ -120,7 +121,8 @@ RunFigures runDemo(int first, int last, int passes, const char* commandLine) {
         SdlGaudio gaudio;
         SdlDialog dialog;
         test::OffscreenModesLayer layer;
-        DevicePlayerDisplay device(layer, system, makeSetupWindowFunction(dialog));
+        std::ostringstream notes;  // no screen: the set-up window's default is taken
+        DevicePlayerDisplay device(layer, system, makeSetupWindowFunction(dialog, notes));
         TimingDisplay display(device);
         int presented = 0;
         Clock::time_point firstFrame, lastFrame;

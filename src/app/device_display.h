@@ -3,7 +3,9 @@
 // set-up window, the logo, the renderer slots and the two start-up calls
 // (clear, logo blit) over any DisplayLayer.
 
+#include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "app/player.h"
 #include "display/display.h"
@@ -12,8 +14,10 @@
 namespace zor {
 
 // Runs the set-up window on `dialog` and turns the choice into the display's
-// selection (the adapter's GUID, a copy of the mode).
-SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog);
+// selection (the adapter's GUID, a copy of the mode). Where the window cannot
+// be shown, its default choice is taken and `notes` says so; a window that
+// cannot be made is named there too.
+SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog, std::ostream& notes);
 
 class DevicePlayerDisplay final : public PlayerDisplay {
 public:
@@ -25,6 +29,7 @@ public:
     void clearTarget() override;
     void blitLogo() override;
     void printDiagnostics(std::ostream& out) override;
+    std::string failure() const override { return context_.failure; }
 
     DisplayContext& context() { return context_; }
     const Image& logo() const { return logo_; }

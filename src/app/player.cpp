@@ -79,6 +79,8 @@ int runPlayer(PlayerParts& parts, std::string_view commandLine) {
 
     if (!parts.display.initDisplay(system.nativeWindow())) {
         system.messageBox("brul", "Sket sig :(");
+        const std::string why = parts.display.failure();
+        writeFailure(parts.errors, "the display could not be set up" + (why.empty() ? std::string() : ": " + why));
         music.release();
         return kPlayerFailureStatus;
     }

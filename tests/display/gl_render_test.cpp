@@ -16,6 +16,7 @@
 #include "frame/frame_pass.h"
 #include "frame/render_slots.h"
 #include "platform/display/gl_display_layer.h"
+#include "platform/display/sdl_gl_host.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -214,6 +215,57 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
     EXPECT_EQ(black.width, kWidth);
     EXPECT_EQ(black.height, kHeight);
     expectPixel(black, 80, 60, {0, 0, 0});
+}
+
+// SDL's headless host with a second display beside its own, noting where the
+// layer shows its mode (no X server here gives SDL two displays a window can
+// go full screen on, so the choice is checked at the host).
+class TwoDisplayHost final : public GlHost {
+public:
+    bool start() override { return real_.start(); }
+    std::string driverName() const override { return real_.driverName(); }
+    std::vector<HostDisplay> displays() override {
+        std::vector<HostDisplay> list = real_.displays();
+        list.push_back({"Second display", {{800, 600}, {640, 480}}});
+        return list;
+    }
+    void adoptWindow(void* window) override { real_.adoptWindow(window); }
+    bool createContext(int width, int height) override { return real_.createContext(width, height); }
+    void showMode(int display, int width, int height, bool fullScreen) override {
+        shownOn = display;
+        real_.showMode(0, width, height, fullScreen);
+    }
+    void drawableSize(int& width, int& height) const override { real_.drawableSize(width, height); }
+    bool presents() const override { return real_.presents(); }
+    void swap() override { real_.swap(); }
+    void makeCurrent() override { real_.makeCurrent(); }
+    void shutdown() override { real_.shutdown(); }
+    const std::string& error() const override { return real_.error(); }
+
+    int shownOn = -1;
+
+private:
+    SdlGlHost real_{GlDisplayOptions{false, false}};
+};
+
+TEST(GlRender, TheChosenAdapterIsTheDisplayTheModeGoesTo) {
+    for (int chosen : {1, 0}) {
+        auto owned = std::make_unique<TwoDisplayHost>();
+        TwoDisplayHost& host = *owned;
+        GlDisplayLayer layer(std::move(owned), GlDisplayOptions{false, false});
+        DisplayContext context{layer};
+        context.showMessage = [](std::string_view, std::string_view) {};
+        ASSERT_TRUE(initDisplay(context, nullptr, 0x13,
+                                [&](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
+                                    if (adapters.size() != 2) return false;
+                                    const DisplayAdapter& a = adapters[static_cast<std::size_t>(chosen)];
+                                    selection.selectedGuid = a.guid;
+                                    selection.selectedMode = makeDisplayMode(640, 480, 16);
+                                    return true;
+                                }))
+            << context.failure;
+        EXPECT_EQ(host.shownOn, chosen);
+    }
 }
 
 TEST(GlRender, FlatAndSmoothShading) {
