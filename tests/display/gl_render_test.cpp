@@ -295,6 +295,23 @@ TEST(GlRender, FlatAndSmoothShading) {
     expectMatchesReference(p, "shading");
 }
 
+TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
+    GlRig rig("batching");
+    ASSERT_TRUE(rig.up);
+    rig.begin();
+    auto& same = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
+    for (int i = 0; i < 20; ++i) GlRig::polygon(same, flatShaded, {0, 1, 2, 3});
+    const std::size_t before = rig.layer.drawCalls();
+    rig.drawAll(same);
+    rig.slots->endScene();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 1u) << "twenty polygons in one state";
+    auto& alternating = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
+    for (int i = 0; i < 20; ++i) GlRig::polygon(alternating, i % 2 ? flatShaded : smoothShaded, {0, 1, 2, 3});
+    rig.drawAll(alternating);
+    rig.slots->endScene();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 21u) << "a shade change before each";
+}
+
 TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {
     GlRig rig("culling");
     ASSERT_TRUE(rig.up);

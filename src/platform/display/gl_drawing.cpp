@@ -9,6 +9,9 @@ namespace {
 
 // Vertices one batch holds before it is sent on.
 constexpr std::size_t kBatchCapacity = 1 << 16;
+// Vertices the streamed buffer holds; batches are appended until it is full,
+// then it gets a fresh store.
+constexpr std::size_t kStreamCapacity = 1 << 17;
 
 constexpr const char* kVertexShader = R"(
 uniform mat4 u_transform;  // world x view x projection, row-vector matrices given as they are
@@ -127,6 +130,8 @@ bool GlDrawing::start(std::string& error) {
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr, GL_STREAM_DRAW);
+    streamed_ = 0;
     const auto stride = static_cast<GLsizei>(sizeof(LVertex));
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, x)));
@@ -310,10 +315,18 @@ void GlDrawing::flush() {
     if (batch_.empty()) return;
     apply(batchState_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
-    // A fresh store every time: the driver never waits for earlier draws.
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex)), batch_.data(),
-                 GL_STREAM_DRAW);
-    glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
+    if (streamed_ + batch_.size() > kStreamCapacity) {
+        // A fresh store: the driver need not wait for the draws that read
+        // the old one.
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr,
+                     GL_STREAM_DRAW);
+        streamed_ = 0;
+    }
+    // Each batch goes behind the last one, where no earlier draw reads.
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamed_ * sizeof(LVertex)),
+                    static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex)), batch_.data());
+    glDrawArrays(batchState_.primitive, static_cast<GLint>(streamed_), static_cast<GLsizei>(batch_.size()));
+    streamed_ += batch_.size();
     batch_.clear();
     ++drawCalls_;
 }

@@ -104,6 +104,7 @@ private:
 
     std::array<Program, 2> programs_;  // smooth, flat
     GLuint buffer_ = 0, vertexArray_ = 0;
+    std::size_t streamed_ = 0;  // vertices in the buffer's current store
     GLuint deviceSampler_ = 0, nearestSampler_ = 0;
     GLuint target_ = 0;
     int width_ = 0, height_ = 0;
