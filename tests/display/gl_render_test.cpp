@@ -196,7 +196,8 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
         EXPECT_EQ(a.height, b.height);
     }
     // So the set-up window's rule, the last mode with 480 lines, is 640x480 in 5-6-5.
-    const auto last480 = std::find_if(modes.rbegin(), modes.rend(), [](const SurfaceDesc& m) { return m.height == 480; });
+    const auto last480 =
+        std::find_if(modes.rbegin(), modes.rend(), [](const SurfaceDesc& m) { return m.height == 480; });
     ASSERT_NE(last480, modes.rend());
     EXPECT_EQ(last480->width, 640u);
     EXPECT_EQ(last480->pixelFormat.rgbBitCount, 16u);

@@ -229,9 +229,10 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
     const std::filesystem::path& folder = dir->path();
 
     // What zor-render draws of frame 0 in this mode.
-    const std::string render = "cd '" + folder.string() + "' && SDL_VIDEODRIVER=offscreen ASAN_OPTIONS=detect_leaks=0 '" +
-                               (kBuild / "tools/zor-render/zor-render").string() + "' --size 640x480 --bpp " +
-                               std::to_string(bits) + " --frame 0 --out expected.png > render.log 2>&1";
+    const std::string render = "cd '" + folder.string() + "' && SDL_VIDEODRIVER=offscreen " +
+                               "ASAN_OPTIONS=detect_leaks=0 '" + (kBuild / "tools/zor-render/zor-render").string() +
+                               "' --size 640x480 --bpp " + std::to_string(bits) +
+                               " --frame 0 --out expected.png > render.log 2>&1";
     ASSERT_EQ(std::system(render.c_str()), 0) << readFile(folder / "render.log");
     test::RgbImage expected;
     ASSERT_TRUE(test::readPng(folder / "expected.png", expected));
@@ -249,7 +250,8 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
     // The set-up window under the pointer takes the keys; its default is
     // 640x480x16, the entry above it 640x480x15.
     const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (xdotool(x.display(), "search --onlyvisible --name '^Setup$'") != 0 && std::chrono::steady_clock::now() < deadline)
+    while (xdotool(x.display(), "search --onlyvisible --name '^Setup$'") != 0 &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(100ms);
     if (bits == 15) xdotool(x.display(), "key Up");
     xdotool(x.display(), "key Return");
@@ -262,10 +264,11 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
         std::this_thread::sleep_for(250ms);
         if (grabScreen(x.display(), screen)) different = test::countDifferentPixels(screen, expected, 2);
     } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < deadline);
-    if (different < 0 || different > allowed) test::writePng(kBuild / ("actual-desktop-" + std::to_string(bits) + ".png"), screen);
+    const std::filesystem::path shown = kBuild / ("actual-desktop-" + std::to_string(bits) + ".png");
+    if (different < 0 || different > allowed) test::writePng(shown, screen);
     EXPECT_TRUE(different >= 0 && different <= allowed)
-        << different << " pixels differ from zor-render's picture; the screen is in "
-        << kBuild / ("actual-desktop-" + std::to_string(bits) + ".png") << "\n" << readFile(folder / "player.log");
+        << different << " pixels differ from zor-render's picture; the screen is in " << shown << "\n"
+        << readFile(folder / "player.log");
 
     // Without a window manager the player's window must hold the keyboard.
     xdotool(x.display(), "key Escape");
