@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "display/png_file.h"
@@ -311,6 +312,21 @@ TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
     rig.drawAll(alternating);
     rig.slots->endScene();
     EXPECT_EQ(rig.layer.drawCalls() - before, 21u) << "a shade change before each";
+    // A fan larger than any batch (a disc of 30 000 vertices) is one draw too.
+    std::vector<LVertex> disc(30000);
+    for (std::size_t i = 1; i < disc.size(); ++i) {
+        const float a = -6.2831853f * static_cast<float>(i - 1) / static_cast<float>(disc.size() - 2);
+        disc[i] = {std::cos(a), std::sin(a), 4, 0, 0x1000FF00, 0, 0, 0};
+    }
+    disc[0] = {0, 0, 4, 0, 0x1000FF00, 0, 0, 0};
+    rig.layer.setRenderState(rig.context.state.device, RenderState::CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(rig.layer.drawPrimitive(rig.context.state.device, PrimitiveType::TRIANGLEFAN, D3DFVF_LVERTEX,
+                                      disc.data(), static_cast<std::uint32_t>(disc.size()), D3DDP_DONOTLIGHT),
+              kOk);
+    const RgbPicture p = rig.finish();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 22u);
+    auto [x, y] = screenOf(0.5f, 0.5f, 4);
+    expectPixel(p, x, y, {0, 255, 0});
 }
 
 TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {

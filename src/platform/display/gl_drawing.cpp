@@ -276,7 +276,7 @@ void GlDrawing::draw(PrimitiveType type, const LVertex* vertices, std::uint32_t 
         added = count >= 3 ? (count - 2) * 3 : 0;
         break;
     }
-    if (added == 0 || added > kBatchCapacity) return;
+    if (added == 0) return;
     DrawState next = state;
     next.primitive = mode;
     if (!batch_.empty() && (!(next == batchState_) || batch_.size() + added > kBatchCapacity)) flush();
@@ -315,6 +315,17 @@ void GlDrawing::flush() {
     if (batch_.empty()) return;
     apply(batchState_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    const auto bytes = static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex));
+    if (batch_.size() > kStreamCapacity) {
+        // One primitive larger than the buffer: a store of its own, replaced
+        // before the next batch.
+        glBufferData(GL_ARRAY_BUFFER, bytes, batch_.data(), GL_STREAM_DRAW);
+        glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
+        streamed_ = kStreamCapacity;
+        batch_.clear();
+        ++drawCalls_;
+        return;
+    }
     if (streamed_ + batch_.size() > kStreamCapacity) {
         // A fresh store: the driver need not wait for the draws that read
         // the old one.
@@ -323,8 +334,7 @@ void GlDrawing::flush() {
         streamed_ = 0;
     }
     // Each batch goes behind the last one, where no earlier draw reads.
-    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamed_ * sizeof(LVertex)),
-                    static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex)), batch_.data());
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamed_ * sizeof(LVertex)), bytes, batch_.data());
     glDrawArrays(batchState_.primitive, static_cast<GLint>(streamed_), static_cast<GLsizei>(batch_.size()));
     streamed_ += batch_.size();
     batch_.clear();
