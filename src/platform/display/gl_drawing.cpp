@@ -178,7 +178,6 @@ void GlDrawing::stop() {
 
 void GlDrawing::setTarget(GLuint framebuffer, int width, int height, int depthBits) {
     flush();
-    target_ = framebuffer;
     width_ = width;
     height_ = height;
     if (depthBits > 0) depthStep_ = 1.0f / static_cast<float>((1u << std::min(depthBits, 24)) - 1);
