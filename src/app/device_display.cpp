@@ -31,10 +31,28 @@ void selectionFor(const std::vector<DisplayAdapter>& adapters, const SetupChoice
     selection.selectedMode = adapter.modes[static_cast<std::size_t>(choice.mode)];
 }
 
-SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog) {
-    return [&dialog](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
+SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog, std::ostream& notes) {
+    return [&dialog, &notes](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
+        const std::vector<SetupAdapter> lists = setupAdapters(adapters);
         SetupChoice choice;
-        if (!runSetupWindow(dialog, setupAdapters(adapters), choice)) return false;
+        std::string why;
+        if (!dialog.canBeShown(why)) {
+            // No one could answer the window: take what it would offer.
+            choice = defaultSetupChoice(lists);
+            std::string refusal;
+            if (!acceptableChoice(lists, choice, refusal)) {
+                notes << "zor: the set-up window cannot be shown (" << why << ") and its default choice is refused: "
+                      << refusal << '\n';
+                return false;
+            }
+            const SetupAdapter& adapter = lists[static_cast<std::size_t>(choice.adapter)];
+            notes << "zor: the set-up window cannot be shown (" << why << "); taking its default choice: adapter \""
+                  << adapter.description << "\", " << modeText(adapter.modes[static_cast<std::size_t>(choice.mode)])
+                  << '\n';
+        } else if (!runSetupWindow(dialog, lists, choice)) {
+            if (!dialog.error().empty()) notes << "zor: the set-up window cannot be made: " << dialog.error() << '\n';
+            return false;
+        }
         selectionFor(adapters, choice, selection);
         return true;
     };

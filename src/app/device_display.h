@@ -3,7 +3,9 @@
 // set-up window, the logo, the renderer slots and the two start-up calls
 // (clear, logo blit) over any DisplayLayer.
 
+#include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "app/player.h"
 #include "app/setup_window.h"
@@ -20,8 +22,10 @@ void selectionFor(const std::vector<DisplayAdapter>& adapters, const SetupChoice
                   DisplaySelection& selection);
 
 // Runs the set-up window on `dialog` and turns the choice into the display's
-// selection.
-SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog);
+// selection (the adapter's GUID, a copy of the mode). Where the window cannot
+// be shown, its default choice is taken and `notes` says so; a window that
+// cannot be made is named there too.
+SetupWindowFunction makeSetupWindowFunction(DialogWindow& dialog, std::ostream& notes);
 
 class DevicePlayerDisplay final : public PlayerDisplay {
 public:
@@ -33,6 +37,7 @@ public:
     void clearTarget() override;
     void blitLogo() override;
     void printDiagnostics(std::ostream& out) override;
+    std::string failure() const override { return context_.failure; }
 
     DisplayContext& context() { return context_; }
     const Image& logo() const { return logo_; }

@@ -29,8 +29,9 @@ constexpr const char* kUsage =
     "  -gaudio    music through the second music layer\n"
     "  -nosound   no music at all (for machines without a sound device)\n"
     "\n"
-    "Without a screen, run it with SDL_VIDEODRIVER=offscreen; without a sound\n"
-    "card, with SDL_AUDIODRIVER=dummy or -nosound.\n";
+    "Without a screen, run it with SDL_VIDEODRIVER=offscreen: the set-up window's\n"
+    "default choice is taken then. Without a sound card, run it with\n"
+    "SDL_AUDIODRIVER=dummy or -nosound.\n";
 
 }  // namespace
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
         zor::SdlGaudio gaudio;
         zor::SdlDialog dialog;
         zor::GlDisplayLayer layer;
-        zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog));
+        zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, std::cerr));
         zor::PlayerParts parts{system, &bass, &gaudio, display, std::cerr};
         return zor::runPlayer(parts, commandLine);
     } catch (const std::bad_alloc&) {

@@ -47,6 +47,8 @@ public:
     virtual void blitLogo() = 0;
     // Problems found while loading images and textures, printed and cleared.
     virtual void printDiagnostics(std::ostream&) {}
+    // What made initDisplay fail, in words; empty when it cannot say.
+    virtual std::string failure() const { return {}; }
 };
 
 // Reads the scene (objects, textures through the slots' loadTexture).

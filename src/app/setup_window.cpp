@@ -1,5 +1,6 @@
 #include "app/setup_window.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zor {
@@ -24,18 +25,13 @@ bool validPosition(int position, std::size_t size) {
 
 // The button: true when the choice is taken.
 bool acceptChoice(DialogWindow& dialog, const std::vector<SetupAdapter>& adapters, SetupChoice& choice) {
-    const int a = dialog.getCurSel(kAdapterListId);
-    const int m = dialog.getCurSel(kModeListId);
-    // An adapter without usable modes leaves nothing to take.
-    if (!validPosition(a, adapters.size()) || !validPosition(m, adapters[a].modes.size())) {
-        dialog.messageBox(kRefusalCaption, "This videocard has no videomode to choose!");
+    const SetupChoice picked{dialog.getCurSel(kAdapterListId), dialog.getCurSel(kModeListId)};
+    std::string refusal;
+    if (!acceptableChoice(adapters, picked, refusal)) {
+        dialog.messageBox(kRefusalCaption, refusal);
         return false;
     }
-    if (adapters[a].modes[m].width < kMinimumModeWidth) {
-        dialog.messageBox(kRefusalCaption, "This demo wants a resolution of at least 512x384!");
-        return false;
-    }
-    choice = {a, m};
+    choice = picked;
     return true;
 }
 
@@ -50,11 +46,41 @@ std::string modeText(const SetupMode& mode) {
     return text;
 }
 
-void fillModeList(DialogWindow& dialog, const SetupAdapter& adapter) {
-    for (std::size_t k = 0; k < adapter.modes.size(); ++k) {
-        dialog.addString(kModeListId, modeText(adapter.modes[k]));
-        if (k == 0 || adapter.modes[k].height == 480) dialog.setCurSel(kModeListId, static_cast<int>(k));
+bool acceptableChoice(const std::vector<SetupAdapter>& adapters, const SetupChoice& choice, std::string& refusal) {
+    // An adapter without usable modes leaves nothing to take.
+    if (!validPosition(choice.adapter, adapters.size()) ||
+        !validPosition(choice.mode, adapters[choice.adapter].modes.size())) {
+        refusal = "This videocard has no videomode to choose!";
+        return false;
     }
+    if (adapters[choice.adapter].modes[choice.mode].width < kMinimumModeWidth) {
+        refusal = "This demo wants a resolution of at least 512x384!";
+        return false;
+    }
+    return true;
+}
+
+int defaultAdapterPosition(const std::vector<SetupAdapter>& adapters) {
+    // With several adapters the second one reported is offered first.
+    if (adapters.empty()) return -1;
+    return adapters.size() >= 2 ? 1 : 0;
+}
+
+int defaultModePosition(const SetupAdapter& adapter) {
+    int position = -1;
+    for (std::size_t k = 0; k < adapter.modes.size(); ++k)
+        if (k == 0 || adapter.modes[k].height == 480) position = static_cast<int>(k);
+    return position;
+}
+
+SetupChoice defaultSetupChoice(const std::vector<SetupAdapter>& adapters) {
+    const int a = defaultAdapterPosition(adapters);
+    return {a, a < 0 ? -1 : defaultModePosition(adapters[static_cast<std::size_t>(a)])};
+}
+
+void fillModeList(DialogWindow& dialog, const SetupAdapter& adapter) {
+    for (const SetupMode& mode : adapter.modes) dialog.addString(kModeListId, modeText(mode));
+    if (const int k = defaultModePosition(adapter); k >= 0) dialog.setCurSel(kModeListId, k);
 }
 
 bool SetupWindow::open() {
@@ -64,7 +90,7 @@ bool SetupWindow::open() {
     for (const ControlSpec& spec : kControls) dialog_.addControl(spec);
 
     for (const SetupAdapter& adapter : adapters_) dialog_.addString(kAdapterListId, adapter.description);
-    const int first = adapters_.size() >= 2 ? 1 : 0;
+    const int first = std::max(defaultAdapterPosition(adapters_), 0);
     dialog_.setCurSel(kAdapterListId, first);
     if (validPosition(first, adapters_.size())) fillModeList(dialog_, adapters_[first]);
     dialog_.update();

@@ -72,4 +72,14 @@ bool runSetupWindow(DialogWindow& dialog, const std::vector<SetupAdapter>& adapt
 // last 480-line mode, or the first when none has 480 lines.
 void fillModeList(DialogWindow& dialog, const SetupAdapter& adapter);
 
+// The choice the window starts with: the second adapter when there are two or
+// more, else the first; that adapter's last 480-line mode, else its first.
+// -1 where there is nothing to choose.
+int defaultAdapterPosition(const std::vector<SetupAdapter>& adapters);
+int defaultModePosition(const SetupAdapter& adapter);
+SetupChoice defaultSetupChoice(const std::vector<SetupAdapter>& adapters);
+// Whether a choice may be taken; otherwise why not (the texts the window
+// refuses it with).
+bool acceptableChoice(const std::vector<SetupAdapter>& adapters, const SetupChoice& choice, std::string& refusal);
+
 }  // namespace zor

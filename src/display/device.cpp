@@ -80,6 +80,13 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
                  const SetupWindowFunction& runSetupWindow) {
     DisplayLayer& layer = context.layer;
     DisplayState& state = context.state;
+    context.failure.clear();
+    // Says what failed (and why, when the layer knows) for the caller's report.
+    const auto failed = [&](std::string what, bool layerKnowsWhy = true) {
+        if (layerKnowsWhy && !layer.error().empty()) what += ": " + layer.error();
+        context.failure = std::move(what);
+        return false;
+    };
 
     // Steps 1 and 2: adapters, then each adapter's 15- and 16-bit modes.
     std::vector<DisplayAdapter> adapters = listDisplayAdapters(layer);
@@ -87,30 +94,37 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     // Step 3: the user's choice. Quitting the set-up window, or confirming an
     // adapter without modes, is a failed set-up.
     DisplaySelection selection;
-    if (!runSetupWindow || !runSetupWindow(adapters, selection)) return false;
+    if (!runSetupWindow || !runSetupWindow(adapters, selection))
+        return failed("no display adapter and mode were chosen in the set-up window", false);
     const SurfaceDesc& mode = selection.selectedMode;
-    if (mode.width == 0 || mode.height == 0) return false;
+    if (mode.width == 0 || mode.height == 0) return failed("the chosen display adapter has no display mode", false);
+    const std::string modeName = std::to_string(mode.width) + "x" + std::to_string(mode.height) + "x" +
+                                 std::to_string(mode.pixelFormat.rgbBitCount);
     state.mode = mode;
 
     state.window = window;                                                         // 4
     const Guid* guid = selection.selectedGuid ? &*selection.selectedGuid : nullptr;
-    if (layer.createDriver(guid, state.directDraw) != kOk) return false;          // 5
-    if (layer.setCooperativeLevel(state.directDraw, window, cooperativeFlags) != kOk) return false;  // 6
+    if (layer.createDriver(guid, state.directDraw) != kOk)                         // 5
+        return failed("cannot open the chosen display adapter");
+    if (layer.setCooperativeLevel(state.directDraw, window, cooperativeFlags) != kOk)  // 6
+        return failed("cannot take over the main window");
     if (!(cooperativeFlags & DDSCL_NORMAL) &&                                      // 7
         layer.setDisplayMode(state.directDraw, mode.width, mode.height, mode.pixelFormat.rgbBitCount, 0, 0) != kOk)
-        return false;
-    if (layer.testCooperativeLevel(state.directDraw) != kOk) return false;        // 8
+        return failed("cannot switch to the display mode " + modeName);
+    if (layer.testCooperativeLevel(state.directDraw) != kOk)                       // 8
+        return failed("the display is not available");
 
     // 9: the flip chain with one back buffer.
     SurfaceDesc chain;
     chain.flags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
     chain.caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
     chain.backBufferCount = 1;
-    if (layer.createSurface(state.directDraw, chain, state.primary) != kOk) return false;
-    if (layer.getAttachedSurface(state.primary, DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE, state.backBuffer) != kOk)
-        return false;
+    if (layer.createSurface(state.directDraw, chain, state.primary) != kOk ||
+        layer.getAttachedSurface(state.primary, DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE, state.backBuffer) != kOk)
+        return failed("cannot create the " + modeName + " flip chain");
 
-    if (layer.queryDirect3D(state.directDraw) != kOk) return false;               // 10
+    if (layer.queryDirect3D(state.directDraw) != kOk)                              // 10
+        return failed("no 3D device interface");
     state.direct3D = true;
 
     // 11: the last hardware device reported wins; each gets a probe device
@@ -137,7 +151,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
         } else if (layer.createDevice(IID_IDirect3DMMXDevice, state.backBuffer, state.device) == kOk) {
             state.deviceGuid = IID_IDirect3DMMXDevice;
         } else {
-            return false;
+            return failed("neither software 3D device can be created");
         }
         layer.enumerateZBufferFormats(state.deviceGuid,
                                       [&](const PixelFormat& f) { return enumerateDepthFormat(state, f); });
@@ -145,7 +159,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
 
     if (!state.zBufferFound) {                                                     // 13
         context.message(kErrorCaption, "This device doesn\xC2\xB4t support a Zbuff. Please try another device");
-        return false;
+        return failed("the 3D device offers no plain depth buffer format", false);
     }
 
     // 14: the depth buffer goes to video memory only for hardware devices.
@@ -160,14 +174,16 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
         state.directDraw = DriverId::none;
         context.message(kErrorCaption,
                         "Couldn\xC2\xB4t create Zbuffert. Please try to choose a lower resolution.");
-        return false;
+        return failed("cannot create the " + std::to_string(state.zBufferDepth) + "-bit depth buffer");
     }
-    if (layer.addAttachedSurface(state.backBuffer, state.zBuffer) != kOk) return false;  // 15
+    if (layer.addAttachedSurface(state.backBuffer, state.zBuffer) != kOk)          // 15
+        return failed("cannot attach the depth buffer");
 
     // 16: the final device replaces the probe.
     if (state.device != DeviceId::none) layer.releaseDevice(state.device);
     state.device = DeviceId::none;
-    if (layer.createDevice(state.deviceGuid, state.backBuffer, state.device) != kOk) return false;
+    if (layer.createDevice(state.deviceGuid, state.backBuffer, state.device) != kOk)
+        return failed("cannot create the 3D device");
 
     layer.setRenderState(state.device, RenderState::ZENABLE, D3DZB_TRUE);        // 17
     layer.setRenderState(state.device, RenderState::ZFUNC, D3DCMP_LESSEQUAL);
@@ -180,19 +196,19 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
             }
             return true;
         }) != kOk)
-        return false;
+        return failed("cannot list the texture formats");
     if (!state.texture16Found) {
         layer.releaseDriver(state.directDraw);
         state.directDraw = DriverId::none;
         context.message(kErrorCaption,
                         "This device doesn\xC2\xB4t support 16bpp textures. Please try another device");
-        return false;
+        return failed("the 3D device offers no 16-bit texture format", false);
     }
 
     ViewportDesc viewport;                                                         // 19
     viewport.width = mode.width;
     viewport.height = mode.height;
-    if (layer.setViewport(state.device, viewport) != kOk) return false;
+    if (layer.setViewport(state.device, viewport) != kOk) return failed("cannot set the viewport");
 
     // 20: the view moves every vertex one unit away from the eye.
     Matrix view = identityMatrix();

@@ -100,6 +100,8 @@ struct DisplayContext {
     ExitFunction exitProcess;
     // Decoder and loader problems, by file name; may be null.
     Diagnostics* diagnostics = nullptr;
+    // What made the last initDisplay fail, in words; empty after success.
+    std::string failure;
 
     void message(std::string_view caption, std::string_view text) const;
     [[noreturn]] void fatal(std::string_view caption, std::string_view text, int status) const;

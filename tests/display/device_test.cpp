@@ -217,16 +217,30 @@ TEST(InitDisplay, FailuresWithTheirMessages) {
     }
 }
 
-TEST(InitDisplay, FailingStepsStopSilently) {
-    for (const char* step : {"createDriver", "setCooperativeLevel", "setDisplayMode", "testCooperativeLevel",
-                             "createSurface:primary", "queryDirect3D", "addAttachedSurface",
-                             "enumerateTextureFormats", "setViewport"}) {
+TEST(InitDisplay, FailingStepsStopWithoutABoxButSayWhatFailed) {
+    const std::pair<const char*, const char*> steps[] = {
+        // No adapter lists a mode then, so nothing can be chosen.
+        {"createDriver", "no display adapter and mode were chosen in the set-up window"},
+        {"setCooperativeLevel", "cannot take over the main window"},
+        {"setDisplayMode", "cannot switch to the display mode 640x480x16"},
+        {"testCooperativeLevel", "the display is not available"},
+        {"createSurface:primary", "cannot create the 640x480x16 flip chain"},
+        {"queryDirect3D", "no 3D device interface"},
+        {"addAttachedSurface", "cannot attach the depth buffer"},
+        {"enumerateTextureFormats", "cannot list the texture formats"},
+        {"setViewport", "cannot set the viewport"}};
+    for (const auto& [step, said] : steps) {
         DeviceRig s;
         s.layer.failing = {step};
         EXPECT_FALSE(s.run()) << step;
         EXPECT_TRUE(s.messages.empty()) << step;
         EXPECT_TRUE(s.layer.callsStartingWith("setZeroMaterial").empty()) << step;
+        EXPECT_EQ(s.context.failure, said) << step;
     }
+    DeviceRig quit;
+    EXPECT_FALSE(initDisplay(quit.context, nullptr, 0x13,
+                             [](const std::vector<DisplayAdapter>&, DisplaySelection&) { return false; }));
+    EXPECT_EQ(quit.context.failure, "no display adapter and mode were chosen in the set-up window");
 }
 
 TEST(InitDisplay, NormalCooperativeLevelSkipsTheModeChange) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "display/png_file.h"
@@ -16,6 +17,7 @@
 #include "frame/frame_pass.h"
 #include "frame/render_slots.h"
 #include "platform/display/gl_display_layer.h"
+#include "platform/display/sdl_gl_host.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -195,7 +197,8 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
         EXPECT_EQ(a.height, b.height);
     }
     // So the set-up window's rule, the last mode with 480 lines, is 640x480 in 5-6-5.
-    const auto last480 = std::find_if(modes.rbegin(), modes.rend(), [](const SurfaceDesc& m) { return m.height == 480; });
+    const auto last480 =
+        std::find_if(modes.rbegin(), modes.rend(), [](const SurfaceDesc& m) { return m.height == 480; });
     ASSERT_NE(last480, modes.rend());
     EXPECT_EQ(last480->width, 640u);
     EXPECT_EQ(last480->pixelFormat.rgbBitCount, 16u);
@@ -214,6 +217,57 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
     EXPECT_EQ(black.width, kWidth);
     EXPECT_EQ(black.height, kHeight);
     expectPixel(black, 80, 60, {0, 0, 0});
+}
+
+// SDL's headless host with a second display beside its own, noting where the
+// layer shows its mode (no X server here gives SDL two displays a window can
+// go full screen on, so the choice is checked at the host).
+class TwoDisplayHost final : public GlHost {
+public:
+    bool start() override { return real_.start(); }
+    std::string driverName() const override { return real_.driverName(); }
+    std::vector<HostDisplay> displays() override {
+        std::vector<HostDisplay> list = real_.displays();
+        list.push_back({"Second display", {{800, 600}, {640, 480}}});
+        return list;
+    }
+    void adoptWindow(void* window) override { real_.adoptWindow(window); }
+    bool createContext(int width, int height) override { return real_.createContext(width, height); }
+    void showMode(int display, int width, int height, bool fullScreen) override {
+        shownOn = display;
+        real_.showMode(0, width, height, fullScreen);
+    }
+    void drawableSize(int& width, int& height) const override { real_.drawableSize(width, height); }
+    bool presents() const override { return real_.presents(); }
+    void swap() override { real_.swap(); }
+    void makeCurrent() override { real_.makeCurrent(); }
+    void shutdown() override { real_.shutdown(); }
+    const std::string& error() const override { return real_.error(); }
+
+    int shownOn = -1;
+
+private:
+    SdlGlHost real_{GlDisplayOptions{false, false}};
+};
+
+TEST(GlRender, TheChosenAdapterIsTheDisplayTheModeGoesTo) {
+    for (int chosen : {1, 0}) {
+        auto owned = std::make_unique<TwoDisplayHost>();
+        TwoDisplayHost& host = *owned;
+        GlDisplayLayer layer(std::move(owned), GlDisplayOptions{false, false});
+        DisplayContext context{layer};
+        context.showMessage = [](std::string_view, std::string_view) {};
+        ASSERT_TRUE(initDisplay(context, nullptr, 0x13,
+                                [&](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
+                                    if (adapters.size() != 2) return false;
+                                    const DisplayAdapter& a = adapters[static_cast<std::size_t>(chosen)];
+                                    selection.selectedGuid = a.guid;
+                                    selection.selectedMode = makeDisplayMode(640, 480, 16);
+                                    return true;
+                                }))
+            << context.failure;
+        EXPECT_EQ(host.shownOn, chosen);
+    }
 }
 
 TEST(GlRender, FlatAndSmoothShading) {
@@ -241,6 +295,38 @@ TEST(GlRender, FlatAndSmoothShading) {
     EXPECT_GT(g.g, 150);
     EXPECT_LT(g.r, 100);
     expectMatchesReference(p, "shading");
+}
+
+TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
+    GlRig rig("batching");
+    ASSERT_TRUE(rig.up);
+    rig.begin();
+    auto& same = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
+    for (int i = 0; i < 20; ++i) GlRig::polygon(same, flatShaded, {0, 1, 2, 3});
+    const std::size_t before = rig.layer.drawCalls();
+    rig.drawAll(same);
+    rig.slots->endScene();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 1u) << "twenty polygons in one state";
+    auto& alternating = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
+    for (int i = 0; i < 20; ++i) GlRig::polygon(alternating, i % 2 ? flatShaded : smoothShaded, {0, 1, 2, 3});
+    rig.drawAll(alternating);
+    rig.slots->endScene();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 21u) << "a shade change before each";
+    // A fan larger than any batch (a disc of 30 000 vertices) is one draw too.
+    std::vector<LVertex> disc(30000);
+    for (std::size_t i = 1; i < disc.size(); ++i) {
+        const float a = -6.2831853f * static_cast<float>(i - 1) / static_cast<float>(disc.size() - 2);
+        disc[i] = {std::cos(a), std::sin(a), 4, 0, 0x1000FF00, 0, 0, 0};
+    }
+    disc[0] = {0, 0, 4, 0, 0x1000FF00, 0, 0, 0};
+    rig.layer.setRenderState(rig.context.state.device, RenderState::CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(rig.layer.drawPrimitive(rig.context.state.device, PrimitiveType::TRIANGLEFAN, D3DFVF_LVERTEX,
+                                      disc.data(), static_cast<std::uint32_t>(disc.size()), D3DDP_DONOTLIGHT),
+              kOk);
+    const RgbPicture p = rig.finish();
+    EXPECT_EQ(rig.layer.drawCalls() - before, 22u);
+    auto [x, y] = screenOf(0.5f, 0.5f, 4);
+    expectPixel(p, x, y, {0, 255, 0});
 }
 
 TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {

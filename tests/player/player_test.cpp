@@ -113,12 +113,14 @@ TEST_F(PlayerFixture, EscapeEndsItBeforeTheLastFrame) {
     EXPECT_EQ(log.back(), "endFrame");
 }
 
-TEST_F(PlayerFixture, FailedDisplayShowsItsBoxAndFails) {
+TEST_F(PlayerFixture, FailedDisplayShowsItsBoxSaysWhatFailedAndFails) {
     display.initResult = false;
+    display.failureText = "cannot switch to the display mode 640x480x16";
     EXPECT_EQ(runPlayer(parts, ""), 1);
     ASSERT_EQ(system.boxes().size(), 1u);
     EXPECT_EQ(system.boxes()[0].caption, "brul");
     EXPECT_EQ(system.boxes()[0].text, "Sket sig :(");
+    EXPECT_EQ(errors.str(), "zor: the display could not be set up: cannot switch to the display mode 640x480x16\n");
     EXPECT_EQ(indexOf("loadLogo(skane.jpg)"), log.size()) << "nothing may follow a failed display";
     EXPECT_EQ(log.back(), "BASS_Free");
 }

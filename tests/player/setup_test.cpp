@@ -92,6 +92,11 @@ TEST(SetupWindow, SecondOfSeveralAdaptersIsOfferedFirst) {
     EXPECT_EQ(choice.mode, 3);
     EXPECT_TRUE(dialog.destroyed());
     EXPECT_TRUE(dialog.boxes().empty());
+    // The same rule where no window can be shown.
+    const SetupChoice unattended = defaultSetupChoice({kPrimary, kCard, kWide});
+    EXPECT_EQ(unattended.adapter, 1);
+    EXPECT_EQ(unattended.mode, 3);
+    EXPECT_EQ(defaultSetupChoice({kWide}).mode, 0);
 }
 
 TEST(SetupWindow, NarrowModeRefusedThenAWideOneAccepted) {

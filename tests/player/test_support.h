@@ -52,8 +52,10 @@ public:
     }
     void clearTarget() override { log_.push_back("clearTarget"); }
     void blitLogo() override { log_.push_back("blitLogo"); }
+    std::string failure() const override { return failureText; }
 
     bool initResult = true;
+    std::string failureText;
     bool giveSlots = true;
 
 private:

@@ -201,7 +201,9 @@ struct GlDisplayLayer::Impl {
 
     PixelFormat displayFormat() const { return mode555 ? rgb555Format() : rgb565Format(); }
 
-    void targetBack() { drawing.setTarget(framebuffers[1 - front], static_cast<int>(width), static_cast<int>(height), depthBits); }
+    void targetBack() {
+        drawing.setTarget(framebuffers[1 - front], static_cast<int>(width), static_cast<int>(height), depthBits);
+    }
 
     bool createFlipChain() {
         if (!ensureContext()) return false;

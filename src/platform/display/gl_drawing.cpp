@@ -9,6 +9,9 @@ namespace {
 
 // Vertices one batch holds before it is sent on.
 constexpr std::size_t kBatchCapacity = 1 << 16;
+// Vertices the streamed buffer holds; batches are appended until it is full,
+// then it gets a fresh store.
+constexpr std::size_t kStreamCapacity = 1 << 17;
 
 constexpr const char* kVertexShader = R"(
 uniform mat4 u_transform;  // world x view x projection, row-vector matrices given as they are
@@ -127,6 +130,8 @@ bool GlDrawing::start(std::string& error) {
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr, GL_STREAM_DRAW);
+    streamed_ = 0;
     const auto stride = static_cast<GLsizei>(sizeof(LVertex));
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, x)));
@@ -173,7 +178,6 @@ void GlDrawing::stop() {
 
 void GlDrawing::setTarget(GLuint framebuffer, int width, int height, int depthBits) {
     flush();
-    target_ = framebuffer;
     width_ = width;
     height_ = height;
     if (depthBits > 0) depthStep_ = 1.0f / static_cast<float>((1u << std::min(depthBits, 24)) - 1);
@@ -271,7 +275,7 @@ void GlDrawing::draw(PrimitiveType type, const LVertex* vertices, std::uint32_t 
         added = count >= 3 ? (count - 2) * 3 : 0;
         break;
     }
-    if (added == 0 || added > kBatchCapacity) return;
+    if (added == 0) return;
     DrawState next = state;
     next.primitive = mode;
     if (!batch_.empty() && (!(next == batchState_) || batch_.size() + added > kBatchCapacity)) flush();
@@ -310,10 +314,28 @@ void GlDrawing::flush() {
     if (batch_.empty()) return;
     apply(batchState_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
-    // A fresh store every time: the driver never waits for earlier draws.
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex)), batch_.data(),
-                 GL_STREAM_DRAW);
-    glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
+    const auto bytes = static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex));
+    if (batch_.size() > kStreamCapacity) {
+        // One primitive larger than the buffer: a store of its own, replaced
+        // before the next batch.
+        glBufferData(GL_ARRAY_BUFFER, bytes, batch_.data(), GL_STREAM_DRAW);
+        glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
+        streamed_ = kStreamCapacity;
+        batch_.clear();
+        ++drawCalls_;
+        return;
+    }
+    if (streamed_ + batch_.size() > kStreamCapacity) {
+        // A fresh store: the driver need not wait for the draws that read
+        // the old one.
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr,
+                     GL_STREAM_DRAW);
+        streamed_ = 0;
+    }
+    // Each batch goes behind the last one, where no earlier draw reads.
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamed_ * sizeof(LVertex)), bytes, batch_.data());
+    glDrawArrays(batchState_.primitive, static_cast<GLint>(streamed_), static_cast<GLsizei>(batch_.size()));
+    streamed_ += batch_.size();
     batch_.clear();
     ++drawCalls_;
 }

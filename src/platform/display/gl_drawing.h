@@ -104,9 +104,9 @@ private:
 
     std::array<Program, 2> programs_;  // smooth, flat
     GLuint buffer_ = 0, vertexArray_ = 0;
+    std::size_t streamed_ = 0;  // vertices in the buffer's current store
     GLuint deviceSampler_ = 0, nearestSampler_ = 0;
-    GLuint target_ = 0;
-    int width_ = 0, height_ = 0;
+    int width_ = 0, height_ = 0;  // of the target
     float depthStep_ = 1.0f / 65535.0f;  // one step of the depth buffer
 
     Matrix transform_{};  // world x view x projection

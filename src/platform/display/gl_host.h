@@ -42,6 +42,8 @@ public:
     virtual void adoptWindow(void* nativeWindow) = 0;
     // Makes the window (when none was adopted) and an OpenGL ES 3.0 context
     // on it, current from then on; width and height size a window of its own.
+    // Framebuffer 0 must be single-sampled (a WebGL2 canvas without
+    // antialiasing): each picture is copied into it with glBlitFramebuffer.
     // False with error() set.
     virtual bool createContext(int width, int height) = 0;
     // Shows the window for a display mode: full screen on the display when
@@ -50,7 +52,8 @@ public:
     // Pixels of the window's own framebuffer (framebuffer 0).
     virtual void drawableSize(int& width, int& height) const = 0;
     // False when nothing is ever shown (a hidden window): the layer then
-    // never swaps.
+    // never swaps and waits on a fence for the frame before instead, which
+    // WebGL2 cannot do; a browser's host always presents.
     virtual bool presents() const = 0;
     // Shows what was drawn into framebuffer 0.
     virtual void swap() = 0;

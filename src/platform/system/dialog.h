@@ -65,6 +65,9 @@ public:
 
     virtual int screenWidth() = 0;
     virtual int screenHeight() = 0;
+    // False where no one could see the window (a system without a screen),
+    // with the reason in `why`.
+    virtual bool canBeShown(std::string& /*why*/) { return true; }
     // Creates and shows the window; false (error() says why) when it cannot.
     virtual bool create(std::string_view title, int x, int y, int width, int height) = 0;
     virtual void addControl(const ControlSpec& spec) = 0;

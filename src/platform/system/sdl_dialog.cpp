@@ -3,6 +3,7 @@
 #include <SDL2/SDL_ttf.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/system/sdl_window_system.h"
@@ -84,6 +85,14 @@ int SdlDialog::screenHeight() {
     if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     SDL_DisplayMode mode{};
     return videoReady_ && SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.h : 480;
+}
+
+bool SdlDialog::canBeShown(std::string& why) {
+    if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (displayCanShowBoxes()) return true;
+    const char* driver = videoReady_ ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
+    why = std::string("SDL's \"") + (driver ? driver : "") + "\" video driver has no screen";
+    return false;
 }
 
 bool SdlDialog::create(std::string_view title, int x, int y, int width, int height) {

@@ -34,6 +34,8 @@ public:
 
     int screenWidth() override;
     int screenHeight() override;
+    // False under SDL's "offscreen" and "dummy" video drivers.
+    bool canBeShown(std::string& why) override;
     bool create(std::string_view title, int x, int y, int width, int height) override;
     void addControl(const ControlSpec& spec) override { controls_.add(spec); }
     void addString(int id, std::string_view text) override;
