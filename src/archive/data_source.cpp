@@ -34,12 +34,15 @@ std::filesystem::path DataSource::archivePath() const {
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name, Diagnostics* diags,
                                   std::string* origin) {
     const std::filesystem::path onDisk = source.directory / std::filesystem::path(name);
+    DataLookup* lookup = nullptr;
+    if (source.log) lookup = &source.log->lookups.emplace_back(DataLookup{std::string(name), onDisk, {}});
     if (std::optional<Bytes> data = readWholeFile(onDisk)) {
         if (origin) *origin = "disk";
         return data;
     }
     if (source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED") return std::nullopt;
 
+    if (lookup) lookup->archivePath = source.archivePath();
     PackFile pack(source.archivePath().string());
     if (pack.isCorrupt()) {
         if (diags) diags->error(name, 0, "archive unusable: " + pack.error());
