@@ -476,9 +476,9 @@ struct GlDisplayLayer::Impl {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[front]);
         glBlitFramebuffer(0, 0, static_cast<GLint>(width), static_cast<GLint>(height), dx, dy, dx + dw, dy + dh,
                           GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        bindBack();
         glPopAttrib();
         SDL_GL_SwapWindow(window);
-        bindBack();
     }
 };
 
