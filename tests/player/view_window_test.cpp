@@ -38,7 +38,7 @@ constexpr int kStatusRows = 24;
 // Mesa's and Xlib's own allocations kept until exit, for a sanitizer build.
 constexpr const char* kLeakSuppressions =
     "leak:libEGL_mesa.so\nleak:libGLX_mesa.so\nleak:swrast_dri.so\nleak:libglapi.so\nleak:libLLVM\n"
-    "leak:libdrm\nleak:libX11.so\nleak:libxcb\nleak:libfontconfig\nleak:libfreetype\n";
+    "leak:libdrm\nleak:libX11.so\nleak:libxcb\nleak:libdbus-1\nleak:libfontconfig\nleak:libfreetype\n";
 
 // Runs a program with extra environment, its output into a file.
 pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::pair<std::string, std::string>>& env,
