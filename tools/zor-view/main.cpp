@@ -78,6 +78,11 @@ int main(int argc, char** argv) {
         zor::SdlWindowSystem system(zor::SdlWindowStyle{true, static_cast<int>(stage.width),
                                                         static_cast<int>(stage.height)});
         if (!system.createMainWindow("zor-view: " + stage.sceneName)) return fail(system.error());
+        if (!zor::displayCanShowBoxes()) {
+            const char* driver = SDL_GetCurrentVideoDriver();
+            return fail(std::string("no screen to show the window on (SDL video driver \"") +
+                        (driver ? driver : "none") + "\"); set DISPLAY, or use zor-render for pictures without one");
+        }
         zor::GlDisplayLayer layer(zor::GlDisplayOptions{true, false});
         zor::SceneStage scene(layer, stage);
         std::string error;
