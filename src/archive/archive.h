@@ -189,6 +189,20 @@ private:
     std::unique_ptr<PackFile> pack_;
 };
 
+// One lookup of readDataFile: the file tried on disk (found or not) and the
+// archive asked when the disk had nothing (empty when none was asked).
+struct DataLookup {
+    std::string name;
+    std::filesystem::path diskPath;
+    std::filesystem::path archivePath;
+};
+
+// Every lookup made through a DataSource that carries the log, in order;
+// tools use it to learn which files a load depended on.
+struct DataLookupLog {
+    std::vector<DataLookup> lookups;
+};
+
 // Where loaders find a named data file: a plain file in `directory` first,
 // then the entry of that name in the archive `archiveName` (relative names are
 // taken inside `directory`; empty means ArchiveName). Copies share `archive`.
@@ -196,6 +210,7 @@ struct DataSource {
     std::filesystem::path directory = ".";
     std::string archiveName;
     std::shared_ptr<ArchiveCache> archive = std::make_shared<ArchiveCache>();
+    DataLookupLog* log = nullptr;  // when set, readDataFile records each lookup
 
     std::filesystem::path archivePath() const;
 };

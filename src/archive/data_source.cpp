@@ -19,7 +19,10 @@ namespace {
 // The file `name` names inside the play folder. Scenes and objects were
 // written where names ignore letter case, so when no file has the exact name
 // one that differs only in case is taken.
-std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view name, Diagnostics* diags) {
+// `tried` (if given) receives the path looked at: the file read, or where the
+// exact name would be.
+std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view name, Diagnostics* diags,
+                                  fs::path* tried) {
     if (name.empty()) return std::nullopt;
     const std::optional<fs::path> relative = nameInsideFolder(name);
     if (!relative) {
@@ -30,12 +33,14 @@ std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view nam
         return std::nullopt;
     }
     fs::path path = source.directory / *relative;
+    if (tried) *tried = path;
     ReadFailure failure;
     std::optional<Bytes> data = readWholeFile(path, &failure);
     if (!data && failure.missing()) {
         const std::optional<fs::path> other = findIgnoringCase(source.directory, *relative);
         if (!other) return std::nullopt;
         path = *other;
+        if (tried) *tried = path;
         data = readWholeFile(path, &failure);
     }
     if (!data && diags) diags->warning(name, 0, "cannot read " + path.string() + " from disk: " + failure.reason);
@@ -79,11 +84,14 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
 
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name, Diagnostics* diags,
                                   std::string* origin) {
-    if (std::optional<Bytes> data = readFromDisk(source, name, diags)) {
+    DataLookup* lookup = nullptr;
+    if (source.log) lookup = &source.log->lookups.emplace_back(DataLookup{std::string(name), {}, {}});
+    if (std::optional<Bytes> data = readFromDisk(source, name, diags, lookup ? &lookup->diskPath : nullptr)) {
         if (origin) *origin = "disk";
         return data;
     }
     if (source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED") return std::nullopt;
+    if (lookup) lookup->archivePath = source.archivePath();
     std::optional<Bytes> data = source.archive->readEntry(source.archivePath(), name, diags);
     if (data && origin) *origin = "archive";
     return data;

@@ -11,9 +11,21 @@ int virtualKeyFromSdl(SDL_Keycode key) {
     if (key == SDLK_ESCAPE) return kVirtualKeyEscape;
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<int>(key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
-    if (key == SDLK_RETURN) return 13;
-    if (key == SDLK_SPACE) return 32;
-    return 0;
+    switch (key) {
+    case SDLK_RETURN: return 13;
+    case SDLK_SPACE: return kVirtualKeySpace;
+    case SDLK_PAGEUP: return kVirtualKeyPageUp;
+    case SDLK_PAGEDOWN: return kVirtualKeyPageDown;
+    case SDLK_END: return kVirtualKeyEnd;
+    case SDLK_HOME: return kVirtualKeyHome;
+    case SDLK_LEFT: return kVirtualKeyLeft;
+    case SDLK_UP: return kVirtualKeyUp;
+    case SDLK_RIGHT: return kVirtualKeyRight;
+    case SDLK_DOWN: return kVirtualKeyDown;
+    case SDLK_LEFTBRACKET: return kVirtualKeyOpenBracket;
+    case SDLK_RIGHTBRACKET: return kVirtualKeyCloseBracket;
+    default: return 0;
+    }
 }
 
 bool messageFromEvent(const SDL_Event& event, WindowMessage& message) {
@@ -58,6 +70,8 @@ bool displayCanShowBoxes() {
 
 SdlWindowSystem::SdlWindowSystem() = default;
 
+SdlWindowSystem::SdlWindowSystem(SdlWindowStyle style) : style_(style) {}
+
 SdlWindowSystem::~SdlWindowSystem() {
     if (window_) SDL_DestroyWindow(window_);
     if (videoReady_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -72,6 +86,16 @@ bool SdlWindowSystem::createMainWindow(std::string_view title) {
         videoReady_ = true;
     }
     const std::string name(title);
+    if (style_.windowed) {
+        const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
+        window_ = SDL_CreateWindow(name.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, style_.width,
+                                   style_.height, flags | SDL_WINDOW_OPENGL);
+        if (!window_) {
+            error_ = std::string("cannot create the window: ") + SDL_GetError();
+            return false;
+        }
+        return true;
+    }
     // A borderless window over the whole desktop: the display set-up takes
     // it full screen once a mode has been chosen, and where nothing honours
     // that request (an X server without a window manager) it already covers
@@ -90,6 +114,19 @@ bool SdlWindowSystem::createMainWindow(std::string_view title) {
         return false;
     }
     return true;
+}
+
+bool SdlWindowSystem::setFullScreen(bool on) {
+    if (!window_ || !style_.windowed) return false;
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        error_ = std::string("cannot change to full screen: ") + SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+bool SdlWindowSystem::fullScreen() const {
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
 }
 
 void SdlWindowSystem::pumpEvents() {

@@ -9,9 +9,18 @@
 
 namespace zor {
 
+// How the main window is made: the player's borderless window over the whole
+// desktop, or an ordinary resizable window of a given size (for tools).
+struct SdlWindowStyle {
+    bool windowed = false;
+    int width = 640;   // windowed only
+    int height = 480;
+};
+
 class SdlWindowSystem final : public WindowSystem {
 public:
     SdlWindowSystem();
+    explicit SdlWindowSystem(SdlWindowStyle style);
     ~SdlWindowSystem() override;
     SdlWindowSystem(const SdlWindowSystem&) = delete;
     SdlWindowSystem& operator=(const SdlWindowSystem&) = delete;
@@ -24,9 +33,15 @@ public:
     void* nativeWindow() const override { return window_; }
     const std::string& error() const override { return error_; }
 
+    // Windowed style only: the window fills its screen (true) or returns to
+    // its own size (false). False when the platform refuses.
+    bool setFullScreen(bool on);
+    bool fullScreen() const;
+
 private:
     void pumpEvents();
 
+    SdlWindowStyle style_;
     bool videoReady_ = false;
     SDL_Window* window_ = nullptr;
     MessageQueue queue_;
@@ -37,7 +52,8 @@ private:
 // to the program and is dropped).
 bool messageFromEvent(const SDL_Event& event, WindowMessage& message);
 // The virtual key code of an SDL key: 27 for Escape, upper-case letters,
-// digits, 13 for Return, 32 for Space; 0 for anything else.
+// digits, 13 for Return, 32 for Space, the arrows, Page Up/Down, Home, End
+// and the square brackets; 0 for anything else.
 int virtualKeyFromSdl(SDL_Keycode key);
 // True when SDL's current (or requested) video driver can show windows on a
 // screen, so a message box can be seen.

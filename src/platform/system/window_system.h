@@ -26,6 +26,18 @@ enum class MessageKind : std::uint8_t {
 };
 
 inline constexpr int kVirtualKeyEscape = 27;
+// Further virtual key codes, as the classic platform numbers them.
+inline constexpr int kVirtualKeySpace = 32;
+inline constexpr int kVirtualKeyPageUp = 0x21;
+inline constexpr int kVirtualKeyPageDown = 0x22;
+inline constexpr int kVirtualKeyEnd = 0x23;
+inline constexpr int kVirtualKeyHome = 0x24;
+inline constexpr int kVirtualKeyLeft = 0x25;
+inline constexpr int kVirtualKeyUp = 0x26;
+inline constexpr int kVirtualKeyRight = 0x27;
+inline constexpr int kVirtualKeyDown = 0x28;
+inline constexpr int kVirtualKeyOpenBracket = 0xDB;   // "["
+inline constexpr int kVirtualKeyCloseBracket = 0xDD;  // "]"
 
 struct WindowMessage {
     MessageKind kind = MessageKind::Other;

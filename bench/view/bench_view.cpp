@@ -1,0 +1,138 @@
+// The preview on the sample demo, headless (offscreen video, Mesa's
+// software rasteriser, 640 x 480 x 16): how long from a file changed on disk
+// to the new picture presented, with the view's own polling, and what a seek
+// to an arbitrary frame costs.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/scene_stage.h"
+#include "app/scene_view.h"
+#include "headless_player.h"
+#include "platform/display/gl_display_layer.h"
+
+namespace zor {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The wall clock and no messages: the view runs as it would on a desktop
+// with nobody at the keys.
+class WallClockSystem final : public WindowSystem {
+public:
+    bool createMainWindow(std::string_view) override { return true; }
+    bool peekMessage(WindowMessage&) override { return false; }
+    void postQuitMessage() override {}
+    std::uint32_t milliseconds() override {
+        return static_cast<std::uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
+    }
+    void messageBox(std::string_view, std::string_view) override {}
+    void* nativeWindow() const override { return nullptr; }
+    const std::string& error() const override { return error_; }
+
+private:
+    Clock::time_point start_ = Clock::now();
+    std::string error_;
+};
+
+// The demo's archive and music in a fresh folder, its scene beside them.
+struct DemoView {
+    std::filesystem::path dir;
+    std::string scene;
+    WallClockSystem system;
+    std::ostringstream log;
+    std::unique_ptr<GlDisplayLayer> layer;
+    std::unique_ptr<SceneStage> stage;
+    std::unique_ptr<SceneView> view;
+
+    DemoView() {
+        ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+        const std::filesystem::path demo = ZOR_DEMO_DIR;
+        dir = std::filesystem::temp_directory_path() / ("zor-bench-view-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::filesystem::copy_file(demo / "zor.dat", dir / "zor.dat");
+        scene = test::sceneText(demo);
+        writeScene(0);
+        layer = std::make_unique<GlDisplayLayer>(GlDisplayOptions{false, false});
+        StageOptions options;
+        options.directory = dir;
+        stage = std::make_unique<SceneStage>(*layer, options);
+        std::string error;
+        if (!stage->start(nullptr, error)) std::abort();
+        view = std::make_unique<SceneView>(ViewServices{system, *stage, log}, ViewOptions{600, WatchTiming{}});
+        view->begin();
+        view->turn();
+    }
+    ~DemoView() {
+        view.reset();
+        stage.reset();
+        layer.reset();
+        std::filesystem::remove_all(dir);
+    }
+
+    // The scene with a different comment at its end: a real edit.
+    void writeScene(int edit) {
+        std::ofstream(dir / "glorp2.lws", std::ios::binary) << scene << "\n; edit " << edit << "\n";
+    }
+    // Turns of the loop until the reload's picture has been presented.
+    void turnUntilReloaded() {
+        const std::uint64_t before = view->reloads();
+        while (view->reloads() == before) view->turn();
+        view->turn();
+    }
+};
+
+// Scene file rewritten -> new picture: polling, settling, reading the scene
+// and its objects (textures unchanged are kept), one pass.
+void BM_ReloadAfterSceneEdit(benchmark::State& state) {
+    DemoView demo;
+    int edit = 0;
+    for (auto _ : state) {
+        const auto written = Clock::now();
+        demo.writeScene(++edit);
+        demo.turnUntilReloaded();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - written).count());
+    }
+}
+BENCHMARK(BM_ReloadAfterSceneEdit)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Archive replaced (as zorpack does) -> new picture: everything in it, the
+// textures and the logo included, is read and decoded again.
+void BM_ReloadAfterArchiveRewrite(benchmark::State& state) {
+    DemoView demo;
+    for (auto _ : state) {
+        const auto fresh = demo.dir / "zor.dat.new";
+        std::filesystem::copy_file(demo.dir / "zor.dat", fresh, std::filesystem::copy_options::overwrite_existing);
+        const auto written = Clock::now();
+        std::filesystem::rename(fresh, demo.dir / "zor.dat");
+        demo.turnUntilReloaded();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - written).count());
+    }
+}
+BENCHMARK(BM_ReloadAfterArchiveRewrite)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// A seek anywhere in the range, shown: one frame pass, whatever the distance.
+void BM_SeekAndShow(benchmark::State& state) {
+    DemoView demo;
+    std::int32_t frame = 0;
+    for (auto _ : state) {
+        frame = (frame + 797) % 1921;  // strides across the whole range
+        demo.view->transport().seek(frame, demo.system.milliseconds());
+        demo.stage->drawFrame(demo.view->transport().frame(demo.system.milliseconds()));
+        demo.stage->present();
+    }
+}
+BENCHMARK(BM_SeekAndShow)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+}  // namespace
+}  // namespace zor
+
+BENCHMARK_MAIN();

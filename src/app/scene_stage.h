@@ -1,0 +1,117 @@
+#pragma once
+// The player's picture for tools: the display in a mode of a given size (no
+// set-up window), the renderer, the logo and the scene, loaded exactly as the
+// player loads them (each file from the folder first, then the archive), and
+// drawn one frame at a time with the player's pass (depth clear, particle
+// size, frame pass, logo, flip).
+//
+// Loading again is safe at any time: the scene and the logo shown are
+// replaced only when the new ones were read; otherwise they stay, with their
+// textures. Textures whose files did not change since they were loaded are
+// kept rather than decoded again. Every load reports which files it looked
+// at, found or not, so a caller can watch them.
+//
+// Works over any DisplayLayer; nothing here knows OpenGL or SDL.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "app/file_watch.h"
+#include "archive/diagnostics.h"
+#include "display/display.h"
+#include "frame/camera.h"
+#include "frame/render_slots.h"
+#include "frame/transform.h"
+#include "scene/scene.h"
+
+namespace zor {
+
+struct StageOptions {
+    std::filesystem::path directory = ".";  // the scene's folder
+    std::string archiveName = "zor.dat";    // relative names are inside directory
+    std::string sceneName = "glorp2.lws";
+    std::string logoName = "skane.jpg";
+    std::uint32_t width = 640;
+    std::uint32_t height = 480;
+    std::uint32_t bits = 16;  // 16 (5-6-5) or 15 (5-5-5)
+};
+
+// "WxH" with both sides from 1 to 8192; false for anything else.
+bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height);
+
+// The set-up choice of a tool: the first adapter, a mode of exactly this
+// size and depth (the picture is drawn off-screen, so any size will do).
+SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, std::uint32_t bits);
+
+struct StageLoad {
+    bool sceneRead = false;  // the scene file was found and parsed
+    bool replaced = false;   // the new scene is the one shown now
+    std::string error;       // why it was not taken; empty when it was
+    Diagnostics diagnostics; // everything this load found
+    FileStamps files;        // what it looked at, with the stamps it saw
+};
+
+class SceneStage {
+public:
+    SceneStage(DisplayLayer& layer, StageOptions options);
+    ~SceneStage();
+    SceneStage(const SceneStage&) = delete;
+    SceneStage& operator=(const SceneStage&) = delete;
+
+    // Display, renderer, viewport and two black frames, as the player brings
+    // them up; `window` is the native window to draw in (or null). False with
+    // error set when the display cannot be had.
+    bool start(void* window, std::string& error);
+
+    // After start(): reads the logo and the scene. The new scene replaces
+    // the shown one when it was read and brought no error that the shown one
+    // did not have (the first scene is taken whenever it was read).
+    StageLoad load();
+
+    bool hasScene() const { return scene_ != nullptr; }
+    const Scene* scene() const { return scene_.get(); }
+    // What the load of the shown scene found (with no scene shown: the last
+    // attempt's findings).
+    const Diagnostics& diagnostics() const { return diagnostics_; }
+    const StageOptions& options() const { return options_; }
+    DisplayContext& context() { return context_; }
+    RenderSlots& slots() { return *slots_; }
+
+    // One pass up to the flip: black, then depth clear, particle size, the
+    // frame pass (when there is a scene) and the logo. Every pass starts
+    // from black, so a frame looks the same whatever was shown before it.
+    void drawFrame(std::int32_t frame);
+    // The flip.
+    void present();
+
+private:
+    struct CachedTexture {
+        int index = -1;
+        FileStamps files;
+        std::vector<Diagnostic> findings;  // repeated when the texture is reused
+    };
+    int loadTexture(std::string_view name, std::map<std::string, CachedTexture>& fresh, DataLookupLog& log,
+                    const FileStamps& before, StageLoad& result);
+    // Releases the textures of `dropped` that `kept` does not use.
+    void releaseUnused(const std::map<std::string, CachedTexture>& dropped,
+                       const std::map<std::string, CachedTexture>& kept);
+
+    StageOptions options_;
+    DisplayContext context_;
+    std::unique_ptr<RenderSlots> slots_;
+    Viewport viewport_;
+    FrameContext frame_;
+    Image logo_;
+    std::unique_ptr<Scene> scene_;
+    Diagnostics diagnostics_;
+    std::map<std::string, CachedTexture> textures_;  // of the shown scene, by name
+    std::set<std::filesystem::path> known_;          // every file of the loads so far
+    std::string shownMessages_;                      // message boxes during start()
+};
+
+}  // namespace zor

@@ -1,0 +1,369 @@
+#include "app/scene_view.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
+namespace zor {
+
+namespace {
+
+// A paused picture is drawn again this often (a resized window shows it).
+constexpr std::uint32_t kIdleRedraw = 100;
+constexpr std::uint32_t kIdleSleep = 10;
+constexpr std::uint32_t kNoteTime = 3000;
+
+// "3 warnings", "1 warning, 2 errors".
+std::string findings(const Diagnostics& found) {
+    const std::size_t warnings = found.count(Severity::Warning), errors = found.count(Severity::Error);
+    std::string text = std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+    if (errors) text += ", " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
+    return text;
+}
+
+std::string formatted(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+// The status lines: each painted once per change into a colour-keyed
+// off-screen surface as wide as the picture and blitted over its bottom
+// rows, the last line lowest.
+class SceneView::Overlay {
+public:
+    explicit Overlay(TextPainter& painter) : painter_(painter) {}
+    ~Overlay() = default;
+
+    void draw(DisplayContext& context, const std::vector<std::string>& lines, std::ostream& log) {
+        const DisplayState& state = context.state;
+        const int width = static_cast<int>(state.mode.width), height = static_cast<int>(state.mode.height);
+        if (width <= 0 || height <= 0 || failed_) return;
+        if (lines_.size() < lines.size()) lines_.resize(lines.size());
+        int bottom = height;
+        for (std::size_t i = lines.size(); i-- > 0 && bottom > 0;) {
+            Line& line = lines_[i];
+            if (lines[i] != line.text || line.surface == SurfaceId::none) {
+                if (!paint(context, line, lines[i], width, height)) {
+                    log << "zor-view: no status line: " << painter_.error() << '\n';
+                    failed_ = true;
+                    return;
+                }
+            }
+            const int rows = std::min(line.rows, bottom);
+            const Rect source{0, line.rows - rows, width, line.rows};
+            const Rect destination{0, bottom - rows, width, bottom};
+            context.layer.blt(state.backBuffer, &destination, line.surface, &source, DDBLT_KEYSRC | DDBLT_DONOTWAIT);
+            bottom -= rows;
+        }
+    }
+
+    // Letters of the monospace font that fit across the picture.
+    std::size_t columns(int width, int height) {
+        if (columns_ == 0) {
+            TextPicture one;
+            const bool measured = painter_.paint("M", pixelSize(height), one) && one.width > 2;
+            columns_ = measured ? static_cast<std::size_t>(std::max(8, (width - 2) / (one.width - 2))) : 40;
+        }
+        return columns_;
+    }
+
+private:
+    struct Line {
+        std::string text;
+        SurfaceId surface = SurfaceId::none;
+        int rows = 0;
+    };
+
+    static int pixelSize(int height) { return std::max(9, height / 32); }
+
+    bool paint(DisplayContext& context, Line& line, const std::string& text, int width, int height) {
+        TextPicture picture;
+        if (!painter_.paint(text, pixelSize(height), picture)) return false;
+        const int rows = std::min(picture.height, height);
+        DisplayLayer& layer = context.layer;
+        if (line.surface == SurfaceId::none || rows != line.rows) {
+            if (line.surface != SurfaceId::none) layer.releaseSurface(line.surface);
+            line.surface = createOffscreenSurface(context, context.state.primary, width, rows);
+            line.rows = rows;
+        }
+        // Magenta wherever the text does not reach.
+        std::vector<std::uint8_t> pixels(std::size_t(width) * rows * 3);
+        for (std::size_t i = 0; i < pixels.size(); i += 3) {
+            pixels[i] = 255;
+            pixels[i + 1] = 0;
+            pixels[i + 2] = 255;
+        }
+        const int copied = std::min(width, picture.width);
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(&pixels[std::size_t(y) * width * 3], &picture.pixels[std::size_t(y) * picture.width * 3],
+                        std::size_t(copied) * 3);
+        PixelFormat format;
+        void* bits = nullptr;
+        std::int32_t pitch = 0;
+        if (layer.getPixelFormat(line.surface, format) != kOk ||
+            layer.lock(line.surface, DDLOCK_WAIT, bits, pitch) != kOk)
+            return false;
+        const ConversionParameters conversion = prepareConversion(format.redMask, format.greenMask, format.blueMask);
+        convertPixels(conversion, pixels.data(), static_cast<std::uint8_t*>(bits), width, rows, 0, pitch);
+        const std::uint16_t key = magentaKey(conversion);
+        layer.setColorKey(line.surface, DDCKEY_SRCBLT, key, key);
+        layer.unlock(line.surface);
+        line.text = text;
+        return true;
+    }
+
+    TextPainter& painter_;
+    std::vector<Line> lines_;
+    std::size_t columns_ = 0;
+    bool failed_ = false;
+};
+
+namespace {
+
+// Splits text into lines of at most `columns` characters, at blanks where
+// it can; at most `limit` lines, the last one cut.
+std::vector<std::string> wrapText(const std::string& text, std::size_t columns, std::size_t limit) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size() && lines.size() < limit) {
+        std::size_t take = std::min(columns, text.size() - at);
+        if (at + take < text.size()) {
+            const std::size_t blank = text.rfind(' ', at + take);
+            if (blank != std::string::npos && blank > at) take = blank - at;
+        }
+        lines.push_back(text.substr(at, take));
+        at += take;
+        while (at < text.size() && text[at] == ' ') ++at;
+    }
+    return lines;
+}
+
+}  // namespace
+
+SceneView::SceneView(ViewServices services, ViewOptions options)
+    : services_(std::move(services)), options_(options), transport_(services_.music), watch_(options.watch) {
+    if (services_.painter) overlay_ = std::make_unique<Overlay>(*services_.painter);
+}
+
+SceneView::~SceneView() = default;
+
+void SceneView::begin() {
+    const std::uint32_t now = services_.system.milliseconds();
+    StageLoad load = services_.stage.load();
+    load.diagnostics.print(services_.log);
+    watch_.watch(std::move(load.files), now);
+    loadError_ = load.error;
+    if (!load.replaced) {
+        services_.log << "zor-view: " << loadError_ << "; watching the files for a fix\n";
+    }
+    startTransport(now);
+    services_.log.flush();
+    dirty_ = true;
+}
+
+void SceneView::startTransport(std::uint32_t now) {
+    const Scene* scene = services_.stage.scene();
+    transport_.setRange(scene ? scene->firstFrame : 0, scene ? scene->lastFrame : 0, now);
+    if (options_.startFrame) {
+        transport_.seek(*options_.startFrame, now);
+    } else {
+        transport_.seek(transport_.first(), now);
+        if (scene) transport_.play(now);
+    }
+}
+
+bool SceneView::reload() {
+    const std::uint32_t now = services_.system.milliseconds();
+    const FileStamps previous = watch_.files();
+    const bool hadScene = services_.stage.hasScene();
+    StageLoad load = services_.stage.load();
+    ++reloads_;
+    const std::string& scene = services_.stage.options().sceneName;
+    if (load.replaced) {
+        loadError_.clear();
+        services_.log << "zor-view: reloaded " << scene << " (" << findings(load.diagnostics)
+                      << (load.diagnostics.empty() ? "" : "; W lists them") << ")\n";
+        if (hadScene) {
+            const Scene* s = services_.stage.scene();
+            transport_.setRange(s->firstFrame, s->lastFrame, now);
+        } else {
+            startTransport(now);  // the first scene of the run
+        }
+    } else {
+        loadError_ = load.error;
+        const char* shown = services_.stage.hasScene() ? "the last good scene stays" : "no scene";
+        services_.log << "zor-view: reload failed, " << shown << ": " << loadError_ << '\n';
+        // The files of the scene still shown are watched as well, as they are now.
+        for (const auto& [path, stamp] : previous)
+            if (!load.files.count(path)) load.files.emplace(path, stampOf(path));
+    }
+    services_.log.flush();
+    watch_.watch(std::move(load.files), now);
+    dirty_ = true;
+    return load.replaced;
+}
+
+std::filesystem::path SceneView::saveFrame(std::string& error) {
+    if (!services_.capture) {
+        error = "this display cannot read its picture back";
+        return {};
+    }
+    const std::uint32_t now = services_.system.milliseconds();
+    const std::int32_t frame = transport_.frame(now);
+    SceneStage& stage = services_.stage;
+    stage.drawFrame(frame);
+    stage.present();
+    dirty_ = true;  // the next picture brings the status line back
+    RgbPicture picture;
+    if (!services_.capture(picture)) {
+        error = "cannot read the picture back";
+        return {};
+    }
+    const std::filesystem::path scenePath = stage.options().directory / stage.options().sceneName;
+    const std::filesystem::path folder = scenePath.parent_path();
+    const std::string stem = scenePath.stem().string();
+    const auto temporary = folder / (".zor-view-" + std::to_string(::getpid()) + ".png.tmp");
+    if (!writePng(temporary, picture, error)) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        return {};
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%05d", frame);
+    for (int copy = 1; copy < 10000; ++copy) {
+        const std::string name = stem + "-" + number + (copy > 1 ? "-" + std::to_string(copy) : "") + ".png";
+        const auto target = folder / name;
+        // A hard link fails rather than replace a file that is already there.
+        if (::link(temporary.c_str(), target.c_str()) == 0) {
+            ::unlink(temporary.c_str());
+            return target;
+        }
+        const int linkError = errno;
+        if (linkError == EEXIST) continue;
+        // A file system without hard links: rename, after a look.
+        std::error_code ec;
+        if (!std::filesystem::exists(target, ec) && !ec) {
+            std::filesystem::rename(temporary, target, ec);
+            if (!ec) return target;
+        }
+        error = target.string() + ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(linkError)));
+        ::unlink(temporary.c_str());
+        return {};
+    }
+    ::unlink(temporary.c_str());
+    error = "too many saved pictures of frame " + std::string(number) + " in " + folder.string();
+    return {};
+}
+
+void SceneView::listWarnings() {
+    const Diagnostics& found = services_.stage.diagnostics();
+    services_.log << "zor-view: " << findings(found) << " for " << services_.stage.options().sceneName << ":\n";
+    found.print(services_.log);
+    services_.log.flush();
+}
+
+bool SceneView::command(ViewCommand command, std::uint32_t now) {
+    if (applyTransportCommand(transport_, command, now)) return true;
+    switch (command) {
+    case ViewCommand::Quit: return false;
+    case ViewCommand::Reload: reload(); break;
+    case ViewCommand::ListWarnings: listWarnings(); break;
+    case ViewCommand::FullScreen:
+        if (services_.setFullScreen && services_.setFullScreen(!fullScreen_)) fullScreen_ = !fullScreen_;
+        break;
+    case ViewCommand::SaveFrame: {
+        std::string error;
+        const auto path = saveFrame(error);
+        note_ = path.empty() ? "not saved: " + error : "saved " + path.filename().string();
+        noteUntil_ = now + kNoteTime;
+        services_.log << "zor-view: " << (path.empty() ? "frame not saved: " + error : "saved " + path.string())
+                      << '\n';
+        services_.log.flush();
+        break;
+    }
+    default: break;
+    }
+    return true;
+}
+
+std::string SceneView::statusLine(std::uint32_t now) {
+    const double position = transport_.position(now);
+    std::string line = "frame " + std::to_string(static_cast<std::int32_t>(std::floor(position))) + "  " +
+                       formatted("%.2f s", transport_.secondsAt(position)) + "  ";
+    line += transport_.playing() ? formatted("%.1f fps", rate_) : std::string("paused");
+    line += "  speed " + formatted("%g", transport_.speed()) + "x";
+    line += "  " + findings(services_.stage.diagnostics());
+    if (!note_.empty() && static_cast<std::int32_t>(noteUntil_ - now) > 0) line += "  " + note_;
+    return line;
+}
+
+void SceneView::draw(std::uint32_t now) {
+    SceneStage& stage = services_.stage;
+    stage.drawFrame(transport_.frame(now));
+    // A load error goes above the status line, wrapped to the picture.
+    std::vector<std::string> lines;
+    if (!loadError_.empty()) {
+        const std::string error = (stage.hasScene() ? "reload failed: " : "") + loadError_;
+        const DisplayState& state = stage.context().state;
+        const std::size_t columns =
+            overlay_ ? overlay_->columns(static_cast<int>(state.mode.width), static_cast<int>(state.mode.height))
+                     : error.size();
+        lines = wrapText(error, columns, 4);
+    }
+    lines.push_back(statusLine(now));
+    status_.clear();
+    for (const std::string& line : lines) status_ += (status_.empty() ? "" : "\n") + line;
+    if (overlay_) overlay_->draw(stage.context(), lines, services_.log);
+    stage.present();
+    lastDraw_ = now;
+    dirty_ = false;
+    if (!transport_.playing()) {
+        rateCount_ = 0;
+        rateStart_ = now;
+        return;
+    }
+    ++rateCount_;
+    const std::uint32_t span = now - rateStart_;
+    if (span >= 500) {
+        rate_ = rateCount_ * 1000.0 / span;
+        rateCount_ = 0;
+        rateStart_ = now;
+    }
+}
+
+bool SceneView::turn() {
+    WindowSystem& system = services_.system;
+    const std::uint32_t now = system.milliseconds();
+    WindowMessage message;
+    while (system.peekMessage(message)) {
+        if (message.kind == MessageKind::Quit || message.kind == MessageKind::Destroy) return false;
+        if (message.kind != MessageKind::KeyDown) continue;
+        if (!command(viewCommandForKey(message.key), now)) return false;
+        dirty_ = true;
+    }
+    if (watch_.due(now)) reload();
+    const bool moving = transport_.playing();
+    if (moving || dirty_ || static_cast<std::uint32_t>(now - lastDraw_) >= kIdleRedraw) {
+        draw(now);
+    } else if (services_.sleep) {
+        services_.sleep(kIdleSleep);
+    }
+    return true;
+}
+
+int SceneView::run() {
+    begin();
+    while (turn()) {
+    }
+    return 0;
+}
+
+}  // namespace zor

@@ -1,0 +1,123 @@
+// The preview's live reload on real files in a temporary folder: the sample
+// demo's archive with a scene beside it that the test rewrites, drawn by
+// OpenGL in a hidden window on SDL's offscreen driver, the clock and the
+// keys scripted. A reload keeps the frame; a failed one keeps the last good
+// scene on screen; a scene missing at the start is taken once it appears.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/scene_stage.h"
+#include "app/scene_view.h"
+#include "headless_player.h"
+#include "platform/display/gl_display_layer.h"
+#include "platform/system/scripted_window_system.h"
+#include "test_support.h"
+
+namespace zor {
+namespace {
+
+const std::filesystem::path kDemoDir = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
+
+struct ViewOnDisk : testing::Test {
+    std::unique_ptr<test::TempDir> dir;
+    std::string scene;
+    ScriptedWindowSystem system;
+    std::ostringstream log;
+    std::unique_ptr<GlDisplayLayer> layer;
+    std::unique_ptr<SceneStage> stage;
+    std::unique_ptr<SceneView> view;
+
+    void SetUp() override {
+        test::useHeadlessSdl();
+        ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
+        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
+        scene = test::sceneText(kDemoDir);
+        ASSERT_FALSE(scene.empty());
+    }
+    void TearDown() override {
+        view.reset();
+        stage.reset();
+        layer.reset();
+    }
+
+    void writeScene(int last) {
+        std::ofstream(dir->path() / "edit.lws", std::ios::binary) << test::withFrameRange(scene, 0, last);
+    }
+    void open(std::optional<std::int32_t> startFrame) {
+        layer = std::make_unique<GlDisplayLayer>(GlDisplayOptions{false, false});
+        StageOptions options;
+        options.directory = dir->path();
+        options.sceneName = "edit.lws";
+        options.width = 160;
+        options.height = 120;
+        stage = std::make_unique<SceneStage>(*layer, options);
+        std::string error;
+        ASSERT_TRUE(stage->start(nullptr, error)) << error << ": " << layer->error();
+        ViewServices services{system, *stage, log};
+        services.capture = [this](RgbPicture& p) { return layer->readFrontBuffer(p.pixels, p.width, p.height); };
+        view = std::make_unique<SceneView>(services, ViewOptions{startFrame, WatchTiming{50, 1000}});
+        system.setTime(1000);
+        view->begin();
+        ASSERT_TRUE(view->turn());
+    }
+    // Two polls of the watch: a change is seen, then found settled.
+    void settle() {
+        for (int i = 0; i < 2; ++i) {
+            system.setTime(system.time() + 60);
+            ASSERT_TRUE(view->turn());
+        }
+    }
+    RgbPicture picture() {
+        RgbPicture p;
+        EXPECT_TRUE(layer->readFrontBuffer(p.pixels, p.width, p.height));
+        return p;
+    }
+};
+
+TEST_F(ViewOnDisk, AReloadKeepsTheFrameAndAFailedOneKeepsTheLastGoodScene) {
+    writeScene(600);
+    open(300);
+    const RgbPicture shown = picture();
+    const auto lit = std::count_if(shown.pixels.begin(), shown.pixels.end(), [](std::uint8_t v) { return v > 16; });
+    ASSERT_GT(lit, static_cast<long>(shown.pixels.size() / 10)) << "frame 300 of the demo is not black";
+
+    writeScene(400);
+    settle();
+    EXPECT_EQ(view->reloads(), 1u);
+    ASSERT_TRUE(stage->hasScene());
+    EXPECT_EQ(stage->scene()->lastFrame, 400);
+    EXPECT_EQ(view->transport().frame(system.time()), 300);
+    EXPECT_NE(log.str().find("reloaded edit.lws"), std::string::npos) << log.str();
+
+    std::filesystem::remove(dir->path() / "edit.lws");
+    settle();
+    EXPECT_EQ(view->reloads(), 2u);
+    EXPECT_NE(view->loadError().find("edit.lws: scene not found"), std::string::npos) << view->loadError();
+    EXPECT_NE(view->status().find("reload failed: edit.lws"), std::string::npos) << view->status();
+    EXPECT_NE(log.str().find("reload failed, the last good scene stays"), std::string::npos) << log.str();
+    ASSERT_TRUE(stage->hasScene());
+    EXPECT_EQ(stage->scene()->lastFrame, 400);
+    const RgbPicture kept = picture();
+    EXPECT_EQ(kept.pixels, shown.pixels) << "the last good scene stays on screen";
+    // Nothing is reloaded while nothing changes.
+    settle();
+    EXPECT_EQ(view->reloads(), 2u);
+}
+
+TEST_F(ViewOnDisk, ASceneMissingAtTheStartIsShownOnceItAppears) {
+    open(10);
+    EXPECT_FALSE(stage->hasScene());
+    EXPECT_NE(view->status().find("edit.lws: scene not found"), std::string::npos) << view->status();
+    writeScene(50);
+    settle();
+    ASSERT_TRUE(stage->hasScene());
+    EXPECT_TRUE(view->loadError().empty()) << view->loadError();
+    EXPECT_EQ(view->transport().frame(system.time()), 10);
+}
+
+}  // namespace
+}  // namespace zor

@@ -1,0 +1,115 @@
+// zor-view: a preview window for authors. Shows the player's picture of a
+// scene in a resizable window with a transport, keeps the music in step, and
+// loads the scene again whenever a file it came from changes.
+
+#include <CLI/CLI.hpp>
+
+#include <SDL2/SDL.h>
+
+#include <iostream>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/scene_stage.h"
+#include "app/scene_view.h"
+#include "app/transport.h"
+#include "platform/display/gl_display_layer.h"
+#include "platform/system/sdl_music.h"
+#include "platform/system/sdl_text_painter.h"
+#include "platform/system/sdl_window_system.h"
+
+namespace {
+
+constexpr const char* kKeys =
+    "\nKeys:\n"
+    "  Space            pause / play\n"
+    "  Left, Right      one frame back / forward when paused, one second when playing\n"
+    "  Page Up, Down    ten seconds back / forward\n"
+    "  Home, End        first / last frame\n"
+    "  [ ]              half / double speed (the music plays at speed 1 only)\n"
+    "  R                load the scene again now (it also reloads by itself when a file changes)\n"
+    "  F                full screen on / off\n"
+    "  S                save the frame as SCENE-FRAME.png beside the scene (never replaces a file)\n"
+    "  W                list the scene's warnings on standard error\n"
+    "  Escape           quit\n";
+
+int fail(const std::string& message) {
+    std::cerr << "zor-view: " << message << '\n';
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Shows a scene as the player does, in a window, with a transport and live reload."};
+    app.footer(kKeys);
+    std::string directory = ".";
+    zor::StageOptions stage;
+    std::string size = "640x480";
+    std::optional<std::int32_t> frame;
+    bool noSound = false;
+    app.add_option("--dir", directory, "Folder holding the scene, its files and the archive (default: current folder)");
+    app.add_option("--archive", stage.archiveName, "Archive read after the folder")->capture_default_str();
+    app.add_option("--scene", stage.sceneName, "Scene file")->capture_default_str();
+    app.add_option("--size", size, "Picture size WxH (the window can be resized)")->capture_default_str();
+    app.add_option("--frame", frame, "Start paused on this frame (default: play from the first)");
+    app.add_flag("--nosound,-n", noSound, "No music (also spelt -nosound, as for the player)");
+
+    // The player's spelling of the switch.
+    std::vector<std::string> arguments(argv, argv + argc);
+    for (std::string& argument : arguments)
+        if (argument == "-nosound") argument = "--nosound";
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    try {
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    stage.directory = directory;
+    if (!zor::parsePictureSize(size, stage.width, stage.height)) {
+        std::cerr << "zor-view: --size wants WxH, e.g. 640x480: " << size << '\n';
+        return 2;
+    }
+
+    try {
+        zor::SdlWindowSystem system(zor::SdlWindowStyle{true, static_cast<int>(stage.width),
+                                                        static_cast<int>(stage.height)});
+        if (!system.createMainWindow("zor-view: " + stage.sceneName)) return fail(system.error());
+        if (!zor::displayCanShowBoxes()) {
+            const char* driver = SDL_GetCurrentVideoDriver();
+            return fail(std::string("no screen to show the window on (SDL video driver \"") +
+                        (driver ? driver : "none") + "\"); set DISPLAY, or use zor-render for pictures without one");
+        }
+        zor::GlDisplayLayer layer(zor::GlDisplayOptions{true, false});
+        zor::SceneStage scene(layer, stage);
+        std::string error;
+        if (!scene.start(system.nativeWindow(), error)) {
+            if (!layer.error().empty()) error += ": " + layer.error();
+            return fail(error);
+        }
+
+        zor::SdlGaudio gaudio;
+        zor::PreviewMusic music(noSound ? nullptr : &gaudio, (stage.directory / "mp3.mp3").string());
+        if (!noSound && !music.open()) std::cerr << "zor-view: playing without music: " << music.error() << '\n';
+        zor::SdlTextPainter painter;
+
+        zor::ViewServices services{system, scene, std::cerr};
+        if (music.isOpen()) services.music = &music;
+        services.painter = &painter;
+        services.capture = [&layer](zor::RgbPicture& picture) {
+            return layer.readFrontBuffer(picture.pixels, picture.width, picture.height);
+        };
+        services.setFullScreen = [&system](bool on) { return system.setFullScreen(on); };
+        services.sleep = [](std::uint32_t ms) { SDL_Delay(ms); };
+        zor::ViewOptions options;
+        options.startFrame = frame;
+        zor::SceneView view(services, options);
+        return view.run();
+    } catch (const std::bad_alloc&) {
+        std::cerr << "OUT OF MEMORY!!!\n(Is that bad eh?)" << std::endl;
+        return 1;
+    }
+}
