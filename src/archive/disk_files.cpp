@@ -148,7 +148,11 @@ bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data,
     } else {
         // Never replaces: fails when anything is at `path`. Where the file
         // system cannot rename that way, link() does the same.
+#ifdef RENAME_NOREPLACE
         if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+#else
+        errno = ENOSYS;  // no renameat2 here (WebAssembly's libc)
+#endif
         if ((errno == EINVAL || errno == ENOSYS) && ::link(temporary.c_str(), path.c_str()) == 0) {
             ::unlink(temporary.c_str());
             return true;
