@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/device_display.h"
 #include "display/png_file.h"
 #include "display_test_support.h"
 #include "frame/frame_pass.h"
@@ -228,7 +229,8 @@ public:
     std::string driverName() const override { return real_.driverName(); }
     std::vector<HostDisplay> displays() override {
         std::vector<HostDisplay> list = real_.displays();
-        list.push_back({"Second display", {{800, 600}, {640, 480}}});
+        // One size only, as a bare X server reports.
+        list.push_back({"Second display", {{1024, 768}}});
         return list;
     }
     void adoptWindow(void* window) override { real_.adoptWindow(window); }
@@ -260,6 +262,11 @@ TEST(GlRender, TheChosenAdapterIsTheDisplayTheModeGoesTo) {
         ASSERT_TRUE(initDisplay(context, nullptr, 0x13,
                                 [&](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
                                     if (adapters.size() != 2) return false;
+                                    // The set-up window's own rule still finds 640x480x16 there.
+                                    const std::vector<SetupAdapter> lists = setupAdapters(adapters);
+                                    const SetupMode m = lists[1].modes[static_cast<std::size_t>(
+                                        defaultModePosition(lists[1]))];
+                                    EXPECT_EQ(modeText(m), "640x480x16Bpp");
                                     const DisplayAdapter& a = adapters[static_cast<std::size_t>(chosen)];
                                     selection.selectedGuid = a.guid;
                                     selection.selectedMode = makeDisplayMode(640, 480, 16);

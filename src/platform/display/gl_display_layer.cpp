@@ -450,9 +450,21 @@ HResult GlDisplayLayer::enumerateDisplayModes(DriverId driver, const ModeCallbac
     const auto display = static_cast<std::size_t>(driver) - 1;
     if (display >= displays.size()) return kFailed;
     std::vector<std::pair<int, int>> sizes = displays[display].sizes;
-    // A display without real sizes (SDL's off-screen driver reports 0x0)
-    // still offers the usual ones: the picture is drawn off-screen anyway.
-    if (sizes.empty()) sizes = {{640, 480}, {800, 600}, {1024, 768}};
+    // The picture is drawn off-screen at the mode's size and scaled to the
+    // screen, so the usual sizes are offered beside the display's own (up to
+    // its largest; all of them on a display without real sizes, as SDL's
+    // off-screen driver reports 0x0). A screen of one size only, as a bare X
+    // server has, still gets a 640x480 mode for the set-up window to choose.
+    const bool none = sizes.empty();
+    int widest = 0, tallest = 0;
+    for (const auto& [w, h] : sizes) {
+        widest = std::max(widest, w);
+        tallest = std::max(tallest, h);
+    }
+    for (const std::pair<int, int>& usual : {std::pair{1024, 768}, std::pair{800, 600}, std::pair{640, 480}}) {
+        const bool fits = none || (usual.first <= widest && usual.second <= tallest);
+        if (fits && std::find(sizes.begin(), sizes.end(), usual) == sizes.end()) sizes.push_back(usual);
+    }
     // Every 15-bit copy first: whoever takes a list's last 480-line mode
     // gets 5-6-5.
     for (std::uint32_t bits : {15u, 16u}) {
