@@ -496,6 +496,10 @@ bool GlDisplayLayer::readFrontBuffer(std::vector<std::uint8_t>& rgb, int& width,
     Impl& d = *impl_;
     if (!d.framebuffers[0]) return false;
     d.flush();
+    // Only this read decides the result: a window's buffer swap can leave an
+    // error of its own behind (SDL's offscreen driver does, on every swap).
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
     width = static_cast<int>(d.width);
     height = static_cast<int>(d.height);
     std::vector<std::uint16_t> raw(std::size_t(d.width) * d.height);
