@@ -6,6 +6,7 @@
 #include "app/main_loop.h"
 #include "app/music_player.h"
 #include "archive/archive.h"
+#include "archive/file_problem.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
 #include "object/object.h"
@@ -106,9 +107,12 @@ int runPlayer(PlayerParts& parts, std::string_view commandLine) {
     diagnostics.print(parts.errors);
     parts.display.printDiagnostics(parts.errors);
     if (!sceneRead) {
-        writeFailure(parts.errors, std::string("cannot read the scene \"") + kSceneFileName +
-                                       "\": it is neither in the current folder nor in the archive \"" +
-                                       ArchiveName + "\"");
+        const std::string problem = diskFileProblem(kSceneFileName);
+        writeFailure(parts.errors, std::string("cannot read the scene \"") + kSceneFileName + "\": " +
+                                       (problem.empty() ? "it is neither in the current folder nor in the archive \"" +
+                                                              std::string(ArchiveName) + "\""
+                                                        : "it " + problem + ", and the archive \"" +
+                                                              std::string(ArchiveName) + "\" does not hold it"));
         music.release();
         return kPlayerFailureStatus;
     }
