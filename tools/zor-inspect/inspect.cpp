@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -115,26 +116,56 @@ const char* lightTypeName(int type) {
     }
 }
 
-void printTree(std::ostream& out, const Scene& scene, const SceneObject* parent, int depth,
-               const std::optional<Evaluation>& evaluation) {
-    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
-        const SceneObject& o = scene.objects[i];
-        if (o.parent != parent) continue;
-        out << std::string(2 * static_cast<std::size_t>(depth + 1), ' ') << '[' << i << "] " << o.name << ": "
-            << o.pointCount << " points, " << o.polygonCount << " polygons";
-        if (o.boneCount) out << ", " << o.boneCount << " bones";
-        if (o.hasMorph) out << ", morph";
-        if (o.hasDissolve) out << ", dissolve";
-        if (o.unlit) out << ", unlit";
-        if (o.shadowOptions & 2) out << ", casts shadows";
-        if (evaluation) {
-            out << (evaluation->visible[i] ? "" : ", hidden") << " at (" << o.motion.value[0] << ", "
-                << o.motion.value[1] << ", " << o.motion.value[2] << ')';
+// Indentation grows for this many levels; deeper lines carry their level.
+constexpr std::size_t kIndentedLevels = 32;
+
+void printObjectLine(std::ostream& out, const Scene& scene, std::size_t i, std::size_t depth,
+                     const std::optional<Evaluation>& evaluation) {
+    const SceneObject& o = scene.objects[i];
+    out << std::string(2 * (std::min(depth, kIndentedLevels) + 1), ' ');
+    if (depth > kIndentedLevels) out << "(level " << depth << ") ";
+    out << '[' << i << "] " << o.name << ": " << o.pointCount << " points, " << o.polygonCount << " polygons";
+    if (o.boneCount) out << ", " << o.boneCount << " bones";
+    if (o.hasMorph) out << ", morph";
+    if (o.hasDissolve) out << ", dissolve";
+    if (o.unlit) out << ", unlit";
+    if (o.shadowOptions & 2) out << ", casts shadows";
+    if (evaluation) {
+        out << (evaluation->visible[i] ? "" : ", hidden") << " at (" << o.motion.value[0] << ", "
+            << o.motion.value[1] << ", " << o.motion.value[2] << ')';
+    }
+    out << '\n';
+}
+
+// The objects as a tree, each under its parent, siblings in array order.
+// Walked with a stack of its own, so the depth of the hierarchy costs no
+// call depth, and every object is visited once.
+void printTree(std::ostream& out, const Scene& scene, const std::optional<Evaluation>& evaluation) {
+    const std::size_t count = scene.objects.size();
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // Children lists, each in reverse array order so that the stack pops
+    // them in array order.
+    std::vector<std::size_t> firstChild(count, kNone), nextSibling(count, kNone), roots;
+    for (std::size_t i = 0; i < count; ++i) {
+        const SceneObject* parent = scene.objects[i].parent;
+        if (!parent) {
+            roots.push_back(i);
+            continue;
         }
-        out << '\n';
-        // Links are acyclic after reading, so the recursion ends; its depth is
-        // the depth of the hierarchy.
-        printTree(out, scene, &o, depth + 1, evaluation);
+        const auto p = static_cast<std::size_t>(parent - scene.objects.data());
+        nextSibling[i] = firstChild[p];
+        firstChild[p] = i;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> stack;  // object, depth
+    for (std::size_t root : roots) {
+        stack.emplace_back(root, 0);
+        while (!stack.empty()) {
+            const auto [i, depth] = stack.back();
+            stack.pop_back();
+            printObjectLine(out, scene, i, depth, evaluation);
+            for (std::size_t child = firstChild[i]; child != kNone; child = nextSibling[child])
+                stack.emplace_back(child, depth + 1);
+        }
     }
 }
 
@@ -194,7 +225,7 @@ void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::
     }
     out << scene.objects.size() << " objects (" << points << " points, " << polygons << " polygons, " << bones
         << " bones)\n";
-    printTree(out, scene, nullptr, 0, evaluation);
+    printTree(out, scene, evaluation);
     out << scene.lights.size() << " lights\n";
     for (std::size_t i = 0; i < scene.lights.size(); ++i) {
         const SceneLight& l = scene.lights[i];
