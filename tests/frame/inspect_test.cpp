@@ -407,12 +407,46 @@ TEST_F(InspectTest, FailuresAndUsage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nothing.lws"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(run("").status, 2);
-    EXPECT_EQ(run("--frame abc scene.lws").status, 2);
-    EXPECT_EQ(run("--bogus scene.lws").status, 2);
+    fs::create_directories(dir / "folder.lws");
+    r = run(dirArg() + " folder.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("folder.lws: is a folder"), std::string::npos) << r.err;
+    r = run("--dir '" + (dir / "nowhere").string() + "' scene.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nowhere: no such folder"), std::string::npos) << r.err;
+    for (const char* arguments : {"", "--frame abc scene.lws", "--bogus scene.lws", "--frame nan scene.lws",
+                                  "--frame inf scene.lws", "--frame -inf scene.lws"})
+        EXPECT_EQ(run(arguments).status, 2) << arguments;
     r = run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--frame"), std::string::npos);
+    r = run("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zor-inspect " ZOR_VERSION "\n");
+}
+
+// The morph target lives only in the archive; an archive that cannot be
+// used is an error, and the run fails though the rest is printed.
+TEST_F(InspectTest, LoadingErrorsFailTheRun) {
+    fs::remove(dir / "zor.dat");
+    std::ofstream(dir / "zor.dat", std::ios::binary) << "short:-)";
+    const ToolRun r = run(dirArg() + " scene.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: target.lwo: archive unusable"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("5 objects"), std::string::npos) << r.out;
+}
+
+// Names from older systems are often Latin-1: they reach the JSON as
+// Latin-1 characters instead of aborting the program.
+TEST_F(InspectTest, NamesThatAreNotUtf8AreReadAsLatin1) {
+    BigEndian surface;
+    surface.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
+    surface.sub("TIMG", BigEndian().text("caf\xE9.jpg").bytes);
+    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, {"Caf\xE9", surface.bytes}));
+    std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject bo\xEEte.lwo\n";
+    const Json doc = runJson(dirArg() + " --json scene.lws");
+    EXPECT_EQ(doc["objects"][5]["name"], "bo\u00EEte.lwo");
+    EXPECT_EQ(doc["textures"][1], "caf\u00E9.jpg");
 }
 
 TEST_F(InspectTest, ArchiveNameIsAnOption) {

@@ -19,6 +19,30 @@ Json number(float value) {
     return std::strtod(text, nullptr);
 }
 
+Json text(const std::string& bytes) {
+    Json value = bytes;
+    try {
+        static_cast<void>(value.dump());  // the library's own UTF-8 check
+        return value;
+    } catch (const Json::type_error&) {
+    }
+    std::string latin1;
+    for (const unsigned char c : bytes) {
+        if (c < 0x80) {
+            latin1 += static_cast<char>(c);
+        } else {
+            latin1 += static_cast<char>(0xC0 | (c >> 6));
+            latin1 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return latin1;
+}
+
+std::string dumpJson(const Json& document) {
+    // Every name went through text(); replacing is the last guard.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
 namespace {
 
 Json numbers(const float* values, int count) {
@@ -73,7 +97,7 @@ Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evalu
     const bool visible = evaluation ? evaluation->visible[index] : isVisible(object);
     const bool transformed = evaluation && visible;
     Json o;
-    o["name"] = object.name;
+    o["name"] = text(object.name);
     o["parent"] = indexOf(object.parent, scene.objects);
     o["unlit"] = object.unlit != 0;
     o["pointCount"] = object.pointCount;
@@ -199,7 +223,9 @@ Json toJson(const Scene& scene, const std::vector<std::string>& textures, const 
     } else {
         doc["camera"] = {{"viewRotation", nullptr}, {"cameraPosition", nullptr}};
     }
-    doc["textures"] = textures;
+    Json names = Json::array();
+    for (const std::string& name : textures) names.push_back(text(name));
+    doc["textures"] = std::move(names);
     Json lights = Json::array();
     for (const SceneLight& light : scene.lights) lights.push_back(lightJson(scene, light, evaluation.has_value()));
     doc["lights"] = std::move(lights);
