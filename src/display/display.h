@@ -134,6 +134,13 @@ struct DecodedImage {
     int height = 0;
 };
 
+// The largest image side taken: the largest texture that every device of the
+// renderer is sure to take (OpenGL ES 3.0 and WebGL2 promise 2048). Images
+// beyond it are refused on their declared size, before the decoder allocates
+// for them.
+inline constexpr std::uint64_t kMaxTextureSide = 2048;
+bool imageSizeUsable(std::uint64_t width, std::uint64_t height);
+
 // Decodes JPEG bytes in memory. Grey-scale images become three channels;
 // CMYK and other colour spaces are refused. nullopt (with a diagnostic naming
 // `name`) on any error.

@@ -18,9 +18,6 @@ namespace zor {
 
 namespace {
 
-// Larger images are refused rather than risk an absurd allocation.
-constexpr std::uint64_t kMaxImagePixels = std::uint64_t{1} << 26;
-
 struct JpegErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf recovery;
@@ -33,6 +30,8 @@ void onJpegError(j_common_ptr info) {
     std::longjmp(errors->recovery, 1);
 }
 
+constexpr const char* kTooLarge = "too large";
+
 void onJpegMessage(j_common_ptr) {
     // Warnings are not fatal; the decode goes on.
 }
@@ -43,6 +42,8 @@ void addWarning(Diagnostics* diagnostics, std::string_view name, std::string mes
 
 // The decode itself, free of objects with destructors between the jump
 // point and the library calls. Returns an error text, or null on success.
+// A declared size the renderer cannot take stops it after the header, with
+// that size in width and height and `out` left empty.
 const char* decodeInto(jpeg_decompress_struct& info, JpegErrorManager& errors, std::span<const std::uint8_t> bytes,
                        std::vector<std::uint8_t>& out, int& width, int& height) {
     if (setjmp(errors.recovery)) {
@@ -58,9 +59,13 @@ const char* decodeInto(jpeg_decompress_struct& info, JpegErrorManager& errors, s
     }
     const bool grey = info.jpeg_color_space == JCS_GRAYSCALE;
     info.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    if (std::uint64_t(info.image_width) * info.image_height > kMaxImagePixels) {
+    // Checked on the header alone: the decoder allocates for the declared
+    // size only when decompression starts.
+    if (!imageSizeUsable(info.image_width, info.image_height)) {
+        width = static_cast<int>(info.image_width);
+        height = static_cast<int>(info.image_height);
         jpeg_destroy_decompress(&info);
-        return "image is too large";
+        return kTooLarge;
     }
     jpeg_start_decompress(&info);
     const int components = info.output_components;
@@ -97,6 +102,10 @@ const char* decodeInto(jpeg_decompress_struct& info, JpegErrorManager& errors, s
 
 }  // namespace
 
+bool imageSizeUsable(std::uint64_t width, std::uint64_t height) {
+    return width <= kMaxTextureSide && height <= kMaxTextureSide;
+}
+
 std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std::string_view name,
                                        Diagnostics* diagnostics) {
     if (bytes.empty()) {
@@ -110,7 +119,14 @@ std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std:
     errors.base.output_message = onJpegMessage;
     DecodedImage image;
     if (const char* error = decodeInto(info, errors, bytes, image.pixels, image.width, image.height)) {
-        addWarning(diagnostics, name, std::string("cannot decode JPEG: ") + error);
+        if (error == kTooLarge) {
+            addWarning(diagnostics, name,
+                       "image of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                           " pixels is refused: the largest texture is " + std::to_string(kMaxTextureSide) + " x " +
+                           std::to_string(kMaxTextureSide));
+        } else {
+            addWarning(diagnostics, name, std::string("cannot decode JPEG: ") + error);
+        }
         return std::nullopt;
     }
     // Truncated or corrupt data still decodes (the rest filled in); say so.
