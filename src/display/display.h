@@ -92,6 +92,7 @@ struct DisplayContext {
     DisplayLayer& layer;
     DisplayState state;
     std::vector<Texture> textures;  // only grows; an index is a texture's identity
+    std::uint64_t textureTexels = 0;  // top-level texels of the textures made so far
     DataSource source;              // disk first, then the archive
     // Default: "caption: text" on standard error.
     MessageFunction showMessage;
@@ -140,6 +141,11 @@ struct DecodedImage {
 // for them.
 inline constexpr std::uint64_t kMaxTextureSide = 2048;
 bool imageSizeUsable(std::uint64_t width, std::uint64_t height);
+// All textures together: 2^24 texels, 32 MiB at 16 bits before mip levels.
+// Textures are kept per exact name, so without a bound one small image named
+// in many ways (letter case, folders) would be decoded and kept again for
+// each name.
+inline constexpr std::uint64_t kMaxTextureTexels = std::uint64_t{1} << 24;
 
 // Decodes JPEG bytes in memory. Grey-scale images become three channels;
 // CMYK and other colour spaces are refused. nullopt (with a diagnostic naming
