@@ -81,17 +81,34 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     EXPECT_NE(r.output.find("frame 8 (3/3)"), std::string::npos) << r.output;
 }
 
+// Renders `frames` of ballcone at `size` to folder/frames with a contact
+// sheet, which is read back.
+Result renderWithSheet(const test::TempFolder& folder, const std::string& size, const std::string& frames,
+                       RgbPicture& sheet) {
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size " + size + " --frames " + frames +
+                             " --out " + (folder / "frames").string() + " --sheet " + (folder / "sheet.png").string(),
+                         folder);
+    std::string error;
+    EXPECT_TRUE(readPng(folder / "sheet.png", sheet, error)) << error;
+    return r;
+}
+
+// The picture written for frame f.
+RgbPicture framePicture(const test::TempFolder& folder, int f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%05d.png", f);
+    RgbPicture picture;
+    std::string error;
+    EXPECT_TRUE(readPng(folder / "frames" / name, picture, error)) << error;
+    return picture;
+}
+
 TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
     test::TempFolder folder("tool-sheet");
-    const auto out = folder / "frames";
-    const auto sheetPath = folder / "sheet.png";
-    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 320x240 --frames 0-40:8 --out " +
-                             out.string() + " --sheet " + sheetPath.string(), folder);
+    RgbPicture sheet;
+    const Result r = renderWithSheet(folder, "320x240", "0-40:8", sheet);
     ASSERT_EQ(r.status, 0) << r.output;
-    RgbPicture sheet, last;
-    std::string error;
-    ASSERT_TRUE(readPng(sheetPath, sheet, error)) << error;
-    ASSERT_TRUE(readPng(out / "frame-00040.png", last, error)) << error;
+    const RgbPicture last = framePicture(folder, 40);
     // Six frames halved to 160x120, four to a row: two rows.
     ASSERT_EQ(sheet.width, 640);
     ASSERT_EQ(sheet.height, 240);
@@ -109,27 +126,19 @@ TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
 
 TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
     test::TempFolder folder("tool-sheet-long");
-    const auto out = folder / "frames";
-    const auto sheetPath = folder / "sheet.png";
-    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --frames 0-99 --out " +
-                             out.string() + " --sheet " + sheetPath.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
     RgbPicture sheet;
-    std::string error;
-    ASSERT_TRUE(readPng(sheetPath, sheet, error)) << error;
+    const Result r = renderWithSheet(folder, "32x24", "0-99", sheet);
+    ASSERT_EQ(r.status, 0) << r.output;
     // 100 frames, 64 cells: four to a row, cell k showing frame k * 99 / 63.
     ASSERT_EQ(sheet.width, 4 * 32);
     ASSERT_EQ(sheet.height, 16 * 24);
     for (int cell : {0, 1, 32, 63}) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%05d.png", cell * 99 / 63);
-        RgbPicture frame;
-        ASSERT_TRUE(readPng(out / name, frame, error)) << error;
+        const RgbPicture frame = framePicture(folder, cell * 99 / 63);
         const int cx = (cell % 4) * 32, cy = (cell / 4) * 24;
         for (int y = 0; y < 24; ++y)
             for (int x = 0; x < 32 * 3; ++x)
                 ASSERT_EQ(sheet.pixels[(std::size_t(cy + y) * sheet.width + cx) * 3 + x], frame.pixels[y * 32 * 3 + x])
-                    << "cell " << cell << " is " << name;
+                    << "cell " << cell;
     }
 }
 
