@@ -291,5 +291,7 @@ int main(int argc, char** argv) {
         std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(count) / seconds : 0.0);
         std::cout << text << '\n';
     }
+    // A signal that came while the sheet was written still ends the run by it.
+    if (const int signal = zor::stopSignal()) zor::endByStopSignal(signal);
     return 0;
 }
