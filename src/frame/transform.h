@@ -39,8 +39,10 @@ struct PlacedItem {
 // Placements of one array of items (a scene's objects, or one object's
 // bones) for their motion values as they stand. Each item is placed once,
 // from its parent's entry, so placing a whole array costs one step per item
-// however deep its chains are. Entries hold for one generation: a new one
-// begins whenever motion values change (a new frame, a trail sample).
+// however deep its chains are. Entries hold for one generation, which begins
+// when the motions are evaluated (a frame's objects, an object's bones); an
+// item whose own motion changes within it (a trail sample) is forgotten, and
+// so is everything after a move of an item that others hang below.
 // Outside a pass (items not the array asked about) every call starts afresh.
 struct PlacementCache {
     const void* items = nullptr;     // the array the entries describe, during a pass
