@@ -123,6 +123,20 @@ void BM_DeformBones(benchmark::State& state) {
 }
 BENCHMARK(BM_DeformBones)->Unit(benchmark::kMillisecond);
 
+// Whole passes at frames 10 to 100 and round again, through the null slots.
+void drawFrames(benchmark::State& state, Scene& scene) {
+    Viewport viewport;
+    setupViewport(viewport, 640, 480);
+    FrameContext context;
+    NullSlots slots;
+    float frame = 10;
+    for (auto _ : state) {
+        slots.particleHalfSize = 0.25f;
+        drawSceneFrame(scene, frame, viewport, context, slots);
+        frame = frame < 100 ? frame + 1 : 10;
+    }
+}
+
 // About the size of a small demo: 20 objects of 250 points in a hierarchy,
 // one boned and morphing, one with particles, three lights, shadows.
 void BM_DrawSceneFrame(benchmark::State& state) {
@@ -179,18 +193,33 @@ void BM_DrawSceneFrame(benchmark::State& state) {
         scene.lights.back().intensity.keyCount = 1;
         scene.lights.back().intensity.channelCount = 1;
     }
-    Viewport viewport;
-    setupViewport(viewport, 640, 480);
-    FrameContext context;
-    NullSlots slots;
-    float frame = 10;
-    for (auto _ : state) {
-        slots.particleHalfSize = 0.25f;
-        drawSceneFrame(scene, frame, viewport, context, slots);
-        frame = frame < 100 ? frame + 1 : 10;
-    }
+    drawFrames(state, scene);
 }
 BENCHMARK(BM_DrawSceneFrame)->Unit(benchmark::kMicrosecond);
+
+// A chain of N null objects, the last one carrying a chain of N bones: a
+// frame places every object and bone once, so its cost grows with N, not
+// with N squared (a 20 000-deep chain used to take 26 s a frame).
+void BM_DeepHierarchyFrame(benchmark::State& state) {
+    const auto depth = static_cast<std::size_t>(state.range(0));
+    Scene scene;
+    setValue(scene.camera.motion, {0, 0, -10, 0, 0, 0, 1, 1, 1});
+    scene.objects.resize(depth);
+    for (std::size_t k = 0; k < depth; ++k) {
+        scene.objects[k].motion = keyed({1, 0, 0, 0, 0, 0, 1, 1, 1}, 100, {1, 0, 0, 5, 0, 0, 1, 1, 1});
+        if (k > 0) scene.objects[k].parent = &scene.objects[k - 1];
+    }
+    SceneObject& boned = scene.objects.back();
+    boned.bones.resize(std::min<std::size_t>(depth, 65535));
+    boned.boneCount = static_cast<std::uint16_t>(boned.bones.size());
+    for (std::size_t j = 0; j < boned.bones.size(); ++j) {
+        boned.bones[j].motion = keyed({0, 0, 1, 0, 0, 0, 1, 1, 1}, 100, {0, 0, 1, 0, 5, 0, 1, 1, 1});
+        if (j > 0) boned.bones[j].parent = &boned.bones[j - 1];
+    }
+    drawFrames(state, scene);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DeepHierarchyFrame)->RangeMultiplier(4)->Range(1250, 20000)->Complexity()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zor

@@ -13,6 +13,7 @@
 #include "platform/system/sdl_dialog.h"
 #include "platform/system/sdl_music.h"
 #include "platform/system/sdl_window_system.h"
+#include "platform/system/stop_signals.h"
 
 namespace {
 
@@ -31,14 +32,22 @@ constexpr const char* kUsage =
     "\n"
     "Without a screen, run it with SDL_VIDEODRIVER=offscreen: the set-up window's\n"
     "default choice is taken then. Without a sound card, run it with\n"
-    "SDL_AUDIODRIVER=dummy or -nosound.\n";
+    "SDL_AUDIODRIVER=dummy or -nosound.\n"\n"
+    "\n"
+    "--version prints the version. SIGINT and SIGTERM end it at once.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before SDL starts, so that it leaves the two signals alone.
+    zor::installStopSignals();
     const std::string commandLine = zor::joinArguments(argc, argv);
     if (commandLine == "--help" || commandLine == "-h") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (commandLine == "--version") {
+        std::cout << "zor " ZOR_VERSION "\n";
         return 0;
     }
     try {

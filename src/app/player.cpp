@@ -7,6 +7,7 @@
 #include "app/music_player.h"
 #include "app/window_procedure.h"
 #include "archive/archive.h"
+#include "archive/file_problem.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
 #include "object/object.h"
@@ -115,9 +116,12 @@ bool PlayerSession::start(std::string_view commandLine) {
     diagnostics.print(parts_.errors);
     parts_.display.printDiagnostics(parts_.errors);
     if (!sceneRead) {
-        writeFailure(parts_.errors, std::string("cannot read the scene \"") + kSceneFileName +
-                                        "\": it is neither in the current folder nor in the archive \"" +
-                                        ArchiveName + "\"");
+        const std::string problem = diskFileProblem(kSceneFileName);
+        writeFailure(parts_.errors, std::string("cannot read the scene \"") + kSceneFileName + "\": " +
+                                       (problem.empty() ? "it is neither in the current folder nor in the archive \"" +
+                                                              std::string(ArchiveName) + "\""
+                                                        : "it " + problem + ", and the archive \"" +
+                                                              std::string(ArchiveName) + "\" does not hold it"));
         return fail(kPlayerFailureStatus);
     }
 

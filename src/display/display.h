@@ -93,6 +93,7 @@ struct DisplayContext {
     DisplayLayer& layer;
     DisplayState state;
     std::vector<Texture> textures;  // only grows; an index is a texture's identity
+    std::uint64_t textureTexels = 0;  // top-level texels of the textures made so far
     DataSource source;              // disk first, then the archive
     // Default: "caption: text" on standard error.
     MessageFunction showMessage;
@@ -142,6 +143,12 @@ void clearTarget(DisplayContext& context);
 // Blits the logo's top-left 256 x 256 pixels onto the back buffer with its
 // colour key; the result is ignored, as a skipped blit only loses one pass.
 void blitLogo(DisplayContext& context, const Image& logo);
+
+// All textures together: 2^24 texels, 32 MiB at 16 bits before mip levels.
+// Textures are kept per exact name, so without a bound one small image named
+// in many ways (letter case, folders) would be decoded and kept again for
+// each name.
+inline constexpr std::uint64_t kMaxTextureTexels = std::uint64_t{1} << 24;
 
 // Decodes JPEG bytes in memory (jpeg_decoder.h). nullopt, with a diagnostic
 // naming `name`, when the image is refused; a warning when damaged data was

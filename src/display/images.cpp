@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "display/display.h"
 
@@ -28,7 +29,14 @@ std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes, std:
     }
     JpegDecoding decoding = decodeJpegData(bytes);
     if (!decoding.image) {
-        addWarning(diagnostics, name, "cannot decode JPEG: " + decoding.error);
+        if (decoding.tooLarge) {
+            addWarning(diagnostics, name,
+                       "image of " + std::to_string(decoding.declaredWidth) + " x " +
+                           std::to_string(decoding.declaredHeight) + " pixels is refused: the largest texture is " +
+                           std::to_string(kMaxTextureSide) + " x " + std::to_string(kMaxTextureSide));
+        } else {
+            addWarning(diagnostics, name, "cannot decode JPEG: " + decoding.error);
+        }
         return std::nullopt;
     }
     // Truncated or corrupt data still decodes (the rest filled in); say so.

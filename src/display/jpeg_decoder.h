@@ -6,8 +6,8 @@
 //
 // Both give the same kind of result: 3 bytes per pixel in the order blue,
 // green, red, rows bottom-up; grey-scale images become three equal channels;
-// CMYK and YCCK images and images of more than kMaxJpegPixels pixels are
-// refused before any pixel memory is taken. Damaged data either is refused or
+// CMYK and YCCK images and images with a side above kMaxTextureSide are
+// refused on their header, before any pixel memory is taken. Damaged data either is refused or
 // decodes with the missing part filled in and `warnings` above zero; it is
 // never taken silently.
 
@@ -19,8 +19,14 @@
 
 namespace zor {
 
-// Larger images are refused rather than risk an absurd allocation.
-inline constexpr std::uint64_t kMaxJpegPixels = std::uint64_t{1} << 26;
+// The largest image side taken: the largest texture that every device of the
+// renderer is sure to take (OpenGL ES 3.0 and WebGL2 promise 2048). Images
+// beyond it are refused on their declared size, before the decoder allocates
+// for them.
+inline constexpr std::uint64_t kMaxTextureSide = 2048;
+inline bool imageSizeUsable(std::uint64_t width, std::uint64_t height) {
+    return width <= kMaxTextureSide && height <= kMaxTextureSide;
+}
 
 // Decoded pixels: 3 bytes per pixel (blue, green, red), rows bottom-up.
 struct DecodedImage {
@@ -32,6 +38,8 @@ struct DecodedImage {
 struct JpegDecoding {
     std::optional<DecodedImage> image;
     std::string error;  // why there is no image
+    bool tooLarge = false;  // refused for its declared size, given here
+    std::uint32_t declaredWidth = 0, declaredHeight = 0;
     int warnings = 0;   // damage the decoder worked around
 };
 

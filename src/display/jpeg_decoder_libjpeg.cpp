@@ -62,8 +62,12 @@ void onJpegMessage(j_common_ptr) {
     // Warnings are not fatal; the decode goes on and they are counted.
 }
 
+constexpr const char* kTooLarge = "image is too large";
+
 // The decode itself, free of objects with destructors between the jump
 // point and the library calls. Returns an error text, or null on success.
+// A declared size beyond the largest texture stops it after the header, with
+// that size in width and height.
 const char* decodeInto(jpeg_decompress_struct& info, JpegErrorManager& errors, std::span<const std::uint8_t> bytes,
                        std::vector<std::uint8_t>& out, int& width, int& height) {
     if (setjmp(errors.recovery)) {
@@ -79,9 +83,13 @@ const char* decodeInto(jpeg_decompress_struct& info, JpegErrorManager& errors, s
     }
     const bool grey = info.jpeg_color_space == JCS_GRAYSCALE;
     info.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    if (std::uint64_t(info.image_width) * info.image_height > kMaxJpegPixels) {
+    // Checked on the header alone: the decoder allocates for the declared
+    // size only when decompression starts.
+    if (!imageSizeUsable(info.image_width, info.image_height)) {
+        width = static_cast<int>(info.image_width);
+        height = static_cast<int>(info.image_height);
         jpeg_destroy_decompress(&info);
-        return "image is too large";
+        return kTooLarge;
     }
     jpeg_start_decompress(&info);
     const int components = info.output_components;
@@ -128,6 +136,11 @@ JpegDecoding decodeJpegData(std::span<const std::uint8_t> bytes) {
     DecodedImage image;
     if (const char* error = decodeInto(info, errors, bytes, image.pixels, image.width, image.height)) {
         result.error = error;
+        if (error == kTooLarge) {
+            result.tooLarge = true;
+            result.declaredWidth = static_cast<std::uint32_t>(image.width);
+            result.declaredHeight = static_cast<std::uint32_t>(image.height);
+        }
         return result;
     }
     result.warnings = static_cast<int>(errors.base.num_warnings);

@@ -62,8 +62,11 @@ JpegDecoding decodeJpegData(std::span<const std::uint8_t> bytes) {
         result.error = "CMYK images are not supported";
         return result;
     }
-    if (std::uint64_t{context.img_x} * context.img_y > kMaxJpegPixels) {
+    if (!imageSizeUsable(context.img_x, context.img_y)) {
         result.error = "image is too large";
+        result.tooLarge = true;
+        result.declaredWidth = context.img_x;
+        result.declaredHeight = context.img_y;
         return result;
     }
 

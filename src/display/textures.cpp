@@ -82,6 +82,14 @@ int loadTextureFile(DisplayContext& context, std::string_view name) {
 
     const auto image = loadJpeg(context, name);
     if (!image) return -1;
+    const std::uint64_t texels = std::uint64_t(image->width) * std::uint64_t(image->height);
+    if (context.textureTexels + texels > kMaxTextureTexels) {
+        if (context.diagnostics)
+            context.diagnostics->warning(name, 0, "texture refused: the scene's textures would pass " +
+                                                      std::to_string(kMaxTextureTexels) + " texels");
+        return -1;
+    }
+    context.textureTexels += texels;
     const bool mipmapped = !aviCompanionExists(context, name);
     Texture& texture = context.textures[index];
     if (!createTextureSurface(context, texture, image->width, image->height, mipmapped)) return -1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/placement_chain.h"
 #include "frame/transform.h"
 #include "scene/motion.h"
 #include "scene/scene.h"
@@ -44,6 +45,9 @@ constexpr std::size_t kBoneGroup = 16;
 void deformBones(SceneObject& object, float frame, FrameContext& context) {
     if (!hasBones(object)) return;
     for (SceneBone& bone : object.bones) evaluateMotion(bone.motion, frame);
+    // Each bone is placed once, from its parent bone's placement.
+    context.bones.begin(object.bones.data(), object.bones.size());
+    const std::span<const SceneBone> bones(object.bones);
 
     const std::size_t count = std::min(usablePointCount(object), object.restPoints.size());
     const std::size_t boneTotal = object.bones.size();
@@ -52,11 +56,12 @@ void deformBones(SceneObject& object, float frame, FrameContext& context) {
         const std::size_t stepCount = std::min(kBoneGroup, boneTotal - group);
         for (std::size_t j = 0; j < stepCount; ++j) {
             const SceneBone& bone = object.bones[group + j];
-            const Placement placement = placeBone(bone, object, context);
+            const PlacedItem& placed = placeInChain(bone, bones, context.bones);
+            const Placement& placement = placed.placement;
             const Mat3 rest = {bone.restMatrix[0], bone.restMatrix[1], bone.restMatrix[2],
                                bone.restMatrix[3], bone.restMatrix[4], bone.restMatrix[5],
                                bone.restMatrix[6], bone.restMatrix[7], bone.restMatrix[8]};
-            const Mat3 m = multiply(multiply(placement.rotation, motionRotation(bone.motion)), rest);
+            const Mat3 m = multiply(placed.full, rest);
             BoneStep& step = steps[j];
             for (int c = 0; c < 3; ++c) step.column[c] = Lanes{m[c], m[3 + c], m[6 + c], 0.0f};
             step.origin = lanes(bone.worldRestPosition);
@@ -94,6 +99,7 @@ void deformBones(SceneObject& object, float frame, FrameContext& context) {
             store(target.normal, normal);
         }
     }
+    context.bones.end();
 }
 
 void applyMorph(SceneObject& object) {

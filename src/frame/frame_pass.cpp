@@ -2,6 +2,7 @@
 
 #include "frame/deform.h"
 #include "frame/lights.h"
+#include "frame/placement_chain.h"
 #include "frame/render_slots.h"
 #include "scene/motion.h"
 #include "scene/scene.h"
@@ -19,11 +20,15 @@ bool isOpaque(const MeshPolygon& polygon) { return !(polygon.flags & transparent
 void drawTrail(SceneObject& object, Scene& scene, float frame, const Viewport& viewport, FrameContext& context,
                RenderSlots& slots) {
     const float savedSize = slots.particleHalfSize;
+    const std::size_t index = static_cast<std::size_t>(&object - scene.objects.data());
+    bool moved = false;
     for (int sample = 0; sample < kTrailSamples; ++sample) {
         const float g = frame - static_cast<float>(sample) * kTrailStep;
         if (!(g > 0)) continue;
         if (object.hasMorph == 1) evaluateMotion(object.morphAmount, g);
         evaluateMotion(object.motion, g);
+        context.objects.forget(index);
+        moved = true;
         deformBones(object, g, context);
         if (object.hasMorph == 1) applyMorph(object);
         transformObject(object, scene, context);
@@ -32,6 +37,9 @@ void drawTrail(SceneObject& object, Scene& scene, float frame, const Viewport& v
             if (isParticle(polygon)) slots.drawPolygon(object, polygon, &viewport, scene, 0);
     }
     slots.particleHalfSize = savedSize;
+    // The object stays where its last sample left it; whatever hangs below it
+    // is placed again from there when next asked for.
+    if (moved && context.objects.entries[index].hasChildren) context.objects.invalidate();
 }
 
 }  // namespace
@@ -48,6 +56,14 @@ void evaluateSceneMotions(Scene& scene, float frame, FrameContext& context) {
         if (object.hasMorph == 1) evaluateMotion(object.morphAmount, frame);
         evaluateMotion(object.motion, frame);
     }
+    // From here on each object is placed once, however many hang below it.
+    PlacementCache& placements = context.objects;
+    placements.begin(scene.objects.data(), scene.objects.size());
+    const std::span<const SceneObject> objects(scene.objects);
+    for (std::size_t i = 0; i < objects.size(); ++i) placements.entries[i].hasChildren = false;
+    for (const SceneObject& object : objects)
+        if (const std::size_t parent = indexIn(object.parent, objects); parent < objects.size())
+            placements.entries[parent].hasChildren = true;
     for (SceneLight& light : scene.lights) {
         evaluateMotion(light.motion, frame);
         evaluateMotion(light.intensity, frame);
@@ -90,6 +106,8 @@ void drawSceneFrame(Scene& scene, float frame, const Viewport& viewport, FrameCo
     }
     slots.setTransparentPass(0);
     slots.endScene();
+
+    context.objects.end();
 
     for (SceneLight& light : scene.lights) {
         if (light.lensFlare == 0) continue;

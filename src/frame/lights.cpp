@@ -12,8 +12,14 @@
 namespace zor {
 
 void updateLight(SceneLight& light, const Scene& scene, FrameContext& context) {
+    // A light is placed like an object, except that its parent's pivot is not
+    // taken from its position.
+    const std::span<const SceneObject> objects(scene.objects);
+    const std::size_t parent = indexIn(light.parent, objects);
     const Placement placement =
-        placeUnder(light.parent, light.motion.value, false, context.objectChain, scene.objects.size());
+        parent == objects.size()
+            ? placeAtRoot(light.motion.value)
+            : placeBelow(placeInChain(objects[parent], objects, context.objects), Vec3{0, 0, 0}, light.motion.value);
     const CameraView& view = context.view;
     const Mat3 full = multiply(placement.rotation, motionRotation(light.motion));
     const Vec3 offset = {placement.position[0] - view.cameraPosition[0],

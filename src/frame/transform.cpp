@@ -9,12 +9,18 @@
 
 namespace zor {
 
+void PlacementCache::begin(const void* array, std::size_t count) {
+    items = array;
+    invalidate();
+    if (entries.size() < count) entries.resize(count);
+}
+
 Placement placeObject(const SceneObject& object, const Scene& scene, FrameContext& context) {
-    return placeUnder(object.parent, object.motion.value, true, context.objectChain, scene.objects.size());
+    return placeInChain(object, std::span<const SceneObject>(scene.objects), context.objects).placement;
 }
 
 Placement placeBone(const SceneBone& bone, const SceneObject& owner, FrameContext& context) {
-    return placeUnder(bone.parent, bone.motion.value, false, context.boneChain, owner.bones.size());
+    return placeInChain(bone, std::span<const SceneBone>(owner.bones), context.bones).placement;
 }
 
 std::size_t usablePointCount(const SceneObject& object) {
@@ -22,9 +28,10 @@ std::size_t usablePointCount(const SceneObject& object) {
 }
 
 void transformObject(SceneObject& object, const Scene& scene, FrameContext& context) {
-    const Placement placement = placeObject(object, scene, context);
+    const PlacedItem& placed = placeInChain(object, std::span<const SceneObject>(scene.objects), context.objects);
+    const Placement& placement = placed.placement;
     const CameraView& view = context.view;
-    const Mat3 m = multiply(view.viewRotation, multiply(placement.rotation, motionRotation(object.motion)));
+    const Mat3 m = multiply(view.viewRotation, placed.full);
     const Vec3 offset = {placement.position[0] - view.cameraPosition[0],
                          placement.position[1] - view.cameraPosition[1],
                          placement.position[2] - view.cameraPosition[2]};

@@ -9,6 +9,7 @@
 // the product. The final scale is applied per axis in the item's own frame.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "frame/camera.h"
@@ -20,19 +21,55 @@ struct Scene;
 struct SceneObject;
 struct SceneBone;
 
-// Per-frame working state: the camera view and scratch space for walking
-// parent chains root first. The scratch grows once to the deepest chain and is
-// then reused, so evaluation does not allocate frame after frame.
-struct FrameContext {
-    CameraView view;
-    std::vector<const SceneObject*> objectChain;
-    std::vector<const SceneBone*> boneChain;
-};
-
 struct Placement {
     Vec3 position = {};             // the item's origin, in its root's space
     Vec3 scale = {1, 1, 1};         // product of the scales down the chain, own included
     Mat3 rotation = kIdentity3;     // product of the ancestors' rotations (own excluded)
+};
+
+// A placement with the item's full rotation (placement.rotation times its
+// own), which is what the items below it start from.
+struct PlacedItem {
+    Placement placement;
+    Mat3 full = kIdentity3;
+    std::uint64_t stamp = 0;   // the generation it was worked out in
+    bool hasChildren = false;  // objects only: some object has it as parent
+};
+
+// Placements of one array of items (a scene's objects, or one object's
+// bones) for their motion values as they stand. Each item is placed once,
+// from its parent's entry, so placing a whole array costs one step per item
+// however deep its chains are. Entries hold for one generation, which begins
+// when the motions are evaluated (a frame's objects, an object's bones); an
+// item whose own motion changes within it (a trail sample) is forgotten, and
+// so is everything after a move of an item that others hang below.
+// Outside a pass (items not the array asked about) every call starts afresh.
+struct PlacementCache {
+    const void* items = nullptr;     // the array the entries describe, during a pass
+    std::uint64_t generation = 0;
+    std::vector<PlacedItem> entries;
+    std::vector<std::size_t> walk;   // scratch: items still to place, the asked one first
+    PlacedItem loose;                // an item outside the array asked about
+
+    // Starts a generation for `count` items at `array`; grows once to the
+    // largest array, then never allocates.
+    void begin(const void* array, std::size_t count);
+    void end() { items = nullptr; }
+    // Everything placed so far must be worked out again.
+    void invalidate() { ++generation; }
+    // Item `index` must be worked out again (its own motion changed).
+    void forget(std::size_t index) {
+        if (index < entries.size()) entries[index].stamp = 0;
+    }
+};
+
+// Per-frame working state: the camera view and the placements of the frame.
+// The scratch grows once to the largest scene and object, then is reused, so
+// evaluation does not allocate frame after frame.
+struct FrameContext {
+    CameraView view;
+    PlacementCache objects;
+    PlacementCache bones;
 };
 
 // Placement of an object through its parent objects.

@@ -54,9 +54,14 @@ private:
     std::vector<std::size_t> up_;  // some ancestor of each item; itself for a top
 };
 
-// Every weight of a bone is one float per point; past this many an object's
-// bones would need more than a gigabyte.
-constexpr std::uint64_t kMaxWeightsPerObject = std::uint64_t{1} << 28;
+// What the scene as a whole may hold. Each LoadObject line loads its file
+// anew and each bone holds a weight for every point of its object, so a few
+// bytes of scene text could otherwise ask for gigabytes: one object file on
+// many lines, or many bones on a large object. The bounds are far above any
+// scene the player can draw at its pace (64 MiB of points, 32 MiB of weights).
+constexpr std::uint64_t kMaxScenePoints = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxScenePolygons = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxSceneWeights = std::uint64_t{1} << 23;
 
 class SceneParser {
 public:
@@ -113,6 +118,10 @@ private:
     std::vector<std::vector<Link>> boneParent_;
     std::vector<Link> lightParent_;
     std::vector<int> metamorphLine_;
+    // Held so far, against the scene's bounds.
+    std::uint64_t points_ = 0;
+    std::uint64_t polygons_ = 0;
+    std::uint64_t weights_ = 0;
 };
 
 bool SceneParser::readInt(std::string_view keyword, std::int32_t& value) {
@@ -208,6 +217,13 @@ void SceneParser::addObject(std::optional<std::string_view> fileName) {
         tokens_.warn(line, "object " + added.name + " came back with an inconsistent mesh; it is left empty");
         static_cast<Mesh&>(added) = Mesh{};
     }
+    if (points_ + added.points.size() > kMaxScenePoints || polygons_ + added.polygons.size() > kMaxScenePolygons) {
+        tokens_.warn(line, "object " + added.name + " would take the scene past " + std::to_string(kMaxScenePoints) +
+                               " points or " + std::to_string(kMaxScenePolygons) + " polygons; it is left empty");
+        static_cast<Mesh&>(added) = Mesh{};
+    }
+    points_ += added.points.size();
+    polygons_ += added.polygons.size();
     objectParent_.emplace_back();
     morphTarget_.emplace_back();
     boneParent_.emplace_back();
@@ -223,14 +239,15 @@ void SceneParser::addBone() {
         return;
     }
     SceneObject& owner = object();
-    const std::uint64_t weights = (std::uint64_t{owner.boneCount} + 1) * owner.pointCount;
-    if (owner.boneCount == std::numeric_limits<std::uint16_t>::max() || weights > kMaxWeightsPerObject) {
+    if (owner.boneCount == std::numeric_limits<std::uint16_t>::max() || weights_ + owner.pointCount > kMaxSceneWeights) {
         tokens_.warn("object " + std::to_string(currentObject_ + 1) + " cannot take another bone (" +
                      std::to_string(owner.boneCount) + " bones, " + std::to_string(owner.pointCount) +
-                     " points); ignored with its values");
+                     " points; the scene's bones may weigh " + std::to_string(kMaxSceneWeights) +
+                     " points in all); ignored with its values");
         state_ = State::None;
         return;
     }
+    weights_ += owner.pointCount;
     appendBone(owner);
     boneParent_[static_cast<std::size_t>(currentObject_)].emplace_back();
     currentBone_ = owner.boneCount - 1;

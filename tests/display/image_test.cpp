@@ -283,6 +283,23 @@ TEST(Textures, CacheByExactNameAndFailedNamesKeepTheirIndex) {
     EXPECT_EQ(display.context.textures.size(), 3u);
 }
 
+// Textures are kept per exact name; one small file named five ways would be
+// decoded and kept five times. All textures together keep to 2^24 texels.
+TEST(Textures, AllTexturesTogetherKeepToABudget) {
+    TempFolder folder("texture-budget");
+    writeFile(folder / "big.jpg", encodeJpeg(2048, 2048, 3, solid(90, 90, 90)));
+    writeFile(folder / "big.avi", Bytes{1});  // no mip levels to build
+    RecordedDisplay display;
+    Diagnostics diagnostics;
+    display.context.diagnostics = &diagnostics;
+    display.context.source.directory = folder.root();
+    const char* names[] = {"big.jpg", "./big.jpg", ".//big.jpg", "././big.jpg", ".///big.jpg"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(loadTextureFile(display.context, names[i]), i) << names[i];
+    EXPECT_EQ(loadTextureFile(display.context, names[4]), -1);
+    EXPECT_TRUE(diagnostics.contains("texture refused: the scene's textures would pass 16777216 texels"));
+    EXPECT_EQ(display.context.textures[4].surface, SurfaceId::none);
+}
+
 TEST(Textures, LevelsHoldTheBoxFilteredImageBottomUp) {
     TempFolder folder("texture-levels");
     // 64 x 32: top half white, bottom half black. Texture row 0 is the image's last row.

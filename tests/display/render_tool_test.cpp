@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include "../support/child_process.h"
 #include "display/png_file.h"
 #include "display_test_support.h"
 
@@ -34,6 +37,31 @@ Result run(const std::string& arguments, const test::TempFolder& folder, const s
     return r;
 }
 
+// Pictures done so far, from the last progress line "frame F (N/TOTAL)".
+std::uint64_t framesDone(const std::string& errors) {
+    const std::size_t at = errors.rfind(" (");
+    return at == std::string::npos ? 0 : std::strtoull(errors.c_str() + at + 2, nullptr, 10);
+}
+
+std::vector<std::string> tool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), kTool);
+    return arguments;
+}
+
+const std::vector<std::string> kOffscreen = {"SDL_VIDEODRIVER=offscreen"};
+
+// The ballcone scene with its preview range replaced.
+void copyBallcone(const test::TempFolder& folder, const std::string& first = "1", const std::string& last = "60") {
+    for (const char* name : {"greenball.lwo", "redcone.lwo"})
+        std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
+    std::stringstream text;
+    text << std::ifstream(std::filesystem::path(kCorpusScene) / "ballcone.lws").rdbuf();
+    std::string scene = text.str();
+    scene.replace(scene.find("PreviewFirstFrame 1"), 19, "PreviewFirstFrame " + first);
+    scene.replace(scene.find("PreviewLastFrame 60"), 19, "PreviewLastFrame " + last);
+    std::ofstream(folder / "ballcone.lws") << scene;
+}
+
 TEST(RenderTool, WritesOnePicturePerFrame) {
     test::TempFolder folder("tool-frames");
     const auto out = folder / "frames";
@@ -53,17 +81,34 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     EXPECT_NE(r.output.find("frame 8 (3/3)"), std::string::npos) << r.output;
 }
 
+// Renders `frames` of ballcone at `size` to folder/frames with a contact
+// sheet, which is read back.
+Result renderWithSheet(const test::TempFolder& folder, const std::string& size, const std::string& frames,
+                       RgbPicture& sheet) {
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size " + size + " --frames " + frames +
+                             " --out " + (folder / "frames").string() + " --sheet " + (folder / "sheet.png").string(),
+                         folder);
+    std::string error;
+    EXPECT_TRUE(readPng(folder / "sheet.png", sheet, error)) << error;
+    return r;
+}
+
+// The picture written for frame f.
+RgbPicture framePicture(const test::TempFolder& folder, int f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%05d.png", f);
+    RgbPicture picture;
+    std::string error;
+    EXPECT_TRUE(readPng(folder / "frames" / name, picture, error)) << error;
+    return picture;
+}
+
 TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
     test::TempFolder folder("tool-sheet");
-    const auto out = folder / "frames";
-    const auto sheetPath = folder / "sheet.png";
-    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 320x240 --frames 0-40:8 --out " +
-                             out.string() + " --sheet " + sheetPath.string(), folder);
+    RgbPicture sheet;
+    const Result r = renderWithSheet(folder, "320x240", "0-40:8", sheet);
     ASSERT_EQ(r.status, 0) << r.output;
-    RgbPicture sheet, last;
-    std::string error;
-    ASSERT_TRUE(readPng(sheetPath, sheet, error)) << error;
-    ASSERT_TRUE(readPng(out / "frame-00040.png", last, error)) << error;
+    const RgbPicture last = framePicture(folder, 40);
     // Six frames halved to 160x120, four to a row: two rows.
     ASSERT_EQ(sheet.width, 640);
     ASSERT_EQ(sheet.height, 240);
@@ -79,6 +124,77 @@ TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
             }
 }
 
+TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
+    test::TempFolder folder("tool-sheet-long");
+    RgbPicture sheet;
+    const Result r = renderWithSheet(folder, "32x24", "0-99", sheet);
+    ASSERT_EQ(r.status, 0) << r.output;
+    // 100 frames, 64 cells: four to a row, cell k showing frame k * 99 / 63.
+    ASSERT_EQ(sheet.width, 4 * 32);
+    ASSERT_EQ(sheet.height, 16 * 24);
+    for (int cell : {0, 1, 32, 63}) {
+        const RgbPicture frame = framePicture(folder, cell * 99 / 63);
+        const int cx = (cell % 4) * 32, cy = (cell / 4) * 24;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32 * 3; ++x)
+                ASSERT_EQ(sheet.pixels[(std::size_t(cy + y) * sheet.width + cx) * 3 + x], frame.pixels[y * 32 * 3 + x])
+                    << "cell " << cell;
+    }
+}
+
+// The contact sheet used to be made for every run, sized by the number of
+// frames. Two runs of the sample demo, one over a range twenty times longer,
+// are stopped after the same number of frames: their peaks stay together.
+// The driver draws on the calling thread (LP_NUM_THREADS=0): its rasteriser
+// threads alone make the peak of identical runs vary by tens of MiB.
+TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
+    const std::filesystem::path demo = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
+    if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
+    test::TempFolder folder("tool-memory");
+    long peak[2] = {0, 0};
+    const char* ranges[2] = {"0-300", "0-6000"};
+    for (int k = 0; k < 2; ++k) {
+        test::ChildProcess render(tool({"--dir", demo.string(), "--size", "64x48", "--frames", ranges[k], "--bench"}),
+                                  folder.root(), "run" + std::to_string(k),
+                                  {"SDL_VIDEODRIVER=offscreen", "LP_NUM_THREADS=0"});
+        ASSERT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 5; },
+                                        std::chrono::seconds(120)))
+            << render.errors();
+        render.signal(SIGKILL);
+        ASSERT_TRUE(render.wait(std::chrono::seconds(30)));
+        peak[k] = render.peakKiB();
+    }
+    EXPECT_LE(std::abs(peak[1] - peak[0]), 16 * 1024) << "peak " << peak[0] << " KiB for frames 0-300, " << peak[1]
+                                                      << " KiB for frames 0-6000";
+}
+
+TEST(RenderTool, FrameRangesAreWalkedNotStored) {
+    test::TempFolder folder("tool-ranges");
+    // A hundred million frames: walked one by one (and stopped here).
+    test::ChildProcess render(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
+                                    "0-100000000", "--bench"}),
+                              folder.root(), "long", kOffscreen);
+    EXPECT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 10; },
+                                    std::chrono::seconds(60)))
+        << render.errors();
+    EXPECT_NE(render.errors().find("/100000001)"), std::string::npos);
+    render.signal(SIGTERM);
+    EXPECT_TRUE(render.wait(std::chrono::seconds(30)));
+
+    // The player's clock takes the preview range as unsigned numbers: a
+    // negative end would run for years, a negative start shows frame -2^31
+    // once. A video of either is refused before any work.
+    for (const auto& [first, last] : {std::pair{"0", "-1"}, std::pair{"-100", "60"}}) {
+        test::TempFolder scene("tool-ranges-scene");
+        copyBallcone(scene, first, last);
+        const Result r = run("--dir " + scene.root().string() + " --scene ballcone.lws --size 32x24 --video " +
+                                 (scene / "v.mp4").string(), scene);
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find("negative first or last frame"), std::string::npos) << r.output;
+        EXPECT_FALSE(std::filesystem::exists(scene / "v.mp4"));
+    }
+}
+
 TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
     test::TempFolder folder("tool-one");
     const auto file = folder / "sub" / "one.png";
@@ -89,6 +205,35 @@ TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
     std::string error;
     ASSERT_TRUE(readPng(file, p, error)) << error;
     EXPECT_EQ(p.width, 64);
+}
+
+TEST(RenderTool, WindowedRunWritesTheSamePicture) {
+    test::TempFolder folder("tool-window");
+    const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frame 3 --out ";
+    Result r = run(common + (folder / "window.png").string() + " --window", folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = run(common + (folder / "hidden.png").string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    RgbPicture shown, hidden;
+    std::string error;
+    ASSERT_TRUE(readPng(folder / "window.png", shown, error)) << error;
+    ASSERT_TRUE(readPng(folder / "hidden.png", hidden, error)) << error;
+    EXPECT_EQ(shown.pixels, hidden.pixels);
+}
+
+TEST(RenderTool, OutputPathsAreCheckedBeforeRendering) {
+    test::TempFolder folder("tool-paths");
+    const auto out = folder / "frames";
+    const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --frames 1-30 ";
+    Result r = run(common + "--out " + out.string() + " --sheet " + folder.root().string(), folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("--sheet " + folder.root().string() + ": is a folder"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(out)) << "frames were rendered first";
+    r = run(common + "--video " + (folder / "missing" / "v.mp4").string(), folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("the folder " + (folder / "missing").string() + " does not exist"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("frame 1 "), std::string::npos) << r.output;
 }
 
 TEST(RenderTool, BenchPrintsFramesPerSecond) {
@@ -193,11 +338,58 @@ TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
     EXPECT_NEAR(length, 118 / 60.0, 0.1);
 }
 
+TEST(RenderTool, VideoFollowsTheFramesAskedAndSaysWhenItIsSilent) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    test::TempFolder folder("tool-video-frames");
+    const auto video = folder / "clip.mp4";
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --fps 60 --frames 10-20 --video " +
+                             video.string(), folder);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("no mp3.mp3 in " + kCorpusScene + ": the video will be silent"), std::string::npos)
+        << r.output;
+    // From frame 10 a pass every 0.505 frames; pass 20 is the first past 20.
+    EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+                            "-of csv=p=0 '" + video.string() + "'"),
+              "21\n");
+}
+
+// SIGINT and SIGTERM end a run promptly, by that signal; a video being
+// written is closed so that it plays with every frame drawn.
+TEST(RenderTool, SignalsEndTheRunAndLeaveAPlayableVideo) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    test::TempFolder folder("tool-signals");
+    const auto video = folder / "run.mp4";
+    test::ChildProcess render(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
+                                    "0-1000000", "--video", video.string()}),
+                              folder.root(), "video", kOffscreen);
+    ASSERT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 20; },
+                                    std::chrono::seconds(60)))
+        << render.errors();
+    render.signal(SIGINT);
+    ASSERT_TRUE(render.wait(std::chrono::seconds(30))) << "still running after SIGINT";
+    EXPECT_TRUE(render.killedBy(SIGINT)) << test::describeEnd(render);
+    std::smatch stopped;
+    const std::string errors = render.errors();
+    ASSERT_TRUE(std::regex_search(errors, stopped, std::regex("stopped by a signal after ([0-9]+) of"))) << errors;
+    EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+                            "-of csv=p=0 '" + video.string() + "'"),
+              stopped[1].str() + "\n");
+
+    test::ChildProcess bench(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
+                                   "0-1000000", "--bench"}),
+                             folder.root(), "bench", kOffscreen);
+    ASSERT_TRUE(bench.waitForError([](const std::string& e) { return framesDone(e) >= 20; }, std::chrono::seconds(60)))
+        << bench.errors();
+    bench.signal(SIGTERM);
+    ASSERT_TRUE(bench.wait(std::chrono::seconds(30))) << "still running after SIGTERM";
+    EXPECT_TRUE(bench.killedBy(SIGTERM)) << test::describeEnd(bench);
+}
+
 TEST(RenderTool, VideoEncoderFailureIsReported) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     test::TempFolder folder("tool-video-fail");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --video " +
-                             (folder / "missing-folder" / "v.mp4").string(),
+                             (folder / "v.no-such-format").string(),
                          folder);
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("\nzor-render: ffmpeg"), std::string::npos) << r.output;
@@ -219,17 +411,30 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     EXPECT_NE(r.output.find("glorp2.lws"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("not found"), std::string::npos) << r.output;
     EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
-    r = run("--size 12 --bench", folder);
+    // A scene that is there but cannot be read says why.
+    std::filesystem::create_directories(folder / "glorp2.lws");
+    r = run("--dir " + folder.root().string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("--size"), std::string::npos);
-    r = run("--frames 9-3 --bench", folder);
+    EXPECT_NE(r.output.find("glorp2.lws: cannot read the scene: is a folder"), std::string::npos) << r.output;
+    r = run("--dir " + (folder / "nowhere").string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("nowhere: no such folder"), std::string::npos) << r.output;
+    r = run("--dir " + kCorpusScene + " --scene ballcone.lws --frames 9-3 --bench", folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("frames 9 to 3 is empty"), std::string::npos) << r.output;
+    // Usage errors, whoever finds them, end with status 2.
+    for (const char* arguments : {"--size 12 --bench", "--bogus", "--fps 0 --video v.mp4", "--frame abc --bench",
+                                  "--bench --sheet s.png", "--frames 1-9:2 --video v.mp4"})
+        EXPECT_EQ(run(arguments, folder).status, 2) << arguments;
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws", folder);
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("--out"), std::string::npos);
     r = run("--help", folder);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("--frames"), std::string::npos);
+    r = run("--version", folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "zor-render " ZOR_VERSION "\n");
 }
 
 }  // namespace

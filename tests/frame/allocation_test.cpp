@@ -76,7 +76,7 @@ TEST(FrameAllocation, PassesAfterTheFirstAllocateNothing) {
     NullSlots slots;
     const long start = allocations.load();
     drawSceneFrame(scene, 1, viewport, context, slots);
-    EXPECT_GT(allocations.load() - start, 0);  // the chain scratch grows once (and the counter counts)
+    EXPECT_GT(allocations.load() - start, 0);  // the placement cache grows once (and the counter counts)
 
     const long before = allocations.load();
     for (float frame = 2; frame < 40; frame += 1) drawSceneFrame(scene, frame, viewport, context, slots);

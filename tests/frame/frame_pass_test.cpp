@@ -240,6 +240,31 @@ TEST(FramePass, TrailFollowsOwnMotionButNotTheParents) {
     }
 }
 
+// An object with a trail of its own is left at its last sample (frame 0.25
+// of a pass at frame 2); what hangs below it and trails later in the array
+// trails against that, through a null in between.
+TEST(FramePass, DescendantsTrailAgainstWhereAnAncestorsTrailLeftIt) {
+    TrailPass p;
+    p.scene.objects.reserve(3);
+    p.particles = &p.scene.objects[0];
+    p.object(constantMotion(pose(0, 5, 0))).parent = p.particles;
+    SceneObject& grandchild = p.object(constantMotion(pose(0, 0, 0)));
+    grandchild.parent = &p.scene.objects[1];
+    addPoint(grandchild, {0, 0, 0});
+    addPolygon(grandchild, {0}, kParticle);
+    p.draw(2);
+    std::vector<RecordedCall> draws;
+    for (const RecordedCall& c : p.draws())
+        if (c.polygon == &grandchild.polygons[0]) draws.push_back(c);
+    ASSERT_EQ(draws.size(), 9u);  // its particle, then 8 samples
+    EXPECT_FLOAT_EQ(draws[0].firstVertex[0], 2);
+    for (std::size_t k = 1; k < draws.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_FLOAT_EQ(draws[k].firstVertex[0], 0.25f);
+        EXPECT_FLOAT_EQ(draws[k].firstVertex[1], 5);
+    }
+}
+
 TEST(FramePass, TrailReappliesMorphAndBonesPerSample) {
     TrailPass p;
     SceneObject& o = *p.particles;

@@ -217,8 +217,9 @@ protected:
 
     ToolRun run(const std::string& arguments) {
         const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command = std::string("'") + ZOR_INSPECT_PATH + "' " + arguments + " >'" + out.string() +
-                                    "' 2>'" + err.string() + "'";
+        // Bounds on CPU seconds and output size turn a runaway into a failure.
+        const std::string command = std::string("ulimit -t 30; ulimit -f 400000; '") + ZOR_INSPECT_PATH + "' " + arguments +
+                                    " >'" + out.string() + "' 2>'" + err.string() + "'";
         ToolRun result;
         const int raw = std::system(command.c_str());
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -361,6 +362,38 @@ TEST_F(InspectTest, SummaryShowsTheTree) {
     EXPECT_NE(r.out.find("[0] wood.jpg"), std::string::npos) << r.out;
 }
 
+// A chain of 50 000 objects whose last one carries a chain of 65 000 bones.
+// Every object and bone is placed once per frame (it used to be placed again
+// for each item below it), the tree is printed without recursion and with
+// bounded indentation. The 30 s CPU limit of run() is over ten times what
+// this takes under the sanitizers; the old quadratic evaluation needed
+// minutes.
+TEST_F(InspectTest, DeepHierarchiesCostOneStepPerItem) {
+    constexpr int kObjects = 50000, kBones = 65000;
+    {
+        std::ofstream text(dir / "deep.lws");
+        text << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\nFramesPerSecond 30\n";
+        const std::string move = constantMotion("ObjectMotion", "1 0 0 0 0 0 1 1 1");
+        for (int i = 0; i < kObjects; ++i) {
+            text << "AddNullObject N\n" << move;
+            if (i > 0) text << "ParentObject " << i << '\n';
+        }
+        const std::string bone = constantMotion("BoneMotion", "0 0 1 0 0 0 1 1 1");
+        for (int i = 0; i < kBones; ++i) {
+            text << "AddBone\n" << bone << "BoneRestLength 1\nBoneStrength 1\n";
+            if (i > 0) text << "ParentObject " << i << '\n';
+        }
+    }
+    const ToolRun r = run("--dir '" + dir.string() + "' --frame 1 deep.lws");
+    ASSERT_EQ(r.status, 0) << "ended by the CPU limit or a crash; " << r.err.substr(0, 500);
+    EXPECT_NE(r.out.find("(level 49999) [49999] NULL: 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
+              std::string::npos);
+    std::size_t longest = 0;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+        longest = std::max(longest, end - at);
+    EXPECT_LT(longest, 200u);
+}
+
 TEST_F(InspectTest, WarningsGoToStandardError) {
     std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject missing.lwo\n";
     const ToolRun r = run(dirArg() + " --json scene.lws");
@@ -374,12 +407,46 @@ TEST_F(InspectTest, FailuresAndUsage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nothing.lws"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(run("").status, 2);
-    EXPECT_EQ(run("--frame abc scene.lws").status, 2);
-    EXPECT_EQ(run("--bogus scene.lws").status, 2);
+    fs::create_directories(dir / "folder.lws");
+    r = run(dirArg() + " folder.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("folder.lws: is a folder"), std::string::npos) << r.err;
+    r = run("--dir '" + (dir / "nowhere").string() + "' scene.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nowhere: no such folder"), std::string::npos) << r.err;
+    for (const char* arguments : {"", "--frame abc scene.lws", "--bogus scene.lws", "--frame nan scene.lws",
+                                  "--frame inf scene.lws", "--frame -inf scene.lws"})
+        EXPECT_EQ(run(arguments).status, 2) << arguments;
     r = run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--frame"), std::string::npos);
+    r = run("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zor-inspect " ZOR_VERSION "\n");
+}
+
+// The morph target lives only in the archive; an archive that cannot be
+// used is an error, and the run fails though the rest is printed.
+TEST_F(InspectTest, LoadingErrorsFailTheRun) {
+    fs::remove(dir / "zor.dat");
+    std::ofstream(dir / "zor.dat", std::ios::binary) << "short:-)";
+    const ToolRun r = run(dirArg() + " scene.lws");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: target.lwo: archive unusable"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("5 objects"), std::string::npos) << r.out;
+}
+
+// Names from older systems are often Latin-1: they reach the JSON as
+// Latin-1 characters instead of aborting the program.
+TEST_F(InspectTest, NamesThatAreNotUtf8AreReadAsLatin1) {
+    BigEndian surface;
+    surface.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
+    surface.sub("TIMG", BigEndian().text("caf\xE9.jpg").bytes);
+    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, {"Caf\xE9", surface.bytes}));
+    std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject bo\xEEte.lwo\n";
+    const Json doc = runJson(dirArg() + " --json scene.lws");
+    EXPECT_EQ(doc["objects"][5]["name"], "bo\u00EEte.lwo");
+    EXPECT_EQ(doc["textures"][1], "caf\u00E9.jpg");
 }
 
 TEST_F(InspectTest, ArchiveNameIsAnOption) {

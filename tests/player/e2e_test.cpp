@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 #include "app/player.h"
 #include "platform/system/sdl_dialog.h"
 #include "platform/system/sdl_music.h"
+#include "../support/child_process.h"
 #include "headless_player.h"
 #include "png_compare.h"
 #include "test_support.h"
@@ -114,11 +116,13 @@ TEST_F(PlayerRun, MissingMusicWithTheSecondLayerEndsWith255) {
 }
 
 TEST_F(PlayerRun, MissingSceneIsAnErrorNamingSceneAndArchive) {
-    // An archive without the scene: an empty one.
+    // An archive without the scene (an empty one), and in the folder a
+    // folder of the scene's name, which is no scene and is said to be one.
     std::filesystem::remove(dir->path() / "zor.dat");
     { PackFile empty("zor.dat"); }
+    std::filesystem::create_directories(dir->path() / "glorp2.lws");
     EXPECT_EQ(runPlayer(parts, "-nosound"), 1);
-    EXPECT_NE(errors.str().find("glorp2.lws"), std::string::npos) << errors.str();
+    EXPECT_NE(errors.str().find("\"glorp2.lws\": it is a folder"), std::string::npos) << errors.str();
     EXPECT_NE(errors.str().find("zor.dat"), std::string::npos) << errors.str();
 }
 
@@ -159,6 +163,30 @@ TEST_F(PlayerRun, CapturedFrameMatchesTheReference) {
     ASSERT_GT(width, 0);
     ASSERT_EQ(rgb.size(), static_cast<std::size_t>(width) * height * 3);
     test::expectMatchesReference(test::RgbImage{width, height, rgb}, "demo_frame_600.png");
+}
+
+// The player as a program. SDL used to turn SIGTERM into a quit event that
+// only the main loop reads (the set-up window took it as a refusal); now it
+// ends the player at once, wherever it is, by that signal.
+TEST(PlayerProgram, SigtermEndsItPromptly) {
+    test::TempDir dir("signal");
+    std::ofstream(dir.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 100000\n"
+                                                "PreviewFrameStep 1\nFramesPerSecond 30\n";
+    test::ChildProcess zor({ZOR_PLAYER_PATH, "-nosound"}, dir.path(), "zor",
+                           {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"});
+    ASSERT_TRUE(zor.started());
+    ASSERT_FALSE(zor.wait(std::chrono::seconds(2))) << "ended by itself: " << zor.errors();
+    zor.signal(SIGTERM);
+    ASSERT_TRUE(zor.wait(std::chrono::seconds(10))) << "still running after SIGTERM";
+    EXPECT_TRUE(zor.killedBy(SIGTERM)) << test::describeEnd(zor) << "\n" << zor.errors();
+}
+
+TEST(PlayerProgram, PrintsItsVersion) {
+    test::TempDir dir("version");
+    test::ChildProcess zor({ZOR_PLAYER_PATH, "--version"}, dir.path(), "zor");
+    ASSERT_TRUE(zor.wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(zor.exitedWith(0)) << test::describeEnd(zor);
+    EXPECT_EQ(zor.output(), "zor " ZOR_VERSION "\n");
 }
 
 }  // namespace

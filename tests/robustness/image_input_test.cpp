@@ -82,7 +82,11 @@ TEST(BadImage, LyingDimensionsAreRefusedBeforeAllocation) {
         std::uint16_t height, width;
         std::string message;
     };
-    for (const Case& c : {Case{65000, 65000, "cannot decode JPEG: image is too large"},
+    // A few kilobytes declaring 8192 x 8192 once took 192 MiB per image to
+    // decode; no side may pass the largest texture, 2048.
+    for (const Case& c : {Case{65000, 65000, "image of 65000 x 65000 pixels is refused"},
+                          Case{8192, 8192, "image of 8192 x 8192 pixels is refused: the largest texture is 2048 x 2048"},
+                          Case{16, 2049, "image of 2049 x 16 pixels is refused"},
                           Case{0, 24, "cannot decode JPEG: "},
                           Case{16, 0, "cannot decode JPEG: "}}) {
         Bytes lying = whole;

@@ -108,6 +108,25 @@ TEST(BadScene, LyingKeyCountsAreRefusedBeforeAllocation) {
     EXPECT_TRUE(negative.says("motion block has -4 keys; it keeps no keys")) << report(negative.diags);
 }
 
+// Each LoadObject line loads its file anew and every bone holds a weight per
+// point of its object: the scene as a whole keeps to 2^20 points and 2^23
+// weights, so a few hundred bytes of text cannot ask for gigabytes.
+TEST(BadScene, RepeatedObjectsAndBonesKeepToTheSceneBudget) {
+    std::string text = kHeader + "LoadObject Big.lwo\n";
+    for (int i = 0; i < 130; ++i) text += "AddBone\n";
+    for (int i = 0; i < 20; ++i) text += "LoadObject Big.lwo\n";
+    Scene scene;
+    Diagnostics diags;
+    parseScene(scene, text, "demo.lws", [](std::string&, Mesh& mesh) { allocateMesh(mesh, 65535, 0); }, &diags);
+    ASSERT_EQ(scene.objectCount(), 21);
+    EXPECT_EQ(scene.objects[0].boneCount, 128);  // 128 x 65535 weights fit in 2^23
+    EXPECT_EQ(scene.objects[15].pointCount, 65535);
+    EXPECT_EQ(scene.objects[16].pointCount, 0);  // 16 x 65535 points fit in 2^20
+    EXPECT_EQ(scene.objects[20].pointCount, 0);
+    EXPECT_TRUE(diags.contains("object 1 cannot take another bone")) << report(diags);
+    EXPECT_TRUE(diags.contains("object Big.lwo would take the scene past 1048576 points")) << report(diags);
+}
+
 TEST(BadScene, IndexesOutOfRangeAreDropped) {
     Read r(kHeader +
            "LoadObject A.lwo\nParentObject 0\nLoadObject B.lwo\nParentObject 7\nMorphTarget -3\n"

@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -16,6 +17,30 @@ Json number(float value) {
     std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
     // A non-finite value has no JSON number; the library writes null for it.
     return std::strtod(text, nullptr);
+}
+
+Json text(const std::string& bytes) {
+    Json value = bytes;
+    try {
+        static_cast<void>(value.dump());  // the library's own UTF-8 check
+        return value;
+    } catch (const Json::type_error&) {
+    }
+    std::string latin1;
+    for (const unsigned char c : bytes) {
+        if (c < 0x80) {
+            latin1 += static_cast<char>(c);
+        } else {
+            latin1 += static_cast<char>(0xC0 | (c >> 6));
+            latin1 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return latin1;
+}
+
+std::string dumpJson(const Json& document) {
+    // Every name went through text(); replacing is the last guard.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 namespace {
@@ -72,7 +97,7 @@ Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evalu
     const bool visible = evaluation ? evaluation->visible[index] : isVisible(object);
     const bool transformed = evaluation && visible;
     Json o;
-    o["name"] = object.name;
+    o["name"] = text(object.name);
     o["parent"] = indexOf(object.parent, scene.objects);
     o["unlit"] = object.unlit != 0;
     o["pointCount"] = object.pointCount;
@@ -115,26 +140,56 @@ const char* lightTypeName(int type) {
     }
 }
 
-void printTree(std::ostream& out, const Scene& scene, const SceneObject* parent, int depth,
-               const std::optional<Evaluation>& evaluation) {
-    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
-        const SceneObject& o = scene.objects[i];
-        if (o.parent != parent) continue;
-        out << std::string(2 * static_cast<std::size_t>(depth + 1), ' ') << '[' << i << "] " << o.name << ": "
-            << o.pointCount << " points, " << o.polygonCount << " polygons";
-        if (o.boneCount) out << ", " << o.boneCount << " bones";
-        if (o.hasMorph) out << ", morph";
-        if (o.hasDissolve) out << ", dissolve";
-        if (o.unlit) out << ", unlit";
-        if (o.shadowOptions & 2) out << ", casts shadows";
-        if (evaluation) {
-            out << (evaluation->visible[i] ? "" : ", hidden") << " at (" << o.motion.value[0] << ", "
-                << o.motion.value[1] << ", " << o.motion.value[2] << ')';
+// Indentation grows for this many levels; deeper lines carry their level.
+constexpr std::size_t kIndentedLevels = 32;
+
+void printObjectLine(std::ostream& out, const Scene& scene, std::size_t i, std::size_t depth,
+                     const std::optional<Evaluation>& evaluation) {
+    const SceneObject& o = scene.objects[i];
+    out << std::string(2 * (std::min(depth, kIndentedLevels) + 1), ' ');
+    if (depth > kIndentedLevels) out << "(level " << depth << ") ";
+    out << '[' << i << "] " << o.name << ": " << o.pointCount << " points, " << o.polygonCount << " polygons";
+    if (o.boneCount) out << ", " << o.boneCount << " bones";
+    if (o.hasMorph) out << ", morph";
+    if (o.hasDissolve) out << ", dissolve";
+    if (o.unlit) out << ", unlit";
+    if (o.shadowOptions & 2) out << ", casts shadows";
+    if (evaluation) {
+        out << (evaluation->visible[i] ? "" : ", hidden") << " at (" << o.motion.value[0] << ", "
+            << o.motion.value[1] << ", " << o.motion.value[2] << ')';
+    }
+    out << '\n';
+}
+
+// The objects as a tree, each under its parent, siblings in array order.
+// Walked with a stack of its own, so the depth of the hierarchy costs no
+// call depth, and every object is visited once.
+void printTree(std::ostream& out, const Scene& scene, const std::optional<Evaluation>& evaluation) {
+    const std::size_t count = scene.objects.size();
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // Children lists, each in reverse array order so that the stack pops
+    // them in array order.
+    std::vector<std::size_t> firstChild(count, kNone), nextSibling(count, kNone), roots;
+    for (std::size_t i = 0; i < count; ++i) {
+        const SceneObject* parent = scene.objects[i].parent;
+        if (!parent) {
+            roots.push_back(i);
+            continue;
         }
-        out << '\n';
-        // Links are acyclic after reading, so the recursion ends; its depth is
-        // the depth of the hierarchy.
-        printTree(out, scene, &o, depth + 1, evaluation);
+        const auto p = static_cast<std::size_t>(parent - scene.objects.data());
+        nextSibling[i] = firstChild[p];
+        firstChild[p] = i;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> stack;  // object, depth
+    for (std::size_t root : roots) {
+        stack.emplace_back(root, 0);
+        while (!stack.empty()) {
+            const auto [i, depth] = stack.back();
+            stack.pop_back();
+            printObjectLine(out, scene, i, depth, evaluation);
+            for (std::size_t child = firstChild[i]; child != kNone; child = nextSibling[child])
+                stack.emplace_back(child, depth + 1);
+        }
     }
 }
 
@@ -168,7 +223,9 @@ Json toJson(const Scene& scene, const std::vector<std::string>& textures, const 
     } else {
         doc["camera"] = {{"viewRotation", nullptr}, {"cameraPosition", nullptr}};
     }
-    doc["textures"] = textures;
+    Json names = Json::array();
+    for (const std::string& name : textures) names.push_back(text(name));
+    doc["textures"] = std::move(names);
     Json lights = Json::array();
     for (const SceneLight& light : scene.lights) lights.push_back(lightJson(scene, light, evaluation.has_value()));
     doc["lights"] = std::move(lights);
@@ -194,7 +251,7 @@ void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::
     }
     out << scene.objects.size() << " objects (" << points << " points, " << polygons << " polygons, " << bones
         << " bones)\n";
-    printTree(out, scene, nullptr, 0, evaluation);
+    printTree(out, scene, evaluation);
     out << scene.lights.size() << " lights\n";
     for (std::size_t i = 0; i < scene.lights.size(); ++i) {
         const SceneLight& l = scene.lights[i];

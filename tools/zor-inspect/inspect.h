@@ -32,6 +32,13 @@ nlohmann::ordered_json toJson(const Scene& scene, const std::vector<std::string>
 void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::string>& textures,
                   const std::optional<Evaluation>& evaluation);
 
+// A name from a data file as a JSON string: as it is when it is UTF-8, else
+// each byte taken as a Latin-1 character (as older systems wrote names).
+nlohmann::ordered_json text(const std::string& bytes);
+
+// The document as text; never throws.
+std::string dumpJson(const nlohmann::ordered_json& document);
+
 // A float as a JSON number with 9 significant digits (enough to give the same
 // float back).
 nlohmann::ordered_json number(float value);

@@ -1,17 +1,21 @@
 // zor-inspect: loads a scene as the player does (files on disk first, then in
 // the archive) and prints what was loaded, optionally evaluated at a frame.
 //
-// Exit status: 0 success, 1 the scene cannot be read, 2 usage error.
+// Exit status: 0 success, 1 the scene cannot be read or loading reported
+// errors (what was loaded is still printed), 2 usage error.
 // Standard output carries only the summary or the JSON; warnings go to
 // standard error.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/file_problem.h"
 #include "check.h"
 #include "inspect.h"
 #include "object/object.h"
@@ -40,6 +44,7 @@ private:
 int main(int argc, char** argv) {
     CLI::App app{"Loads a scene (disk first, then the archive) and prints its contents; with --frame, "
                  "evaluates it at that frame as the frame pass does, without drawing."};
+    app.set_version_flag("--version", "zor-inspect " ZOR_VERSION);
     std::string directory = ".";
     std::string archive = "zor.dat";
     std::optional<float> frame;
@@ -56,11 +61,18 @@ int main(int argc, char** argv) {
     app.add_option("SCENE", sceneName, "Scene file name")->required();
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
     } catch (const CLI::ParseError& error) {
-        app.exit(error);
+        return app.exit(error) == 0 ? 0 : 2;
+    }
+    if (frame && !std::isfinite(*frame)) {
+        std::cerr << "zor-inspect: --frame wants a finite number\nRun with --help for more information.\n";
         return 2;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(directory, ec)) {
+        std::cerr << "zor-inspect: --dir " << directory << ": "
+                  << (std::filesystem::exists(directory, ec) ? "is not a folder" : "no such folder") << '\n';
+        return 1;
     }
 
     zor::DataSource source;
@@ -85,16 +97,22 @@ int main(int argc, char** argv) {
     const bool read = zor::readScene(scene, sceneName, context);
     diagnostics.print(std::cerr);
     if (!read) {
-        // The reader has said why; this line is for a reader that did not.
-        if (!diagnostics.hasErrors()) std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
+        const std::filesystem::path onDisk = std::filesystem::path(directory) / sceneName;
+        if (const std::string problem = zor::diskFileProblem(onDisk); !problem.empty())
+            std::cerr << "zor-inspect: " << onDisk.string() << ": " << problem << '\n';
+        else if (!diagnostics.hasErrors())  // the reader has said why, unless it did not
+            std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
         return 1;
     }
 
     std::optional<zor::inspect::Evaluation> evaluation;
     if (frame) evaluation = zor::inspect::evaluateAt(scene, *frame);
     if (json)
-        std::cout << zor::inspect::toJson(scene, textures.names(), evaluation).dump(2) << '\n';
+        std::cout << zor::inspect::dumpJson(zor::inspect::toJson(scene, textures.names(), evaluation)) << '\n';
     else
         zor::inspect::printSummary(std::cout, scene, textures.names(), evaluation);
-    return std::cout.good() ? 0 : 1;
+    std::cout.flush();
+    // Errors while loading (an unusable archive, an entry that does not
+    // inflate) fail the run even though what loaded was printed.
+    return std::cout.good() && !diagnostics.hasErrors() ? 0 : 1;
 }

@@ -1,28 +1,40 @@
 // zor-render: the player's picture without a screen. Renders chosen frames of
 // the scene (the player's whole pass, logo included) to PNG files, a run at a
 // given pass rate to a video through ffmpeg, or measures frames per second.
+//
+// Exit status: 0 success, 1 failure (said on standard error), 2 usage error;
+// on SIGINT or SIGTERM the frame being drawn is finished, a video is closed
+// so that it plays, and the process ends by that signal.
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
-#include <algorithm>
 #include <charconv>
-#include <csignal>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "archive/file_problem.h"
+#include "contact_sheet.h"
+#include "frame_plan.h"
+#include "platform/system/stop_signals.h"
 #include "render_run.h"
+#include "video_encoder.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct FrameRange {
     std::int32_t first = 0;
     std::int32_t last = 0;
     std::int32_t step = 1;
+    bool stepGiven = false;
 };
 
 // Reads a whole-string integer starting at text[pos], leaving pos after it.
@@ -36,16 +48,20 @@ bool readNumber(const std::string& text, std::size_t& pos, std::int64_t& value, 
     return true;
 }
 
+// "A-B" or "A-B:STEP"; B before A is an empty range, not a syntax error.
 std::optional<FrameRange> parseRange(const std::string& text) {
     std::size_t pos = 0;
     std::int64_t first = 0, last = 0, step = 1;
     if (!readNumber(text, pos, first, true) || pos >= text.size() || text[pos++] != '-' ||
         !readNumber(text, pos, last, true))
         return std::nullopt;
-    if (pos < text.size() && (text[pos++] != ':' || !readNumber(text, pos, step, false))) return std::nullopt;
-    if (pos != text.size() || step <= 0 || last < first || first < INT32_MIN || last > INT32_MAX || step > INT32_MAX)
+    const bool stepGiven = pos < text.size();
+    if (stepGiven && (text[pos++] != ':' || !readNumber(text, pos, step, false))) return std::nullopt;
+    if (pos != text.size() || step <= 0 || first < INT32_MIN || first > INT32_MAX || last < INT32_MIN ||
+        last > INT32_MAX || step > INT32_MAX)
         return std::nullopt;
-    return FrameRange{static_cast<std::int32_t>(first), static_cast<std::int32_t>(last), static_cast<std::int32_t>(step)};
+    return FrameRange{static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
+                      static_cast<std::int32_t>(step), stepGiven};
 }
 
 bool parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
@@ -65,52 +81,33 @@ int fail(const std::string& message) {
     return 1;
 }
 
-std::string shellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+int usage(const std::string& message) {
+    std::cerr << "zor-render: " << message << "\nRun with --help for more information.\n";
+    return 2;
+}
+
+// Why a file cannot be written at `path`, or empty: checked before any
+// rendering, so a long run does not end in a file that cannot be made.
+std::string outputProblem(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return "is a folder";
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (!fs::exists(folder, ec)) return "the folder " + folder.string() + " does not exist";
+    if (!fs::is_directory(folder, ec)) return folder.string() + " is not a folder";
+    if (access(folder.c_str(), W_OK) != 0) return "the folder " + folder.string() + " is not writable";
+    return {};
+}
+
+std::string rangeText(std::int32_t first, std::int32_t last) {
+    return std::to_string(first) + " to " + std::to_string(last);
 }
 
 }  // namespace
 
-// Frames side by side, shrunk so each is at most 160 pixels wide, four to a
-// row, for a quick look at a run.
-class ContactSheet {
-public:
-    ContactSheet(int width, int height, std::size_t count)
-        : step_(std::max(1, (width + 159) / 160)), cellW_(width / step_), cellH_(height / step_) {
-        const int n = static_cast<int>(std::max<std::size_t>(count, 1));
-        sheet_.width = cellW_ * std::min(n, kColumns);
-        sheet_.height = cellH_ * ((n + kColumns - 1) / kColumns);
-        sheet_.pixels.assign(static_cast<std::size_t>(sheet_.width) * sheet_.height * 3, 0);
-    }
-
-    // Box-averages picture into cell `index`.
-    void add(const zor::RgbPicture& picture, std::size_t index) {
-        const int cx = static_cast<int>(index % kColumns) * cellW_, cy = static_cast<int>(index / kColumns) * cellH_;
-        for (int y = 0; y < cellH_; ++y)
-            for (int x = 0; x < cellW_; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    int sum = 0;
-                    for (int dy = 0; dy < step_; ++dy)
-                        for (int dx = 0; dx < step_; ++dx)
-                            sum += picture.pixels[(static_cast<std::size_t>(y * step_ + dy) * picture.width +
-                                                   (x * step_ + dx)) * 3 + c];
-                    sheet_.pixels[(static_cast<std::size_t>(cy + y) * sheet_.width + (cx + x)) * 3 + c] =
-                        static_cast<std::uint8_t>(sum / (step_ * step_));
-                }
-    }
-
-    const zor::RgbPicture& picture() const { return sheet_; }
-
-private:
-    static constexpr int kColumns = 4;
-    int step_, cellW_, cellH_;
-    zor::RgbPicture sheet_;
-};
-
 int main(int argc, char** argv) {
+    zor::installStopSignals();
     CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
+    app.set_version_flag("--version", "zor-render " ZOR_VERSION);
     zor::RenderOptions options;
     std::string directory = ".";
     std::string size = "640x480";
@@ -127,26 +124,50 @@ int main(int argc, char** argv) {
     app.add_option("--size", size, "Picture size WxH")->capture_default_str();
     app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")->check(CLI::IsMember({15, 16}))
         ->capture_default_str();
-    auto* framesOption = app.add_option("--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range)");
+    auto* framesOption = app.add_option(
+        "--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range); with --video, the player's clock "
+                            "runs from A past B");
     app.add_option("--frame", single, "One frame")->excludes(framesOption);
-    app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
-    app.add_option("--sheet", sheet, "Also write a contact sheet of the rendered frames to this PNG file");
-    auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg");
+    auto* outOption =
+        app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
+    auto* sheetOption = app.add_option(
+        "--sheet", sheet, "Also write a contact sheet of the rendered frames to this PNG file (at most 64 frames, "
+                          "sampled evenly over a longer run)");
+    auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg")
+                            ->excludes(outOption);
     app.add_option("--fps", fps, "Passes per second of the run for --video")
         ->needs(videoOption)
         ->check(CLI::Range(1.0, 1000.0))
         ->capture_default_str();
-    app.add_flag("--bench", bench, "Render every frame of the scene without writing files; print frames/s");
+    app.add_flag("--bench", bench, "Render the frames without writing files; print frames/s")
+        ->excludes(outOption)
+        ->excludes(videoOption)
+        ->excludes(sheetOption);
     app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : 2;
+    }
 
     options.directory = directory;
     options.bits = static_cast<std::uint32_t>(bits);
-    if (!parseSize(size, options.width, options.height)) return fail("--size wants WxH, e.g. 640x480: " + size);
+    if (!parseSize(size, options.width, options.height)) return usage("--size wants WxH, e.g. 640x480: " + size);
     std::optional<FrameRange> range;
-    if (!frames.empty() && !(range = parseRange(frames))) return fail("--frames wants A-B or A-B:STEP: " + frames);
-    if (single) range = FrameRange{*single, *single, 1};
-    if (!bench && video.empty() && out.empty()) return fail("--out PATH is needed (or --bench, or --video FILE)");
+    if (!frames.empty() && !(range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
+    if (single) range = FrameRange{*single, *single, 1, false};
+    if (!bench && video.empty() && out.empty()) return usage("--out PATH is needed (or --bench, or --video FILE)");
+    if (!video.empty() && range && range->stepGiven)
+        return usage("--video runs at the player's pace; --frames takes no STEP with it");
+
+    std::error_code ec;
+    if (!fs::is_directory(directory, ec))
+        return fail("--dir " + directory + ": " + (fs::exists(directory, ec) ? "is not a folder" : "no such folder"));
+    for (const auto& [option, path] : {std::pair{"--sheet", &sheet}, std::pair{"--video", &video}}) {
+        if (path->empty()) continue;
+        if (const std::string problem = outputProblem(*path); !problem.empty())
+            return fail(std::string(option) + " " + *path + ": " + problem);
+    }
     if (!video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
         return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
     if (!video.empty() && (options.width % 2 || options.height % 2))
@@ -157,66 +178,76 @@ int main(int argc, char** argv) {
     run.diagnostics().print(std::cerr);
     if (!started) return fail(run.error());
 
-    std::vector<std::int32_t> list;
+    // The frames, from --frames or --frame, else the scene's own range.
+    const std::int32_t first = range ? range->first : run.firstFrame();
+    const std::int32_t last = range ? range->last : run.lastFrame();
+    const std::string whose = range ? "frames " + rangeText(first, last)
+                                    : "the scene's frame range " + rangeText(first, last);
+    zor::FramePlan plan = zor::FramePlan::range(first, last, range ? range->step : 1);
     if (!video.empty()) {
-        list = zor::clockFrames(run.firstFrame(), run.lastFrame(), fps);
-    } else {
-        const FrameRange r = range.value_or(FrameRange{run.firstFrame(), run.lastFrame(), 1});
-        for (std::int64_t f = r.first; f <= r.last; f += r.step) list.push_back(static_cast<std::int32_t>(f));
+        std::string whyNot;
+        const auto clock = zor::FramePlan::clock(first, last, fps, whyNot);
+        if (!clock) return fail("--video: " + whose + ": " + whyNot);
+        plan = *clock;
     }
+    if (plan.empty()) return fail(whose + " is empty (the last frame comes before the first): nothing to render");
+    const std::uint64_t count = plan.count();
 
     // Where pictures go.
-    std::filesystem::path folder, file;
+    fs::path folder, file;
     if (!bench && video.empty()) {
-        const bool oneFile = list.size() == 1 && !out.ends_with('/') && !std::filesystem::is_directory(out);
-        std::error_code ec;
+        const bool oneFile = count == 1 && !out.ends_with('/') && !fs::is_directory(out, ec);
         if (oneFile) {
             file = out;
-            if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+            if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
         } else {
             folder = out;
-            std::filesystem::create_directories(folder, ec);
+            fs::create_directories(folder, ec);
             if (ec) return fail(out + ": cannot create the folder: " + ec.message());
         }
     }
 
-    std::FILE* encoder = nullptr;
+    zor::VideoEncoder encoder;
     if (!video.empty()) {
-        const auto music = std::filesystem::path(directory) / "mp3.mp3";
-        std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
-                              std::to_string(options.width) + "x" + std::to_string(options.height) + " -r " +
-                              std::to_string(fps) + " -i -";
-        // The run decides the length: music that ends early leaves the rest
-        // silent, longer music is cut where the pictures end.
-        if (std::filesystem::exists(music)) command += " -i " + shellQuote(music.string());
-        char duration[32];
-        std::snprintf(duration, sizeof duration, "%.3f", double(list.size()) / fps);
-        command += std::string(" -t ") + duration + " -c:v libx264 -pix_fmt yuv420p " + shellQuote(video);
-        // If ffmpeg gives up (say, it cannot write the file) the next write
-        // fails with a message here instead of the pipe killing us quietly.
-        std::signal(SIGPIPE, SIG_IGN);
-        encoder = popen(command.c_str(), "w");
-        if (!encoder) return fail("cannot start ffmpeg");
+        std::vector<std::string> arguments = {"-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                                              "-s", std::to_string(options.width) + "x" + std::to_string(options.height),
+                                              "-r", std::to_string(fps), "-i", "-"};
+        const fs::path music = fs::path(directory) / "mp3.mp3";
+        if (fs::is_regular_file(music, ec)) {
+            // The pictures decide the length: music that ends early is
+            // followed by silence, longer music is cut where they end.
+            arguments.insert(arguments.end(), {"-i", music.string(), "-af", "apad", "-shortest"});
+        } else {
+            std::cerr << "zor-render: no mp3.mp3 in " << directory << ": the video will be silent\n";
+        }
+        arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", video});
+        std::string error;
+        if (!encoder.start("ffmpeg", arguments, error)) return fail(error);
     }
 
     zor::RgbPicture picture;
-    ContactSheet contact(static_cast<int>(options.width), static_cast<int>(options.height), list.size());
+    std::optional<zor::ContactSheet> contact;
+    if (!sheet.empty()) contact.emplace(static_cast<int>(options.width), static_cast<int>(options.height), count);
     const auto start = std::chrono::steady_clock::now();
     auto lastProgress = start - std::chrono::seconds(1);
     // Ends the progress line first, so the message starts a line of its own.
-    const auto failMidRun = [](const std::string& message) {
+    const auto failMidRun = [&](const std::string& message) {
         std::cerr << '\n';
         return fail(message);
     };
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::int32_t f = list[i];
+    // Signals wait for the frame in hand; a second one ends at once.
+    zor::StopDeferral deferral;
+    std::uint64_t done = 0;
+    for (; done < count && !zor::stopSignal(); ++done) {
+        const std::int32_t f = plan.frame(done);
         run.renderFrame(f);
         if (!bench) {
             if (!run.capture(picture)) return failMidRun("cannot read the picture back");
             std::string error;
-            if (encoder) {
-                if (std::fwrite(picture.pixels.data(), 1, picture.pixels.size(), encoder) != picture.pixels.size()) {
-                    pclose(encoder);
+            if (!video.empty()) {
+                if (!encoder.write(picture.pixels.data(), picture.pixels.size())) {
+                    encoder.finish();
+                    if (zor::stopSignal()) break;  // ffmpeg was stopped with us
                     return failMidRun("ffmpeg stopped taking frames for " + video);
                 }
             } else {
@@ -225,27 +256,42 @@ int main(int argc, char** argv) {
                 const auto path = file.empty() ? folder / name : file;
                 if (!zor::writePng(path, picture, error)) return failMidRun(error);
             }
-            if (!sheet.empty()) contact.add(picture, i);
+            if (contact && contact->wants(done)) contact->add(picture, done);
         }
         // At most ten progress updates a second, on one line.
         const auto now = std::chrono::steady_clock::now();
-        if (i + 1 == list.size() || now - lastProgress > std::chrono::milliseconds(100)) {
+        if (done + 1 == count || now - lastProgress > std::chrono::milliseconds(100)) {
             lastProgress = now;
-            std::cerr << "\rframe " << f << " (" << (i + 1) << "/" << list.size() << ")" << std::flush;
+            std::cerr << "\rframe " << f << " (" << (done + 1) << "/" << count << ")" << std::flush;
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cerr << '\n';
-    if (encoder && pclose(encoder) != 0) return fail("ffmpeg failed to encode " + video);
-    if (!sheet.empty() && !bench) {
+    if (const int signal = zor::stopSignal()) {
+        std::cerr << "zor-render: stopped by a signal after " << done << " of " << count << " frames";
+        if (!video.empty()) {
+            if (encoder.finish()) {
+                std::cerr << "; " << video << " holds the frames so far";
+            } else {
+                fs::remove(video, ec);
+                std::cerr << "; the unfinished " << video << " was removed";
+            }
+        }
+        std::cerr << '\n';
+        zor::endByStopSignal(signal);
+    }
+    if (!video.empty() && !encoder.finish()) return fail("ffmpeg failed to encode " + video);
+    if (contact) {
         std::string error;
-        if (!zor::writePng(sheet, contact.picture(), error)) return fail(error);
+        if (!zor::writePng(sheet, contact->picture(), error)) return fail(error);
         std::cerr << "contact sheet: " << sheet << '\n';
     }
     if (bench) {
         char text[64];
-        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(list.size()) / seconds : 0.0);
+        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(count) / seconds : 0.0);
         std::cout << text << '\n';
     }
+    // A signal that came while the sheet was written still ends the run by it.
+    if (const int signal = zor::stopSignal()) zor::endByStopSignal(signal);
     return 0;
 }

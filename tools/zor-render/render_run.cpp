@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "archive/file_problem.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
 #include "frame/render_slots.h"
@@ -75,8 +76,12 @@ bool RenderRun::start() {
     load.diagnostics = &diagnostics_;
     load.loadObject = [&s](std::string& name, Mesh& mesh) { s.objects->loadObject(name, mesh); };
     if (!readScene(s.scene, options_.sceneName, load)) {
-        error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
-                 " (neither on disk nor in zor.dat)";
+        const std::filesystem::path onDisk = options_.directory / options_.sceneName;
+        if (const std::string problem = diskFileProblem(onDisk); !problem.empty())
+            error_ = onDisk.string() + ": cannot read the scene: " + problem;
+        else
+            error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
+                     " (neither on disk nor in zor.dat)";
         return false;
     }
     return true;
@@ -97,23 +102,6 @@ void RenderRun::renderFrame(std::int32_t frame) {
 
 bool RenderRun::capture(RgbPicture& picture) {
     return state_->layer.readFrontBuffer(picture.pixels, picture.width, picture.height);
-}
-
-std::vector<std::int32_t> clockFrames(std::int32_t first, std::int32_t last, double fps) {
-    std::vector<std::int32_t> frames;
-    if (!(fps > 0)) return frames;
-    const auto firstValue = static_cast<float>(static_cast<std::uint32_t>(first));
-    const auto lastValue = static_cast<float>(static_cast<std::uint32_t>(last));
-    for (std::uint64_t pass = 0;; ++pass) {
-        // The player's arithmetic: milliseconds to 32-bit float frames.
-        const auto milliseconds = static_cast<std::uint32_t>(std::llround(double(pass) * 1000.0 / fps));
-        float t = static_cast<float>(double(milliseconds) * 0.001 * 15.15);
-        t = t * 2.0f;
-        frames.push_back(static_cast<std::int32_t>(firstValue + t));
-        if (lastValue < firstValue + t) break;
-        if (frames.size() > 10'000'000) break;
-    }
-    return frames;
 }
 
 }  // namespace zor

@@ -53,8 +53,4 @@ private:
     std::string error_;
 };
 
-// The frames the player's clock shows at `fps` passes per second: pass k at
-// k / fps seconds, 30.3 frames per second of wall time, until the scene's end.
-std::vector<std::int32_t> clockFrames(std::int32_t first, std::int32_t last, double fps);
-
 }  // namespace zor

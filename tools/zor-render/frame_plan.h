@@ -1,0 +1,38 @@
+#pragma once
+// The frames a zor-render run shows, produced by index and never stored, so a
+// range of any length costs no memory and its length is known before the
+// first frame is drawn.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zor {
+
+class FramePlan {
+public:
+    // first, first + step, ... up to last, as signed frame numbers; empty
+    // when last comes before first.
+    static FramePlan range(std::int32_t first, std::int32_t last, std::int32_t step);
+
+    // The player's clock at `fps` passes a second starting at `first`: pass k
+    // shows the frame the player's rules give at k / fps seconds, and the
+    // pass in which the scene ends after `last` is the final one. Those rules
+    // take both frames as unsigned numbers; ranges they cannot play as
+    // written (a negative frame, an end the millisecond clock never reaches)
+    // are refused with the reason in `whyNot`.
+    static std::optional<FramePlan> clock(std::int32_t first, std::int32_t last, double fps, std::string& whyNot);
+
+    std::uint64_t count() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    std::int32_t frame(std::uint64_t index) const;
+
+private:
+    bool clock_ = false;
+    std::int32_t first_ = 0;
+    std::int32_t step_ = 1;
+    double fps_ = 0;
+    std::uint64_t count_ = 0;
+};
+
+}  // namespace zor
