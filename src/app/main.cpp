@@ -32,7 +32,7 @@ constexpr const char* kUsage =
     "\n"
     "Without a screen, run it with SDL_VIDEODRIVER=offscreen: the set-up window's\n"
     "default choice is taken then. Without a sound card, run it with\n"
-    "SDL_AUDIODRIVER=dummy or -nosound.\n"\n"
+    "SDL_AUDIODRIVER=dummy or -nosound.\n"
     "\n"
     "--version prints the version. SIGINT and SIGTERM end it at once.\n";
 
