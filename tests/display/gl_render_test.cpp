@@ -307,6 +307,8 @@ TEST(GlRender, FlatAndSmoothShading) {
 TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
     GlRig rig("batching");
     ASSERT_TRUE(rig.up);
+    ASSERT_EQ(rig.texture("env.jpg", 32, 32, [](int, int) { return std::array<std::uint8_t, 4>{255, 255, 255, 0}; }),
+              0);
     rig.begin();
     auto& same = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
     for (int i = 0; i < 20; ++i) GlRig::polygon(same, flatShaded, {0, 1, 2, 3});
@@ -330,10 +332,29 @@ TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
     EXPECT_EQ(rig.layer.drawPrimitive(rig.context.state.device, PrimitiveType::TRIANGLEFAN, D3DFVF_LVERTEX,
                                       disc.data(), static_cast<std::uint32_t>(disc.size()), D3DDP_DONOTLIGHT),
               kOk);
-    const RgbPicture p = rig.finish();
+    rig.slots->endScene();
     EXPECT_EQ(rig.layer.drawCalls() - before, 22u);
-    auto [x, y] = screenOf(0.5f, 0.5f, 4);
-    expectPixel(p, x, y, {0, 255, 0});
+    // Reflection-mapped polygons: their passes wait behind the polygons, so
+    // ten of them take two draws, not twenty. A polygon drawn later in front
+    // still hides the pass of the one behind it, as in drawing order.
+    auto& mirrors = rig.object({{-1, 1, 3, 100, 0, 0}, {1, 1, 3, 100, 0, 0}, {1, -1, 3, 100, 0, 0},
+                                {-1, -1, 3, 100, 0, 0}, {0.2f, 0.2f, 2, 0, 0, 200}, {0.6f, 0.2f, 2, 0, 0, 200},
+                                {0.6f, -0.2f, 2, 0, 0, 200}, {0.2f, -0.2f, 2, 0, 0, 200}});
+    for (auto& point : mirrors.points) point.cameraSpaceNormal[0] = 1;  // the white half of env.jpg
+    for (int i = 0; i < 10; ++i) {
+        auto& mirror = GlRig::polygon(mirrors, flatShaded | reflectionMapped, {0, 1, 2, 3});
+        mirror.reflectionTextureIndex = 0;
+    }
+    GlRig::polygon(mirrors, flatShaded, {4, 5, 6, 7}).colorBlue = 200;
+    const std::size_t beforeMirrors = rig.layer.drawCalls();
+    rig.drawAll(mirrors);
+    rig.slots->endScene();
+    EXPECT_EQ(rig.layer.drawCalls() - beforeMirrors, 2u);
+    const RgbPicture p = rig.finish();
+    auto [x, y] = screenOf(-0.8f, 0.8f, 3);
+    expectPixel(p, x, y, {255, 0, 0}, 10);  // red, plus ten white passes
+    auto [fx, fy] = screenOf(0.4f, 0, 2);
+    expectPixel(p, fx, fy, {0, 0, 198}, 8);  // the front polygon alone
 }
 
 TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {

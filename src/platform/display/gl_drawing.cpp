@@ -39,8 +39,6 @@ void main() {
 constexpr const char* kFragmentShader = R"(
 precision highp float;
 uniform sampler2D u_texture;
-uniform int u_stage;  // 0: diffuse alone, 1: texture times diffuse, 2: texture alone
-uniform bool u_keyed; // texels with alpha below one half are left out
 #ifdef FLAT
 flat in vec4 v_diffuse;
 #else
@@ -49,12 +47,16 @@ in vec4 v_diffuse;
 in vec2 v_texcoord;
 out vec4 o_color;
 void main() {
+#if STAGE == 0
     vec4 c = v_diffuse;
-    if (u_stage != 0) {
-        vec4 t = texture(u_texture, v_texcoord);
-        c = u_stage == 1 ? c * t : t;
-    }
-    if (u_keyed && c.a < 0.5) discard;
+#elif STAGE == 1
+    vec4 c = v_diffuse * texture(u_texture, v_texcoord);
+#else
+    vec4 c = texture(u_texture, v_texcoord);
+#endif
+#ifdef KEYED
+    if (c.a < 0.5) discard;
+#endif
     o_color = c;
 }
 )";
@@ -91,8 +93,19 @@ void enable(GLenum capability, bool on) { on ? glEnable(capability) : glDisable(
 
 }  // namespace
 
-bool GlDrawing::build(Program& program, bool flat, std::string& error) {
-    const std::string head = std::string("#version 300 es\n") + (flat ? "#define FLAT\n" : "");
+// The program for a state: flat or smooth colour; the texture stage (0: the
+// diffuse colour alone, 1: texture times diffuse, 2: the texture alone);
+// keyed or not. Each variant is compiled when first used, so software
+// rasterisers run straight code without branches on uniforms.
+std::size_t GlDrawing::programIndex(const DrawState& s) {
+    const std::size_t stage = s.texture == 0 ? 0 : s.modulate ? 1 : 2;
+    return (s.flat ? 6 : 0) + stage * 2 + (s.keyed ? 1 : 0);
+}
+
+bool GlDrawing::build(Program& program, std::size_t index, std::string& error) {
+    const std::string head = std::string("#version 300 es\n") + (index >= 6 ? "#define FLAT\n" : "") +
+                             "#define STAGE " + std::to_string(index % 6 / 2) + "\n" +
+                             (index % 2 ? "#define KEYED\n" : "");
     const GLuint vertex = compile(GL_VERTEX_SHADER, head + kVertexShader, error);
     if (!vertex) return false;
     const GLuint fragment = compile(GL_FRAGMENT_SHADER, head + kFragmentShader, error);
@@ -117,15 +130,15 @@ bool GlDrawing::build(Program& program, bool flat, std::string& error) {
     }
     program.transform = glGetUniformLocation(program.id, "u_transform");
     program.depthBias = glGetUniformLocation(program.id, "u_depthBias");
-    program.stage = glGetUniformLocation(program.id, "u_stage");
-    program.keyed = glGetUniformLocation(program.id, "u_keyed");
     glUseProgram(program.id);
     glUniform1i(glGetUniformLocation(program.id, "u_texture"), 0);
     return true;
 }
 
 bool GlDrawing::start(std::string& error) {
-    if (!build(programs_[0], false, error) || !build(programs_[1], true, error)) return false;
+    // The commonest variant now, so a driver that cannot build the programs
+    // is found at once.
+    if (!build(programs_[programIndex(DrawState{})], programIndex(DrawState{}), error)) return false;
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
@@ -207,9 +220,22 @@ void GlDrawing::uploadMatrix(Program& program, const DrawState& s) {
     }
 }
 
-void GlDrawing::apply(const DrawState& s) {
+bool GlDrawing::apply(const DrawState& s) {
     const bool all = !appliedValid_;
-    Program& program = programs_[s.flat ? 1 : 0];
+    const std::size_t index = programIndex(s);
+    Program& program = programs_[index];
+    if (!program.id) {
+        std::string error;
+        if (!build(program, index, error)) {
+            // The sources are the ones start() built a variant of; should
+            // a driver still refuse one, that state draws nothing.
+            if (program.id) glDeleteProgram(program.id);
+            program = Program{};
+            appliedValid_ = false;
+            return false;
+        }
+        appliedProgram_ = program.id;
+    }
     if (all || appliedProgram_ != program.id) {
         glUseProgram(program.id);
         appliedProgram_ = program.id;
@@ -244,15 +270,75 @@ void GlDrawing::apply(const DrawState& s) {
     // constant part in the vertex shader (NDC spans two depth ranges).
     const float bias = s.primitive == GL_TRIANGLES ? 0.0f : 8.0f * static_cast<float>(s.depthBias) * depthStep_;
     if (program.depthBiasValue != bias) glUniform1f(program.depthBias, program.depthBiasValue = bias);
-    const GLint stage = s.texture == 0 ? 0 : s.modulate ? 1 : 2;
-    if (program.stageValue != stage) glUniform1i(program.stage, program.stageValue = stage);
-    const GLint keyed = s.keyed ? 1 : 0;
-    if (program.keyedValue != keyed) glUniform1i(program.keyed, program.keyedValue = keyed);
     uploadMatrix(program, s);
 
     applied_ = s;
     applied_.viewport = viewport;
     appliedValid_ = true;
+    return true;
+}
+
+namespace {
+
+// An opaque polygon that writes depth where it passes: what the overlays
+// below may be moved past.
+bool isOpaqueBase(const DrawState& s) {
+    return s.primitive == GL_TRIANGLES && !s.pixelSpace && !s.blend && s.depthTest && s.depthWrite &&
+           s.depthFunc == GL_LEQUAL && s.depthBias == 0;
+}
+
+// An additive pass over the polygon just drawn (the reflection pass): no
+// depth writes, pulled towards the eye by a depth bias.
+bool isAdditiveOverlay(const DrawState& s) {
+    return s.primitive == GL_TRIANGLES && !s.pixelSpace && s.blend && s.blendSource == GL_ONE &&
+           s.blendDestination == GL_ONE && s.depthTest && !s.depthWrite && s.depthFunc == GL_LEQUAL &&
+           s.depthBias > 0;
+}
+
+}  // namespace
+
+void GlDrawing::append(std::vector<LVertex>& to, PrimitiveType type, GLenum mode, const LVertex* vertices,
+                       std::uint32_t count, std::size_t added, bool flat) {
+    const std::size_t first = to.size();
+    switch (type) {
+    case PrimitiveType::POINTLIST:
+    case PrimitiveType::LINELIST: to.insert(to.end(), vertices, vertices + added); break;
+    case PrimitiveType::LINESTRIP:
+        for (std::uint32_t i = 0; i + 1 < count; ++i) {
+            to.push_back(vertices[i]);
+            to.push_back(vertices[i + 1]);
+        }
+        break;
+    case PrimitiveType::TRIANGLEFAN:
+        for (std::uint32_t i = 1; i + 1 < count; ++i) {
+            to.push_back(vertices[0]);
+            to.push_back(vertices[i]);
+            to.push_back(vertices[i + 1]);
+        }
+        break;
+    }
+    if (!flat || mode == GL_POINTS) return;
+    // Every vertex of a primitive in the colour of the polygon's (a line's)
+    // first vertex, whichever vertex GL takes the colour from.
+    LVertex* v = to.data() + first;
+    if (mode == GL_LINES) {
+        for (std::size_t i = 0; i + 1 < added; i += 2) v[i + 1].diffuse = v[i].diffuse;
+    } else {
+        for (std::size_t i = 0; i < added; ++i) v[i].diffuse = vertices[0].diffuse;
+    }
+}
+
+bool GlDrawing::overlaysLastBase(const DrawState& next, PrimitiveType type, const LVertex* vertices,
+                                 std::uint32_t count) const {
+    if (type != PrimitiveType::TRIANGLEFAN || !lastWasBase_ || !isAdditiveOverlay(next)) return false;
+    if (next.cull != lastBase_.cull || next.viewport != lastBase_.viewport ||
+        next.transformVersion != lastBase_.transformVersion || count != lastBasePositions_.size() / 3)
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float* p = &lastBasePositions_[std::size_t(i) * 3];
+        if (vertices[i].x != p[0] || vertices[i].y != p[1] || vertices[i].z != p[2]) return false;
+    }
+    return true;
 }
 
 void GlDrawing::draw(PrimitiveType type, const LVertex* vertices, std::uint32_t count) {
@@ -278,41 +364,49 @@ void GlDrawing::draw(PrimitiveType type, const LVertex* vertices, std::uint32_t 
     if (added == 0) return;
     DrawState next = state;
     next.primitive = mode;
-    if (!batch_.empty() && (!(next == batchState_) || batch_.size() + added > kBatchCapacity)) flush();
-    batchState_ = next;
 
-    const std::size_t first = batch_.size();
-    switch (type) {
-    case PrimitiveType::POINTLIST:
-    case PrimitiveType::LINELIST: batch_.insert(batch_.end(), vertices, vertices + added); break;
-    case PrimitiveType::LINESTRIP:
-        for (std::uint32_t i = 0; i + 1 < count; ++i) {
-            batch_.push_back(vertices[i]);
-            batch_.push_back(vertices[i + 1]);
-        }
-        break;
-    case PrimitiveType::TRIANGLEFAN:
-        for (std::uint32_t i = 1; i + 1 < count; ++i) {
-            batch_.push_back(vertices[0]);
-            batch_.push_back(vertices[i]);
-            batch_.push_back(vertices[i + 1]);
-        }
-        break;
+    // An additive pass over exactly the opaque polygon drawn just before it
+    // waits, with the others like it, until something other than opaque
+    // polygons comes. That keeps the picture: a later opaque polygon that
+    // covers it lies in front of its own polygon's depth, so the pass loses
+    // the depth test there just as the polygon would have overwritten it
+    // (ties within the bias aside). Polygon and pass no longer alternate,
+    // so a whole object of them takes two draw calls instead of two each.
+    if (overlaysLastBase(next, type, vertices, count)) {
+        if (!overlays_.empty() && (!(next == overlayState_) || overlays_.size() + added > kBatchCapacity)) flush();
+        overlayState_ = next;
+        append(overlays_, type, mode, vertices, count, added, next.flat);
+        lastWasBase_ = false;
+        return;
     }
-    if (!next.flat || mode == GL_POINTS) return;
-    // Every vertex of a primitive in the colour of the polygon's (a line's)
-    // first vertex, whichever vertex GL takes the colour from.
-    LVertex* v = batch_.data() + first;
-    if (mode == GL_LINES) {
-        for (std::size_t i = 0; i + 1 < added; i += 2) v[i + 1].diffuse = v[i].diffuse;
-    } else {
-        for (std::size_t i = 0; i < added; ++i) v[i].diffuse = vertices[0].diffuse;
+    const bool base = isOpaqueBase(next);
+    if (!overlays_.empty() && !base) flush();
+    if (!batch_.empty() && (!(next == batchState_) || batch_.size() + added > kBatchCapacity)) flushBatch();
+    batchState_ = next;
+    append(batch_, type, mode, vertices, count, added, next.flat);
+    lastWasBase_ = base && type == PrimitiveType::TRIANGLEFAN;
+    if (lastWasBase_) {
+        lastBase_ = next;
+        lastBasePositions_.clear();
+        for (std::uint32_t i = 0; i < count; ++i)
+            lastBasePositions_.insert(lastBasePositions_.end(), {vertices[i].x, vertices[i].y, vertices[i].z});
     }
 }
 
 void GlDrawing::flush() {
+    flushBatch();
+    if (overlays_.empty()) return;
+    batch_.swap(overlays_);
+    batchState_ = overlayState_;
+    flushBatch();
+}
+
+void GlDrawing::flushBatch() {
     if (batch_.empty()) return;
-    apply(batchState_);
+    if (!apply(batchState_)) {
+        batch_.clear();
+        return;
+    }
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
     const auto bytes = static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex));
     if (batch_.size() > kStreamCapacity) {

@@ -1,8 +1,8 @@
 #pragma once
 // The drawing part of the OpenGL layer, written to what OpenGL ES 3.0 and
-// WebGL2 offer: one small GLSL ES 3.00 program in two variants (smooth and
-// flat colour), one vertex buffer streamed per batch, one sampler object
-// carrying the device's texture filters. The device state is a small struct;
+// WebGL2 offer: one small GLSL ES 3.00 program family (smooth or flat
+// colour, texture stage, colour key), one vertex buffer streamed per batch,
+// one sampler object carrying the device's texture filters. The device state is a small struct;
 // primitives collect in one batch for as long as it stays the same, so
 // changes of state, not polygons, decide how many draw calls a frame takes.
 //
@@ -80,7 +80,7 @@ public:
     void blit(GLuint texture, const std::array<float, 4>& source, const Rect& destination, bool keyed);
     // Clears the whole target (the depth write state does not matter).
     void clear(bool color, std::uint32_t argb, bool depth, float z);
-    // Sends the batch to GL.
+    // Sends what is waiting to GL.
     void flush();
     // The texture unit's binding was changed outside (uploads).
     void textureRebound(GLuint texture) { applied_.texture = texture; }
@@ -90,19 +90,23 @@ public:
 private:
     struct Program {
         GLuint id = 0;
-        GLint transform = -1, depthBias = -1, stage = -1, keyed = -1;
+        GLint transform = -1, depthBias = -1;
         // Uniform values last set on this program.
         std::uint64_t transformKey = ~0ull;
         float depthBiasValue = -1;
-        GLint stageValue = -1;
-        GLint keyedValue = -1;
     };
 
-    bool build(Program& program, bool flat, std::string& error);
-    void apply(const DrawState& s);
+    static std::size_t programIndex(const DrawState& s);
+    bool build(Program& program, std::size_t index, std::string& error);
+    static void append(std::vector<LVertex>& to, PrimitiveType type, GLenum mode, const LVertex* vertices,
+                       std::uint32_t count, std::size_t added, bool flat);
+    bool overlaysLastBase(const DrawState& next, PrimitiveType type, const LVertex* vertices,
+                          std::uint32_t count) const;
+    void flushBatch();
+    bool apply(const DrawState& s);
     void uploadMatrix(Program& program, const DrawState& s);
 
-    std::array<Program, 2> programs_;  // smooth, flat
+    std::array<Program, 12> programs_;  // by programIndex()
     GLuint buffer_ = 0, vertexArray_ = 0;
     std::size_t streamed_ = 0;  // vertices in the buffer's current store
     GLuint deviceSampler_ = 0, nearestSampler_ = 0;
@@ -114,6 +118,13 @@ private:
 
     std::vector<LVertex> batch_;
     DrawState batchState_;
+    // Additive passes held back behind the batch (see draw()), and what they
+    // may pass over: the last opaque polygon's state and corners.
+    std::vector<LVertex> overlays_;
+    DrawState overlayState_;
+    bool lastWasBase_ = false;
+    DrawState lastBase_;
+    std::vector<float> lastBasePositions_;
     DrawState applied_;
     bool appliedValid_ = false;
     GLint appliedMin_ = 0, appliedMag_ = 0;
