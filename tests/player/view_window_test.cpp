@@ -251,5 +251,17 @@ TEST_F(ViewWindow, KeysMoveTheFrameHomeShowsFrameZeroSSavesAndEscapeQuits) {
         EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
 }
 
+TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
+    const std::string view = (kBuild / "tools/zor-view/zor-view").string();
+    std::FILE* out = popen((view + " --version").c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    char line[64] = {};
+    const bool read = std::fgets(line, sizeof line, out) != nullptr;
+    EXPECT_EQ(pclose(out), 0);
+    EXPECT_TRUE(read);
+    EXPECT_STREQ(line, "zor-view " ZOR_VERSION "\n");
+    EXPECT_EQ(WEXITSTATUS(std::system((view + " --size 0x0 2>/dev/null").c_str())), 2);
+}
+
 }  // namespace
 }  // namespace zor

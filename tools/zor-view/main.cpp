@@ -44,6 +44,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Shows a scene as the player does, in a window, with a transport and live reload."};
+    app.set_version_flag("--version", "zor-view " ZOR_VERSION);
     app.footer(kKeys);
     std::string directory = ".";
     zor::StageOptions stage;
