@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 
+#include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
@@ -62,18 +63,6 @@ std::optional<FrameRange> parseRange(const std::string& text) {
         return std::nullopt;
     return FrameRange{static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
                       static_cast<std::int32_t>(step), stepGiven};
-}
-
-bool parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
-    std::size_t pos = 0;
-    std::int64_t w = 0, h = 0;
-    if (!readNumber(text, pos, w, false) || pos >= text.size() || text[pos++] != 'x' ||
-        !readNumber(text, pos, h, false) || pos != text.size())
-        return false;
-    if (w < 1 || h < 1 || w > 8192 || h > 8192) return false;
-    width = static_cast<std::uint32_t>(w);
-    height = static_cast<std::uint32_t>(h);
-    return true;
 }
 
 int fail(const std::string& message) {
@@ -152,7 +141,7 @@ int main(int argc, char** argv) {
 
     options.directory = directory;
     options.bits = static_cast<std::uint32_t>(bits);
-    if (!parseSize(size, options.width, options.height)) return usage("--size wants WxH, e.g. 640x480: " + size);
+    if (!zor::parsePictureSize(size, options.width, options.height)) return usage("--size wants WxH, e.g. 640x480: " + size);
     std::optional<FrameRange> range;
     if (!frames.empty() && !(range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
     if (single) range = FrameRange{*single, *single, 1, false};

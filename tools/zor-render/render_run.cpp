@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
@@ -42,20 +43,9 @@ bool RenderRun::start() {
     s.context.showMessage = [&shown](std::string_view caption, std::string_view text) {
         shown = std::string(caption) + ": " + std::string(text);
     };
-    const std::uint32_t w = options_.width, h = options_.height, bits = options_.bits;
+    // Any size: the picture is drawn off-screen.
     const bool up = initDisplay(s.context, nullptr, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE,
-                                [&](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
-                                    if (adapters.empty()) return false;
-                                    // Any size: the picture is drawn off-screen.
-                                    selection.selectedGuid = adapters[0].guid;
-                                    SurfaceDesc& mode = selection.selectedMode;
-                                    mode.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-                                    mode.width = w;
-                                    mode.height = h;
-                                    mode.pixelFormat = bits == 15 ? rgb555Format() : rgb565Format();
-                                    mode.pixelFormat.rgbBitCount = bits;
-                                    return true;
-                                });
+                                fixedModeChoice(options_.width, options_.height, options_.bits));
     if (!up) {
         error_ = "cannot bring up the display";
         if (!shown.empty()) error_ += ": " + shown;
