@@ -1,7 +1,8 @@
 // zor-view on a real X server: Xvfb started here on a free display, no
 // window manager, keys sent with xdotool, the window read back with Xlib.
 // The window opens, keys move the frame, Home shows the frame-0 picture of
-// zor-render, S writes a PNG beside the scene, Escape ends with status 0.
+// zor-render, S writes a PNG beside the scene, Escape ends with status 0,
+// SIGTERM ends it by the signal (as the shell's 143 says).
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,18 @@ TEST_F(ViewWindow, KeysMoveTheFrameHomeShowsFrameZeroSSavesAndEscapeQuits) {
     view = -1;
     for (const auto& entry : std::filesystem::directory_iterator(dir->path()))
         EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
+}
+
+TEST_F(ViewWindow, SigtermEndsItByTheSignal) {
+    view = spawn({(kBuild / "tools/zor-view/zor-view").string(), "--dir", dir->path().string(), "-nosound"},
+                 {{"DISPLAY", server->name()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
+                 dir->path() / "view.txt");
+    ASSERT_NE(x("xdotool search --sync --name '^zor-view: '"), "");
+    ::kill(view, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(view, &status, 0), view);
+    view = -1;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
 }
 
 TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {

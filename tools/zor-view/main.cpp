@@ -19,6 +19,7 @@
 #include "platform/system/sdl_music.h"
 #include "platform/system/sdl_text_painter.h"
 #include "platform/system/sdl_window_system.h"
+#include "platform/system/stop_signals.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::installStopSignals();
     CLI::App app{"Shows a scene as the player does, in a window, with a transport and live reload."};
     app.set_version_flag("--version", "zor-view " ZOR_VERSION);
     app.footer(kKeys);
