@@ -7,9 +7,9 @@
 
 namespace zor {
 
-// "is a folder", "is not a regular file", "is larger than the limit of N
-// bytes", or the system's reason for refusing to open it ("permission
-// denied"); empty when the file is readable or does not exist at all.
+// Read as "the file ...": "is a folder", "is a FIFO, not a regular file",
+// "is larger than the limit of 1 GiB", or "cannot be opened (permission
+// denied)"; empty when the file is readable or does not exist at all.
 std::string diskFileProblem(const std::filesystem::path& path);
 
 }  // namespace zor
