@@ -1,7 +1,11 @@
 #include "app/transport.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+
+#include "archive/archive.h"
 
 #include "platform/system/window_system.h"
 
@@ -144,6 +148,15 @@ bool applyTransportCommand(Transport& transport, ViewCommand command, std::uint3
 
 bool PreviewMusic::open() {
     if (!gaudio_) return false;
+    // The library opens the file itself and would wait for ever for a writer
+    // on a FIFO. A missing file is its to report.
+    ReadFailure problem;
+    if (const int fd = openRegularFile(fileName_, &problem); fd >= 0) {
+        ::close(fd);
+    } else if (!problem.missing()) {
+        error_ = "cannot open the music \"" + fileName_ + "\": " + problem.reason;
+        return false;
+    }
     audio_ = gaudio_->GA_GetInterface(kGaudioInterfaceVersion);
     if (!audio_) {
         error_ = "the audio library gives no interface";

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "app/music_player.h"
+#include "app/transport.h"
 #include "platform/system/recording_music.h"
 #include "platform/system/sdl_music.h"
 #include "test_support.h"
@@ -146,6 +147,13 @@ TEST(MusicSteps, AFifoInPlaceOfTheMusicIsRefusedBeforeTheLibraryOpensIt) {
     EXPECT_NE(r.text.find("\"mp3.mp3\": is a FIFO, not a regular file"), std::string::npos) << r.text;
     EXPECT_EQ(std::count(log.begin(), log.end(), "BASS_StreamCreateFile(0, \"mp3.mp3\", 0, 0, 0)"), 0);
     music.release();
+
+    // The preview's music too.
+    RecordingGaudio gaudio(log);
+    PreviewMusic preview(&gaudio, "mp3.mp3");
+    EXPECT_FALSE(preview.open());
+    EXPECT_NE(preview.error().find("\"mp3.mp3\": is a FIFO, not a regular file"), std::string::npos) << preview.error();
+    EXPECT_FALSE(preview.isOpen());
 }
 
 TEST(MusicSteps, GaudioFailuresEndWithMinusOne) {
