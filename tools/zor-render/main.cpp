@@ -206,6 +206,8 @@ int main(int argc, char** argv) {
             // The pictures decide the length: music that ends early is
             // followed by silence, longer music is cut where they end.
             arguments.insert(arguments.end(), {"-i", music.string(), "-af", "apad", "-shortest"});
+        } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
+            std::cerr << "zor-render: " << music.string() << " " << problem << ": the video will be silent\n";
         } else {
             std::cerr << "zor-render: no mp3.mp3 in " << directory << ": the video will be silent\n";
         }
