@@ -26,7 +26,11 @@ bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
     const fs::path lockFile = lockFileOf(archive);
     fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) {
-        error_ = lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
+        const fs::path folder = archive.parent_path().empty() ? fs::path(".") : archive.parent_path();
+        std::error_code ec;
+        error_ = errno == ENOENT && !fs::is_directory(folder, ec)
+                     ? archive.string() + ": the folder " + folder.string() + " does not exist"
+                     : lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
         return false;
     }
     struct stat st {};

@@ -160,6 +160,9 @@ TEST(Zorpack, UnreadableInputsSayWhyWithoutWaiting) {
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("larger than the limit"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(a));
+    r = zorpack("add " + dir.path("none/t.dat").string() + " " + dir.path("huge.lwo").string(), timeout);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("the folder " + dir.path("none").string() + " does not exist"), std::string::npos) << r.out;
 }
 
 TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
