@@ -210,7 +210,7 @@ StageLoad SceneStage::load() {
 }
 
 void SceneStage::drawFrame(std::int32_t frame) {
-    clearTarget(context_);
+    if (options_.startFromBlack) clearTarget(context_);
     slots_->beginFrame();
     slots_->particleHalfSize = kParticleHalfSize;
     if (scene_) drawSceneFrame(*scene_, static_cast<float>(frame), viewport_, frame_, *slots_);

@@ -39,6 +39,10 @@ struct StageOptions {
     std::uint32_t width = 640;
     std::uint32_t height = 480;
     std::uint32_t bits = 16;  // 16 (5-6-5) or 15 (5-5-5)
+    // Each pass starts from black, so a frame looks the same whatever was
+    // shown before it. False: the player's own pass, where what a frame
+    // leaves uncovered shows the picture of two flips before.
+    bool startFromBlack = true;
 };
 
 // "WxH" with both sides from 1 to 8192; false for anything else.
@@ -82,9 +86,9 @@ public:
     DisplayContext& context() { return context_; }
     RenderSlots& slots() { return *slots_; }
 
-    // One pass up to the flip: black, then depth clear, particle size, the
-    // frame pass (when there is a scene) and the logo. Every pass starts
-    // from black, so a frame looks the same whatever was shown before it.
+    // One pass up to the flip: black (see startFromBlack), then depth
+    // clear, particle size, the frame pass (when there is a scene) and the
+    // logo.
     void drawFrame(std::int32_t frame);
     // The flip.
     void present();
