@@ -20,6 +20,7 @@
 #include "app/device_display.h"
 #include "app/main_loop.h"
 #include "app/player.h"
+#include "app/scene_stage.h"
 #include "app/setup_window.h"
 #include "archive/archive.h"
 #include "platform/display/gl_display_layer.h"
@@ -72,7 +73,7 @@ public:
 
     // The test hook: frame `frame` once at width x height, then nothing more.
     bool showFrame(int frame, int width, int height) {
-        if (!start(fixedSelection(width, height))) return false;
+        if (!start(pictureOfSize(width, height))) return false;
         session_->loop().showFrame(frame);
         pageFrameShown(frame);
         return true;
@@ -81,7 +82,7 @@ public:
     // Every frame of the scene once, as fast as the browser runs the loop;
     // the page prints the rate.
     bool bench(int width, int height) {
-        if (!start(fixedSelection(width, height))) return false;
+        if (!start(pictureOfSize(width, height))) return false;
         benchFrame_ = session_->scene().firstFrame;
         benchStart_ = emscripten_get_now();
         emscripten_set_main_loop_arg(benchStep, this, 0, 0);
@@ -115,33 +116,19 @@ private:
         return std::make_unique<GlDisplayLayer>(GlDisplayOptions{true, false});
     }
 
-    static DisplaySelection fixedSelection(int width, int height) {
-        // Any size: the picture is drawn into a buffer of this size.
-        DisplaySelection selection;
-        SurfaceDesc& mode = selection.selectedMode;
-        mode.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        mode.width = static_cast<std::uint32_t>(width);
-        mode.height = static_cast<std::uint32_t>(height);
-        mode.pixelFormat = rgb565Format();
-        mode.pixelFormat.rgbBitCount = 16;
-        return selection;
+    // Any size in 5-6-5: the picture is drawn into a buffer of this size.
+    static SetupWindowFunction pictureOfSize(int width, int height) {
+        return fixedModeChoice(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 16);
     }
 
-    // Start-up as the player does it, on a fresh display; false (and the page
-    // told) when the player ends there.
-    bool start(const DisplaySelection& selection) {
+    // Start-up as the player does it, on a fresh display, with the mode
+    // `choose` picks; false (and the page told) when the player ends there.
+    bool start(SetupWindowFunction choose) {
         session_.reset();
         display_.reset();
         layer_.reset();
-        selection_ = selection;
         layer_ = makeLayer();
-        display_ = std::make_unique<DevicePlayerDisplay>(
-            *layer_, system_, [selection](const std::vector<DisplayAdapter>& adapters, DisplaySelection& chosen) {
-                if (adapters.empty()) return false;
-                chosen = selection;
-                chosen.selectedGuid = adapters[0].guid;
-                return true;
-            });
+        display_ = std::make_unique<DevicePlayerDisplay>(*layer_, system_, std::move(choose));
         parts_ = std::make_unique<PlayerParts>(PlayerParts{system_, &bass_, nullptr, *display_, std::cerr});
         session_ = std::make_unique<PlayerSession>(*parts_);
         if (!session_->start(commandLine_)) {
@@ -154,7 +141,14 @@ private:
     }
 
     bool play(const DisplaySelection& selection) {
-        if (!start(selection)) return false;
+        selection_ = selection;
+        const auto choose = [selection](const std::vector<DisplayAdapter>& adapters, DisplaySelection& chosen) {
+            if (adapters.empty()) return false;
+            chosen = selection;
+            chosen.selectedGuid = adapters[0].guid;
+            return true;
+        };
+        if (!start(choose)) return false;
         pageStarted();
         emscripten_request_animation_frame_loop(playStep, this);
         return true;
