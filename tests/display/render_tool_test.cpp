@@ -143,16 +143,18 @@ TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
 }
 
 // The contact sheet used to be made for every run, sized by the number of
-// frames. Two runs of the sample demo, one over a range twenty times longer,
+// frames. Two runs of the sample demo, one over a range 200 times longer,
 // are stopped after the same number of frames: their peaks stay together.
 // The driver draws on the calling thread (LP_NUM_THREADS=0): its rasteriser
-// threads alone make the peak of identical runs vary by tens of MiB.
+// threads alone make the peak of identical runs vary by tens of MiB. Under
+// AddressSanitizer identical runs still differ by up to 17 MiB, so the bound
+// is 32 MiB; a sheet sized by the range would add about 530 MiB here.
 TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
     const std::filesystem::path demo = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
     if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
     test::TempFolder folder("tool-memory");
     long peak[2] = {0, 0};
-    const char* ranges[2] = {"0-300", "0-6000"};
+    const char* ranges[2] = {"0-300", "0-60000"};
     for (int k = 0; k < 2; ++k) {
         test::ChildProcess render(tool({"--dir", demo.string(), "--size", "64x48", "--frames", ranges[k], "--bench"}),
                                   folder.root(), "run" + std::to_string(k),
@@ -164,8 +166,8 @@ TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
         ASSERT_TRUE(render.wait(std::chrono::seconds(30)));
         peak[k] = render.peakKiB();
     }
-    EXPECT_LE(std::abs(peak[1] - peak[0]), 16 * 1024) << "peak " << peak[0] << " KiB for frames 0-300, " << peak[1]
-                                                      << " KiB for frames 0-6000";
+    EXPECT_LE(std::abs(peak[1] - peak[0]), 32 * 1024) << "peak " << peak[0] << " KiB for frames 0-300, " << peak[1]
+                                                      << " KiB for frames 0-60000";
 }
 
 TEST(RenderTool, FrameRangesAreWalkedNotStored) {
