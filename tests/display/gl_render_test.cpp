@@ -436,6 +436,16 @@ TEST(GlRender, TexturesRowZeroAtTheBottomModulatedByLight) {
     EXPECT_NEAR(half.r, 128, 16);
     EXPECT_LT(half.g, 40);
     expectMatchesReference(p, "texture");
+
+    // Releasing a texture (a reload replacing it) frees its whole mip chain.
+    const SurfaceId top = rig.context.textures[0].surface;
+    SurfaceId second = SurfaceId::none;
+    ASSERT_EQ(rig.layer.getAttachedSurface(top, 0, second), kOk);
+    SurfaceDesc desc;
+    ASSERT_EQ(rig.layer.getSurfaceDesc(second, desc), kOk);
+    rig.layer.releaseSurface(top);
+    EXPECT_NE(rig.layer.getSurfaceDesc(top, desc), kOk);
+    EXPECT_NE(rig.layer.getSurfaceDesc(second, desc), kOk);
 }
 
 TEST(GlRender, ParticlesAndTrailsAreTexturedSquares) {

@@ -698,15 +698,21 @@ HResult GlDisplayLayer::flip(SurfaceId primary, std::uint32_t) {
 void GlDisplayLayer::releaseSurface(SurfaceId id) {
     Impl& d = *impl_;
     GlSurface* s = d.find(id);
-    if (!s || s->kind != Kind::Offscreen) return;  // chains live as long as the layer
+    // Flip chains live as long as the layer; a texture goes whole, from its
+    // top level down its chain of smaller levels.
+    if (!s || !(s->kind == Kind::Offscreen || (s->kind == Kind::TextureLevel && s->level == 0))) return;
     d.drawing.flush();
     if (s->texture) {
         glDeleteTextures(1, &s->texture);
         d.drawing.textureRebound(0);  // deleting a bound texture unbinds it
     }
-    s->texture = 0;
-    s->alive = false;
-    s->memory.pixels = {};
+    for (GlSurface* level = s; level;) {
+        const SurfaceId next = level->kind == Kind::TextureLevel ? level->memory.attached : SurfaceId::none;
+        level->texture = 0;
+        level->alive = false;
+        level->memory.pixels = {};
+        level = next == SurfaceId::none ? nullptr : d.find(next);
+    }
 }
 
 HResult GlDisplayLayer::queryDirect3D(DriverId) { return impl_->ensureContext() ? kOk : kFailed; }
