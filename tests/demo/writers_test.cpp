@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "jpeg_decode.h"
-#include "jpeg_writer.h"
-#include "lwob_writer.h"
-#include "mesh3d_writer.h"
+#include "writers/jpeg_writer.h"
+#include "writers/lwob_writer.h"
+#include "writers/mesh3d_writer.h"
 #include "object/object.h"
 #include "scene/scene_reader.h"
-#include "scene_writer.h"
-#include "wav_writer.h"
+#include "writers/scene_writer.h"
+#include "writers/wav_writer.h"
 
-namespace zor::demo {
+namespace zor::write {
 namespace {
 
 std::uint32_t be32(const Bytes& b, std::size_t at) {
@@ -437,7 +437,7 @@ TEST(JpegWriter, RoundTripKeepsSizeAndColours) {
     ASSERT_GE(jpeg.size(), 4u);
     EXPECT_EQ(jpeg[0], 0xFF);
     EXPECT_EQ(jpeg[1], 0xD8);
-    auto d = test::decodeJpeg(jpeg);
+    auto d = demo::test::decodeJpeg(jpeg);
     ASSERT_TRUE(d);
     ASSERT_EQ(d->width, 64);
     ASSERT_EQ(d->height, 32);
@@ -464,7 +464,7 @@ TEST(JpegWriter, FullChromaKeepsHardMagentaEdges) {
             p[2] = 255;
             magenta += key;
         }
-    auto d = test::decodeJpeg(encodeJpeg(img, {95, true}));
+    auto d = demo::test::decodeJpeg(encodeJpeg(img, {95, true}));
     ASSERT_TRUE(d);
     int kept = 0;
     for (int y = 0; y < 64; ++y)
@@ -486,4 +486,4 @@ TEST(JpegWriter, RefusesInconsistentImages) {
 }
 
 }  // namespace
-}  // namespace zor::demo
+}  // namespace zor::write

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "display/display.h"
-#include "jpeg_writer.h"
+#include "writers/jpeg_writer.h"
 #include "platform/display/recording_display_layer.h"
 #include "robustness_util.h"
 
@@ -17,7 +17,7 @@ namespace zor::robust {
 namespace {
 
 Bytes smallJpeg(int w = 24, int h = 16) {
-    demo::RgbImage image(w, h);
+    write::RgbImage image(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             std::uint8_t* p = image.at(x, y);
@@ -25,7 +25,7 @@ Bytes smallJpeg(int w = 24, int h = 16) {
             p[1] = static_cast<std::uint8_t>(y * 15);
             p[2] = 128;
         }
-    return demo::encodeJpeg(image);
+    return write::encodeJpeg(image);
 }
 
 // Offset of the start-of-frame marker's height field.

@@ -14,11 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "lwob_writer.h"
-#include "mesh3d_writer.h"
-#include "scene_writer.h"
+#include "writers/lwob_writer.h"
+#include "writers/mesh3d_writer.h"
+#include "writers/scene_writer.h"
 
 namespace zor::demo {
+
+// The demo is written with the format writers.
+using namespace zor::write;
 
 inline constexpr int kActFrames = 480;
 inline constexpr int kActs = 4;

@@ -11,17 +11,20 @@
 #include <system_error>
 
 #include "demo_content.h"
-#include "jpeg_writer.h"
-#include "lwob_writer.h"
-#include "mesh3d_writer.h"
+#include "writers/jpeg_writer.h"
+#include "writers/lwob_writer.h"
+#include "writers/mesh3d_writer.h"
 #include "music.h"
-#include "scene_writer.h"
+#include "writers/scene_writer.h"
 #include "textures.h"
-#include "wav_writer.h"
+#include "writers/wav_writer.h"
 
 extern char** environ;
 
 namespace zor::demo {
+
+// The demo is written with the format writers.
+using namespace zor::write;
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,9 +7,12 @@
 #include <functional>
 #include <vector>
 
-#include "lwob_writer.h"
+#include "writers/lwob_writer.h"
 
 namespace zor::demo {
+
+// The demo is written with the format writers.
+using namespace zor::write;
 
 using Vec3 = std::array<float, 3>;
 

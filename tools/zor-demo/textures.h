@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "jpeg_writer.h"
+#include "writers/jpeg_writer.h"
 
 namespace zor::demo {
+
+// The demo is written with the format writers.
+using namespace zor::write;
 
 struct DemoImage {
     std::string name;  // file name, e.g. "checker.jpg"

@@ -6,7 +6,7 @@
 
 #include "archive/archive.h"
 
-namespace zor::demo {
+namespace zor::write {
 
 struct RgbImage {
     int width = 0;
@@ -30,4 +30,4 @@ struct JpegOptions {
 // std::runtime_error when libjpeg reports an error.
 Bytes encodeJpeg(const RgbImage& image, const JpegOptions& options = {});
 
-}  // namespace zor::demo
+}  // namespace zor::write

@@ -1,11 +1,11 @@
-#include "lwob_writer.h"
+#include "writers/lwob_writer.h"
 
 #include <limits>
 #include <stdexcept>
 
-#include "byte_writer.h"
+#include "writers/byte_writer.h"
 
-namespace zor::demo {
+namespace zor::write {
 namespace {
 
 using Order = ByteWriter::Order;
@@ -133,4 +133,4 @@ Bytes writeLwob(const LwObject& object) {
     return out.take();
 }
 
-}  // namespace zor::demo
+}  // namespace zor::write

@@ -1,10 +1,10 @@
-#include "mesh3d_writer.h"
+#include "writers/mesh3d_writer.h"
 
 #include <stdexcept>
 
-#include "byte_writer.h"
+#include "writers/byte_writer.h"
 
-namespace zor::demo {
+namespace zor::write {
 namespace {
 
 void check(const BinaryMesh& mesh) {
@@ -54,4 +54,4 @@ Bytes writeBinaryMesh(const BinaryMesh& mesh) {
     return out.take();
 }
 
-}  // namespace zor::demo
+}  // namespace zor::write

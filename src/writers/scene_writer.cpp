@@ -1,11 +1,11 @@
-#include "scene_writer.h"
+#include "writers/scene_writer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string_view>
 
-namespace zor::demo {
+namespace zor::write {
 namespace {
 
 // Tokens the reader acts on wherever they appear; a name equal to one of them
@@ -204,4 +204,4 @@ std::string writeScene(const LwsScene& scene) {
     return std::move(out.str());
 }
 
-}  // namespace zor::demo
+}  // namespace zor::write

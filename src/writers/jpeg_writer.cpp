@@ -1,4 +1,4 @@
-#include "jpeg_writer.h"
+#include "writers/jpeg_writer.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-namespace zor::demo {
+namespace zor::write {
 namespace {
 
 struct ErrorManager {
@@ -76,4 +76,4 @@ Bytes encodeJpeg(const RgbImage& image, const JpegOptions& options) {
     return Bytes(c.buffer, c.buffer + c.size);
 }
 
-}  // namespace zor::demo
+}  // namespace zor::write

@@ -1,11 +1,11 @@
-#include "wav_writer.h"
+#include "writers/wav_writer.h"
 
 #include <limits>
 #include <stdexcept>
 
-#include "byte_writer.h"
+#include "writers/byte_writer.h"
 
-namespace zor::demo {
+namespace zor::write {
 
 Bytes writeWav(const std::vector<std::int16_t>& samples, int channels, int sampleRate) {
     if (channels < 1 || channels > 8 || sampleRate <= 0) throw std::invalid_argument("wav: bad format");
@@ -31,4 +31,4 @@ Bytes writeWav(const std::vector<std::int16_t>& samples, int channels, int sampl
     return out.take();
 }
 
-}  // namespace zor::demo
+}  // namespace zor::write

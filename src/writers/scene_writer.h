@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zor::demo {
+namespace zor::write {
 
 struct LwsKey {
     int frame = 0;
@@ -95,4 +95,4 @@ struct LwsScene {
 // cycle, names with blanks (the file is read as blank-separated tokens).
 std::string writeScene(const LwsScene& scene);
 
-}  // namespace zor::demo
+}  // namespace zor::write

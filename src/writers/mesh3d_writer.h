@@ -10,7 +10,7 @@
 
 #include "archive/archive.h"
 
-namespace zor::demo {
+namespace zor::write {
 
 // Surface flag bits of the binary mesh file.
 enum BinarySurfaceFlag : std::uint8_t {
@@ -45,4 +45,4 @@ struct BinaryMesh {
 // range, a uv list of the wrong length, texture names over 119 characters).
 Bytes writeBinaryMesh(const BinaryMesh& mesh);
 
-}  // namespace zor::demo
+}  // namespace zor::write

@@ -9,7 +9,7 @@
 
 #include "archive/archive.h"
 
-namespace zor::demo {
+namespace zor::write {
 
 class ByteWriter {
 public:
@@ -63,4 +63,4 @@ private:
     Bytes bytes_;
 };
 
-}  // namespace zor::demo
+}  // namespace zor::write

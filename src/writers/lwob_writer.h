@@ -11,7 +11,7 @@
 
 #include "archive/archive.h"
 
-namespace zor::demo {
+namespace zor::write {
 
 // Bits of the SURF "FLAG" sub-chunk.
 enum LwSurfaceFlag : std::uint16_t {
@@ -55,4 +55,4 @@ struct LwObject {
 // point indices or surface numbers out of range, an oversized chunk.
 Bytes writeLwob(const LwObject& object);
 
-}  // namespace zor::demo
+}  // namespace zor::write
