@@ -6,11 +6,6 @@
 
 namespace zor {
 
-namespace {
-// Full screen, exclusive, reboot allowed.
-constexpr std::uint32_t kCooperativeFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE;
-}  // namespace
-
 std::vector<SetupAdapter> setupAdapters(const std::vector<DisplayAdapter>& adapters) {
     std::vector<SetupAdapter> lists;
     lists.reserve(adapters.size());
@@ -67,7 +62,7 @@ DevicePlayerDisplay::DevicePlayerDisplay(DisplayLayer& layer, WindowSystem& syst
 }
 
 bool DevicePlayerDisplay::initDisplay(void* window) {
-    return zor::initDisplay(context_, window, kCooperativeFlags, setupWindow_);
+    return zor::initDisplay(context_, window, kPlayerCooperativeFlags, setupWindow_);
 }
 
 void DevicePlayerDisplay::loadLogo(std::string_view name) { loadImageSurface(context_, logo_, name); }
@@ -80,6 +75,11 @@ RenderSlots* DevicePlayerDisplay::initRenderer(int mode) {
 void DevicePlayerDisplay::clearTarget() { zor::clearTarget(context_); }
 
 void DevicePlayerDisplay::blitLogo() { zor::blitLogo(context_, logo_); }
+
+std::optional<int> DevicePlayerDisplay::fatalStatus() const {
+    if (!context_.fatalError) return std::nullopt;
+    return context_.fatalError->status;
+}
 
 void DevicePlayerDisplay::printDiagnostics(std::ostream& out) {
     diagnostics_.print(out);

@@ -38,6 +38,8 @@ public:
     void blitLogo() override;
     void printDiagnostics(std::ostream& out) override;
     std::string failure() const override { return context_.failure; }
+    void setDataSource(const DataSource& source) override { context_.source = source; }
+    std::optional<int> fatalStatus() const override;
 
     DisplayContext& context() { return context_; }
     const Image& logo() const { return logo_; }

@@ -10,33 +10,13 @@
 
 #include <cstdint>
 
+#include "app/pass.h"
 #include "frame/render_slots.h"
 #include "platform/system/window_system.h"
 #include "scene/scene.h"
+#include "scene/timeline.h"
 
 namespace zor {
-
-inline constexpr float kParticleHalfSize = 0.25f;
-
-// Elapsed scene time in frames for a clock reading: (now - start) x 0.001 x
-// 15.15 from the exact reading and the float start, stored as a float, then
-// doubled as a float.
-float sceneTime(std::uint32_t now, float start);
-// trunc(first + t), first taken as unsigned; a sum outside the 32-bit range
-// gives INT32_MIN, as the processor's conversion does.
-std::int32_t frameNumber(std::int32_t first, float t);
-// last < first + t, both frame bounds taken as unsigned, t before truncation.
-bool sceneEnded(std::int32_t first, std::int32_t last, float t);
-
-// What a pass draws besides the slots' frame brackets.
-class PassTarget {
-public:
-    virtual ~PassTarget() = default;
-    virtual void drawScene(Scene& scene, float frame) = 0;
-    // The logo's top-left 256 x 256 onto the back buffer, colour-keyed; a
-    // blit that cannot start at once is skipped.
-    virtual void blitLogo() = 0;
-};
 
 class MainLoop {
 public:
@@ -60,9 +40,6 @@ public:
     std::uint64_t passes() const { return passes_; }
 
 private:
-    // A pass up to the present: depth clear, particle size, frame, logo.
-    void drawPass(Scene& scene, std::int32_t frame);
-
     WindowSystem& system_;
     RenderSlots& slots_;
     PassTarget& target_;

@@ -8,10 +8,10 @@
 
 #include "app/command_line.h"
 #include "platform/system/music.h"
+#include "scene/player_constants.h"
 
 namespace zor {
 
-inline constexpr const char* kMusicFileName = "mp3.mp3";
 // The gaudio back end's failures end the program with -1.
 inline constexpr int kGaudioFailureStatus = 255;
 inline constexpr int kFailureStatus = 1;

@@ -42,8 +42,7 @@ void writeFailure(std::ostream& errors, std::string_view text) {
 
 }  // namespace
 
-bool loadPlayerScene(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics) {
-    DataSource source;  // the current folder, then ArchiveName
+bool loadPlayerScene(Scene& scene, RenderSlots& slots, const DataSource& source, Diagnostics& diagnostics) {
     ObjectLoader objects(source, [&slots](std::string_view name) { return slots.loadTexture(name); },
                          &diagnostics);
     SceneLoadContext context;
@@ -96,9 +95,11 @@ bool PlayerSession::start(std::string_view commandLine) {
         writeFailure(parts_.errors, "the display could not be set up" + (why.empty() ? std::string() : ": " + why));
         return fail(kPlayerFailureStatus);
     }
-    setArchiveName(kArchiveFileName);
+    source_.setArchiveName(kArchiveFileName);
+    parts_.display.setDataSource(source_);
     parts_.display.loadLogo(kLogoFileName);
-    RenderSlots* slots = parts_.display.initRenderer(kDirect3DRendererMode);
+    if (const std::optional<int> status = parts_.display.fatalStatus()) return fail(*status);
+    RenderSlots* slots = parts_.display.initRenderer(kDeviceRendererMode);
     if (!slots) {
         writeFailure(parts_.errors, "no renderer for mode 2");
         return fail(kPlayerFailureStatus);
@@ -112,16 +113,17 @@ bool PlayerSession::start(std::string_view commandLine) {
     if (MusicResult r = music.open(); !r.ok) return musicFailure(r);
 
     Diagnostics diagnostics;
-    const bool sceneRead = parts_.loadScene(scenes_[0], *slots, diagnostics);
+    const bool sceneRead = parts_.loadScene(scenes_[0], *slots, source_, diagnostics);
+    if (const std::optional<int> status = parts_.display.fatalStatus()) return fail(*status);
     diagnostics.print(parts_.errors);
     parts_.display.printDiagnostics(parts_.errors);
     if (!sceneRead) {
         const std::string problem = diskFileProblem(kSceneFileName);
         writeFailure(parts_.errors, std::string("cannot read the scene \"") + kSceneFileName + "\": " +
                                        (problem.empty() ? "it is neither in the current folder nor in the archive \"" +
-                                                              std::string(ArchiveName) + "\""
+                                                              source_.archiveName + "\""
                                                         : "it " + problem + ", and the archive \"" +
-                                                              std::string(ArchiveName) + "\" does not hold it"));
+                                                              source_.archiveName + "\" does not hold it"));
         return fail(kPlayerFailureStatus);
     }
 

@@ -12,23 +12,21 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "archive/archive.h"
 #include "archive/diagnostics.h"
 #include "frame/camera.h"
 #include "frame/render_slots.h"
 #include "platform/system/music.h"
 #include "platform/system/window_system.h"
+#include "scene/player_constants.h"
 #include "scene/scene.h"
 
 namespace zor {
 
-inline constexpr const char* kMainWindowTitle = "ZOR @ QUENT7";
-inline constexpr const char* kArchiveFileName = "zor.dat";
-inline constexpr const char* kLogoFileName = "skane.jpg";
-inline constexpr const char* kSceneFileName = "glorp2.lws";
-inline constexpr int kDirect3DRendererMode = 2;
 // What the player exits with when it cannot go on (the gaudio back end's
 // failures keep their own 255).
 inline constexpr int kPlayerFailureStatus = 1;
@@ -49,13 +47,21 @@ public:
     virtual void printDiagnostics(std::ostream&) {}
     // What made initDisplay fail, in words; empty when it cannot say.
     virtual std::string failure() const { return {}; }
+    // Where the logo and the textures are read from (the player's folder
+    // and archive); set before the logo is loaded.
+    virtual void setDataSource(const DataSource&) {}
+    // The status to end with after a failure the display cannot go on from
+    // (its box was shown); none while there was none.
+    virtual std::optional<int> fatalStatus() const { return std::nullopt; }
 };
 
-// Reads the scene (objects, textures through the slots' loadTexture).
-using SceneLoader = std::function<bool(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics)>;
+// Reads the scene (objects from `source`, textures through the slots'
+// loadTexture).
+using SceneLoader =
+    std::function<bool(Scene& scene, RenderSlots& slots, const DataSource& source, Diagnostics& diagnostics)>;
 
-// The real loader: kSceneFileName from the current folder, else the archive.
-bool loadPlayerScene(Scene& scene, RenderSlots& slots, Diagnostics& diagnostics);
+// The real loader: kSceneFileName from the source's folder, else its archive.
+bool loadPlayerScene(Scene& scene, RenderSlots& slots, const DataSource& source, Diagnostics& diagnostics);
 
 struct PlayerParts {
     WindowSystem& system;
@@ -99,6 +105,8 @@ private:
     bool fail(int status);
 
     PlayerParts& parts_;
+    // The current folder, then the archive once it is named.
+    DataSource source_;
     std::unique_ptr<MusicPlayer> music_;
     // Only entry 0 is ever loaded and played.
     Scene scenes_[1];

@@ -1,20 +1,17 @@
 #include "app/scene_stage.h"
 
 #include <algorithm>
+#include <new>
 #include <set>
 
 #include "frame/frame_pass.h"
 #include "object/object.h"
+#include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 
 namespace zor {
 
 namespace {
-
-constexpr int kRendererMode = 2;
-constexpr float kParticleHalfSize = 0.25f;
-// The player's flags; a layer that may not take the screen stays windowed.
-constexpr std::uint32_t kCooperativeFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE;
 
 // The stamp a file had when the load began, if it was watched then, else now.
 FileStamp stampSeen(const std::filesystem::path& path, const FileStamps& before) {
@@ -80,13 +77,14 @@ SceneStage::SceneStage(DisplayLayer& layer, StageOptions options) : options_(std
 SceneStage::~SceneStage() = default;
 
 bool SceneStage::start(void* window, std::string& error) {
-    if (!initDisplay(context_, window, kCooperativeFlags,
+    // The player's flags; a layer that may not take the screen stays windowed.
+    if (!initDisplay(context_, window, kPlayerCooperativeFlags,
                      fixedModeChoice(options_.width, options_.height, options_.bits))) {
         error = "cannot bring up the display";
         if (!shownMessages_.empty()) error += ": " + shownMessages_;
         return false;
     }
-    slots_ = initRenderer(kRendererMode, context_);
+    slots_ = initRenderer(kDeviceRendererMode, context_);
     if (!slots_) {
         error = "no renderer for mode 2";
         return false;
@@ -169,7 +167,20 @@ StageLoad SceneStage::load() {
     load.diagnostics = &result.diagnostics;
     load.loadObject = [&objects](std::string& name, Mesh& mesh) { objects.loadObject(name, mesh); };
     auto candidate = std::make_unique<Scene>();
-    result.sceneRead = readScene(*candidate, options_.sceneName, load);
+    try {
+        result.sceneRead = readScene(*candidate, options_.sceneName, load);
+    } catch (const std::bad_alloc&) {
+        // The scene asked for more memory than there is: the one shown stays.
+        result.diagnostics.error(options_.sceneName, 0, "out of memory while reading the scene and its objects");
+        result.sceneRead = false;
+    }
+    if (context_.fatalError) {
+        // The display refused to make a surface: this load cannot be shown.
+        result.diagnostics.error(options_.sceneName, 0,
+                                 context_.fatalError->caption + ": " + context_.fatalError->text);
+        context_.fatalError.reset();
+        result.sceneRead = false;
+    }
 
     context_.source.log = nullptr;
     context_.diagnostics = nullptr;
@@ -211,11 +222,12 @@ StageLoad SceneStage::load() {
 
 void SceneStage::drawFrame(std::int32_t frame) {
     if (options_.startFromBlack) clearTarget(context_);
-    slots_->beginFrame();
-    slots_->particleHalfSize = kParticleHalfSize;
-    if (scene_) drawSceneFrame(*scene_, static_cast<float>(frame), viewport_, frame_, *slots_);
-    blitLogo(context_, logo_);
+    drawPass(*slots_, *this, scene_.get(), static_cast<float>(frame));
 }
+
+void SceneStage::drawScene(Scene& scene, float frame) { drawSceneFrame(scene, frame, viewport_, frame_, *slots_); }
+
+void SceneStage::blitLogo() { zor::blitLogo(context_, logo_); }
 
 void SceneStage::present() { slots_->endFrame(); }
 

@@ -22,20 +22,22 @@
 #include <string_view>
 
 #include "app/file_watch.h"
+#include "app/pass.h"
 #include "archive/diagnostics.h"
 #include "display/display.h"
 #include "frame/camera.h"
 #include "frame/render_slots.h"
 #include "frame/transform.h"
+#include "scene/player_constants.h"
 #include "scene/scene.h"
 
 namespace zor {
 
 struct StageOptions {
     std::filesystem::path directory = ".";  // the scene's folder
-    std::string archiveName = "zor.dat";    // relative names are inside directory
-    std::string sceneName = "glorp2.lws";
-    std::string logoName = "skane.jpg";
+    std::string archiveName = kArchiveFileName;  // relative names are inside directory
+    std::string sceneName = kSceneFileName;
+    std::string logoName = kLogoFileName;
     std::uint32_t width = 640;
     std::uint32_t height = 480;
     std::uint32_t bits = 16;  // 16 (5-6-5) or 15 (5-5-5)
@@ -60,7 +62,7 @@ struct StageLoad {
     FileStamps files;        // what it looked at, with the stamps it saw
 };
 
-class SceneStage {
+class SceneStage : private PassTarget {
 public:
     SceneStage(DisplayLayer& layer, StageOptions options);
     ~SceneStage();
@@ -86,14 +88,16 @@ public:
     DisplayContext& context() { return context_; }
     RenderSlots& slots() { return *slots_; }
 
-    // One pass up to the flip: black (see startFromBlack), then depth
-    // clear, particle size, the frame pass (when there is a scene) and the
-    // logo.
+    // One pass up to the flip: black (see startFromBlack), then the
+    // player's pass (drawPass) with the shown scene, if any.
     void drawFrame(std::int32_t frame);
     // The flip.
     void present();
 
 private:
+    void drawScene(Scene& scene, float frame) override;
+    void blitLogo() override;
+
     struct CachedTexture {
         int index = -1;
         FileStamps files;

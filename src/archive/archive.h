@@ -45,17 +45,15 @@ struct PackEntry {
     std::int32_t compressedSize = 0;
 };
 
-// Name of the archive loaders open by default; "NO_FILE_SELECTED" means none.
+// The archive name that selects no archive: names are looked up on disk only.
+inline constexpr std::string_view kNoFileSelected = "NO_FILE_SELECTED";
+// Archive names are shorter than this.
 inline constexpr std::size_t kArchiveNameSize = 128;
-extern char ArchiveName[kArchiveNameSize];
-// Copies the name into ArchiveName. A name of more than 127 characters does
-// not fit and is refused whole (false, ArchiveName unchanged).
-bool setArchiveName(std::string_view name);
 
 class PackFile {
 public:
-    // On ArchiveName; no file at all while it is "NO_FILE_SELECTED".
-    PackFile();
+    // On no file at all: nothing to read, nothing written.
+    PackFile() = default;
     explicit PackFile(std::string_view fileName);
     // Writes the directory if entries were added since the last write.
     ~PackFile();
@@ -205,13 +203,19 @@ struct DataLookupLog {
 
 // Where loaders find a named data file: a plain file in `directory` first,
 // then the entry of that name in the archive `archiveName` (relative names are
-// taken inside `directory`; empty means ArchiveName). Copies share `archive`.
+// taken inside `directory`). Until an archive is selected there is none, and
+// names are looked up on disk only. Copies share `archive`.
 struct DataSource {
     std::filesystem::path directory = ".";
-    std::string archiveName;
+    std::string archiveName{kNoFileSelected};
     std::shared_ptr<ArchiveCache> archive = std::make_shared<ArchiveCache>();
     DataLookupLog* log = nullptr;  // when set, readDataFile records each lookup
 
+    // Selects the archive. A name of kArchiveNameSize characters or more
+    // does not fit and is refused whole (false, the selection unchanged).
+    bool setArchiveName(std::string_view name);
+    // False while no archive is selected (kNoFileSelected, or no name).
+    bool selectsArchive() const { return !archiveName.empty() && archiveName != kNoFileSelected; }
     std::filesystem::path archivePath() const;
 };
 

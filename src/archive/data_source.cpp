@@ -9,8 +9,14 @@ namespace zor {
 
 namespace fs = std::filesystem;
 
+bool DataSource::setArchiveName(std::string_view name) {
+    if (name.size() >= kArchiveNameSize) return false;
+    archiveName = name;
+    return true;
+}
+
 fs::path DataSource::archivePath() const {
-    fs::path name = archiveName.empty() ? fs::path(ArchiveName) : fs::path(archiveName);
+    const fs::path name(archiveName);
     return name.is_absolute() ? name : directory / name;
 }
 
@@ -90,7 +96,7 @@ std::optional<Bytes> readDataFile(const DataSource& source, std::string_view nam
         if (origin) *origin = "disk";
         return data;
     }
-    if (source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED") return std::nullopt;
+    if (!source.selectsArchive()) return std::nullopt;
     if (lookup) lookup->archivePath = source.archivePath();
     std::optional<Bytes> data = source.archive->readEntry(source.archivePath(), name, diags);
     if (data && origin) *origin = "archive";

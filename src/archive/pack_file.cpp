@@ -27,22 +27,12 @@
 
 namespace zor {
 
-char ArchiveName[kArchiveNameSize] = "NO_FILE_SELECTED";
-
-bool setArchiveName(std::string_view name) {
-    if (name.size() >= kArchiveNameSize) return false;
-    std::memcpy(ArchiveName, name.data(), name.size());
-    ArchiveName[name.size()] = '\0';
-    return true;
-}
-
 namespace {
 
 constexpr char kSignature[3] = {':', '-', ')'};
 // The smallest zlib stream (header, an empty final block, checksum): every
 // entry's block is at least this long.
 constexpr std::int64_t kSmallestBlock = 8;
-constexpr std::string_view kNoFileSelected = "NO_FILE_SELECTED";
 
 void putLE32(std::uint8_t* p, std::int32_t v) {
     auto u = static_cast<std::uint32_t>(v);
@@ -91,10 +81,6 @@ std::string entryName(const PackEntry& e) { return std::string(e.name, strnlen(e
 bool canInflateTo(std::int64_t packedSize, std::int64_t size) { return size <= packedSize * 1032 + 1032; }
 
 }  // namespace
-
-PackFile::PackFile() {
-    if (std::string_view(ArchiveName) != kNoFileSelected) open(ArchiveName);
-}
 
 PackFile::PackFile(std::string_view fileName) { open(fileName); }
 

@@ -4,16 +4,18 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "display/display.h"
+#include "scene/player_constants.h"
 
 namespace zor {
 
 namespace {
 
 constexpr const char* kErrorCaption = "ERROR!";
+
+static_assert(kPlayerCooperativeFlags == (DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE));
 
 bool isHardwareType(const Guid& guid) {
     return guid == IID_IDirect3DTnLHalDevice || guid == IID_IDirect3DHALDevice;
@@ -66,14 +68,15 @@ void DisplayContext::message(std::string_view caption, std::string_view text) co
     else std::cerr << caption << ": " << text << '\n';
 }
 
-void DisplayContext::fatal(std::string_view caption, std::string_view text, int status) const {
+bool DisplayContext::fatal(std::string_view caption, std::string_view text, int status) {
+    if (fatalError) return false;
     message(caption, text);
-    if (exitProcess) exitProcess(status);
-    std::exit(status);
+    fatalError = DisplayFatal{std::string(caption), std::string(text), status};
+    return false;
 }
 
-void checkDirectDraw(const DisplayContext& context, HResult result) {
-    if (result != kOk) context.fatal(kErrorCaption, "DDraw error!", kDisplayFailureStatus);
+bool checkDirectDraw(DisplayContext& context, HResult result) {
+    return result == kOk || context.fatal(kErrorCaption, "DDraw error!", kDisplayFailureStatus);
 }
 
 bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativeFlags,
@@ -217,7 +220,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     layer.setTransform(state.device, TransformState::VIEW, view);
     setProjection(context, kFieldOfViewX, kFieldOfViewY, kNearPlane, kFarPlane);  // 21
 
-    setArchiveName("zor.dat");                                                     // 22
+    context.source.setArchiveName(kArchiveFileName);                               // 22
 
     layer.setTextureStageState(state.device, 0, TextureStageState::MAGFILTER, D3DTFG_LINEAR);  // 23
     layer.setTextureStageState(state.device, 0, TextureStageState::MINFILTER, D3DTFN_LINEAR);

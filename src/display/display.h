@@ -3,10 +3,10 @@
 // device and its fixed state), JPEG images turned into 16-bit surfaces and
 // mip-mapped textures, and the production renderer slot table.
 //
-// Everything goes through a DisplayLayer (platform/display) held by one
-// DisplayContext; there is no global state here. The context also carries
-// where data files come from, how messages are shown and how fatal errors end
-// the process, so tests can replace each of them.
+// Everything goes through a DisplayLayer held by one DisplayContext; there is
+// no global state here. The context also carries where data files come from,
+// how messages are shown, and the failure after which the display cannot go
+// on: it is recorded and returned, and the program decides how to end.
 
 #include <cstdint>
 #include <functional>
@@ -50,8 +50,14 @@ using SetupWindowFunction =
     std::function<bool(const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection)>;
 // Shows a message box (owner: the main window).
 using MessageFunction = std::function<void(std::string_view caption, std::string_view text)>;
-// Ends the process with a status; never returns in production.
-using ExitFunction = std::function<void(int status)>;
+
+// A failure of the display the program cannot go on after ("DDraw error!").
+// Its box has been shown; `status` is what the program ends with.
+struct DisplayFatal {
+    std::string caption;
+    std::string text;
+    int status = 0;
+};
 
 // The objects of the one device.
 struct DisplayState {
@@ -97,15 +103,17 @@ struct DisplayContext {
     DataSource source;              // disk first, then the archive
     // Default: "caption: text" on standard error.
     MessageFunction showMessage;
-    // Default: std::exit.
-    ExitFunction exitProcess;
+    // Set by the first fatal failure; from then on no surface is made.
+    std::optional<DisplayFatal> fatalError;
     // Decoder and loader problems, by file name; may be null.
     Diagnostics* diagnostics = nullptr;
     // What made the last initDisplay fail, in words; empty after success.
     std::string failure;
 
     void message(std::string_view caption, std::string_view text) const;
-    [[noreturn]] void fatal(std::string_view caption, std::string_view text, int status) const;
+    // Shows the box (for the first fatal failure only) and records it;
+    // returns false for the caller to hand on.
+    bool fatal(std::string_view caption, std::string_view text, int status);
 };
 
 // Exit status of the fatal display errors.
@@ -134,9 +142,9 @@ inline constexpr float kFarPlane = 100.0f;
 Matrix projectionMatrix(float fovX, float fovY, float nearZ, float farZ);
 void setProjection(DisplayContext& context, float fovX, float fovY, float nearZ, float farZ);
 
-// A non-zero result shows "DDraw error!" and ends the process with a
-// non-zero status.
-void checkDirectDraw(const DisplayContext& context, HResult result);
+// True for a zero result. Anything else is fatal: "DDraw error!" is shown and
+// recorded with a non-zero status (DisplayContext::fatal), and false returned.
+bool checkDirectDraw(DisplayContext& context, HResult result);
 
 // Clears the back buffer's colour to black (start-up, twice, with endFrame).
 void clearTarget(DisplayContext& context);

@@ -127,7 +127,8 @@ void resampleImage(const std::uint8_t* source, std::uint8_t* destination, int so
 SurfaceId createOffscreenSurface(DisplayContext& context, SurfaceId reference, int width, int height) {
     DisplayLayer& layer = context.layer;
     PixelFormat format;
-    checkDirectDraw(context, layer.getPixelFormat(reference, format));
+    if (context.fatalError || !checkDirectDraw(context, layer.getPixelFormat(reference, format)))
+        return SurfaceId::none;
     SurfaceDesc desc;
     desc.flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
     desc.width = static_cast<std::uint32_t>(width);
@@ -141,7 +142,8 @@ SurfaceId createOffscreenSurface(DisplayContext& context, SurfaceId reference, i
     SurfaceId surface = SurfaceId::none;
     if (layer.createSurface(context.state.directDraw, desc, surface) != kOk) {
         desc.caps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-        checkDirectDraw(context, layer.createSurface(context.state.directDraw, desc, surface));
+        if (!checkDirectDraw(context, layer.createSurface(context.state.directDraw, desc, surface)))
+            return SurfaceId::none;
     }
     return surface;
 }
@@ -152,7 +154,7 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
     const SurfaceId surface = createOffscreenSurface(context, reference, width, height);
     image.surface = surface;
     if (surface == SurfaceId::none) {
-        context.message("ERROR!", "Couldn\xC2\xB4t create a comp. surface!");
+        if (!context.fatalError) context.message("ERROR!", "Couldn\xC2\xB4t create a comp. surface!");
         return false;
     }
     PixelFormat format;
@@ -163,7 +165,7 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
     if (layer.getSurfaceDesc(surface, desc) != kOk) return false;
     void* bits = nullptr;
     std::int32_t pitch = 0;
-    checkDirectDraw(context, layer.lock(surface, DDLOCK_WAIT, bits, pitch));
+    if (!checkDirectDraw(context, layer.lock(surface, DDLOCK_WAIT, bits, pitch))) return false;
     // The surface may not be smaller than asked for; never write past it.
     const int w = std::min<int>(width, static_cast<int>(desc.width));
     const int h = std::min<int>(height, static_cast<int>(desc.height));

@@ -73,6 +73,8 @@ bool uploadLevel(DisplayContext& context, SurfaceId level, SurfaceId texture, co
 
 int loadTextureFile(DisplayContext& context, std::string_view name) {
     if (const int found = findTexture(context, name); found >= 0) return found;
+    // After a fatal failure the program is about to end; nothing more is made.
+    if (context.fatalError) return -1;
     if (name.size() > kMaxTextureName) {
         if (context.diagnostics) context.diagnostics->warning(name, 0, "texture name longer than 63 characters");
         return -1;

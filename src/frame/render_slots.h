@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "scene/player_constants.h"
+
 namespace zor {
 
 struct Scene;
@@ -43,7 +45,7 @@ public:
 
     // Half the side of a particle square; the shell sets it to 0.25 every pass,
     // the frame pass shrinks it along particle trails, drawPolygon reads it.
-    float particleHalfSize = 0.25f;
+    float particleHalfSize = kParticleHalfSize;
 };
 
 }  // namespace zor

@@ -65,7 +65,7 @@ ObjectLoader::FindResult ObjectLoader::readBinaryMesh(std::string& name, Mesh& m
     return parseBinaryMesh(name, *bytes, mesh) ? FindResult::Loaded : FindResult::Refused;
 }
 
-bool ObjectLoader::parseBinaryMesh(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh) try {
+bool ObjectLoader::parseBinaryMesh(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh) {
     mesh = Mesh{};
     std::size_t offset = 0;
     // Whether `count` more bytes follow the read position (offset never
@@ -187,8 +187,6 @@ bool ObjectLoader::parseBinaryMesh(std::string_view fileName, std::span<const st
 
     computeNormals(mesh);
     return true;
-} catch (const std::bad_alloc&) {
-    reportOutOfMemory();
 }
 
 }  // namespace zor

@@ -1,27 +1,14 @@
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <new>
 
 #include "object/object.h"
 
 namespace zor {
 
-void reportOutOfMemory() {
-    std::fputs("OUT OF MEMORY!!!\n(Is that bad eh?)", stderr);
-    std::fflush(stderr);
-    std::exit(EXIT_FAILURE);
-}
-
 void allocateMesh(Mesh& mesh, std::uint16_t pointCount, std::uint16_t polygonCount) {
-    try {
-        mesh.points.clear();
-        mesh.polygons.clear();
-        mesh.points.resize(pointCount);
-        mesh.polygons.resize(polygonCount);
-    } catch (const std::bad_alloc&) {
-        reportOutOfMemory();
-    }
+    mesh.points.clear();
+    mesh.polygons.clear();
+    mesh.points.resize(pointCount);
+    mesh.polygons.resize(polygonCount);
     mesh.pointCount = pointCount;
     mesh.polygonCount = polygonCount;
 }

@@ -66,14 +66,10 @@ struct Mesh {
     std::vector<MeshPolygon> polygons;
 };
 
-// Sizes the mesh's arrays (records zeroed). On allocation failure prints
-// "OUT OF MEMORY!!!\n(Is that bad eh?)" on stderr and ends the process with a
-// non-zero status.
+// Sizes the mesh's arrays (records zeroed). A failed allocation throws
+// std::bad_alloc, as every loader here does: what follows is the program's
+// choice (the player reports it and ends).
 void allocateMesh(Mesh& mesh, std::uint16_t pointCount, std::uint16_t polygonCount);
-
-// Prints "OUT OF MEMORY!!!\n(Is that bad eh?)" on stderr and ends the process
-// with a failure status.
-[[noreturn]] void reportOutOfMemory();
 
 // Face normals of polygons with three or more vertices, and per point the
 // plain average of the face normals of the polygons using it (not

@@ -209,7 +209,7 @@ void ObjectLoader::loadObject(std::string& name, Mesh& mesh) {
     }
 }
 
-bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh) try {
+bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh) {
     mesh = Mesh{};
     lastImage_ = ImageKind::None;
     if (data.size() <= kFileHeaderSize) return true;
@@ -354,8 +354,6 @@ bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::u
         }
     }
     return true;
-} catch (const std::bad_alloc&) {
-    reportOutOfMemory();
 }
 
 }  // namespace zor

@@ -624,8 +624,7 @@ bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& 
     std::optional<Bytes> text = readDataFile(context.source, fileName, context.diagnostics);
     if (!text) {
         if (context.diagnostics) {
-            const bool noArchive =
-                context.source.archiveName.empty() && std::string_view(ArchiveName) == "NO_FILE_SELECTED";
+            const bool noArchive = !context.source.selectsArchive();
             context.diagnostics->error(fileName, 0,
                                        "scene not found on disk in " + context.source.directory.string() +
                                            (noArchive ? " (no archive selected)"

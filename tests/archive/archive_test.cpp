@@ -192,7 +192,6 @@ TEST(PackFileLookup, DuplicatesEmptyNamesAndMissingEntries) {
 TEST(PackFileLookup, NoArchiveSelectedOpensNothing) {
     TestDir dir("noselect");
     TestDir::Cwd cwd(dir.root());
-    setArchiveName("NO_FILE_SELECTED");
     PackFile pack;
     EXPECT_FALSE(pack.isOpen());
     EXPECT_EQ(pack.findEntry("x"), -1);
@@ -201,21 +200,21 @@ TEST(PackFileLookup, NoArchiveSelectedOpensNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
 }
 
-TEST(PackFileLookup, GlobalNameIsUsedAndLongerNamesRefused) {
-    TestDir dir("global");
-    const auto path = dir.path("g.dat").string();
+TEST(PackFileLookup, TheSourceCarriesTheArchiveNameAndRefusesLongerNames) {
+    TestDir dir("named");
     {
-        PackFile pack(path);
+        PackFile pack(dir.path("g.dat").string());
         ASSERT_TRUE(pack.addData(sampleData(500, 7), "x.lws"));
     }
-    setArchiveName(path);
-    PackFile pack;
-    EXPECT_EQ(pack.fileName(), path);
-    EXPECT_EQ(pack.findEntry("x.lws"), 0);
+    DataSource source;
+    source.directory = dir.root();
+    EXPECT_FALSE(source.selectsArchive());
+    EXPECT_FALSE(readDataFile(source, "x.lws"));
+    ASSERT_TRUE(source.setArchiveName("g.dat"));
+    EXPECT_EQ(readDataFile(source, "x.lws"), sampleData(500, 7));
     // A longer name is refused whole, never cut to another file's name.
-    setArchiveName(std::string(200, 'a'));
-    EXPECT_EQ(std::string_view(ArchiveName), path);
-    setArchiveName("NO_FILE_SELECTED");
+    EXPECT_FALSE(source.setArchiveName(std::string(200, 'a')));
+    EXPECT_EQ(source.archiveName, "g.dat");
 }
 
 TEST(PackFileReadOnly, MissingArchiveReadsEmptyAndCreatesNothing) {

@@ -350,14 +350,13 @@ TEST(Textures, SystemMemoryFallbackAndFatalSecondFailure) {
     EXPECT_EQ(display.layer.surface(s).desc.caps, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
 
     display.layer.failing = {"createSurface:video", "createSurface:system"};
-    std::vector<int> exits;
-    display.context.exitProcess = [&](int status) {
-        exits.push_back(status);
-        throw status;
-    };
-    EXPECT_THROW(createOffscreenSurface(display.context, display.context.state.primary, 8, 8), int);
+    EXPECT_EQ(createOffscreenSurface(display.context, display.context.state.primary, 8, 8), SurfaceId::none);
     EXPECT_THAT(display.messages, ::testing::ElementsAre("ERROR!: DDraw error!"));
-    EXPECT_THAT(exits, ::testing::ElementsAre(kDisplayFailureStatus));
+    ASSERT_TRUE(display.context.fatalError);
+    EXPECT_EQ(display.context.fatalError->status, kDisplayFailureStatus);
+    // The program is ending: no further texture is made, and no second box.
+    EXPECT_EQ(loadTextureFile(display.context, "any.jpg"), -1);
+    EXPECT_EQ(display.messages.size(), 1u);
 }
 
 }  // namespace

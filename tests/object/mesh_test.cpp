@@ -41,11 +41,6 @@ TEST(AllocateMesh, SizesAndZeroesTheArrays) {
     EXPECT_TRUE(mesh.polygons.empty());
 }
 
-TEST(AllocateMeshDeathTest, OutOfMemoryPrintsTheMessageAndFails) {
-    EXPECT_EXIT(reportOutOfMemory(), testing::ExitedWithCode(EXIT_FAILURE),
-                "OUT OF MEMORY!!!\n\\(Is that bad eh\\?\\)");
-}
-
 TEST(ComputeNormals, TriangleAndQuadSharingAnEdge) {
     // Triangle in the plane z = 0; quad in the plane y = 0 sharing the edge 0-1.
     Mesh mesh = makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}}, {{0, 1, 2}, {1, 0, 3, 4}});

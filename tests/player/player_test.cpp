@@ -25,9 +25,9 @@ struct PlayerFixture : testing::Test {
     bool sceneFound = true;
 
     PlayerFixture() {
-        setArchiveName("NO_FILE_SELECTED");
-        parts.loadScene = [this](Scene& scene, RenderSlots& slots, Diagnostics& diagnostics) {
-            log.push_back(std::string("readScene with archive ") + ArchiveName);
+        parts.loadScene = [this](Scene& scene, RenderSlots& slots, const DataSource& source,
+                                 Diagnostics& diagnostics) {
+            log.push_back("readScene with archive " + source.archiveName);
             slots.loadTexture("wood.jpg");
             if (!sceneFound) {
                 diagnostics.error("glorp2.lws", 0, "found neither on disk nor in the archive");

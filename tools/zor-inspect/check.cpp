@@ -15,13 +15,13 @@
 #include <map>
 #include <ostream>
 
-#include "app/main_loop.h"
 #include "display/display.h"
 #include "frame/transform.h"
 #include "inspect.h"
 #include "object/object.h"
 #include "scene/motion.h"
 #include "scene/scene_reader.h"
+#include "scene/timeline.h"
 
 namespace zor::inspect {
 namespace {

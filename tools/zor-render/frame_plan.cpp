@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/main_loop.h"
+#include "scene/timeline.h"
 
 namespace zor {
 
