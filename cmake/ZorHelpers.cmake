@@ -1,7 +1,12 @@
-# Adds every immediate sub-folder of DIR that has a CMakeLists.txt, in name order.
+# Adds every immediate sub-folder of DIR that has a CMakeLists.txt, in name
+# order, but those named after EXCEPT.
 function(zor_add_subdirectories dir)
+  cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
   file(GLOB children RELATIVE "${CMAKE_SOURCE_DIR}/${dir}" "${CMAKE_SOURCE_DIR}/${dir}/*")
   list(SORT children)
+  if(ARG_EXCEPT)
+    list(REMOVE_ITEM children ${ARG_EXCEPT})
+  endif()
   foreach(child IN LISTS children)
     if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt")
       add_subdirectory("${dir}/${child}")
@@ -25,7 +30,7 @@ endfunction()
 function(zor_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} zor_test_doubles GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     ZOR_CORPUS_DIR="${ZOR_CORPUS_DIR}"
     ZOR_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}"

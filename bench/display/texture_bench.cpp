@@ -8,7 +8,8 @@
 #include <cstdlib>
 
 #include "display_test_support.h"
-#include "platform/display/gl_display_layer.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
 
 namespace zor {
 namespace {
@@ -56,7 +57,8 @@ void loadAll(DisplayContext& context, const ImageSet& set, benchmark::State& sta
 
 void BM_LoadDemoTexturesOpenGl(benchmark::State& state) {
     const ImageSet& set = imageSet();
-    GlDisplayLayer layer(GlDisplayOptions{false, false});
+    const GlDisplayOptions options{false, false};
+    GlDisplayLayer layer(std::make_unique<SdlGlHost>(options), options);
     DisplayContext context(layer);
     context.source.directory = set.folder;
     context.source.archiveName = "zor.dat";

@@ -9,9 +9,9 @@
 #include "frame/deform.h"
 #include "frame/frame_pass.h"
 #include "frame/lights.h"
-#include "frame/recording_slots.h"
 #include "frame/transform.h"
 #include "scene/scene.h"
+#include "support/recording_slots.h"
 
 namespace zor {
 namespace {

@@ -19,8 +19,8 @@
 #include "app/player.h"
 #include "frame/render_slots.h"
 #include "headless_player.h"
-#include "platform/system/sdl_dialog.h"
-#include "platform/system/sdl_music.h"
+#include "platform/sdl/sdl_dialog.h"
+#include "platform/sdl/sdl_music.h"
 
 namespace zor {
 namespace {

@@ -14,7 +14,8 @@
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
 #include "headless_player.h"
-#include "platform/display/gl_display_layer.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
 
 namespace zor {
 namespace {
@@ -61,7 +62,8 @@ struct DemoView {
         std::filesystem::copy_file(demo / "zor.dat", dir / "zor.dat");
         scene = test::sceneText(demo);
         writeScene(0);
-        layer = std::make_unique<GlDisplayLayer>(GlDisplayOptions{false, false});
+        const GlDisplayOptions hidden{false, false};
+        layer = std::make_unique<GlDisplayLayer>(std::make_unique<SdlGlHost>(hidden), hidden);
         StageOptions options;
         options.directory = dir;
         stage = std::make_unique<SceneStage>(*layer, options);

@@ -9,9 +9,9 @@
 
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
-#include "frame/recording_slots.h"
 #include "fuzz_scene_loader.h"
 #include "scene/scene_reader.h"
+#include "support/recording_slots.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

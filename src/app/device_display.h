@@ -10,7 +10,7 @@
 #include "app/player.h"
 #include "app/setup_window.h"
 #include "display/display.h"
-#include "platform/system/dialog.h"
+#include "platform/dialog.h"
 
 namespace zor {
 

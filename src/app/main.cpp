@@ -9,11 +9,12 @@
 #include "app/command_line.h"
 #include "app/device_display.h"
 #include "app/player.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/system/sdl_dialog.h"
-#include "platform/system/sdl_music.h"
-#include "platform/system/sdl_window_system.h"
-#include "platform/system/stop_signals.h"
+#include "platform/sdl/sdl_dialog.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "platform/sdl/sdl_music.h"
+#include "platform/sdl/sdl_window_system.h"
+#include "platform/stop_signals.h"
+#include "render/gl_display_layer.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
         zor::SdlBass bass;
         zor::SdlGaudio gaudio;
         zor::SdlDialog dialog;
-        zor::GlDisplayLayer layer;
+        zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(zor::GlDisplayOptions{}), {});
         zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, std::cerr));
         zor::PlayerParts parts{system, &bass, &gaudio, display, std::cerr};
         return zor::runPlayer(parts, commandLine);

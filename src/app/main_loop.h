@@ -12,7 +12,7 @@
 
 #include "app/pass.h"
 #include "frame/render_slots.h"
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 #include "scene/scene.h"
 #include "scene/timeline.h"
 

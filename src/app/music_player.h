@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "platform/system/music.h"
+#include "platform/music.h"
 #include "scene/player_constants.h"
 
 namespace zor {

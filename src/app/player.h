@@ -20,8 +20,8 @@
 #include "archive/diagnostics.h"
 #include "frame/camera.h"
 #include "frame/render_slots.h"
-#include "platform/system/music.h"
-#include "platform/system/window_system.h"
+#include "platform/music.h"
+#include "platform/window_system.h"
 #include "scene/player_constants.h"
 #include "scene/scene.h"
 

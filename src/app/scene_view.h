@@ -23,8 +23,8 @@
 #include "app/scene_stage.h"
 #include "app/transport.h"
 #include "display/png_file.h"
-#include "platform/system/text_painter.h"
-#include "platform/system/window_system.h"
+#include "platform/text_painter.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

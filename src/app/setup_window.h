@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system/dialog.h"
+#include "platform/dialog.h"
 
 namespace zor {
 

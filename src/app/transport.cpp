@@ -7,7 +7,7 @@
 
 #include "archive/archive.h"
 
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

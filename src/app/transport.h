@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/system/music.h"
+#include "platform/music.h"
 
 namespace zor {
 

@@ -23,10 +23,11 @@
 #include "app/scene_stage.h"
 #include "app/setup_window.h"
 #include "archive/archive.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/system/browser_dialog.h"
-#include "platform/system/browser_music.h"
-#include "platform/system/browser_window_system.h"
+#include "platform/browser/browser_dialog.h"
+#include "platform/browser/browser_music.h"
+#include "platform/browser/browser_window_system.h"
+#include "platform/browser/webgl_host.h"
+#include "render/gl_display_layer.h"
 
 namespace zor {
 
@@ -113,7 +114,8 @@ private:
     // The OpenGL layer on the page's canvas (its WebGL2 host); the canvas is
     // the main window the player hands to the display set-up.
     static std::unique_ptr<GlDisplayLayer> makeLayer() {
-        return std::make_unique<GlDisplayLayer>(GlDisplayOptions{true, false});
+        const GlDisplayOptions options{true, false};
+        return std::make_unique<GlDisplayLayer>(std::make_unique<WebGlHost>(), options);
     }
 
     // Any size in 5-6-5: the picture is drawn into a buffer of this size.

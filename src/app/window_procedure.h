@@ -3,7 +3,7 @@
 // every pass. Escape, a left or right click and closing the window all post
 // the quit message; every other key is swallowed.
 
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

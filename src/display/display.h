@@ -20,7 +20,7 @@
 #include "archive/archive.h"
 #include "archive/diagnostics.h"
 #include "display/jpeg_decoder.h"
-#include "platform/display/display_layer.h"
+#include "render/display_layer.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "platform/system/music.h"
+#include "platform/music.h"
 
 namespace zor {
 

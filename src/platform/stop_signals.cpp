@@ -1,4 +1,4 @@
-#include "platform/system/stop_signals.h"
+#include "platform/stop_signals.h"
 
 #include <signal.h>
 #include <unistd.h>

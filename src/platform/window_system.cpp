@@ -1,4 +1,4 @@
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 #include <ostream>
 

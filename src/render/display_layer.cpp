@@ -1,8 +1,8 @@
-#include "platform/display/display_layer.h"
+#include "render/display_layer.h"
 
 #include <algorithm>
 
-#include "platform/display/memory_surface.h"
+#include "render/memory_surface.h"
 
 namespace zor {
 

@@ -21,16 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/display/display_layer.h"
-#include "platform/display/gl_host.h"
+#include "render/display_layer.h"
+#include "render/gl_host.h"
 
 namespace zor {
 
 class GlDisplayLayer : public DisplayLayer {
 public:
-    // On this platform's host (makeGlHost).
-    explicit GlDisplayLayer(GlDisplayOptions options = {});
-    // On a given host.
+    // On a host of the platform's (platform/sdl, platform/browser).
     GlDisplayLayer(std::unique_ptr<GlHost> host, GlDisplayOptions options);
     ~GlDisplayLayer() override;
     GlDisplayLayer(const GlDisplayLayer&) = delete;

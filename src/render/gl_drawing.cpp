@@ -1,4 +1,4 @@
-#include "platform/display/gl_drawing.h"
+#include "render/gl_drawing.h"
 
 #include <algorithm>
 #include <cstddef>

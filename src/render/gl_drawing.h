@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/display/display_layer.h"
-#include "platform/display/gl_api.h"
+#include "render/display_layer.h"
+#include "render/gl_api.h"
 
 namespace zor {
 

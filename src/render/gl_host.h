@@ -64,7 +64,4 @@ public:
     virtual const std::string& error() const = 0;
 };
 
-// The host of this platform (SDL2 on the desktop).
-std::unique_ptr<GlHost> makeGlHost(const GlDisplayOptions& options);
-
 }  // namespace zor

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/display/display_layer.h"
+#include "render/display_layer.h"
 
 namespace zor {
 

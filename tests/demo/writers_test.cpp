@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "jpeg_decode.h"
+#include "object/object.h"
+#include "scene/scene_reader.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
 #include "writers/mesh3d_writer.h"
-#include "object/object.h"
-#include "scene/scene_reader.h"
 #include "writers/scene_writer.h"
 #include "writers/wav_writer.h"
 

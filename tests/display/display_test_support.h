@@ -15,7 +15,7 @@
 
 #include "archive/archive.h"
 #include "display/display.h"
-#include "platform/display/recording_display_layer.h"
+#include "support/recording_display_layer.h"
 
 namespace zor::test {
 

@@ -17,8 +17,8 @@
 #include "display_test_support.h"
 #include "frame/frame_pass.h"
 #include "frame/render_slots.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/display/sdl_gl_host.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -85,7 +85,8 @@ struct P {
 };
 
 struct GlRig {
-    GlDisplayLayer layer{GlDisplayOptions{false, false}};
+    const GlDisplayOptions options{false, false};
+    GlDisplayLayer layer{std::make_unique<SdlGlHost>(options), options};
     DisplayContext context{layer};
     std::unique_ptr<RenderSlots> slots;
     Scene scene;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "frame/frame_pass.h"
-#include "frame/recording_slots.h"
 #include "object/object.h"
 #include "scene/scene_reader.h"
+#include "support/recording_slots.h"
 
 namespace zor {
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "frame/deform.h"
-#include "frame/transform.h"
 #include "frame/linear.h"
+#include "frame/transform.h"
 #include "scene/motion.h"
 #include "scene/scene.h"
 #include "scene_builder.h"

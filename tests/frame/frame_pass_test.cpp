@@ -7,9 +7,9 @@
 
 #include "frame/frame_pass.h"
 #include "frame/lights.h"
-#include "frame/recording_slots.h"
 #include "scene/scene.h"
 #include "scene_builder.h"
+#include "support/recording_slots.h"
 
 namespace zor {
 namespace {

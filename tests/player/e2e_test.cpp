@@ -10,12 +10,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "../support/child_process.h"
 #include "app/device_display.h"
 #include "app/player.h"
-#include "platform/system/sdl_dialog.h"
-#include "platform/system/sdl_music.h"
-#include "../support/child_process.h"
 #include "headless_player.h"
+#include "platform/sdl/sdl_dialog.h"
+#include "platform/sdl/sdl_music.h"
 #include "png_compare.h"
 #include "test_support.h"
 

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/system/sdl_window_system.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "platform/sdl/sdl_window_system.h"
+#include "render/gl_display_layer.h"
 
 namespace zor::test {
 
@@ -60,7 +61,8 @@ private:
 // sizes a desktop would, so the set-up window has a real choice.
 class OffscreenModesLayer final : public GlDisplayLayer {
 public:
-    OffscreenModesLayer() : GlDisplayLayer(GlDisplayOptions{true, false}) {}
+    OffscreenModesLayer()
+        : GlDisplayLayer(std::make_unique<SdlGlHost>(GlDisplayOptions{true, false}), GlDisplayOptions{true, false}) {}
     HResult enumerateDisplayModes(DriverId, const ModeCallback& callback) override {
         const std::uint32_t modes[][3] = {{320, 200, 16}, {640, 480, 15}, {640, 480, 16}};
         for (const auto& m : modes) {

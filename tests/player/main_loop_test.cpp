@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_loop.h"
-#include "platform/system/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "test_support.h"
 
 namespace zor {

@@ -17,8 +17,8 @@
 
 #include "app/music_player.h"
 #include "app/transport.h"
-#include "platform/system/recording_music.h"
-#include "platform/system/sdl_music.h"
+#include "platform/sdl/sdl_music.h"
+#include "support/recording_music.h"
 #include "test_support.h"
 
 namespace zor {

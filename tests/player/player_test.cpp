@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "app/player.h"
-#include "platform/system/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "test_support.h"
 
 namespace zor {

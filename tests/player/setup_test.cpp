@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_window.h"
-#include "platform/system/scripted_dialog.h"
+#include "support/scripted_dialog.h"
 
 namespace zor {
 namespace {

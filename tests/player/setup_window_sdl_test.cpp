@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_window.h"
-#include "platform/system/sdl_dialog.h"
+#include "platform/sdl/sdl_dialog.h"
 #include "png_compare.h"
 #include "test_support.h"
 

@@ -12,7 +12,7 @@
 
 #include "app/player.h"
 #include "frame/render_slots.h"
-#include "platform/system/recording_music.h"
+#include "support/recording_music.h"
 
 namespace zor::test {
 

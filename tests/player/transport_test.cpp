@@ -12,8 +12,8 @@
 
 #include "app/file_watch.h"
 #include "app/transport.h"
-#include "platform/system/recording_music.h"
-#include "platform/system/scripted_window_system.h"
+#include "support/recording_music.h"
+#include "support/scripted_window_system.h"
 #include "test_support.h"
 
 namespace zor {

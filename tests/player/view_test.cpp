@@ -12,8 +12,9 @@
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
 #include "headless_player.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/system/scripted_window_system.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
+#include "support/scripted_window_system.h"
 #include "test_support.h"
 
 namespace zor {
@@ -48,7 +49,8 @@ struct ViewOnDisk : testing::Test {
         std::ofstream(dir->path() / "edit.lws", std::ios::binary) << test::withFrameRange(scene, 0, last);
     }
     void open(std::optional<std::int32_t> startFrame) {
-        layer = std::make_unique<GlDisplayLayer>(GlDisplayOptions{false, false});
+        const GlDisplayOptions hidden{false, false};
+        layer = std::make_unique<GlDisplayLayer>(std::make_unique<SdlGlHost>(hidden), hidden);
         StageOptions options;
         options.directory = dir->path();
         options.sceneName = "edit.lws";

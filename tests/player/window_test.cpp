@@ -7,8 +7,8 @@
 
 #include "app/command_line.h"
 #include "app/window_procedure.h"
-#include "platform/system/scripted_window_system.h"
-#include "platform/system/sdl_window_system.h"
+#include "platform/sdl/sdl_window_system.h"
+#include "support/scripted_window_system.h"
 #include "test_support.h"
 
 namespace zor {

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "display/display.h"
-#include "writers/jpeg_writer.h"
-#include "platform/display/recording_display_layer.h"
 #include "robustness_util.h"
+#include "support/recording_display_layer.h"
+#include "writers/jpeg_writer.h"
 
 namespace zor::robust {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
-#include "frame/recording_slots.h"
 #include "robustness_util.h"
 #include "scene/scene_reader.h"
+#include "support/recording_slots.h"
 
 namespace zor::robust {
 namespace {

@@ -16,11 +16,12 @@
 #include "display/display.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"
-#include "frame/recording_slots.h"
 #include "object/object.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/display/recording_display_layer.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
 #include "scene/scene_reader.h"
+#include "support/recording_display_layer.h"
+#include "support/recording_slots.h"
 
 namespace zor::soak {
 
@@ -64,7 +65,8 @@ private:
 
 // The display and its renderer slots for the GL mode.
 struct GlRenderer {
-    GlDisplayLayer layer{GlDisplayOptions{false, false}};
+    const GlDisplayOptions options{false, false};
+    GlDisplayLayer layer{std::make_unique<SdlGlHost>(options), options};
     DisplayContext context{layer};
     std::unique_ptr<RenderSlots> slots;
 

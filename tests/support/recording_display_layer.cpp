@@ -1,4 +1,4 @@
-#include "platform/display/recording_display_layer.h"
+#include "support/recording_display_layer.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/display/display_layer.h"
-#include "platform/display/memory_surface.h"
+#include "render/display_layer.h"
+#include "render/memory_surface.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "platform/system/recording_music.h"
+#include "support/recording_music.h"
 
 #include <cstdio>
 #include <string_view>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system/music.h"
+#include "platform/music.h"
 
 namespace zor {
 

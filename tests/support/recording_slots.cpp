@@ -1,4 +1,4 @@
-#include "frame/recording_slots.h"
+#include "support/recording_slots.h"
 
 #include <algorithm>
 #include <iterator>

@@ -7,7 +7,7 @@
 #include <deque>
 #include <ostream>
 
-#include "platform/system/dialog.h"
+#include "platform/dialog.h"
 
 namespace zor {
 

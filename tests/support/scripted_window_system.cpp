@@ -1,4 +1,4 @@
-#include "platform/system/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

@@ -11,12 +11,12 @@
 #include <system_error>
 
 #include "demo_content.h"
+#include "music.h"
+#include "textures.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
 #include "writers/mesh3d_writer.h"
-#include "music.h"
 #include "writers/scene_writer.h"
-#include "textures.h"
 #include "writers/wav_writer.h"
 
 extern char** environ;

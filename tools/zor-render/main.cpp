@@ -23,7 +23,7 @@
 #include "archive/file_problem.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
-#include "platform/system/stop_signals.h"
+#include "platform/stop_signals.h"
 #include "render_run.h"
 #include "video_encoder.h"
 

@@ -2,7 +2,8 @@
 
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
-#include "platform/display/gl_display_layer.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "render/gl_display_layer.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -25,7 +26,9 @@ StageOptions stageOptions(const RenderOptions& options) {
 
 struct RenderRun::State {
     explicit State(const RenderOptions& options)
-        : layer(GlDisplayOptions{options.visible, false}), stage(layer, stageOptions(options)) {}
+        : layer(std::make_unique<SdlGlHost>(GlDisplayOptions{options.visible, false}),
+                GlDisplayOptions{options.visible, false}),
+          stage(layer, stageOptions(options)) {}
 
     GlDisplayLayer layer;
     SceneStage stage;

@@ -15,11 +15,12 @@
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
 #include "app/transport.h"
-#include "platform/display/gl_display_layer.h"
-#include "platform/system/sdl_music.h"
-#include "platform/system/sdl_text_painter.h"
-#include "platform/system/sdl_window_system.h"
-#include "platform/system/stop_signals.h"
+#include "platform/sdl/sdl_gl_host.h"
+#include "platform/sdl/sdl_music.h"
+#include "platform/sdl/sdl_text_painter.h"
+#include "platform/sdl/sdl_window_system.h"
+#include "platform/stop_signals.h"
+#include "render/gl_display_layer.h"
 
 namespace {
 
@@ -86,7 +87,8 @@ int main(int argc, char** argv) {
             return fail(std::string("no screen to show the window on (SDL video driver \"") +
                         (driver ? driver : "none") + "\"); set DISPLAY, or use zor-render for pictures without one");
         }
-        zor::GlDisplayLayer layer(zor::GlDisplayOptions{true, false});
+        const zor::GlDisplayOptions windowed{true, false};
+        zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(windowed), windowed);
         zor::SceneStage scene(layer, stage);
         std::string error;
         if (!scene.start(system.nativeWindow(), error)) {

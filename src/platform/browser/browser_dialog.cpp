@@ -1,4 +1,4 @@
-#include "platform/system/browser_dialog.h"
+#include "platform/browser/browser_dialog.h"
 
 #include <emscripten.h>
 

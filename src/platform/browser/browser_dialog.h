@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/system/dialog.h"
-#include "platform/system/window_system.h"
+#include "platform/dialog.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "platform/system/browser_music.h"
+#include "platform/browser/browser_music.h"
 
 #include <emscripten.h>
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/system/music.h"
+#include "platform/music.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "platform/system/browser_window_system.h"
+#include "platform/browser/browser_window_system.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>

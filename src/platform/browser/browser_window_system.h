@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 namespace zor {
 

@@ -1,8 +1,6 @@
-#include "platform/display/webgl_host.h"
+#include "platform/browser/webgl_host.h"
 
 namespace zor {
-
-std::unique_ptr<GlHost> makeGlHost(const GlDisplayOptions&) { return std::make_unique<WebGlHost>(); }
 
 std::vector<HostDisplay> WebGlHost::displays() {
     // Largest first, as displays report them.

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "platform/display/gl_host.h"
+#include "render/gl_host.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "platform/system/sdl_dialog.h"
+#include "platform/sdl/sdl_dialog.h"
 
 #include <SDL2/SDL_ttf.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/system/sdl_window_system.h"
+#include "platform/sdl/sdl_window_system.h"
 
 namespace zor {
 

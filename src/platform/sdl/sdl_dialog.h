@@ -16,7 +16,7 @@
 #include <deque>
 #include <memory>
 
-#include "platform/system/dialog.h"
+#include "platform/dialog.h"
 
 typedef struct _TTF_Font TTF_Font;
 

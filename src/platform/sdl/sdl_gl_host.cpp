@@ -1,4 +1,4 @@
-#include "platform/display/sdl_gl_host.h"
+#include "platform/sdl/sdl_gl_host.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -25,8 +25,6 @@ void pinDriverLibraries() {
 }
 
 }  // namespace
-
-std::unique_ptr<GlHost> makeGlHost(const GlDisplayOptions& options) { return std::make_unique<SdlGlHost>(options); }
 
 bool SdlGlHost::fail(std::string text) {
     error_ = std::move(text);

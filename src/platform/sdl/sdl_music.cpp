@@ -1,4 +1,4 @@
-#include "platform/system/sdl_music.h"
+#include "platform/sdl/sdl_music.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system/music.h"
+#include "platform/music.h"
 
 struct _Mix_Music;
 

@@ -1,4 +1,4 @@
-#include "platform/system/sdl_text_painter.h"
+#include "platform/sdl/sdl_text_painter.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_ttf.h>

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/system/text_painter.h"
+#include "platform/text_painter.h"
 
 typedef struct _TTF_Font TTF_Font;
 

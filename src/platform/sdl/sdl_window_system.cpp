@@ -1,4 +1,4 @@
-#include "platform/system/sdl_window_system.h"
+#include "platform/sdl/sdl_window_system.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <SDL2/SDL.h>
 
-#include "platform/system/window_system.h"
+#include "platform/window_system.h"
 
 namespace zor {
 
