@@ -95,16 +95,23 @@ TEST(ArchiveCrashSafety, KilledWriterLeavesACommittedState) {
     std::string why;
     ASSERT_EQ(stateOf(path, why), 4) << why;
 
-    // Kills spread over the run; more rounds while the kills keep landing in
-    // too few states (a loaded machine shifts the timing).
+    // Kills spread over the run. A loaded machine shifts the timing, so
+    // while the kills keep landing in too few states the spread is moved:
+    // later when they all landed before the first commit, earlier when they
+    // all landed after the last.
     std::set<int> seen;
     constexpr int kKills = 16;
-    for (int k = 0; k < 3 * kKills && (k < kKills || seen.size() < 3); ++k) {
+    auto span = total;
+    for (int k = 0; k < 4 * kKills && (k < kKills || seen.size() < 3); ++k) {
+        if (k > 0 && k % kKills == 0 && seen.size() < 2) {
+            if (seen.count(0)) span *= 2;
+            else span /= 2;
+        }
         resetArchive(path);
         pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) writer(path);
-        std::this_thread::sleep_for(total * ((k * 7) % kKills) / kKills);
+        std::this_thread::sleep_for(span * ((k * 7) % kKills) / kKills);
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
         int state = stateOf(path, why);
