@@ -115,19 +115,20 @@ set(CPACK_PACKAGE_NAME zor)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${ZOR_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time 3D scene player with a sample demo")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "real-time 3D scene player with a sample demo
- zor plays one keyframed 3D scene with music from one archive: objects in
- hierarchies with bones, morphs and dissolves, lights with lens flares,
- particles with trails, planar shadows and reflection maps, drawn through
- OpenGL ES 3.
- .
- The package holds the player, the sample demo (zor --dir
- /usr/share/zor/demo, or the desktop entry) and the tools: zorpack for
- archives, zor-render for frames and videos without a screen, zor-view to
- watch a scene while it is made, zor-inspect to check one, and zor-demo-gen,
- which writes the sample demo.")
+# The summary is the synopsis; CPack indents these lines and turns the empty
+# one into the paragraph mark.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "zor plays one keyframed 3D scene with music from one archive: objects in
+hierarchies with bones, morphs and dissolves, lights with lens flares,
+particles with trails, planar shadows and reflection maps, drawn through
+OpenGL ES 3.
+
+The package holds the player, the sample demo (zor --dir
+/usr/share/zor/demo, or the desktop entry) and the tools: zorpack for
+archives, zor-render for frames and videos without a screen, zor-view to
+watch a scene while it is made, zor-inspect to check one, and zor-demo-gen,
+which writes the sample demo.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries from the programs themselves; what they open by name at run time
 # (the GL drivers, the fonts of the set-up window and the status line) and
