@@ -228,6 +228,9 @@ EMSCRIPTEN_KEEPALIVE int zor_bench(int width, int height) { return zor::thePlaye
 
 EMSCRIPTEN_KEEPALIVE int zor_play_again() { return zor::thePlayer->playAgain() ? 1 : 0; }
 
+// "zor VERSION", as the native player's --version prints it.
+EMSCRIPTEN_KEEPALIVE const char* zor_version() { return "zor " ZOR_VERSION; }
+
 }  // extern "C"
 
 int main() {

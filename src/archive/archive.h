@@ -253,6 +253,11 @@ std::optional<Bytes> readWholeFile(const std::filesystem::path& path, ReadFailur
 // "1 GiB", or the count of bytes.
 std::string describeFileSize(std::int64_t size);
 
+// The permissions of a new data file: 0666 less the process's umask, as
+// open() and fopen() give them. Files made by mkstemp start as 0600 and get
+// these before they are renamed into place.
+std::uint32_t newFileMode();
+
 enum class Replace { Never, Always };
 // Writes a new file beside `path` (a temporary name in the same folder,
 // flushed) and renames it into place: a failure leaves no partial file, and a

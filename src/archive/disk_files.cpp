@@ -110,6 +110,13 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
     return out;
 }
 
+std::uint32_t newFileMode() {
+    // Reading the mask means setting it; the tools write from one thread.
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
 bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data, Replace replace, std::string& why) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
@@ -118,10 +125,7 @@ bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data,
         why = "cannot create a temporary file in " + folder.string() + ": " + reasonFor(errno);
         return false;
     }
-    // The usual permissions for a new file, not mkstemp's private 0600.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, static_cast<mode_t>(newFileMode()));
     auto giveUp = [&](std::string reason) {
         ::close(fd);
         ::unlink(temporary.c_str());

@@ -291,9 +291,7 @@ bool PackFile::createWorkFile() {
     if (file_ && fstat(fileno(file_), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+        mode = static_cast<mode_t>(newFileMode());
     }
     fchmod(fd, mode);
     work_ = fdopen(fd, "w+b");

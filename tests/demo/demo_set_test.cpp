@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -499,7 +500,10 @@ Bytes bytesOf(const fs::path& p) {
 
 TEST(DemoGenerator, TwoRunsGiveByteIdenticalSets) {
     fs::path scratch = scratchDir("determinism");
+    // Every file gets 0666 less the umask, those renamed into place too.
+    const mode_t mask = umask(027);
     GeneratorRun a = runGenerator("--out \"" + (scratch / "a").string() + "\" --quiet", scratch);
+    umask(mask);
     GeneratorRun b = runGenerator("--out \"" + (scratch / "b").string() + "\" --sources \"" + (scratch / "src").string() + "\"",
                          scratch);
     ASSERT_EQ(a.status, 0) << a.err;
@@ -511,6 +515,10 @@ TEST(DemoGenerator, TwoRunsGiveByteIdenticalSets) {
         EXPECT_FALSE(first.empty()) << name;
         EXPECT_EQ(first, bytesOf(scratch / "b" / name)) << name;
         EXPECT_EQ(first, bytesOf(kDemoDir / name)) << name << " differs from the build's set";
+    }
+    for (const auto& file : fs::directory_iterator(scratch / "a")) {
+        const auto mode = static_cast<unsigned>(fs::status(file.path()).permissions());
+        EXPECT_EQ(mode, 0640u) << file.path() << " has mode " << std::oct << mode;
     }
     // The loose copies are the archive's entries.
     PackFile pack((scratch / "a" / "zor.dat").string());

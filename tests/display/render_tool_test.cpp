@@ -78,7 +78,14 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
         EXPECT_EQ(p.height, 64);
     }
     EXPECT_FALSE(std::filesystem::exists(out / "frame-00003.png"));
-    EXPECT_NE(r.output.find("frame 8 (3/3)"), std::string::npos) << r.output;
+    // Into a file, progress comes as whole lines: the first and the last.
+    EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("frame 2 (1/3)\n"), std::string::npos) << r.output;
+    EXPECT_TRUE(r.output.ends_with("frame 8 (3/3)\n")) << r.output;
+    const Result quiet = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --quiet --out " +
+                                 out.string(), folder);
+    ASSERT_EQ(quiet.status, 0) << quiet.output;
+    EXPECT_EQ(quiet.output.find("frame "), std::string::npos) << quiet.output;
 }
 
 // Renders `frames` of ballcone at `size` to folder/frames with a contact

@@ -181,6 +181,35 @@ TEST(PlayerProgram, SigtermEndsItPromptly) {
     EXPECT_TRUE(zor.killedBy(SIGTERM)) << test::describeEnd(zor) << "\n" << zor.errors();
 }
 
+// --dir names the folder to play in; a folder with nothing to play says
+// where the sample demo is instead of opening the set-up window.
+TEST(PlayerProgram, PlaysTheFolderOfDirOrSaysWhereTheDemoIs) {
+    test::TempDir empty("dir-empty"), scene("dir-scene");
+    std::ofstream(scene.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 1\n"
+                                                  "PreviewFrameStep 1\nFramesPerSecond 30\n";
+    const std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
+    test::ChildProcess plays({ZOR_PLAYER_PATH, "--dir", scene.path().string(), "-nosound"}, empty.path(), "plays", env);
+    ASSERT_TRUE(plays.wait(std::chrono::seconds(30))) << plays.errors();
+    EXPECT_TRUE(plays.exitedWith(0)) << test::describeEnd(plays) << "\n" << plays.errors();
+
+    test::ChildProcess nothing({ZOR_PLAYER_PATH, "-nosound"}, empty.path(), "nothing", env);
+    ASSERT_TRUE(nothing.wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(nothing.exitedWith(1)) << test::describeEnd(nothing);
+    EXPECT_NE(nothing.errors().find("nothing to play in the current folder: no zor.dat"), std::string::npos)
+        << nothing.errors();
+    EXPECT_NE(nothing.errors().find("zor --dir "), std::string::npos) << nothing.errors();
+    EXPECT_FALSE(std::filesystem::exists(empty.path() / "zor.dat")) << "the player left an archive behind";
+
+    test::ChildProcess missing({ZOR_PLAYER_PATH, "--dir", (empty.path() / "nowhere").string()}, empty.path(),
+                               "missing", env);
+    ASSERT_TRUE(missing.wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(missing.exitedWith(1)) << test::describeEnd(missing);
+    EXPECT_NE(missing.errors().find("nowhere: No such file or directory"), std::string::npos) << missing.errors();
+    test::ChildProcess bare({ZOR_PLAYER_PATH, "--dir"}, empty.path(), "bare", env);
+    ASSERT_TRUE(bare.wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(bare.exitedWith(2)) << test::describeEnd(bare);
+}
+
 TEST(PlayerProgram, PrintsItsVersion) {
     test::TempDir dir("version");
     test::ChildProcess zor({ZOR_PLAYER_PATH, "--version"}, dir.path(), "zor");

@@ -101,6 +101,19 @@ TEST(CommandLine, ArgumentsAreJoinedBySingleSpaces) {
     EXPECT_EQ(joinArguments(3, spaced), "-nosound  ");
 }
 
+TEST(CommandLine, OnlyALeadingDirIsTakenOffBeforeTheComparison) {
+    const char* dir[] = {"zor", "--dir", "/a b", "-nosound"};
+    PlayerArguments a = parsePlayerArguments(4, dir);
+    EXPECT_EQ(a.folder, "/a b");
+    EXPECT_EQ(a.line, "-nosound");
+    const char* late[] = {"zor", "-nosound", "--dir", "x"};
+    a = parsePlayerArguments(4, late);
+    EXPECT_FALSE(a.folder);
+    EXPECT_EQ(musicBackendFor(a.line), MusicBackend::Bass);
+    const char* bare[] = {"zor", "--dir"};
+    EXPECT_TRUE(parsePlayerArguments(2, bare).folderMissing);
+}
+
 TEST(SdlEvents, KeysButtonsAndCloseBecomeMessages) {
     SDL_Event event{};
     WindowMessage message;

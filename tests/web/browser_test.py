@@ -10,6 +10,11 @@ server and is driven through the DevTools protocol.
       it again
   browser_test.py bad-input --page DIR
       each kind of bad data gives its message in the page and on the console
+  browser_test.py bundle --bundle TARBALL
+      scripts/web --dist's bundle, unpacked and served at about 1 MB/s: the
+      progress bar moves before the start panel appears, the page shows the
+      version; served with the wrong type for zor.wasm, the page says so and
+      still starts
   browser_test.py bench --page DIR --native BUILD
       a benchmark, not a test: ?bench at 640x480 in the page and
       zor-render --bench at the same size, and their ratio
@@ -24,11 +29,15 @@ import functools
 import http.server
 import os
 import shutil
+import gzip
+import re
 import struct
 import subprocess
 import sys
+import tarfile
 import tempfile
 import threading
+import time
 import zlib
 
 from cdp import Browser
@@ -52,6 +61,49 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 @contextlib.contextmanager
 def serving(root):
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(QuietHandler, directory=root))
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}/"
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
+class Throttle:
+    """Shared by every connection: the server as a whole sends about `rate`
+    bytes a second, as a slow line would."""
+
+    def __init__(self, rate):
+        self.rate = rate
+        self.lock = threading.Lock()
+        self.next_free = time.monotonic()
+
+    def wait_to_send(self, size):
+        with self.lock:
+            now = time.monotonic()
+            self.next_free = max(self.next_free, now) + size / self.rate
+            delay = self.next_free - size / self.rate - now
+        if delay > 0:
+            time.sleep(delay)
+
+
+@contextlib.contextmanager
+def serving_slowly(root, rate, wasm_type="application/wasm"):
+    throttle = Throttle(rate)
+
+    class SlowHandler(QuietHandler):
+        extensions_map = dict(QuietHandler.extensions_map, **{".wasm": wasm_type})
+
+        def copyfile(self, source, outputfile):
+            while True:
+                chunk = source.read(16384)
+                if not chunk:
+                    break
+                throttle.wait_to_send(len(chunk))
+                outputfile.write(chunk)
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(SlowHandler, directory=root))
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
     try:
@@ -242,6 +294,68 @@ def test_bad_input(args):
         shutil.rmtree(root, ignore_errors=True)
 
 
+# ---- the web bundle ---------------------------------------------------------------
+RATE = 1024 * 1024  # bytes a second
+
+
+def test_bundle(args):
+    root = tempfile.mkdtemp(prefix="zor-web-bundle-")
+    try:
+        with tarfile.open(args.bundle) as bundle:
+            bundle.extractall(root, filter="data") if hasattr(tarfile, "data_filter") else bundle.extractall(root)
+        folders = os.listdir(root)
+        check(len(folders) == 1 and folders[0].startswith("zor-web-"), f"the bundle holds {folders}")
+        version = folders[0][len("zor-web-"):]
+        page = os.path.join(root, folders[0])
+        for name in PAGE_FILES + ("zor.dat", "mp3.mp3", "README"):
+            check(os.path.isfile(os.path.join(page, name)), f"the bundle has no {name}")
+        for name in ("index.html", "page.js", "zor.js", "zor.wasm"):
+            with gzip.open(os.path.join(page, name + ".gz")) as packed, open(os.path.join(page, name), "rb") as plain:
+                check(packed.read() == plain.read(), f"{name}.gz is not {name}")
+        size = sum(os.path.getsize(os.path.join(page, name)) for name in PAGE_FILES + ("zor.dat", "mp3.mp3"))
+
+        with serving_slowly(page, RATE) as base, Browser(800, 600) as browser:
+            began = time.monotonic()
+            browser.open(base + "index.html")
+            seen = []  # the progress texts, in the order they were shown
+            while time.monotonic() - began < 120:
+                try:
+                    state = browser.evaluate("[document.getElementById('progress-text').textContent,"
+                                             " document.getElementById('setup').dataset.open === '1',"
+                                             " document.body.dataset.state || '']")
+                except Exception:
+                    state = None
+                if state:
+                    text, ready, body = state
+                    if text and (not seen or seen[-1] != text):
+                        seen.append(text)
+                    if ready or body == "error":
+                        break
+                time.sleep(0.02)
+            took = time.monotonic() - began
+            check(browser.evaluate("document.getElementById('setup').dataset.open === '1'"),
+                  f"no start panel after {took:.1f} s: {browser.console[-10:]}")
+            # The bar moved: several states, each with more bytes, the last
+            # with everything.
+            loaded = [int(m.group(1)) for m in (re.search(r": (\d+) KB", t) for t in seen) if m]
+            check(len(loaded) >= 3 and loaded == sorted(loaded) and loaded[0] < loaded[-1],
+                  f"the progress did not move: {seen}")
+            print(f"progress seen {len(seen)} times, from {seen[0]!r} to {seen[-1]!r}")
+            footer = browser.evaluate("document.getElementById('version').textContent")
+            check(footer == f"zor {version}", f"the page shows the version as {footer!r}")
+            print(f"{size} bytes at {RATE / 1024 / 1024:.0f} MiB/s: the start panel after {took:.1f} s")
+
+        with serving_slowly(page, 100 * RATE, wasm_type="application/octet-stream") as base, \
+                Browser(800, 600) as browser:
+            browser.open(base + "index.html")
+            browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+            notice = browser.evaluate("document.getElementById('notice-text').textContent")
+            check('"application/octet-stream", not "application/wasm"' in notice, f"wrong type: {notice!r}")
+            print("zor.wasm as application/octet-stream: " + notice.split(";")[0])
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
 # ---- bench (not a test) ---------------------------------------------------------
 def bench(args):
     with serving(args.page) as base, Browser(640, 480) as browser:
@@ -263,10 +377,18 @@ def bench(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bench"])
-    parser.add_argument("--page", required=True, help="folder of the built page (build-web)")
+    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bundle", "bench"])
+    parser.add_argument("--page", help="folder of the built page (build-web)")
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
+    parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
     args = parser.parse_args()
+    if args.case == "bundle":
+        if not args.bundle or not os.path.isfile(args.bundle):
+            sys.exit(f"browser_test: no bundle {args.bundle}; run scripts/web --dist first")
+        test_bundle(args)
+        return
+    if not args.page:
+        parser.error("--page is needed")
     for name in PAGE_FILES + ("zor.dat",):
         if not os.path.exists(os.path.join(args.page, name)):
             sys.exit(f"browser_test: {args.page} has no {name}; run scripts/web first")

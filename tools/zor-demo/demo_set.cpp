@@ -48,6 +48,9 @@ public:
         std::string pattern = (folder / ("." + stem + "-XXXXXX" + suffix)).string();
         const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
         if (fd < 0) throw std::runtime_error(folder.string() + ": cannot create a temporary file: " + std::strerror(errno));
+        // Renamed into place, it is a data file like the others, not
+        // mkstemp's private 0600.
+        fchmod(fd, static_cast<mode_t>(newFileMode()));
         ::close(fd);
         path_ = pattern;
     }

@@ -23,6 +23,7 @@
 #include "archive/file_problem.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
+#include "platform/progress.h"
 #include "platform/stop_signals.h"
 #include "render_run.h"
 #include "video_encoder.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
     std::string sheet;
     double fps = 30.0;
     bool bench = false;
+    bool quiet = false;
     app.add_option("--dir", directory, "Folder holding zor.dat and the data files (default: current folder)");
     app.add_option("--scene", options.sceneName, "Scene file to render")->capture_default_str();
     app.add_option("--size", size, "Picture size WxH")->capture_default_str();
@@ -133,6 +135,8 @@ int main(int argc, char** argv) {
         ->excludes(videoOption)
         ->excludes(sheetOption);
     app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
+    app.add_flag("--quiet,-q", quiet,
+                 "No progress (otherwise one line rewritten on a terminal, else a line a second on standard error)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -220,10 +224,10 @@ int main(int argc, char** argv) {
     std::optional<zor::ContactSheet> contact;
     if (!sheet.empty()) contact.emplace(static_cast<int>(options.width), static_cast<int>(options.height), count);
     const auto start = std::chrono::steady_clock::now();
-    auto lastProgress = start - std::chrono::seconds(1);
+    zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(quiet));
     // Ends the progress line first, so the message starts a line of its own.
     const auto failMidRun = [&](const std::string& message) {
-        std::cerr << '\n';
+        progress.endLine();
         return fail(message);
     };
     // Signals wait for the frame in hand; a second one ends at once.
@@ -249,15 +253,11 @@ int main(int argc, char** argv) {
             }
             if (contact && contact->wants(done)) contact->add(picture, done);
         }
-        // At most ten progress updates a second, on one line.
-        const auto now = std::chrono::steady_clock::now();
-        if (done + 1 == count || now - lastProgress > std::chrono::milliseconds(100)) {
-            lastProgress = now;
-            std::cerr << "\rframe " << f << " (" << (done + 1) << "/" << count << ")" << std::flush;
-        }
+        progress.update("frame " + std::to_string(f) + " (" + std::to_string(done + 1) + "/" + std::to_string(count) + ")",
+                        done + 1 == count);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cerr << '\n';
+    progress.endLine();
     if (const int signal = zor::stopSignal()) {
         std::cerr << "zor-render: stopped by a signal after " << done << " of " << count << " frames";
         if (!video.empty()) {

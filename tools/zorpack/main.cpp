@@ -132,6 +132,7 @@ struct AddOptions {
     bool keepBoth = false;
     bool appendTo = false;
     bool noWait = false;
+    bool quiet = false;
 };
 
 int cmdAdd(const std::string& archive, const AddOptions& o) {
@@ -188,7 +189,8 @@ int cmdAdd(const std::string& archive, const AddOptions& o) {
         pack.discardChanges();
         return failure(why + "; nothing was added");
     }
-    for (const std::string& line : done) std::cerr << line << '\n';
+    if (!o.quiet)
+        for (const std::string& line : done) std::cerr << line << '\n';
     return 0;
 }
 
@@ -196,6 +198,7 @@ struct ExtractOptions {
     std::vector<std::string> names;
     std::string dir = ".";
     bool overwrite = false;
+    bool quiet = false;
 };
 
 int cmdExtract(const std::string& archive, const ExtractOptions& o) {
@@ -246,7 +249,7 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
                                              : archive + ": entry '" + shown + "': " + target.string() + ": " + why);
             continue;
         }
-        std::cerr << "extracted " << shown << '\n';
+        if (!o.quiet) std::cerr << "extracted " << shown << '\n';
     }
     return status;
 }
@@ -332,6 +335,7 @@ int main(int argc, char** argv) {
                   "ARCHIVE is a file of other content (no archive trailer): add the entries after that content");
     add->add_flag("--no-wait", addOptions.noWait,
                   "Fail at once when another program is changing the archive (default: wait for it)");
+    add->add_flag("--quiet,-q", addOptions.quiet, "No line per file added or replaced");
     add->footer(std::string(kLookupRule) +
                 " An entry whose name matches a FILE's entry name is replaced unless --keep-both is given. "
                 "Either every FILE is added or, on any failure, none. Writers lock ARCHIVE.lock beside the "
@@ -343,6 +347,7 @@ int main(int argc, char** argv) {
     extract->add_option("-C", extractOptions.dir, "Folder to extract into (default: current folder)");
     extract->add_flag("--overwrite", extractOptions.overwrite,
                       "Replace existing files (never the archive being read)");
+    extract->add_flag("--quiet,-q", extractOptions.quiet, "No line per file extracted (failures are still said)");
 
     auto* cat = app.add_subcommand("cat", "Write one entry to standard output");
     cat->add_option("ARCHIVE", archive, "Archive file")->required();

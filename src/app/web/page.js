@@ -3,6 +3,11 @@
 // window, the player's messages and its end, and keeps the canvas at the
 // display mode's shape, scaled to the window.
 //
+// Everything it downloads (zor.wasm, the archive, the music) is counted on a
+// progress bar. zor.wasm is compiled while it downloads when the host sends
+// it as application/wasm; under another type the page says so and starts it
+// from the downloaded bytes.
+//
 // Query: ?data=URL takes zor.dat from URL (an archive, or a folder holding
 // zor.dat) instead of the page's own folder; mp3.mp3 and files that take
 // precedence over the archive's entries lie in the same folder.
@@ -15,6 +20,8 @@
   const kArchive = "zor.dat";
   const kMusic = "mp3.mp3";
   const kWorkFolder = "/demo";
+  const kWasm = "zor.wasm";
+  const kWasmType = "application/wasm";
 
   const params = new URLSearchParams(location.search);
   const archiveUrl = archiveLocation(params.get("data"));
@@ -62,6 +69,87 @@
   new MutationObserver(fitCanvas).observe(canvas, { attributes: true, attributeFilter: ["width", "height"] });
   canvas.addEventListener("contextmenu", (e) => e.preventDefault());
 
+  // ---- downloads, counted on the progress bar --------------------------------
+  const downloads = [];  // { name, loaded, total }: total 0 when not known
+
+  function kilobytes(bytes) {
+    return (bytes / 1024).toFixed(0) + " KB";
+  }
+
+  function showProgress() {
+    let loaded = 0, total = 0, known = true;
+    for (const d of downloads) {
+      loaded += d.loaded;
+      total += d.total;
+      known = known && d.total > 0;
+    }
+    const bar = $("progress");
+    if (known) {
+      bar.max = total;
+      bar.value = loaded;
+    } else {
+      bar.removeAttribute("value");  // a moving bar: the whole size is not known
+    }
+    $("progress-text").textContent = downloads.map((d) => d.name).join(", ") + ": " + kilobytes(loaded) +
+      (known ? " of " + kilobytes(total) : "");
+  }
+
+  // fetch(url), with the body counted as it arrives. The answer is a Response
+  // like fetch's, so that it can still be streamed into the compiler.
+  async function download(name, url) {
+    const response = await fetch(url);
+    if (!response.ok || !response.body) return response;
+    // A compressed transfer announces the compressed length.
+    const encoded = (response.headers.get("Content-Encoding") || "identity") !== "identity";
+    const entry = { name, loaded: 0, total: encoded ? 0 : Number(response.headers.get("Content-Length")) || 0 };
+    downloads.push(entry);
+    showProgress();
+    const reader = response.body.getReader();
+    const counted = new ReadableStream({
+      async pull(controller) {
+        const { done, value } = await reader.read();
+        if (done) {
+          if (!entry.total) entry.total = entry.loaded;
+          showProgress();
+          controller.close();
+          return;
+        }
+        entry.loaded += value.byteLength;
+        showProgress();
+        controller.enqueue(value);
+      },
+      cancel(reason) { return reader.cancel(reason); },
+    });
+    return new Response(counted, { status: response.status, statusText: response.statusText,
+                                   headers: response.headers });
+  }
+
+  // zor.wasm for zor.js: compiled while it downloads when the host sends the
+  // right type; otherwise said, and compiled from the bytes.
+  async function instantiateWasm(imports) {
+    const url = new URL(kWasm, location.href);
+    const response = await download(kWasm, url);
+    if (!response.ok) throw new Error(`cannot fetch ${url}: ${response.status} ${response.statusText}`.trim());
+    const type = (response.headers.get("Content-Type") || "").split(";")[0].trim().toLowerCase();
+    if (type === kWasmType && WebAssembly.instantiateStreaming) {
+      return WebAssembly.instantiateStreaming(response, imports);
+    }
+    const message = `${kWasm}: the web server sends it as "${type || "no type"}", not "${kWasmType}", so the ` +
+      `browser cannot compile it while it downloads; it is compiled after the download instead. ` +
+      `Serve .wasm files as ${kWasmType} (see the README beside the page).`;
+    console.warn(message);
+    notice([message]);
+    return WebAssembly.instantiate(await response.arrayBuffer(), imports);
+  }
+
+  // The data starts downloading at once, beside zor.wasm; the player takes
+  // it when it is ready.
+  let archiveDownload = null, musicDownload = null;
+  function startDataDownloads() {
+    archiveDownload = download(kArchive, archiveUrl).catch((e) => e);
+    musicDownload = download(kMusic, new URL(kMusic, dataFolder)).catch((e) => e);
+  }
+
   // ---- messages -------------------------------------------------------------
   function fail(lines) {
     for (const line of lines) console.error(line);
@@ -99,7 +187,8 @@
     const url = new URL(kMusic, dataFolder);
     let reason = null;
     try {
-      const response = await fetch(url);
+      const response = await musicDownload;
+      if (response instanceof Error) throw response;
       if (!response.ok) {
         reason = `cannot fetch ${url}: ${response.status} ${response.statusText}`.trim();
       } else {
@@ -120,8 +209,9 @@
   }
 
   // ---- files: the archive, and files beside it that take precedence ---------
-  async function fetchBytes(url) {
-    const response = await fetch(url);
+  async function fetchBytes(url, started) {
+    const response = started ? await started : await fetch(url);
+    if (response instanceof Error) throw response;
     if (!response.ok) throw new Error(`${response.status} ${response.statusText}`.trim());
     return new Uint8Array(await response.arrayBuffer());
   }
@@ -135,7 +225,7 @@
     FS.chdir(kWorkFolder);
     let archive;
     try {
-      archive = await fetchBytes(archiveUrl);
+      archive = await fetchBytes(archiveUrl, archiveDownload);
     } catch (e) {
       fail([`${kArchive}: cannot fetch ${archiveUrl}: ${e.message}`,
             "zor: the demo needs its archive zor.dat; nothing to play"]);
@@ -243,6 +333,7 @@
         fail([`size: "${params.get("size")}" is not WxH, e.g. 320x240`]);
         return;
       }
+      $("version").textContent = Module.UTF8ToString(Module._zor_version());
       if (!(await loadFiles())) return;
       if (hook) {
         $("loading").hidden = true;
@@ -302,6 +393,12 @@
   window.Module = {
     page,
     canvas,
+    instantiateWasm(imports, receiveInstance) {
+      instantiateWasm(imports)
+        .then((result) => receiveInstance(result.instance, result.module))
+        .catch((e) => fail([`${kWasm}: ${e.message || e}`, "zor: the player cannot start"]));
+      return {};  // the exports come later, through receiveInstance
+    },
     print: (line) => console.log(line),
     printErr: (line) => {
       console.error(line);
@@ -310,4 +407,5 @@
     onAbort: (what) => fail(log.splice(0).concat([`zor: the demo stopped: ${what}`])),
   };
   fitCanvas();
+  startDataDownloads();
 })();

@@ -1,0 +1,120 @@
+// The Debian package (scripts/package writes it into the build folder),
+// unpacked into a scratch root with dpkg-deb -x: nothing is installed on the
+// machine. Its files are where a desktop looks for them, and its zor-render
+// plays its demo exactly as the build's zor-render plays the build's demo.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "display/png_file.h"
+
+namespace zor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBuild = ZOR_BINARY_DIR;
+const fs::path kPackage = kBuild / ("zor_" ZOR_VERSION "_amd64.deb");
+
+struct Output {
+    int status = -1;
+    std::string text;
+};
+
+// Runs a shell command with its standard output and error in `log`.
+Output run(const std::string& command, const fs::path& log) {
+    const int raw = std::system((command + " >'" + log.string() + "' 2>&1").c_str());
+    std::stringstream text;
+    text << std::ifstream(log).rdbuf();
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+class Package : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(kPackage)) GTEST_SKIP() << "no package " << kPackage << " (scripts/package builds it)";
+        const fs::path render = kBuild / "tools" / "zor-render" / "zor-render";
+        if (fs::last_write_time(kPackage) < fs::last_write_time(render))
+            GTEST_SKIP() << kPackage << " is older than this build's programs (scripts/package builds it anew)";
+        scratch_ = fs::temp_directory_path() / ("zor-package-" + std::to_string(::getpid()));
+        fs::remove_all(scratch_);
+        fs::create_directories(scratch_);
+        root_ = scratch_ / "root";
+        const Output unpacked = run("dpkg-deb -x " + quoted(kPackage) + " " + quoted(root_), scratch_ / "unpack.log");
+        ASSERT_EQ(unpacked.status, 0) << unpacked.text;
+    }
+    void TearDown() override {
+        if (!scratch_.empty() && !HasFailure()) fs::remove_all(scratch_);
+    }
+
+    fs::path scratch_, root_;
+};
+
+TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
+    for (const char* program : {"zor", "zorpack", "zor-render", "zor-view", "zor-inspect", "zor-demo-gen"})
+        EXPECT_TRUE(fs::exists(root_ / "usr/bin" / program)) << program;
+    for (const auto& program : fs::directory_iterator(root_ / "usr/bin")) {
+        const std::string name = program.path().filename().string();
+        EXPECT_TRUE(fs::exists(root_ / "usr/share/man/man1" / (name + ".1.gz"))) << name << " has no manual page";
+        const Output version = run(quoted(program.path()) + " --version", scratch_ / "version.log");
+        EXPECT_EQ(version.text, name + " " ZOR_VERSION "\n");
+    }
+    for (const char* file : {"zor.dat", "mp3.mp3", "water.avi"})
+        EXPECT_EQ(fs::file_size(root_ / "usr/share/zor/demo" / file), fs::file_size(kBuild / "demo" / file)) << file;
+    std::stringstream desktop;
+    desktop << std::ifstream(root_ / "usr/share/applications/zor.desktop").rdbuf();
+    EXPECT_NE(desktop.str().find("\nExec=zor --dir /usr/share/zor/demo\n"), std::string::npos) << desktop.str();
+    EXPECT_NE(desktop.str().find("\nIcon=zor\n"), std::string::npos) << desktop.str();
+    for (const char* size : {"16x16", "48x48", "256x256"})
+        EXPECT_TRUE(fs::exists(root_ / "usr/share/icons/hicolor" / size / "apps/zor.png")) << size;
+    EXPECT_TRUE(fs::exists(root_ / "usr/share/doc/zor/copyright"));
+    // Dependencies found in the programs themselves.
+    const Output depends = run("dpkg-deb -f " + quoted(kPackage) + " Depends", scratch_ / "depends.log");
+    for (const char* library : {"libc6", "libsdl2-2.0-0", "libjpeg62-turbo", "libpng16-16", "zlib1g"})
+        EXPECT_NE(depends.text.find(library), std::string::npos) << depends.text;
+}
+
+TEST_F(Package, UnpackedZorRenderPlaysTheUnpackedDemoAsTheBuildDoes) {
+    const std::string frames = " --size 160x120 --frames 0-1600:400 --quiet --out ";
+    const Output packaged = run("SDL_VIDEODRIVER=offscreen " + quoted(root_ / "usr/bin/zor-render") + " --dir " +
+                                    quoted(root_ / "usr/share/zor/demo") + frames + quoted(scratch_ / "packaged"),
+                                scratch_ / "packaged.log");
+    ASSERT_EQ(packaged.status, 0) << packaged.text;
+    const Output built = run("SDL_VIDEODRIVER=offscreen " + quoted(kBuild / "tools/zor-render/zor-render") + " --dir " +
+                                 quoted(kBuild / "demo") + frames + quoted(scratch_ / "built"),
+                             scratch_ / "built.log");
+    ASSERT_EQ(built.status, 0) << built.text;
+    int compared = 0;
+    for (const auto& file : fs::directory_iterator(scratch_ / "built")) {
+        RgbPicture expected, actual;
+        std::string error;
+        ASSERT_TRUE(readPng(file.path(), expected, error)) << error;
+        ASSERT_TRUE(readPng(scratch_ / "packaged" / file.path().filename(), actual, error)) << error;
+        EXPECT_EQ(actual.width, expected.width);
+        EXPECT_TRUE(actual.pixels == expected.pixels) << file.path().filename() << " differs";
+        ++compared;
+    }
+    EXPECT_EQ(compared, 5);
+}
+
+TEST_F(Package, UnpackedPlayerNamesItsDemoWhereThereIsNothingToPlay) {
+    fs::create_directories(scratch_ / "empty");
+    const Output player = run("cd " + quoted(scratch_ / "empty") + " && SDL_VIDEODRIVER=offscreen " +
+                                  quoted(root_ / "usr/bin/zor") + " -nosound",
+                              scratch_ / "player.log");
+    EXPECT_EQ(player.status, 1);
+    EXPECT_NE(player.text.find("zor --dir " + (root_ / "usr/share/zor/demo").string() + "\n"), std::string::npos)
+        << player.text;
+}
+
+}  // namespace
+}  // namespace zor
