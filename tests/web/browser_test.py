@@ -50,7 +50,7 @@ from cdp import Browser
 MAX_SHARE_OFF = 0.03
 LEVELS = 16
 
-PAGE_FILES = ("index.html", "page.js", "zor.js", "zor.wasm")
+PAGE_FILES = ("index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm")
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -309,7 +309,7 @@ def test_bundle(args):
         page = os.path.join(root, folders[0])
         for name in PAGE_FILES + ("zor.dat", "mp3.mp3", "README"):
             check(os.path.isfile(os.path.join(page, name)), f"the bundle has no {name}")
-        for name in ("index.html", "page.js", "zor.js", "zor.wasm"):
+        for name in PAGE_FILES:
             with gzip.open(os.path.join(page, name + ".gz")) as packed, open(os.path.join(page, name), "rb") as plain:
                 check(packed.read() == plain.read(), f"{name}.gz is not {name}")
         size = sum(os.path.getsize(os.path.join(page, name)) for name in PAGE_FILES + ("zor.dat", "mp3.mp3"))

@@ -17,8 +17,9 @@
 "use strict";
 
 (function () {
-  const kArchive = "zor.dat";
-  const kMusic = "mp3.mp3";
+  // The player's own names (zor-files.js, made from its header).
+  const kArchive = zorFiles.Archive;
+  const kMusic = zorFiles.Music;
   const kWorkFolder = "/demo";
   const kWasm = "zor.wasm";
   const kWasmType = "application/wasm";
