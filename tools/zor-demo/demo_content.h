@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "scene/player_constants.h"
 #include "writers/lwob_writer.h"
 #include "writers/mesh3d_writer.h"
 #include "writers/scene_writer.h"
@@ -29,7 +30,7 @@ inline constexpr int kFirstFrame = 0;
 inline constexpr int kLastFrame = kActFrames * kActs;  // 1920 frames: 63.4 s at 30.3 fps
 inline constexpr float kPlayerFramesPerSecond = 30.3f;
 
-inline constexpr const char* kSceneFile = "glorp2.lws";
+inline constexpr const char* kSceneFile = kSceneFileName;
 inline constexpr const char* kBinaryOnlyObject = "Something";  // scene says Something.lwo, only Something.3d exists
 // The image whose mip levels are turned off by a companion file ending in "avi".
 inline constexpr const char* kNoMipImage = "water.jpg";

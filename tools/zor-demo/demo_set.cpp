@@ -12,6 +12,7 @@
 
 #include "demo_content.h"
 #include "music.h"
+#include "scene/player_constants.h"
 #include "textures.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
@@ -110,8 +111,8 @@ void encodeMusic(const DemoSetOptions& o) {
     TemporaryFile partial(o.out, "mp3", ".mp3");
     writeFile(wav.path(), writeWav(samples, 2, plan.sampleRate));
     run(lameArguments(o, wav.path(), partial.path()));
-    partial.renameTo(o.out / "mp3.mp3");
-    say(o, "wrote mp3.mp3 (" + std::to_string(fs::file_size(o.out / "mp3.mp3")) + " bytes)");
+    partial.renameTo(o.out / kMusicFileName);
+    say(o, std::string("wrote ") + kMusicFileName + " (" + std::to_string(fs::file_size(o.out / kMusicFileName)) + " bytes)");
 }
 
 }  // namespace
@@ -148,7 +149,7 @@ void writeDemoSet(const DemoSetOptions& o) {
 
     // A fresh archive every time: adding to an old one would keep stale
     // entries. The new archive is renamed into place.
-    const fs::path archive = o.out / "zor.dat";
+    const fs::path archive = o.out / kArchiveFileName;
     removeIfPresent(archive);
     {
         PackFile pack(archive.string());

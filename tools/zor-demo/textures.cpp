@@ -1,4 +1,5 @@
 #include "textures.h"
+#include "scene/player_constants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -258,7 +259,7 @@ std::vector<DemoImage> paintDemoImages() {
     images.push_back({"marble.jpg", marble(), {}});
     images.push_back({"brass.jpg", brass(), {}});
     images.push_back({"banner.jpg", banner(), {}});
-    images.push_back({"skane.jpg", logo(), JpegOptions{95, true}});
+    images.push_back({kLogoFileName, logo(), JpegOptions{95, true}});
     return images;
 }
 

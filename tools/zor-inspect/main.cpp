@@ -19,6 +19,7 @@
 #include "check.h"
 #include "inspect.h"
 #include "object/object.h"
+#include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 
 namespace {
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
                  "evaluates it at that frame as the frame pass does, without drawing."};
     app.set_version_flag("--version", "zor-inspect " ZOR_VERSION);
     std::string directory = ".";
-    std::string archive = "zor.dat";
+    std::string archive = zor::kArchiveFileName;
     std::optional<float> frame;
     bool json = false;
     std::string sceneName;

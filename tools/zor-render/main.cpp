@@ -26,6 +26,7 @@
 #include "platform/progress.h"
 #include "platform/stop_signals.h"
 #include "render_run.h"
+#include "scene/player_constants.h"
 #include "video_encoder.h"
 
 namespace {
@@ -205,7 +206,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> arguments = {"-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
                                               "-s", std::to_string(options.width) + "x" + std::to_string(options.height),
                                               "-r", std::to_string(fps), "-i", "-"};
-        const fs::path music = fs::path(directory) / "mp3.mp3";
+        const fs::path music = fs::path(directory) / zor::kMusicFileName;
         if (fs::is_regular_file(music, ec)) {
             // The pictures decide the length: music that ends early is
             // followed by silence, longer music is cut where they end.
@@ -213,7 +214,7 @@ int main(int argc, char** argv) {
         } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
             std::cerr << "zor-render: " << music.string() << " " << problem << ": the video will be silent\n";
         } else {
-            std::cerr << "zor-render: no mp3.mp3 in " << directory << ": the video will be silent\n";
+            std::cerr << "zor-render: no " << zor::kMusicFileName << " in " << directory << ": the video will be silent\n";
         }
         arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", video});
         std::string error;

@@ -14,13 +14,14 @@
 #include "archive/diagnostics.h"
 #include "display/display.h"
 #include "display/png_file.h"
+#include "scene/player_constants.h"
 
 namespace zor {
 
 struct RenderOptions {
     std::filesystem::path directory = ".";
-    std::string sceneName = "glorp2.lws";
-    std::string logoName = "skane.jpg";
+    std::string sceneName = kSceneFileName;
+    std::string logoName = kLogoFileName;
     std::uint32_t width = 640;
     std::uint32_t height = 480;
     std::uint32_t bits = 16;

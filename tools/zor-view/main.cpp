@@ -21,6 +21,7 @@
 #include "platform/sdl/sdl_window_system.h"
 #include "platform/stop_signals.h"
 #include "render/gl_display_layer.h"
+#include "scene/player_constants.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
         }
 
         zor::SdlGaudio gaudio;
-        zor::PreviewMusic music(noSound ? nullptr : &gaudio, (stage.directory / "mp3.mp3").string());
+        zor::PreviewMusic music(noSound ? nullptr : &gaudio, (stage.directory / zor::kMusicFileName).string());
         if (!noSound && !music.open()) std::cerr << "zor-view: playing without music: " << music.error() << '\n';
         zor::SdlTextPainter painter;
 
