@@ -124,8 +124,13 @@ struct GlDisplayLayer::Impl {
     GLuint colorBuffers[2] = {0, 0};
     GLuint depthBuffer = 0;
     int depthBits = 16;
-    int front = 0;                   // index of the front buffer in framebuffers
-    GLsync lastFrameDone = nullptr;  // hidden windows: the previous frame's end
+    int front = 0;  // index of the front buffer in framebuffers
+    // Hidden windows: the end of the last frame presented, waited for at the
+    // end of the next one; the same point again, and the frame before's, only
+    // held (see present()).
+    GLsync lastFrameDone = nullptr;
+    GLsync lastFrameHeld = nullptr;
+    GLsync frameBeforeHeld = nullptr;
     SurfaceId primary = SurfaceId::none, back = SurfaceId::none;
 
     std::vector<GlSurface> surfaces;
@@ -163,12 +168,17 @@ struct GlDisplayLayer::Impl {
         return true;
     }
 
+    // Waits until the last frame presented is drawn. Seen drawn, it lets the
+    // frame before's held fence go; its own is held from now on.
     void waitForLastFrame() {
         if (!lastFrameDone) return;
         while (glClientWaitSync(lastFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, 1'000'000'000) == GL_TIMEOUT_EXPIRED) {
         }
         glDeleteSync(lastFrameDone);
         lastFrameDone = nullptr;
+        if (frameBeforeHeld) glDeleteSync(frameBeforeHeld);
+        frameBeforeHeld = lastFrameHeld;
+        lastFrameHeld = nullptr;
     }
 
     void shutdown() {
@@ -176,6 +186,11 @@ struct GlDisplayLayer::Impl {
             host->makeCurrent();
             drawing.flush();
             waitForLastFrame();
+            // No later frame's end will be seen drawn. The last fence can go
+            // all the same: the rasteriser keeps its newest fence itself until
+            // it is given more work, and none follows.
+            if (frameBeforeHeld) glDeleteSync(frameBeforeHeld);
+            frameBeforeHeld = nullptr;
             for (auto& s : surfaces)
                 if (s.texture && (s.kind != Kind::TextureLevel || s.level == 0)) glDeleteTextures(1, &s.texture);
             if (framebuffers[0]) glDeleteFramebuffers(2, framebuffers);
@@ -344,8 +359,24 @@ struct GlDisplayLayer::Impl {
             // queues every frame's drawing and memory grows without end. Like
             // a flip chain with one back buffer, the next frame may be built
             // while this one is still being drawn, but no further ahead.
+            //
+            // A fence seen signalled may still be in use, though. Mesa's
+            // software rasteriser (llvmpipe) signals a fence from each of its
+            // threads under the fence's mutex, and wakes the waiters before
+            // it unlocks; but a wait first reads the count without the mutex
+            // and returns at once if every thread has counted itself in by then.
+            // The GL then lets go of the fence, and the driver frees it when
+            // it recycles that frame's scene or queues the next one, while
+            // the last thread, preempted there, may still have to wake and
+            // unlock: it then writes into freed memory, and a later malloc
+            // fails. So a second sync object on the same point (with nothing
+            // queued between the two, both refer to the driver's one fence)
+            // holds the fence until the next frame's end has been seen
+            // drawn: every rasteriser thread signals every fence, in the
+            // order they were queued, so by then all have left this one.
             waitForLastFrame();
             lastFrameDone = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+            lastFrameHeld = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
             glFlush();
             targetBack();
             return;
