@@ -64,6 +64,11 @@ void GlDisplayLayer::Impl::shutdown() {
         host->makeCurrent();
         drawing.flush();
         waitForLastFrame();
+        // No later frame's end will be seen drawn. The last fence can go all
+        // the same: the rasteriser keeps its newest fence itself until it is
+        // given more work, and none follows.
+        if (frameBeforeHeld) glDeleteSync(frameBeforeHeld);
+        frameBeforeHeld = nullptr;
         for (auto& s : surfaces)
             if (s.texture && (s.kind != GlSurfaceKind::TextureLevel || s.level == 0)) glDeleteTextures(1, &s.texture);
         if (framebuffers[0]) glDeleteFramebuffers(2, framebuffers);

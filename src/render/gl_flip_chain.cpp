@@ -72,12 +72,17 @@ HResult GlDisplayLayer::addAttachedSurface(SurfaceId id, SurfaceId attach) {
     return d.attachDepth() ? kOk : kFailed;
 }
 
+// Waits until the last frame presented is drawn. Seen drawn, it lets the
+// frame before's held fence go; its own is held from now on.
 void GlDisplayLayer::Impl::waitForLastFrame() {
     if (!lastFrameDone) return;
     while (glClientWaitSync(lastFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, 1'000'000'000) == GL_TIMEOUT_EXPIRED) {
     }
     glDeleteSync(lastFrameDone);
     lastFrameDone = nullptr;
+    if (frameBeforeHeld) glDeleteSync(frameBeforeHeld);
+    frameBeforeHeld = lastFrameHeld;
+    lastFrameHeld = nullptr;
 }
 
 void GlDisplayLayer::Impl::present() {
@@ -87,8 +92,24 @@ void GlDisplayLayer::Impl::present() {
         // queues every frame's drawing and memory grows without end. Like
         // a flip chain with one back buffer, the next frame may be built
         // while this one is still being drawn, but no further ahead.
+        //
+        // A fence seen signalled may still be in use, though. Mesa's
+        // software rasteriser (llvmpipe) signals a fence from each of its
+        // threads under the fence's mutex, and wakes the waiters before
+        // it unlocks; but a wait first reads the count without the mutex
+        // and returns at once if every thread has counted itself in by then.
+        // The GL then lets go of the fence, and the driver frees it when
+        // it recycles that frame's scene or queues the next one, while
+        // the last thread, preempted there, may still have to wake and
+        // unlock: it then writes into freed memory, and a later malloc
+        // fails. So a second sync object on the same point (with nothing
+        // queued between the two, both refer to the driver's one fence)
+        // holds the fence until the next frame's end has been seen
+        // drawn: every rasteriser thread signals every fence, in the
+        // order they were queued, so by then all have left this one.
         waitForLastFrame();
         lastFrameDone = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        lastFrameHeld = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
         glFlush();
         targetBack();
         return;

@@ -71,8 +71,13 @@ struct GlDisplayLayer::Impl {
     GLuint colorBuffers[2] = {0, 0};
     GLuint depthBuffer = 0;
     int depthBits = 16;
-    int front = 0;                   // index of the front buffer in framebuffers
-    GLsync lastFrameDone = nullptr;  // hidden windows: the previous frame's end
+    int front = 0;  // index of the front buffer in framebuffers
+    // Hidden windows: the end of the last frame presented, waited for at the
+    // end of the next one; the same point again, and the frame before's, only
+    // held (see present()).
+    GLsync lastFrameDone = nullptr;
+    GLsync lastFrameHeld = nullptr;
+    GLsync frameBeforeHeld = nullptr;
     SurfaceId primary = SurfaceId::none, back = SurfaceId::none;
 
     std::vector<GlSurface> surfaces;

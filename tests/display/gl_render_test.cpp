@@ -9,12 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "app/device_display.h"
 #include "display/png_file.h"
 #include "display_test_support.h"
+#include "fence_signal_stretch.h"
 #include "frame/frame_pass.h"
 #include "frame/render_slots.h"
 #include "platform/sdl/sdl_gl_host.h"
@@ -661,6 +664,30 @@ TEST(GlRender, UncoveredAreasShowTheFrameFromTwoFlipsBefore) {
     expectPixel(third, gx, gy, {0, 0, 0});
     auto [bx, by] = screenOf(1.25f, 0, 4);
     expectPixel(third, bx, by, {0, 0, 255});
+}
+
+// A hidden window bounds the frames in flight with fences. A fence must not
+// be freed while a rasteriser thread is still signalling it, holding its
+// mutex: here that thread sometimes lingers there, as a preempted one does.
+TEST(GlRender, FramesInFlightOutliveTheirFencesSignalling) {
+    GlRig rig("fences");
+    ASSERT_TRUE(rig.up);
+    if (rig.layer.rendererName().find("llvmpipe") == std::string::npos)
+        GTEST_SKIP() << "the stretch reaches llvmpipe's threads only, not " << rig.layer.rendererName();
+    const int stretchedBefore = test::stretchedFenceSignals();
+    const int before = test::mutexesDestroyedWhileHeld();
+    {
+        test::StretchedFenceSignals stretch;
+        for (int i = 0; i < 400; ++i) {
+            rig.slots->beginFrame();
+            // The frame's own work outlasts the drawing of the one before,
+            // so the wait at its end finds that one's fence signalled.
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            rig.slots->endFrame();
+        }
+    }
+    ASSERT_GT(test::stretchedFenceSignals() - stretchedBefore, 0) << "no rasteriser thread was reached";
+    EXPECT_EQ(test::mutexesDestroyedWhileHeld() - before, 0) << "fences freed while still being signalled";
 }
 
 }  // namespace
