@@ -462,6 +462,21 @@ private:
         return std::nullopt;
     }
 
+    Corner corner(const SourcePrimitive& p, std::uint32_t i, const SurfaceKey& key,
+                  const std::array<float, 3>& faceNormal) const {
+        Corner c;
+        c.position = toPlayer(p.positions[i]);
+        const Vec3 normal = key.smooth ? p.normals[i] : Vec3{faceNormal[0], faceNormal[1], faceNormal[2]};
+        // Quantised so that equal normals written with rounding noise still
+        // weld; + 0.0f makes -0 and 0 one key.
+        for (int k = 0; k < 3; ++k) {
+            c.position[k] += 0.0f;
+            c.weldNormal[k] = std::round(normal[k] * 1000.0f) / 1000.0f + 0.0f;
+        }
+        c.uv = key.textured ? p.uvs[i] : Vec2{0, 0};
+        return c;
+    }
+
     // Polygons of a mesh in the player's space, with their surfaces.
     void collectPolygons(const SourceMesh& mesh, std::vector<Polygon>& polygons, std::vector<SurfacePlan>& surfaces) {
         std::map<SurfaceKey, int> surfaceIndex;
@@ -532,13 +547,11 @@ private:
                         faceNormal = {static_cast<float>(nn[0] / len), static_cast<float>(nn[1] / len),
                                       static_cast<float>(nn[2] / len)};
                 }
-                for (std::uint32_t i : face) {
-                    Corner c;
-                    c.position = toPlayer(p.positions[i]);
-                    const Vec3 normal = key.smooth ? p.normals[i] : Vec3{faceNormal[0], faceNormal[1], faceNormal[2]};
-                    // Quantised so that equal normals written with rounding noise still weld.
-                    for (int k = 0; k < 3; ++k) c.weldNormal[k] = std::round(normal[k] * 1000.0f) / 1000.0f;
-                    c.uv = key.textured ? p.uvs[i] : Vec2{0, 0};
+                // The picture stays the source's (x right, y up on screen in
+                // both), so the source's counter-clockwise front faces are
+                // turned round to run clockwise, the player's front.
+                for (auto i = face.rbegin(); i != face.rend(); ++i) {
+                    Corner c = corner(p, *i, key, faceNormal);
                     polygon.corners.push_back(c);
                 }
                 polygons.push_back(std::move(polygon));
@@ -613,7 +626,7 @@ private:
             if (placed.empty()) break;  // cannot happen: one polygon always fits an empty part
 
             Part part;
-            part.name = parts.empty() ? nodeName_[node] : objectNames_.take(nodeName_[node] + "_" + std::to_string(parts.size() + 1), "part", "part");
+            part.name = parts.empty() ? nodeName_[node] : objectNames_.take("", nodeName_[node] + "_" + std::to_string(parts.size() + 1), "part");
             part.points = static_cast<int>(points.size());
             part.polygons = static_cast<int>(placed.size());
             // Surfaces of this part in their local order.

@@ -7,9 +7,10 @@
 // Conventions of the result: the source's right-handed, +Y up space becomes
 // the player's left-handed one by turning z around (x right, y up, z away
 // from the viewer); one unit is one source unit (glTF: one metre) times the
-// scale option. Polygons keep their vertex order: after the mirror, the
-// front faces run clockwise as the player draws them. Times become frames at
-// the player's 30.3 frames per second.
+// scale option. The camera turns around with the space, so the picture is
+// the source's own: its counter-clockwise front faces are reversed to run
+// clockwise, the side the player draws. Times become frames at the player's
+// 30.3 frames per second.
 
 #include <string>
 #include <vector>

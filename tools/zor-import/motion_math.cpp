@@ -110,11 +110,15 @@ Mat3d rotationOfAngles(const std::array<double, 3>& hpb) {
 }
 
 double angleBetween(const Mat3d& a, const Mat3d& b) {
-    // trace(a^T b) = 1 + 2 cos(angle)
-    double trace = 0;
+    // D = a^T b; cos from its trace, sin from its skew part: exact for
+    // small angles, where acos alone is not.
+    Mat3d d{};
     for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) trace += a[k][i] * b[k][i];
-    return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0)) * 180.0 / 3.14159265358979;
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) d[i][j] += a[k][i] * b[k][j];
+    const double c = (d[0][0] + d[1][1] + d[2][2] - 1) / 2;
+    const double s = std::hypot(d[2][1] - d[1][2], d[0][2] - d[2][0], d[1][0] - d[0][1]) / 2;
+    return std::atan2(s, c) * 180.0 / 3.14159265358979;
 }
 
 std::array<float, 4> evaluateChannel(const SourceChannel& channel, float t) {
