@@ -59,6 +59,11 @@ std::uint8_t displayByte(float linear) {
     return static_cast<std::uint8_t>(std::lround(linearToDisplay(linear) * 255.0f));
 }
 
+// A distance for messages, in whole units.
+std::string units(double d) {
+    return std::to_string(static_cast<long long>(std::clamp(std::round(d), 0.0, 1e15)));
+}
+
 // ---------------------------------------------------------------- names
 
 // Letters, digits, '_' and '-' only: no blanks (the scene is read word by
@@ -90,7 +95,7 @@ public:
         std::string base = cleanName(source, fallback);
         if (base.size() > limit_) base.resize(limit_);
         std::string name = base;
-        for (int n = 2; used_.count(lowered(name)); ++n) {
+        for (int n = 2; used_.count(lowered(name)) || write::isSceneKeyword(name); ++n) {
             const std::string suffix = "_" + std::to_string(n);
             name = base.substr(0, std::min(base.size(), limit_ - suffix.size())) + suffix;
         }
@@ -195,6 +200,16 @@ private:
         channels_.assign(m_.nodes.size(), {});
         for (const SourceChannel& c : m_.channels) {
             if (c.node < 0 || c.node >= static_cast<int>(m_.nodes.size()) || c.times.empty()) continue;
+            const std::size_t width = c.path == AnimatedPath::Rotation ? 4 : 3;
+            const std::size_t perTime = c.interpolation == Interpolation::CubicSpline ? 3 : 1;
+            bool rising = std::isfinite(c.times.front()) && c.values.size() == c.times.size() * width * perTime;
+            for (std::size_t i = 1; i < c.times.size() && rising; ++i)
+                rising = std::isfinite(c.times[i]) && c.times[i] > c.times[i - 1];
+            for (std::size_t i = 0; i < c.values.size() && rising; ++i) rising = std::isfinite(c.values[i]);
+            if (!rising) {
+                notCarried("animations whose times do not rise or whose values do not fit them");
+                continue;
+            }
             NodeChannels& nc = channels_[c.node];
             const SourceChannel** slot = c.path == AnimatedPath::Translation ? &nc.translation
                                          : c.path == AnimatedPath::Rotation  ? &nc.rotation
@@ -211,11 +226,12 @@ private:
     void computeRange() {
         float longest = 0;
         bool any = false;
-        for (const SourceChannel& c : m_.channels)
-            if (!c.times.empty() && std::isfinite(c.times.back())) {
-                longest = std::max(longest, c.times.back());
-                any = true;
-            }
+        for (const NodeChannels& nc : channels_)
+            for (const SourceChannel* c : {nc.translation, nc.rotation, nc.scale})
+                if (c) {
+                    longest = std::max(longest, c->times.back());
+                    any = true;
+                }
         if (!any) {
             lastFrame_ = kStillSceneFrames;
             out_.notes.push_back("no animation: the scene plays " + std::to_string(kStillSceneFrames) + " frames (10 s)");
@@ -263,9 +279,13 @@ private:
     }
 
     // The player's position of a source-space point.
+    // Coordinates that are no finite number become 0.
     std::array<float, 3> toPlayer(const std::array<double, 3>& p) const {
-        return {static_cast<float>(p[0] * o_.scale), static_cast<float>(p[1] * o_.scale),
-                static_cast<float>(-p[2] * o_.scale)};
+        std::array<float, 3> r{static_cast<float>(p[0] * o_.scale), static_cast<float>(p[1] * o_.scale),
+                               static_cast<float>(-p[2] * o_.scale)};
+        for (float& c : r)
+            if (!std::isfinite(c)) c = 0.0f;
+        return r;
     }
     std::array<float, 3> toPlayer(const Vec3& p) const {
         return toPlayer(std::array<double, 3>{p[0], p[1], p[2]});
@@ -729,12 +749,14 @@ private:
         LwsKey k;
         k.frame = frame;
         k.linear = true;
-        const auto hpb = anglesOf(rotation, previousAngles);
+        auto hpb = anglesOf(rotation, previousAngles);
+        for (double& a : hpb)
+            if (!std::isfinite(a)) a = 0;
         previousAngles = hpb;
         for (int i = 0; i < 3; ++i) {
             k.values[i] = position[i];
             k.values[3 + i] = static_cast<float>(hpb[i]);
-            k.values[6 + i] = scale[i];
+            k.values[6 + i] = std::isfinite(scale[i]) ? scale[i] : 1.0f;
         }
         return k;
     }
@@ -758,7 +780,8 @@ private:
                     if (std::abs(line - m.values[c]) > tolerance) needed = true;
                 }
             }
-            if (needed) kept.push_back(keys[i]);
+            // Runs are kept short so that the look back stays bounded.
+            if (needed || keys[i].frame - a.frame >= 64) kept.push_back(keys[i]);
         }
         kept.push_back(keys.back());
         keys = std::move(kept);
@@ -836,7 +859,9 @@ private:
         std::vector<Part> parts;
         if (n.mesh >= 0 && n.mesh < static_cast<int>(m_.meshes.size())) parts = writeMesh(node, m_.meshes[n.mesh]);
         int depth = 0;
-        for (int p = n.parent; p >= 0 && depth <= kMaxAncestors + 1; p = m_.nodes[p].parent) ++depth;
+        for (int p = n.parent; p >= 0 && p < static_cast<int>(m_.nodes.size()) && depth <= kMaxAncestors + 1;
+             p = m_.nodes[p].parent)
+            ++depth;
         if (depth > kMaxAncestors) notCarried("hierarchies deeper than 25 levels");
         if (parts.empty()) {
             object.nullName = nodeName_[node];
@@ -862,7 +887,7 @@ private:
         }
         // Non-uniform scale above a rotated child is applied in the child's
         // own frame by the player.
-        if (n.parent >= 0) {
+        if (n.parent >= 0 && n.parent < node) {
             const Vec3& s = m_.nodes[n.parent].rest.scale;
             const bool uniform = std::abs(s[0] - s[1]) < 1e-4f * std::abs(s[0]) && std::abs(s[0] - s[2]) < 1e-4f * std::abs(s[0]);
             const Quat& q = n.rest.rotation;
@@ -930,14 +955,15 @@ private:
             ++out_.keys;
             out_.notes.push_back("no camera in the source: a view framing the model was added");
             if (distance + radius > 99.0)
-                out_.notes.push_back("the model is " + std::to_string(static_cast<long>(std::lround(2 * radius))) +
+                out_.notes.push_back("the model is " + units(2 * radius) +
                                      " units across: the view shows only 1 to 100 units ahead, so try --scale");
             return;
         }
         const SourceCamera& camera = m_.cameras[m_.nodes[cameraNode].camera];
         if (!camera.perspective) notCarried("orthographic cameras (drawn in perspective)");
         else {
-            const double degrees = camera.yfov * 180.0 / 3.14159265358979;
+            const double degrees =
+                std::isfinite(camera.yfov) ? std::clamp(camera.yfov * 180.0 / 3.14159265358979, 0.0, 180.0) : 34.0;
             if (std::abs(degrees - 34.0) > 1.0)
                 notCarried("the camera's field of view (" + std::to_string(static_cast<int>(std::lround(degrees))) +
                            " degrees high; the player's view is fixed at 34 high and 45 across)");
@@ -955,7 +981,9 @@ private:
         };
         std::vector<const SourceChannel*> chain;
         bool inheritsMotion = false;
-        for (int n = cameraNode; n >= 0; n = m_.nodes[n].parent) {
+        int guard = 0;
+        for (int n = cameraNode; n >= 0 && n < static_cast<int>(m_.nodes.size()) && guard < 10000;
+             n = m_.nodes[n].parent, ++guard) {
             chain.insert(chain.end(), {channels_[n].translation, channels_[n].rotation, channels_[n].scale});
             if (n != cameraNode && channels_[n].animated()) inheritsMotion = true;
         }
@@ -983,7 +1011,7 @@ private:
                 far = std::max(far, std::sqrt(d2));
             }
             if (far > 99.0)
-                out_.notes.push_back("parts of the model lie " + std::to_string(static_cast<long>(far)) +
+                out_.notes.push_back("parts of the model lie " + units(far) +
                                      " units from the camera: the view shows only 1 to 100 units ahead, so try --scale");
         }
     }
@@ -1002,7 +1030,7 @@ private:
             if (l < 0 || l >= static_cast<int>(m_.lights.size())) continue;
             const SourceLight& source = m_.lights[l];
             write::LwsLight light;
-            light.name = cleanName(source.name, "light");
+            light.name = lightNames_.take(source.name, "light", "light");
             light.type = source.kind == LightKind::Directional ? write::LightType::Distant
                          : source.kind == LightKind::Point     ? write::LightType::Point
                                                                : write::LightType::Spot;
@@ -1053,6 +1081,7 @@ private:
     std::vector<std::string> nodeName_;
     NameBook objectNames_{kMaxObjectBaseName, out_.renamed};
     NameBook imageNames_{kMaxImageBaseName, out_.renamed};
+    NameBook lightNames_{kMaxSurfaceName, out_.renamed};
     std::map<std::tuple<int, std::array<float, 3>, bool>, std::string> images_;
     std::vector<int> objectIndex_;  // per node: its 1-based object in the scene
     std::size_t totalPoints_ = 0;

@@ -441,7 +441,7 @@ private:
     }
 
     void readAnimations() {
-        if (g_.animations.size() > 1) out_.noteNotCarried("separate animation clips (all are played together)");
+        if (g_.animations.size() > 1) out_.noteNotCarried("animation clips as clips of their own (all play together from frame 0)");
         for (const tinygltf::Animation& ga : g_.animations) {
             for (const tinygltf::AnimationChannel& gc : ga.channels) {
                 if (gc.target_node < 0 || gc.target_node >= static_cast<int>(nodeMap_.size()) ||

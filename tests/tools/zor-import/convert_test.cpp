@@ -64,10 +64,15 @@ TEST(ImportConvert, HeadingRunsOnAcrossWholeTurns) {
 }
 
 TEST(ImportConvert, NamesTheFormatsCannotHoldAreRenamedAndSaid) {
-    const Conversion c = convertModel(
-        triangleModel({"Wheel", "wheel", "A wheel with a name far too long for the scene", "Wheel.old"}), {});
+    SourceModel model =
+        triangleModel({"Wheel", "wheel", "A wheel with a name far too long for the scene", "Wheel.old"});
+    SourceNode keyword;  // a null whose name the scene would read as a keyword
+    keyword.name = "ZoomFactor";
+    model.nodes.push_back(keyword);
+    const Conversion c = convertModel(model, {});
     const zor::Scene scene = parse(c);
-    ASSERT_EQ(scene.objects.size(), 4u);
+    ASSERT_EQ(scene.objects.size(), 5u);
+    EXPECT_EQ(scene.objects.back().name, "NULL");
     std::set<std::string> lower;
     for (const zor::SceneObject& o : scene.objects) {
         EXPECT_LE(o.name.size(), zor::kMaxStoredObjectName) << o.name;
@@ -75,8 +80,9 @@ TEST(ImportConvert, NamesTheFormatsCannotHoldAreRenamedAndSaid) {
         for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         lower.insert(l);
     }
-    EXPECT_EQ(lower.size(), 4u) << "object names must differ regardless of letter case";
-    EXPECT_EQ(c.renamed.size(), 3u);
+    EXPECT_EQ(lower.size(), 5u) << "object names must differ regardless of letter case";
+    EXPECT_EQ(c.renamed.size(), 4u);
+    EXPECT_EQ(c.renamed.back(), "object \"ZoomFactor\" -> ZoomFactor_2");
     for (const OutputFile& f : c.files) EXPECT_LE(f.name.size(), 31u) << f.name;
 }
 
