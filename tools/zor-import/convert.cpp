@@ -41,9 +41,12 @@ constexpr std::size_t kMaxPolygonVertices = 255;
 constexpr std::size_t kMaxSurfaceName = 63;
 // The scene reader's limits over all objects together.
 constexpr std::size_t kMaxScenePoints = std::size_t{1} << 20;
-// A vertex normal further than this from its face's normal makes the
-// primitive smooth.
-const double kSmoothCosine = std::cos(3.0 * 3.14159265358979 / 180.0);
+// A vertex normal further than this from its face's normal leans: past
+// rounding noise, short of the facets of a finely divided surface.
+const double kSmoothCosine = std::cos(0.3 * 3.14159265358979 / 180.0);
+// Faces sharing a vertex (and so its one normal) while their own normals
+// differ by more than this can only be smooth.
+const double kCreaseCosine = std::cos(1.0 * 3.14159265358979 / 180.0);
 // Deepest parent chain the player follows.
 constexpr int kMaxAncestors = 25;
 
@@ -166,6 +169,7 @@ public:
         for (const std::string& n : m_.notCarried) notCarried(n);
         gatherChannels();
         computeRange();
+        if (sampled_) out_.notes.push_back("stepped and cubic-spline keys were sampled once a frame (30.3 a second)");
         nameNodes();
         // Scene objects in node order: each node becomes an object (its
         // first mesh part) or a null; further parts hang below the first.
@@ -408,11 +412,14 @@ private:
         return index >= 0 && index < static_cast<int>(m_.materials.size()) ? m_.materials[index] : grey;
     }
 
-    // Whether the source's normals say smooth: some corner's normal leans
-    // away from its face's normal.
+    // Whether the source's normals say smooth: corners whose normal leans
+    // away from their face's, or one vertex (one normal) shared by faces
+    // that do not lie in one plane. Without normals a primitive is flat.
     static bool isSmooth(const SourcePrimitive& p, const std::vector<std::vector<std::uint32_t>>& faces) {
         if (p.normals.size() != p.positions.size()) return false;
         std::size_t leaning = 0, corners = 0;
+        std::vector<std::array<double, 3>> firstFace(p.positions.size(), {0, 0, 0});
+        bool shared = false;
         for (const auto& face : faces) {
             if (face.size() < 3) continue;
             const Vec3 &a = p.positions[face[0]], &b = p.positions[face[1]], &c = p.positions[face[2]];
@@ -428,8 +435,14 @@ private:
                 ++corners;
                 if ((n[0] * v[0] + n[1] * v[1] + n[2] * v[2]) / (len * vl) < kSmoothCosine) ++leaning;
             }
+            const std::array<double, 3> unit{n[0] / len, n[1] / len, n[2] / len};
+            for (std::uint32_t i : face) {
+                std::array<double, 3>& seen = firstFace[i];
+                if (seen == std::array<double, 3>{0, 0, 0}) seen = unit;
+                else if (seen[0] * unit[0] + seen[1] * unit[1] + seen[2] * unit[2] < kCreaseCosine) shared = true;
+            }
         }
-        return corners > 0 && leaning * 20 > corners;  // more than one corner in twenty
+        return shared || (corners > 0 && leaning * 20 > corners);  // more than one corner in twenty
     }
 
     // A planar projection of the player's object format that gives these
