@@ -510,6 +510,16 @@ private:
         return c;
     }
 
+    // What a material asks for that the player's surfaces cannot show.
+    void noteMaterial(const SourceMaterial& material) {
+        if (material.emissive[0] > 0 || material.emissive[1] > 0 || material.emissive[2] > 0)
+            notCarried("emission (the player has no luminous surfaces; only blended ones are drawn additively)");
+        if (material.unlit) notCarried("unlit materials (every surface is lit)");
+        if (material.alpha == AlphaMode::Mask) notCarried("alpha cut-outs (MASK materials are drawn opaque)");
+        if (material.alpha == AlphaMode::Blend && material.baseColorImage < 0 && material.baseColor[3] > 0.5f)
+            notCarried("partly transparent colours (blended materials are drawn additively)");
+    }
+
     // Polygons of a mesh in the player's space, with their surfaces.
     void collectPolygons(const SourceMesh& mesh, std::vector<Polygon>& polygons, std::vector<SurfacePlan>& surfaces) {
         std::map<SurfaceKey, int> surfaceIndex;
@@ -562,7 +572,10 @@ private:
             }
             key.textured = !image.empty();
             auto [it, added] = surfaceIndex.try_emplace(key, static_cast<int>(surfaces.size()));
-            if (added) surfaces.push_back({key, image, std::nullopt});
+            if (added) {
+                surfaces.push_back({key, image, std::nullopt});
+                noteMaterial(material);
+            }
             const int surface = it->second;
             for (const auto& face : faces) {
                 Polygon polygon;
