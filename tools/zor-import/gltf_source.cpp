@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <limits>
 
 #include <tiny_gltf.h>
@@ -497,6 +498,16 @@ SourceModel readGltf(const fs::path& path) {
                                   : loader.LoadASCIIFromFile(&gltf, &err, &warn, path.string());
     if (!ok) {
         while (!err.empty() && (err.back() == '\n' || err.back() == ' ')) err.pop_back();
+        // The library fails on compressed meshes without naming the cause.
+        // The extensions are named in the JSON at the start of the file.
+        std::ifstream text(path, std::ios::binary);
+        std::string head(std::size_t{1} << 22, '\0');
+        text.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(text.gcount(), 0)));
+        for (const char* extension : {"KHR_draco_mesh_compression", "EXT_meshopt_compression"})
+            if (head.find(extension) != std::string::npos)
+                throw ImportError(path.string() + ": needs the extension " + extension +
+                                  ", which the importer cannot read (export without mesh compression)");
         throw ImportError(path.string() + ": not a readable glTF 2.0 file" + (err.empty() ? "" : ": " + err));
     }
     SourceModel model;

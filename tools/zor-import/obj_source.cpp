@@ -67,7 +67,7 @@ SourceModel readObj(const fs::path& path) {
     if (!fs::is_regular_file(path, ec)) throw ImportError(path.string() + ": no such file");
     tinyobj::ObjReaderConfig config;
     config.triangulate = false;
-    config.vertex_color = false;
+    config.vertex_color = true;
     config.mtl_search_path = path.parent_path().string();
     tinyobj::ObjReader reader;
     if (!reader.ParseFromFile(path.string(), config)) {
@@ -82,6 +82,11 @@ SourceModel readObj(const fs::path& path) {
         model.noteNotCarried("materials whose MTL file cannot be read");
 
     const tinyobj::attrib_t& attrib = reader.GetAttrib();
+    for (float c : attrib.colors)
+        if (c != 1.0f) {
+            model.noteNotCarried("vertex colours");
+            break;
+        }
     const std::size_t vertexCount = attrib.vertices.size() / 3;
     const std::size_t normalCount = attrib.normals.size() / 3;
     const std::size_t uvCount = attrib.texcoords.size() / 2;
