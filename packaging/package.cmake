@@ -15,6 +15,7 @@ set(ZOR_PROGRAMS
   "zor-view|preview a zor scene in a window while it is being made"
   "zor-inspect|summarise a zor scene and check it for problems"
   "zor-demo-gen|write the zor sample demo"
+  "zor-import|turn glTF 2.0 and Wavefront OBJ models into a zor play folder"
 )
 set(ZOR_MAINTAINER "zor developers <zor-developers@users.noreply.example.org>")
 set(ZOR_DEMO_FILES zor.dat mp3.mp3 water.avi)

@@ -19,12 +19,20 @@ constexpr std::string_view kKeywords[] = {
     "CameraMotion", "EndBehavior", "PreviewFirstFrame", "PreviewLastFrame", "PreviewFrameStep",
     "FramesPerSecond", "(envelope)"};
 
+}  // namespace
+
+bool isSceneKeyword(std::string_view name) {
+    return std::find(std::begin(kKeywords), std::end(kKeywords), name) != std::end(kKeywords);
+}
+
+namespace {
+
 void checkName(const std::string& name, const char* what) {
     if (name.empty()) throw std::invalid_argument(std::string("scene: empty ") + what + " name");
     for (char c : name)
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
             throw std::invalid_argument(std::string("scene: ") + what + " name '" + name + "' has blanks");
-    if (std::find(std::begin(kKeywords), std::end(kKeywords), name) != std::end(kKeywords))
+    if (isSceneKeyword(name))
         throw std::invalid_argument(std::string("scene: ") + what + " name '" + name + "' is a keyword");
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zor::write {
@@ -88,6 +89,10 @@ struct LwsScene {
     LwsMotion camera;
     LwsEnvelope zoom = LwsEnvelope::fixed(3.2f);
 };
+
+// Whether a name would be read as one of the scene's keywords; such names
+// cannot stand for objects, lights or bones.
+bool isSceneKeyword(std::string_view name);
 
 // The scene text. Throws std::invalid_argument for what the scene cannot say:
 // a motion without keys, key frames that do not rise, repeat with a last key

@@ -1,0 +1,316 @@
+// zor-import as its users run it: sources written by an independent Python
+// writer (make_sources.py) and a glTF file made by another tool, imported by
+// the program, then read back by the player's own loaders and evaluated by
+// its frame code.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "archive/archive.h"
+#include "frame/frame_pass.h"
+#include "object/object.h"
+#include "scene/scene.h"
+#include "scene/scene_reader.h"
+#include "../../support/child_process.h"
+
+namespace fs = std::filesystem;
+using zor::test::ChildProcess;
+
+namespace {
+
+const std::string kImporter = std::string(ZOR_BINARY_DIR) + "/tools/zor-import/zor-import";
+
+// Sources are written once for the whole suite.
+class ImportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root() = fs::temp_directory_path() / ("zor-import-test-" + std::to_string(::getpid()));
+        fs::remove_all(root());
+        fs::create_directories(root() / "src");
+        ChildProcess python({"/usr/bin/python3", std::string(ZOR_TEST_DATA_DIR) + "/make_sources.py",
+                             (root() / "src").string()},
+                            root(), "make_sources");
+        ASSERT_TRUE(python.wait(std::chrono::seconds(120)));
+        ASSERT_TRUE(python.exitedWith(0)) << python.errors();
+    }
+    static void TearDownTestSuite() { fs::remove_all(root()); }
+    static fs::path& root() {
+        static fs::path path;
+        return path;
+    }
+    static fs::path source(const std::string& name) { return root() / "src" / name; }
+
+    // Runs the importer; the child's output stays readable through it.
+    static std::unique_ptr<ChildProcess> run(std::vector<std::string> arguments, const std::string& name = "import") {
+        arguments.insert(arguments.begin(), kImporter);
+        auto child = std::make_unique<ChildProcess>(arguments, root(), name);
+        EXPECT_TRUE(child->wait(std::chrono::seconds(120)));
+        return child;
+    }
+};
+
+struct Loaded {
+    zor::Scene scene;
+    zor::Diagnostics diagnostics;
+    std::vector<std::string> textures;
+};
+
+// The scene as the player loads it: disk first, then zor.dat.
+std::unique_ptr<Loaded> load(const fs::path& folder, const std::string& sceneName = "glorp2.lws") {
+    auto loaded = std::make_unique<Loaded>();
+    zor::DataSource source;
+    source.directory = folder;
+    source.archiveName = "zor.dat";
+    zor::ObjectLoader loader(
+        source,
+        [&](std::string_view name) {
+            loaded->textures.emplace_back(name);
+            return static_cast<int>(loaded->textures.size()) - 1;
+        },
+        &loaded->diagnostics);
+    zor::SceneLoadContext context;
+    context.source = source;
+    context.loadObject = [&](std::string& name, zor::Mesh& mesh) { loader.loadObject(name, mesh); };
+    context.diagnostics = &loaded->diagnostics;
+    EXPECT_TRUE(zor::readScene(loaded->scene, sceneName, context));
+    return loaded;
+}
+
+const zor::SceneObject* objectNamed(const zor::Scene& scene, const std::string& name) {
+    for (const zor::SceneObject& o : scene.objects)
+        if (o.name == name) return &o;
+    return nullptr;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return (std::stringstream() << file.rdbuf()).str();
+}
+
+// Where the player's fixed view (45 x 34 degrees) shows a camera-space point,
+// in -1..1 across and up.
+std::array<double, 2> project(const float p[3]) {
+    const double k = 0.01745328;
+    return {p[0] / (p[2] * std::tan(22.5 * k)), p[1] / (p[2] * std::tan(17.0 * k))};
+}
+
+// The marked vertices of the animated source, on screen at three frames,
+// against the reference make_sources.py computed from the glTF's own TRS
+// animation (linear, stepped and cubic-spline keys, a hierarchy, a moving
+// camera). Tolerance: 0.002 of the half-width, a third of a pixel at 640 x 480.
+TEST_F(ImportTest, MarkedVerticesLandWhereTheSourceAnimationPutsThem) {
+    const fs::path out = root() / "animated";
+    auto child = run({source("animated.gltf").string(), "--out", out.string(), "--scale", "2.5"});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    auto loaded = load(out);
+    ASSERT_FALSE(loaded->diagnostics.hasErrors());
+    const nlohmann::json expected = nlohmann::json::parse(readText(source("expected.json")));
+    const auto frames = expected["frames"].get<std::vector<int>>();
+    constexpr double kTolerance = 0.002;
+    double worst = 0;
+    std::size_t checked = 0;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        zor::FrameContext context;
+        zor::Scene& scene = loaded->scene;
+        zor::evaluateSceneMotions(scene, static_cast<float>(frames[f]), context);
+        for (zor::SceneObject& object : scene.objects)
+            zor::evaluateObject(object, scene, static_cast<float>(frames[f]), context);
+        for (const auto& mark : expected["marks"]) {
+            const std::string name = mark["object"].get<std::string>() + ".lwo";
+            const zor::SceneObject* object = objectNamed(scene, name);
+            ASSERT_NE(object, nullptr) << name;
+            ASSERT_GT(object->pointCount, 0) << name;
+            // The point at the mark's own position, in the player's space.
+            const auto local = mark["local"].get<std::vector<double>>();
+            const float want[3] = {static_cast<float>(local[0] * 2.5), static_cast<float>(local[1] * 2.5),
+                                   static_cast<float>(-local[2] * 2.5)};
+            const zor::MeshPoint* point = nullptr;
+            for (const zor::MeshPoint& p : object->points)
+                if (std::abs(p.position[0] - want[0]) < 1e-4 && std::abs(p.position[1] - want[1]) < 1e-4 &&
+                    std::abs(p.position[2] - want[2]) < 1e-4)
+                    point = &p;
+            ASSERT_NE(point, nullptr) << name << " has no point at the mark";
+            const auto screen = project(point->cameraSpacePosition);
+            const auto reference = mark["screen"][f].get<std::vector<double>>();
+            const double error = std::max(std::abs(screen[0] - reference[0]), std::abs(screen[1] - reference[1]));
+            worst = std::max(worst, error);
+            EXPECT_LT(error, kTolerance) << name << " at frame " << frames[f] << ": (" << screen[0] << ", "
+                                         << screen[1] << ") against (" << reference[0] << ", " << reference[1] << ")";
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 3u * 14u);
+    RecordProperty("worst_screen_error", std::to_string(worst));
+    std::cout << "worst screen error of the marked vertices: " << worst << '\n';
+}
+
+// Faces the source shows from outside are the ones the player draws: front
+// faces run clockwise on screen (it culls counter-clockwise ones).
+TEST_F(ImportTest, FrontFacesStayFrontFaces) {
+    const fs::path out = root() / "animated-faces";
+    ASSERT_TRUE(run({source("animated.gltf").string(), "--out", out.string(), "--quiet"})->exitedWith(0));
+    auto loaded = load(out);
+    zor::FrameContext context;
+    zor::evaluateSceneMotions(loaded->scene, 0.0f, context);
+    for (zor::SceneObject& object : loaded->scene.objects) zor::evaluateObject(object, loaded->scene, 0.0f, context);
+    // The box's face on the source's +z side looks at the camera (which
+    // stands at +z); mirrored, its normal points along -z.
+    const zor::SceneObject* box = objectNamed(loaded->scene, "Arm.lwo");
+    ASSERT_NE(box, nullptr);
+    int frontChecked = 0;
+    for (const zor::MeshPolygon& polygon : box->polygons) {
+        if (polygon.faceNormal[2] > -0.99f) continue;  // the source's +z face only
+        const auto a = project(box->points[polygon.pointIndices[0]].cameraSpacePosition);
+        const auto b = project(box->points[polygon.pointIndices[1]].cameraSpacePosition);
+        const auto c = project(box->points[polygon.pointIndices[2]].cameraSpacePosition);
+        EXPECT_LT((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]), 0.0);
+        ++frontChecked;
+    }
+    EXPECT_EQ(frontChecked, 2);
+}
+
+// Files written by another tool: a quad as a triangle list, a strip and a
+// fan. Each becomes two triangles, facing the added default view (the
+// source's front, +z, looks at it) and wholly inside the picture.
+TEST_F(ImportTest, GltfFilesFromAnotherToolComeAcrossFacingTheView) {
+    for (const char* name : {"Mesh_PrimitiveMode_13", "Mesh_PrimitiveMode_04", "Mesh_PrimitiveMode_12"}) {
+        const fs::path out = root() / name;
+        auto child = run({std::string(ZOR_TEST_DATA_DIR) + "/data/" + name + ".gltf", "--out", out.string()}, name);
+        ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+        EXPECT_NE(child->output().find("no camera in the source: a view framing the model was added"),
+                  std::string::npos);
+        auto loaded = load(out);
+        ASSERT_FALSE(loaded->diagnostics.hasErrors());
+        zor::FrameContext context;
+        zor::evaluateSceneMotions(loaded->scene, 0.0f, context);
+        int triangles = 0;
+        for (zor::SceneObject& object : loaded->scene.objects) {
+            zor::evaluateObject(object, loaded->scene, 0.0f, context);
+            for (const zor::MeshPolygon& polygon : object.polygons) {
+                ASSERT_EQ(polygon.vertexCount, 3);
+                std::array<std::array<double, 2>, 3> s;
+                for (int k = 0; k < 3; ++k) {
+                    s[k] = project(object.points[polygon.pointIndices[k]].cameraSpacePosition);
+                    EXPECT_LT(std::max(std::abs(s[k][0]), std::abs(s[k][1])), 1.0) << name;
+                }
+                const double cross = (s[1][0] - s[0][0]) * (s[2][1] - s[0][1]) - (s[1][1] - s[0][1]) * (s[2][0] - s[0][0]);
+                EXPECT_LT(cross, 0.0) << name << ": a front face would be culled";
+                ++triangles;
+            }
+        }
+        EXPECT_EQ(triangles, 2) << name;
+    }
+}
+
+// A mesh of more points and polygons than an object holds becomes several
+// objects below the first, every polygon kept.
+TEST_F(ImportTest, LargeMeshesAreSplitIntoObjects) {
+    const fs::path out = root() / "grid";
+    auto child = run({source("grid.gltf").string(), "--out", out.string(), "--scale", "0.2"});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_NE(child->output().find("renamed"), std::string::npos);
+    auto loaded = load(out);
+    int objects = 0, polygons = 0;
+    for (const zor::SceneObject& o : loaded->scene.objects) {
+        if (o.polygonCount == 0) continue;
+        ++objects;
+        polygons += o.polygonCount;
+        if (objects > 1) {
+            EXPECT_EQ(o.parent, &loaded->scene.objects[0]);
+        }
+    }
+    EXPECT_EQ(objects, 3);  // 134162 triangles: three objects of at most 65535
+    EXPECT_EQ(polygons, 2 * 259 * 259);
+}
+
+// OBJ: texture coordinates that a planar projection gives travel as that
+// projection in a LightWave object, and come back as the same coordinates.
+TEST_F(ImportTest, ObjTexturesFollowingAPlaneBecomeAPlanarMap) {
+    const fs::path out = root() / "quad";
+    auto child = run({source("quad.obj").string(), "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_TRUE(fs::exists(out / "Quad.lwo"));
+    EXPECT_FALSE(fs::exists(out / "Quad.3d"));
+    EXPECT_TRUE(fs::exists(out / "quad.jpg"));
+    auto loaded = load(out);
+    ASSERT_EQ(loaded->textures, std::vector<std::string>{"quad.jpg"});
+    const zor::SceneObject* quad = objectNamed(loaded->scene, "Quad.lwo");
+    ASSERT_NE(quad, nullptr);
+    ASSERT_EQ(quad->polygonCount, 2);
+    const zor::MeshPolygon& tiles = quad->polygons[0];
+    ASSERT_TRUE(tiles.flags & zor::textured);
+    // OBJ's v runs up the image as the player's does: (-2,-1) is (0,0), (2,1) is (1,1).
+    for (int k = 0; k < tiles.vertexCount; ++k) {
+        const float* p = quad->points[tiles.pointIndices[k]].position;
+        EXPECT_NEAR(tiles.u[k], (p[0] + 2) / 4, 1e-4);
+        EXPECT_NEAR(tiles.v[k], (p[1] + 1) / 2, 1e-4);
+    }
+    // The painted face: its colour, untextured (MTL Kd 0.2 0.4 0.8 at half intensity).
+    const zor::MeshPolygon& paint = quad->polygons[1];
+    EXPECT_FALSE(paint.flags & zor::textured);
+    EXPECT_EQ(paint.colorRed, 51 >> 1);
+    EXPECT_EQ(paint.colorGreen, 102 >> 1);
+    EXPECT_EQ(paint.colorBlue, 204 >> 1);
+}
+
+// The command line as a user meets it.
+TEST_F(ImportTest, RefusesToReplaceFilesWithoutForce) {
+    const fs::path out = root() / "guarded";
+    ASSERT_TRUE(run({source("quad.obj").string(), "--out", out.string(), "-q"})->exitedWith(0));
+    const std::string before = readText(out / "glorp2.lws");
+    std::ofstream(out / "glorp2.lws") << "mine";
+    auto again = run({source("animated.gltf").string(), "--out", out.string()}, "again");
+    EXPECT_TRUE(again->exitedWith(1));
+    EXPECT_NE(again->errors().find("glorp2.lws"), std::string::npos) << again->errors();
+    EXPECT_EQ(readText(out / "glorp2.lws"), "mine");
+    EXPECT_FALSE(fs::exists(out / "Arm.3d")) << "nothing is written when something is refused";
+    auto forced = run({source("animated.gltf").string(), "--out", out.string(), "--force", "-q"}, "forced");
+    EXPECT_TRUE(forced->exitedWith(0)) << forced->errors();
+    EXPECT_NE(readText(out / "glorp2.lws"), "mine");
+    (void)before;
+}
+
+TEST_F(ImportTest, UsageAndFileErrorsHaveTheirStatus) {
+    EXPECT_TRUE(run({source("quad.obj").string()}, "no-out")->exitedWith(2));
+    EXPECT_TRUE(run({source("quad.obj").string(), "--out", "x", "--scale", "-1"}, "scale")->exitedWith(2));
+    EXPECT_TRUE(run({source("quad.obj").string(), "--out", "x", "--scene", "a/b.lws"}, "scene")->exitedWith(2));
+    auto missing = run({(root() / "nothing.gltf").string(), "--out", (root() / "x").string()}, "missing");
+    EXPECT_TRUE(missing->exitedWith(1));
+    EXPECT_NE(missing->errors().find("nothing.gltf: no such file"), std::string::npos) << missing->errors();
+    auto notMp3 = run({source("quad.obj").string(), "--out", (root() / "y").string(), "--music",
+                       source("quad.png").string()},
+                      "music");
+    EXPECT_TRUE(notMp3->exitedWith(1));
+    EXPECT_NE(notMp3->errors().find("quad.png: is not an MP3 file"), std::string::npos) << notMp3->errors();
+    EXPECT_FALSE(fs::exists(root() / "y" / "glorp2.lws"));
+    auto version = run({"--version"}, "version");
+    EXPECT_TRUE(version->exitedWith(0));
+    EXPECT_EQ(version->output().rfind("zor-import ", 0), 0u);
+}
+
+// --pack: one archive the player reads the whole scene from, and the music.
+TEST_F(ImportTest, PackedFolderPlaysFromTheArchive) {
+    const fs::path out = root() / "packed";
+    const fs::path mp3 = root() / "song.mp3";
+    std::ofstream(mp3, std::ios::binary) << "ID3\x03\x00 not really music";
+    auto child = run({source("animated.gltf").string(), "--out", out.string(), "--pack", "--music", mp3.string(),
+                      "--scene", "other.lws"});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"mp3.mp3", "zor.dat"}));
+    auto loaded = load(out, "other.lws");
+    EXPECT_FALSE(loaded->diagnostics.hasErrors());
+    EXPECT_GT(objectNamed(loaded->scene, "Arm.lwo")->polygonCount, 0);
+    EXPECT_GT(objectNamed(loaded->scene, "Gem.lwo")->polygonCount, 0);
+}
+
+}  // namespace

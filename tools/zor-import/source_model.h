@@ -1,0 +1,126 @@
+#pragma once
+// What the importer reads from a modelling tool's file, before any
+// conversion: plain records in the source's own conventions (right-handed,
+// +Y up, metres, seconds, quaternions, linear colours). The glTF and OBJ
+// readers fill them; the converter never sees a library's types. Nothing in
+// here is trusted: the converter checks every index and count again.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zor::import {
+
+using Vec2 = std::array<float, 2>;
+using Vec3 = std::array<float, 3>;
+using Quat = std::array<float, 4>;  // x, y, z, w
+
+struct SourceImage {
+    std::string name;                 // file name or the image's own name, for messages and the output name
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;   // width * height * 4, top row first
+    bool hasAlpha = false;            // some pixel is not opaque
+};
+
+enum class AlphaMode { Opaque, Mask, Blend };
+
+struct SourceMaterial {
+    std::string name;
+    std::array<float, 4> baseColor{1, 1, 1, 1};  // linear
+    int baseColorImage = -1;                      // index into images, -1 for none
+    Vec3 emissive{0, 0, 0};                       // linear
+    AlphaMode alpha = AlphaMode::Opaque;
+    bool doubleSided = false;
+    bool unlit = false;                           // KHR_materials_unlit
+};
+
+enum class PrimitiveMode { Points, Lines, Triangles, Polygons };
+
+// One drawable piece with one material. For Triangles, indices come in
+// threes; for Lines in twos; for Points one by one; for Polygons the
+// polygon sizes are in polygonSizes (OBJ faces kept whole).
+struct SourcePrimitive {
+    PrimitiveMode mode = PrimitiveMode::Triangles;
+    int material = -1;                    // -1: the default grey material
+    std::vector<Vec3> positions;
+    std::vector<Vec3> normals;            // empty or one per position
+    std::vector<Vec2> uvs;                // empty or one per position; v = 0 is the image's top row
+    std::vector<std::uint32_t> indices;
+    std::vector<std::uint32_t> polygonSizes;
+};
+
+struct SourceMesh {
+    std::string name;
+    std::vector<SourcePrimitive> primitives;
+};
+
+struct Transform {
+    Vec3 translation{0, 0, 0};
+    Quat rotation{0, 0, 0, 1};
+    Vec3 scale{1, 1, 1};
+};
+
+struct SourceNode {
+    std::string name;
+    int parent = -1;
+    int mesh = -1;
+    int camera = -1;
+    int light = -1;
+    Transform rest;
+};
+
+struct SourceCamera {
+    std::string name;
+    bool perspective = true;
+    float yfov = 0.8f;         // radians
+    float aspectRatio = 0;     // 0: not given
+};
+
+enum class LightKind { Directional, Point, Spot };
+
+struct SourceLight {
+    std::string name;
+    LightKind kind = LightKind::Directional;
+    Vec3 color{1, 1, 1};       // linear
+    float intensity = 1;       // lux for directional, candela otherwise
+    float innerCone = 0;       // radians, spots
+    float outerCone = 0.7853982f;
+};
+
+enum class AnimatedPath { Translation, Rotation, Scale };
+enum class Interpolation { Linear, Step, CubicSpline };
+
+// One animated property of one node. values holds one element per time
+// (three per time for CUBICSPLINE: in-tangent, value, out-tangent), each of
+// 3 floats (translation, scale) or 4 (rotation).
+struct SourceChannel {
+    int node = -1;
+    AnimatedPath path = AnimatedPath::Translation;
+    Interpolation interpolation = Interpolation::Linear;
+    std::vector<float> times;   // seconds, rising
+    std::vector<float> values;
+};
+
+struct SourceModel {
+    std::string fileName;  // for messages
+    std::vector<SourceNode> nodes;
+    std::vector<SourceMesh> meshes;
+    std::vector<SourceMaterial> materials;
+    std::vector<SourceImage> images;
+    std::vector<SourceCamera> cameras;
+    std::vector<SourceLight> lights;
+    std::vector<SourceChannel> channels;
+    // Kinds of content the reader met but cannot hand on ("skins",
+    // "morph targets", ...), each once.
+    std::vector<std::string> notCarried;
+
+    void noteNotCarried(const std::string& what) {
+        for (const std::string& n : notCarried)
+            if (n == what) return;
+        notCarried.push_back(what);
+    }
+};
+
+}  // namespace zor::import
