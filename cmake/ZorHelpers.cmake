@@ -1,10 +1,11 @@
-# Adds every immediate sub-folder of DIR that has a CMakeLists.txt, in name order.
+# Adds every immediate sub-folder of DIR (relative to the top of the source
+# tree, from any folder) that has a CMakeLists.txt, in name order.
 function(zor_add_subdirectories dir)
   file(GLOB children RELATIVE "${CMAKE_SOURCE_DIR}/${dir}" "${CMAKE_SOURCE_DIR}/${dir}/*")
   list(SORT children)
   foreach(child IN LISTS children)
     if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt")
-      add_subdirectory("${dir}/${child}")
+      add_subdirectory("${CMAKE_SOURCE_DIR}/${dir}/${child}" "${CMAKE_BINARY_DIR}/${dir}/${child}")
     endif()
   endforeach()
 endfunction()

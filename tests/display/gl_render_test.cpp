@@ -25,7 +25,7 @@ namespace zor {
 namespace {
 
 using test::encodeJpeg;
-using test::TempFolder;
+using test::ScratchDir;
 using test::writeFile;
 
 constexpr int kWidth = 160;
@@ -91,10 +91,10 @@ struct GlRig {
     Scene scene;
     bool up = false;
     std::vector<DisplayAdapter> adapters;
-    TempFolder folder;
+    ScratchDir folder;
 
     explicit GlRig(const std::string& name, std::uint32_t bits = 16) : folder("gl-" + name) {
-        context.source.directory = folder.root();
+        context.source.directory = folder.path();
         context.showMessage = [](std::string_view, std::string_view) {};
         up = initDisplay(context, nullptr, 0x13, [&](const std::vector<DisplayAdapter>& listed, DisplaySelection& s) {
             adapters = listed;

@@ -14,7 +14,7 @@
 #include "app/player.h"
 #include "platform/system/sdl_dialog.h"
 #include "platform/system/sdl_music.h"
-#include "../support/child_process.h"
+#include "child_process.h"
 #include "headless_player.h"
 #include "png_compare.h"
 #include "test_support.h"
@@ -28,7 +28,7 @@ using test::InjectingWindowSystem;
 using test::OffscreenModesLayer;
 
 struct PlayerRun : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::unique_ptr<test::CurrentDir> here;
     std::string scene;
     std::ostringstream errors;
@@ -44,7 +44,7 @@ struct PlayerRun : testing::Test {
     void SetUp() override {
         test::useHeadlessSdl();
         ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::make_unique<test::ScratchDir>();
         std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
         std::filesystem::copy_file(kDemoDir / "mp3.mp3", dir->path() / "mp3.mp3");
         scene = test::sceneText(kDemoDir);
@@ -169,7 +169,7 @@ TEST_F(PlayerRun, CapturedFrameMatchesTheReference) {
 // only the main loop reads (the set-up window took it as a refusal); now it
 // ends the player at once, wherever it is, by that signal.
 TEST(PlayerProgram, SigtermEndsItPromptly) {
-    test::TempDir dir("signal");
+    test::ScratchDir dir("signal");
     std::ofstream(dir.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 100000\n"
                                                 "PreviewFrameStep 1\nFramesPerSecond 30\n";
     test::ChildProcess zor({ZOR_PLAYER_PATH, "-nosound"}, dir.path(), "zor",
@@ -182,7 +182,7 @@ TEST(PlayerProgram, SigtermEndsItPromptly) {
 }
 
 TEST(PlayerProgram, PrintsItsVersion) {
-    test::TempDir dir("version");
+    test::ScratchDir dir("version");
     test::ChildProcess zor({ZOR_PLAYER_PATH, "--version"}, dir.path(), "zor");
     ASSERT_TRUE(zor.wait(std::chrono::seconds(10)));
     EXPECT_TRUE(zor.exitedWith(0)) << test::describeEnd(zor);

@@ -22,7 +22,7 @@ namespace {
 const std::filesystem::path kDemoDir = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
 
 struct ViewOnDisk : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::string scene;
     ScriptedWindowSystem system;
     std::ostringstream log;
@@ -33,7 +33,7 @@ struct ViewOnDisk : testing::Test {
     void SetUp() override {
         test::useHeadlessSdl();
         ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::make_unique<test::ScratchDir>();
         std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
         scene = test::sceneText(kDemoDir);
         ASSERT_FALSE(scene.empty());

@@ -3,11 +3,9 @@
 // one object that only the archive holds.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -17,6 +15,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "scratch_dir.h"
+#include "writers/lwob_writer.h"
 
 namespace zor {
 namespace {
@@ -24,87 +24,45 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-// Big-endian writer for the object files.
-struct BigEndian {
-    Bytes bytes;
-    BigEndian& u16(unsigned v) {
-        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-        bytes.push_back(static_cast<std::uint8_t>(v));
-        return *this;
-    }
-    BigEndian& u32(std::uint32_t v) {
-        u16(v >> 16);
-        return u16(v & 0xFFFF);
-    }
-    BigEndian& f32(float f) {
-        std::uint32_t v;
-        std::memcpy(&v, &f, 4);
-        return u32(v);
-    }
-    BigEndian& raw(const std::string& s) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        return *this;
-    }
-    // Zero-terminated, padded to an even length.
-    BigEndian& text(const std::string& s) {
-        raw(s);
-        bytes.push_back(0);
-        if (s.size() % 2 == 0) bytes.push_back(0);
-        return *this;
-    }
-    BigEndian& chunk(const std::string& id, const Bytes& data) {
-        raw(id).u32(static_cast<std::uint32_t>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-    BigEndian& sub(const std::string& id, const Bytes& data) {
-        raw(id).u16(static_cast<unsigned>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-};
-
-struct Surface {
-    std::string name;
-    Bytes subChunks;
-};
+using write::LwObject;
+using write::LwSurface;
+using write::LwTextureMap;
 
 // An LWOB file: points, one polygon per entry of `polygons` (all of surface 1).
-Bytes lwob(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<unsigned>>& polygons,
-           const Surface& surface) {
-    BigEndian pnts, srfs, pols, surf, body;
-    for (const auto& p : points) pnts.f32(p[0]).f32(p[1]).f32(p[2]);
-    srfs.text(surface.name);
-    for (const auto& polygon : polygons) {
-        pols.u16(static_cast<unsigned>(polygon.size()));
-        for (unsigned i : polygon) pols.u16(i);
-        pols.u16(1);
-    }
-    surf.text(surface.name);
-    surf.bytes.insert(surf.bytes.end(), surface.subChunks.begin(), surface.subChunks.end());
-    body.raw("LWOB").chunk("PNTS", pnts.bytes).chunk("SRFS", srfs.bytes).chunk("POLS", pols.bytes).chunk("SURF", surf.bytes);
-    BigEndian file;
-    file.chunk("FORM", body.bytes);
-    return file.bytes;
+Bytes lwob(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<std::uint16_t>>& polygons,
+           const LwSurface& surface) {
+    LwObject object{points, {}, {surface}};
+    for (const auto& polygon : polygons) object.polygons.push_back({polygon, 1});
+    return write::writeLwob(object);
 }
 
-Surface woodSurface() {
-    BigEndian s;
-    s.sub("COLR", {200, 100, 50, 0});
-    s.sub("FLAG", BigEndian().u16(0x4).bytes);  // smooth
-    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    s.sub("TIMG", BigEndian().text("C:\\tex\\wood.jpg").bytes);
-    s.sub("TFLG", BigEndian().u16(0x4).bytes);  // z axis
-    s.sub("TSIZ", BigEndian().f32(2).f32(2).f32(2).bytes);
-    return {"Wood", s.bytes};
+LwSurface surface(const std::string& name, std::array<std::uint8_t, 3> color) {
+    LwSurface s;
+    s.name = name;
+    s.color = color;
+    return s;
 }
 
-Surface redSurface() {
-    BigEndian s;
-    s.sub("COLR", {255, 0, 0, 0});
-    s.sub("FLAG", BigEndian().u16(0).bytes);  // flat
-    return {"Red", s.bytes};
+// A planar image map along y, of size 1.
+LwSurface imageSurface(const std::string& name, const std::string& image) {
+    LwSurface s = surface(name, {200, 200, 200});
+    s.texture = LwTextureMap{};
+    s.texture->mapping = "Planar Image Map";
+    s.texture->image = image;
+    return s;
 }
+
+// Smooth, planar z map of size 2.
+LwSurface woodSurface() {
+    LwSurface s = imageSurface("Wood", "C:\\tex\\wood.jpg");
+    s.color = {200, 100, 50};
+    s.flags = write::lwSmoothing;
+    s.texture->axisFlags = 0x4;
+    s.texture->size = {2, 2, 2};
+    return s;
+}
+
+LwSurface redSurface() { return surface("Red", {255, 0, 0}); }
 
 std::string constantMotion(const std::string& keyword, const std::string& values) {
     return keyword + " (unnamed)\n  9\n  1\n  " + values + "\n  0 0 0.0 0.0 0.0\nEndBehavior 1\n";
@@ -190,13 +148,10 @@ struct ToolRun {
 
 class InspectTest : public testing::Test {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("zor-inspect-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                    "-" + std::to_string(::getpid()));
+    test::ScratchDir scratch;
+    const fs::path& dir = scratch.path();
 
     void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
         const std::vector<std::array<float, 3>> raised = {{0, 2, 0}, {0, 3, 0}, {1, 3, 0}, {1, 2, 0}};
         write("base.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, woodSurface()));
@@ -208,12 +163,7 @@ protected:
         ASSERT_TRUE(pack.addData(lwob(raised, {{0, 1, 2, 3}}, redSurface()), "target.lwo")) << pack.error();
         ASSERT_TRUE(pack.flush()) << pack.error();
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void write(const std::string& name, const Bytes& data) {
-        std::ofstream out(dir / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    }
+    void write(const std::string& name, const Bytes& data) { scratch.write(name, data); }
 
     ToolRun run(const std::string& arguments) {
         const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
@@ -439,10 +389,7 @@ TEST_F(InspectTest, LoadingErrorsFailTheRun) {
 // Names from older systems are often Latin-1: they reach the JSON as
 // Latin-1 characters instead of aborting the program.
 TEST_F(InspectTest, NamesThatAreNotUtf8AreReadAsLatin1) {
-    BigEndian surface;
-    surface.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    surface.sub("TIMG", BigEndian().text("caf\xE9.jpg").bytes);
-    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, {"Caf\xE9", surface.bytes}));
+    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, imageSurface("Caf\xE9", "caf\xE9.jpg")));
     std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject bo\xEEte.lwo\n";
     const Json doc = runJson(dirArg() + " --json scene.lws");
     EXPECT_EQ(doc["objects"][5]["name"], "bo\u00EEte.lwo");
@@ -476,23 +423,14 @@ struct CheckCase {
     int status;
 };
 
-Surface imageSurface(const std::string& path) {
-    BigEndian s;
-    s.sub("COLR", {200, 200, 200, 0});
-    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    s.sub("TIMG", BigEndian().text(path).bytes);
-    s.sub("TSIZ", BigEndian().f32(1).f32(1).f32(1).bytes);
-    return {"Picture", s.bytes};
-}
-
 TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
     const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
     write("quad.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
     write("AnObjectNameTooLongForTheArchive.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
-    write("missing.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Images\\nowhere.jpg")));
-    write("png.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("grain.jpg")));
+    write("missing.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "Images\\nowhere.jpg")));
+    write("png.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "grain.jpg")));
     write("grain.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
-    write("broken.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("broken.jpg")));
+    write("broken.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "broken.jpg")));
     write("broken.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9});
     const std::string light = "AddLight\nLightType 0\nLgtIntensity 1\n";
     const std::vector<CheckCase> cases = {

@@ -41,13 +41,13 @@ std::string readText(const std::filesystem::path& path) {
 }
 
 struct ViewWindow : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::unique_ptr<test::XServer> server;
     std::unique_ptr<test::ChildProcess> view;
 
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(kBuild / "demo" / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>("view-window");
+        dir = std::make_unique<test::ScratchDir>("view-window");
         std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir->path() / "zor.dat");
         std::ofstream(dir->path() / "lsan.txt") << kLeakSuppressions;
         server = std::make_unique<test::XServer>(dir->path());
