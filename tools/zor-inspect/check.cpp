@@ -18,6 +18,7 @@
 
 #include "app/main_loop.h"
 #include "app/player.h"
+#include "app/scene_stage.h"
 #include "display/display.h"
 #include "frame/frame_pass.h"
 #include "frame/transform.h"
@@ -527,11 +528,6 @@ std::string Finding::format() const {
     if (line > 0) out += ":" + std::to_string(line);
     out += severity == Severity::Error ? ": error: " : ": warning: ";
     return out + text;
-}
-
-std::string nothingFoundHint(const std::filesystem::path& directory) {
-    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
-           ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
 }
 
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName) {

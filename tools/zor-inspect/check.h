@@ -6,7 +6,6 @@
 // frame code at frames spread over its range; the checker only adds where to
 // look and what to tell the author.
 
-#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -34,10 +33,6 @@ inline constexpr int kCheckedFrames = 65;
 // Every finding for the scene, errors and warnings, in the order of the
 // scene's lines (findings about the scene as a whole first).
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName);
-
-// Where a tool that found nothing tells its user to look: files are read
-// from the data folder (directory) and its archive, not from the scene's.
-std::string nothingFoundHint(const std::filesystem::path& directory);
 
 // Prints the findings on `out` and a count on `summary`; the exit status:
 // 0 without errors, 1 with.

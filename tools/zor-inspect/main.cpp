@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "check.h"
 #include "inspect.h"
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
             std::cerr << "zor-inspect: " << onDisk.string() << ": " << problem << '\n';
         else if (!diagnostics.hasErrors())  // the reader has said why, unless it did not
             std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
-        std::cerr << "zor-inspect: " << zor::inspect::nothingFoundHint(directory) << '\n';
+        std::cerr << "zor-inspect: " << zor::nothingFoundHint(directory) << '\n';
         return 1;
     }
 
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
     std::cout.flush();
     if (zor::loadedNoObject(scene)) {
         std::cerr << "zor-inspect: " << sceneName << ": not one of its objects was found; "
-                  << zor::inspect::nothingFoundHint(directory) << '\n';
+                  << zor::nothingFoundHint(directory) << '\n';
         return 1;
     }
     // Errors while loading (an unusable archive, an entry that does not
