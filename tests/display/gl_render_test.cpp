@@ -357,7 +357,7 @@ TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
     expectPixel(p, fx, fy, {0, 0, 198}, 8);  // the front polygon alone
 }
 
-TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {
+TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSidedOrShown) {
     GlRig rig("culling");
     ASSERT_TRUE(rig.up);
     rig.begin();
@@ -378,6 +378,15 @@ TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {
     auto [cx, cy] = screenOf(0.6f, -0.7f, 4);
     expectPixel(p, cx, cy, {127, 127, 127}, 6);
     expectMatchesReference(p, "culling");
+
+    // For authors: the culled side in magenta, the rest as before.
+    rig.context.showBackFaces = true;
+    rig.begin();
+    rig.drawAll(o);
+    const RgbPicture shown = rig.finish();
+    expectPixel(shown, ax, ay, {127, 127, 127}, 6);
+    expectPixel(shown, bx, by, {255, 0, 255}, 8);
+    expectPixel(shown, cx, cy, {127, 127, 127}, 6);
 }
 
 TEST(GlRender, LinesOutlinesAndPoints) {

@@ -258,7 +258,12 @@ void SceneChecker::reportReadNotes() {
             const ReadNotes::Key& key = block.keys[k];
             const bool valuesOnOneLine = key.firstValueLine != 0 && key.firstValueLine == key.lastValueLine;
             const bool splineOnOneLine = key.firstSplineLine != 0 && key.firstSplineLine == key.lastSplineLine;
-            if (valuesOnOneLine && splineOnOneLine && key.firstSplineLine > key.lastValueLine) continue;
+            // Values then the frame line, or the whole key alone on one line.
+            if (valuesOnOneLine && splineOnOneLine &&
+                (key.firstSplineLine > key.lastValueLine ||
+                 (key.firstSplineLine == key.lastValueLine &&
+                  lineTokens(lineText(key.firstValueLine)).size() == static_cast<std::size_t>(block.channels) + 5)))
+                continue;
             const int line = key.firstValueLine ? key.firstValueLine : block.line;
             const std::size_t values = lineTokens(lineText(line)).size();
             const std::string keyName = what + " key " + std::to_string(k + 1) + " of " +
@@ -270,15 +275,16 @@ void SceneChecker::reportReadNotes() {
                        " on its line where the block has " + std::to_string(block.channels) +
                        " channels: the player reads " + std::to_string(block.channels) +
                        " numbers across the lines, so this key's frame and spline values";
+                text += k + 1 < block.keys.size() ? " and every key after it are shifted" : " are shifted";
             } else {
                 const int splineLine = key.firstSplineLine ? key.firstSplineLine : line + 1;
                 text = keyName + ": its frame line " + std::to_string(splineLine) + " has " +
                        std::to_string(lineTokens(lineText(splineLine)).size()) +
                        " numbers where 5 belong (frame, linear, tension, continuity, bias): the player reads 5 "
-                       "across the lines, so this key";
+                       "across the lines, so ";
+                text += k + 1 < block.keys.size() ? "every key after it is shifted" : "what follows it is shifted";
             }
-            add(Severity::Warning, sceneName_, line,
-                text + (k + 1 < block.keys.size() ? " and every key after it are shifted" : " are shifted"));
+            add(Severity::Warning, sceneName_, line, std::move(text));
             break;  // the keys after it are shifted anyway
         }
     }
@@ -532,6 +538,15 @@ std::string Finding::format() const {
 
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName) {
     return SceneChecker(source, sceneName).run();
+}
+
+ViewFindings findingsForView(const DataSource& source, std::string_view sceneName) {
+    ViewFindings findings;
+    for (const Finding& f : checkScene(source, sceneName)) {
+        ++(f.severity == Severity::Error ? findings.errors : findings.warnings);
+        findings.lines.push_back(f.format());
+    }
+    return findings;
 }
 
 int printFindings(std::ostream& out, std::ostream& summary, std::string_view sceneName,

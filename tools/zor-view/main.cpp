@@ -73,19 +73,6 @@ std::string nothingToShow(const zor::StageOptions& stage) {
     return {};
 }
 
-// The checker's findings, as the status line counts them and W lists them.
-zor::ViewFindings checkFindings(const zor::StageOptions& stage) {
-    zor::DataSource source;
-    source.directory = stage.directory;
-    source.archiveName = stage.archiveName;
-    zor::ViewFindings findings;
-    for (const zor::inspect::Finding& f : zor::inspect::checkScene(source, stage.sceneName)) {
-        ++(f.severity == zor::Severity::Error ? findings.errors : findings.warnings);
-        findings.lines.push_back(f.format());
-    }
-    return findings;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,7 +141,10 @@ int main(int argc, char** argv) {
         };
         services.setFullScreen = [&system](bool on) { return system.setFullScreen(on); };
         services.sleep = [](std::uint32_t ms) { SDL_Delay(ms); };
-        services.check = [&stage] { return checkFindings(stage); };
+        zor::DataSource source;
+        source.directory = stage.directory;
+        source.archiveName = stage.archiveName;
+        services.check = [source, &stage] { return zor::inspect::findingsForView(source, stage.sceneName); };
         zor::ViewOptions options;
         options.startFrame = frame;
         zor::SceneView view(services, options);

@@ -239,6 +239,9 @@ TEST_F(InspectTest, JsonAtAFrame) {
     // The null moves linearly to x = 5 at frame 5; the box follows it and is
     // morphed halfway to the raised target.
     expectNumbers(objects[1]["motion"], {5, 0, 0, 0, 0, 0, 1, 1, 1});
+    EXPECT_EQ(objects[1]["nullName"], "Pivot");
+    EXPECT_EQ(objects[1]["number"], 2);
+    EXPECT_EQ(objects[0]["nullName"], nullptr);
     const Json& box = objects[2];
     EXPECT_EQ(box["hasMorph"], true);
     EXPECT_EQ(box["polygons"][0]["flags"], 0x01);
@@ -304,11 +307,14 @@ TEST_F(InspectTest, SummaryShowsTheTree) {
     const ToolRun r = run(dirArg() + " scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("frames 0 to 60"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  [0] base.lwo: 3 points, 1 polygons"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("    [1] NULL"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("      [2] box.lwo: 4 points, 1 polygons, morph"), std::string::npos) << r.out;
+    // Numbered from 1 as the scene counts (ParentObject 2 is the null), the
+    // null by its name.
+    EXPECT_NE(r.out.find("  [1] base.lwo: 3 points, 1 polygons"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    [2] Pivot (null): 0 points"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("      [3] box.lwo: 4 points, 1 polygons, morph"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1 bones"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("[0] point, colour (63, 32, 0), parent [1] NULL, lens flare"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[1] point, colour (63, 32, 0), parent [2] Pivot (null), lens flare"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("[0] wood.jpg"), std::string::npos) << r.out;
 }
 
@@ -336,7 +342,7 @@ TEST_F(InspectTest, DeepHierarchiesCostOneStepPerItem) {
     }
     const ToolRun r = run("--dir '" + dir.string() + "' --frame 1 deep.lws");
     ASSERT_EQ(r.status, 0) << "ended by the CPU limit or a crash; " << r.err.substr(0, 500);
-    EXPECT_NE(r.out.find("(level 49999) [49999] NULL: 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
+    EXPECT_NE(r.out.find("(level 49999) [50000] N (null): 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
               std::string::npos);
     std::size_t longest = 0;
     for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
@@ -448,7 +454,7 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
         {"Skipped", "LoadObject quad.lwo\nTargetObject 1\n",
          "check.lws:6: warning: TargetObject is skipped by the player; the camera is not aimed at targets", 0},
         {"BeyondTheFarPlane", "LoadObject quad.lwo\n" + constantMotion("ObjectMotion", "0 0 500 0 0 0 1 1 1"),
-         "check.lws:5: warning: object quad.lwo never comes within the view at the 61 frames checked from 0 to 60: its "
+         "check.lws:5: warning: object 1 (quad.lwo) never comes within the view at the 61 frames checked from 0 to 60: its "
          "points lie 510.0 to 510.0 units ahead of the camera, beyond the far end",
          0},
         {"DarkLight", "LoadObject quad.lwo\n\nAddLight\nLgtIntensity 0\n",
@@ -472,6 +478,72 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("check.lws:2: error: the frame range 50 to 10 is empty"), std::string::npos) << r.out;
     EXPECT_EQ(run(dirArg() + " --check --json check.lws").status, 2);
+}
+
+// The traps an author meets without a word from the player, one small scene
+// each, as --check now names them.
+TEST_F(InspectTest, CheckNamesTheSilentTraps) {
+    const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    write("quad.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));   // clockwise from the camera: its front
+    write("back.lwo", lwob(quad, {{0, 3, 2, 1}}, redSurface()));   // the same quad turned round
+    const std::string header = "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\nFramesPerSecond 30.3\n";
+    const std::string camera = "AddLight\nLightType 0\nLgtIntensity 1\n" + constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1");
+    const std::string sweep = "ObjectMotion (unnamed)\n  9\n  2\n  -8 -2 0 0 0 0 4 4 4\n  0 0 0.0 0.0 0.0\n"
+                              "  8 -2 0 0 0 0 4 4 4\n  60 0 0.0 0.0 0.0\nEndBehavior 1\n";
+    const std::vector<CheckCase> cases = {
+        {"BackOnly", "LoadObject back.lwo\n",
+         "check.lws:5: warning: object 1 (back.lwo) is seen only from the back at the 61 frames checked from 0 to 60: "
+         "the player draws a polygon from its front only, the side from which its points run clockwise",
+         0},
+        {"OpenSky", "LoadObject quad.lwo\n" + sweep,
+         "is drawn over by nothing after earlier frames drew there: the player does not clear the screen between "
+         "frames, so older pictures show through",
+         0},
+        {"KeyOfEightValues",
+         "AddNullObject Spinner\nObjectMotion (unnamed)\n  9\n  2\n  0 0 0 0 0 0 1 1\n  0 0 0.0 0.0 0.0\n"
+         "  0 0 0 360 0 0 1 1 1\n  60 0 0.0 0.0 0.0\nEndBehavior 1\nLoadObject quad.lwo\n",
+         "check.lws:9: warning: motion key 1 of 2 (block on line 7) has 8 values on its line where the block has 9 "
+         "channels: the player reads 9 numbers across the lines, so this key's frame and spline values and every key "
+         "after it are shifted",
+         0},
+        {"GarbledNumber", "LoadObject quad.lwo\nAddLight\nLgtIntensity 1.5.0\n",
+         "check.lws:7: warning: LgtIntensity 1.5.0: read as 1.5; the rest (\".0\") is ignored", 0},
+        {"EnvelopeOfWrongShape",
+         "LoadObject quad.lwo\nObjDissolve (envelope)\n  1\n  2\n  0.0\n  0 0 0.0 0.0\n  0.0\n  30 0 0.0 0.0 0.0\n"
+         "EndBehavior 1\n",
+         "check.lws:9: warning: envelope key 1 of 2 (block on line 7): its frame line 10 has 4 numbers where 5 belong",
+         0},
+        {"NoLogo", "LoadObject quad.lwo\n",
+         "skane.jpg: warning: image not found on disk or in the archive (looked in ", 0},
+        {"NothingFromHere", "LoadObject Objects\\gone.lwo\n",
+         "check.lws: error: not one of the scene's objects was found: scenes, objects and images are looked for in the "
+         "data folder (", 1},
+    };
+    for (const CheckCase& c : cases) {
+        std::ofstream(dir / "check.lws") << header << c.body << camera;
+        const ToolRun r = run(dirArg() + " --check check.lws");
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.finding), std::string::npos) << c.what << "\n" << r.out;
+    }
+    // The front of the same quad, and a still one, warn of neither.
+    std::ofstream(dir / "check.lws") << header << "LoadObject quad.lwo\n" << camera;
+    const ToolRun r = run(dirArg() + " --check check.lws");
+    EXPECT_EQ(r.out.find("seen only from the back"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("drawn over by nothing"), std::string::npos) << r.out;
+}
+
+// A scene named with its folder, read from outside it: the scene is found,
+// its objects are not (they are looked for in --dir).
+TEST_F(InspectTest, NothingFoundFailsWithAHint) {
+    fs::create_directories(dir / "sub");
+    fs::rename(dir / "scene.lws", dir / "sub" / "scene.lws");
+    for (const char* name : {"base.lwo", "box.lwo", "boned.lwo", "zor.dat"}) fs::rename(dir / name, dir / "sub" / name);
+    for (const std::string mode : {"", "--json ", "--check "}) {
+        const ToolRun r = run(dirArg() + " " + mode + "sub/scene.lws");
+        EXPECT_EQ(r.status, 1) << mode << r.err;
+        EXPECT_NE((r.out + r.err).find("use --dir FOLDER"), std::string::npos) << mode << r.out << r.err;
+    }
+    EXPECT_EQ(run("--dir '" + (dir / "sub").string() + "' scene.lws").status, 0);
 }
 
 // The sample demo, when the build made it: warnings at most.

@@ -421,6 +421,17 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     r = run("--dir " + (folder / "nowhere").string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("nowhere: no such folder"), std::string::npos) << r.output;
+    // A scene named with its folder is read, but its objects are looked for
+    // in --dir: no black picture and status 0, but a hint.
+    std::filesystem::create_directories(folder / "sub");
+    for (const char* name : {"ballcone.lws", "greenball.lwo", "redcone.lwo"})
+        std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / "sub" / name);
+    r = run("--dir " + folder.path().string() + " --scene sub/ballcone.lws --frame 1 --out " + (folder / "x.png").string(),
+            folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("sub/ballcone.lws: not one of its objects was found;"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("use --dir FOLDER"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws --frames 9-3 --bench", folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("frames 9 to 3 is empty"), std::string::npos) << r.output;

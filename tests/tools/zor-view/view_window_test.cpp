@@ -166,5 +166,24 @@ TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
     EXPECT_EQ(WEXITSTATUS(std::system((view + " --size 0x0 2>/dev/null").c_str())), 2);
 }
 
+// Nothing to show ends it at start-up, before any window, with a hint: a
+// scene that is nowhere, and one read from outside its folder, whose
+// objects are looked for in --dir.
+TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
+    const test::ScratchDir dir;
+    std::filesystem::create_directories(dir / "sub");
+    dir.write("sub/s.lws", std::string_view("PreviewFirstFrame 0\nPreviewLastFrame 9\nLoadObject Room.lwo\n"));
+    std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir / "sub" / "zor.dat");
+    for (const char* scene : {"nowhere.lws", "sub/s.lws"}) {
+        const std::string command = (kBuild / "tools/zor-view/zor-view").string() + " -nosound --dir " +
+                                    dir.path().string() + " --scene " + scene + " > " + (dir / "out.txt").string() +
+                                    " 2>&1";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << scene;
+        const std::string said = readText(dir / "out.txt");
+        EXPECT_NE(said.find(std::string(scene) + ": "), std::string::npos) << said;
+        EXPECT_NE(said.find("use --dir FOLDER"), std::string::npos) << said;
+    }
+}
+
 }  // namespace
 }  // namespace zor
