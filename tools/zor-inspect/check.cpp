@@ -25,6 +25,7 @@
 #include "inspect.h"
 #include "object/object.h"
 #include "picture_check.h"
+#include "scene/decimal.h"
 #include "scene/motion.h"
 #include "scene/scene_reader.h"
 
@@ -233,16 +234,9 @@ std::string_view SceneChecker::lineText(int line) const {
 // player's reading stays as it is; this says what it makes of the text.
 void SceneChecker::reportReadNotes() {
     const ReadNotes& notes = lines_.reads;
-    for (const ReadNotes::PartNumber& part : notes.partNumbers) {
-        const std::vector<std::string_view> tokens = lineTokens(lineText(part.line));
-        std::string text = part.token;
-        if (!tokens.empty() && tokens.front() != part.token) text = std::string(tokens.front()) + " " + text;
-        const std::string rest = quoted(std::string_view(part.token).substr(part.read.size()));
-        text += ": read as " + part.read;
-        text += part.restReadAsNumber ? ", and " + rest + " as the next number, so the numbers after it are shifted"
-                                      : "; the rest (" + rest + ") is ignored";
-        add(Severity::Warning, sceneName_, part.line, std::move(text));
-    }
+    // Lines of the blocks found shifted: a whole number read in part there
+    // ("0.0" taken for a frame) follows from the shift, not from the text.
+    std::vector<std::pair<int, int>> shifted;
     for (const ReadNotes::Block& block : notes.blocks) {
         const std::string what = block.envelope ? "envelope" : "motion";
         if (block.envelope && block.channels > 1)
@@ -285,8 +279,26 @@ void SceneChecker::reportReadNotes() {
                 text += k + 1 < block.keys.size() ? "every key after it is shifted" : "what follows it is shifted";
             }
             add(Severity::Warning, sceneName_, line, std::move(text));
+            const ReadNotes::Key& last = block.keys.back();
+            shifted.emplace_back(line, std::max({last.lastSplineLine, last.lastValueLine, line}));
             break;  // the keys after it are shifted anyway
         }
+    }
+    for (const ReadNotes::PartNumber& part : notes.partNumbers) {
+        double whole = 0;
+        const bool number = parseDecimal(part.token, whole);
+        if (number && std::any_of(shifted.begin(), shifted.end(), [&](const std::pair<int, int>& lines) {
+                return part.line >= lines.first && part.line <= lines.second;
+            }))
+            continue;
+        const std::vector<std::string_view> tokens = lineTokens(lineText(part.line));
+        std::string text = part.token;
+        if (!tokens.empty() && tokens.front() != part.token) text = std::string(tokens.front()) + " " + text;
+        const std::string rest = quoted(std::string_view(part.token).substr(part.read.size()));
+        text += ": read as " + part.read;
+        text += part.restReadAsNumber ? ", and " + rest + " as the next number, so the numbers after it are shifted"
+                                      : "; the rest (" + rest + ") is ignored";
+        add(Severity::Warning, sceneName_, part.line, std::move(text));
     }
 }
 
