@@ -1,5 +1,6 @@
-# Adds every immediate sub-folder of DIR that has a CMakeLists.txt, in name
-# order, but those named after EXCEPT.
+# Adds every immediate sub-folder of DIR (relative to the top of the source
+# tree, from any folder) that has a CMakeLists.txt, in name order, but those
+# named after EXCEPT.
 function(zor_add_subdirectories dir)
   cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
   file(GLOB children RELATIVE "${CMAKE_SOURCE_DIR}/${dir}" "${CMAKE_SOURCE_DIR}/${dir}/*")
@@ -31,7 +32,8 @@ endfunction()
 function(zor_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} zor_test_doubles GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} zor_test_doubles zor_test_support GTest::gtest GTest::gtest_main
+                                        GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     ZOR_CORPUS_DIR="${ZOR_CORPUS_DIR}"
     ZOR_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}"

@@ -20,7 +20,7 @@ struct ImageSet {
 };
 
 ImageSet& imageSet() {
-    static test::TempFolder made("bench-textures");
+    static test::ScratchDir made("bench-textures");
     static ImageSet set = [] {
         ImageSet s;
         if (const char* demo = std::getenv("ZOR_DEMO_DIR")) {
@@ -32,7 +32,7 @@ ImageSet& imageSet() {
             }
             return s;
         }
-        s.folder = made.root();
+        s.folder = made.path();
         const int sizes[][2] = {{128, 128}, {256, 128}, {256, 128}, {128, 128}, {128, 128}, {128, 128},
                                 {128, 128}, {128, 64},  {128, 128}, {256, 256}, {128, 128}};
         int n = 0;

@@ -30,6 +30,11 @@ bool unchanged(const FileStamps& files) {
 
 }  // namespace
 
+std::string nothingFoundHint(const std::filesystem::path& directory) {
+    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
+           ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
+}
+
 bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height) {
     const std::size_t x = text.find('x');
     if (x == std::string_view::npos) return false;

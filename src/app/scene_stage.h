@@ -47,6 +47,11 @@ struct StageOptions {
     bool startFromBlack = true;
 };
 
+// What a tool says when a scene or its objects were not found: files are
+// looked for in the data folder (`directory`) and its archive, never beside
+// the scene, so a scene named with a folder finds none of its objects.
+std::string nothingFoundHint(const std::filesystem::path& directory);
+
 // "WxH" with both sides from 1 to 8192; false for anything else.
 bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height);
 

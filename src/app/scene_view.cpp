@@ -18,9 +18,14 @@ constexpr std::uint32_t kIdleRedraw = 100;
 constexpr std::uint32_t kIdleSleep = 10;
 constexpr std::uint32_t kNoteTime = 3000;
 
+std::string counted(std::size_t warnings, std::size_t errors);
+
 // "3 warnings", "1 warning, 2 errors".
 std::string findings(const Diagnostics& found) {
-    const std::size_t warnings = found.count(Severity::Warning), errors = found.count(Severity::Error);
+    return counted(found.count(Severity::Warning), found.count(Severity::Error));
+}
+
+std::string counted(std::size_t warnings, std::size_t errors) {
     std::string text = std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
     if (errors) text += ", " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
     return text;
@@ -161,6 +166,7 @@ void SceneView::begin() {
     load.diagnostics.print(services_.log);
     watch_.watch(std::move(load.files), now);
     loadError_ = load.error;
+    if (load.replaced) runCheck();
     if (!load.replaced) {
         services_.log << "zor-view: " << loadError_ << "; watching the files for a fix\n";
     }
@@ -189,8 +195,10 @@ bool SceneView::reload() {
     const std::string& scene = services_.stage.options().sceneName;
     if (load.replaced) {
         loadError_.clear();
-        services_.log << "zor-view: reloaded " << scene << " (" << findings(load.diagnostics)
-                      << (load.diagnostics.empty() ? "" : "; W lists them") << ")\n";
+        runCheck();
+        const std::string found = findings_ ? counted(findings_->warnings, findings_->errors) : findings(load.diagnostics);
+        const bool none = findings_ ? findings_->lines.empty() : load.diagnostics.empty();
+        services_.log << "zor-view: reloaded " << scene << " (" << found << (none ? "" : "; W lists them") << ")\n";
         if (hadScene) {
             const Scene* s = services_.stage.scene();
             transport_.setRange(s->firstFrame, s->lastFrame, now);
@@ -263,7 +271,18 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
     return {};
 }
 
+void SceneView::runCheck() {
+    if (services_.check) findings_ = services_.check();
+}
+
 void SceneView::listWarnings() {
+    if (findings_) {
+        services_.log << "zor-view: " << counted(findings_->warnings, findings_->errors) << " for "
+                      << services_.stage.options().sceneName << ":\n";
+        for (const std::string& line : findings_->lines) services_.log << line << '\n';
+        services_.log.flush();
+        return;
+    }
     const Diagnostics& found = services_.stage.diagnostics();
     services_.log << "zor-view: " << findings(found) << " for " << services_.stage.options().sceneName << ":\n";
     found.print(services_.log);
@@ -276,6 +295,12 @@ bool SceneView::command(ViewCommand command, std::uint32_t now) {
     case ViewCommand::Quit: return false;
     case ViewCommand::Reload: reload(); break;
     case ViewCommand::ListWarnings: listWarnings(); break;
+    case ViewCommand::BackFaces: {
+        bool& shown = services_.stage.context().showBackFaces;
+        shown = !shown;
+        dirty_ = true;
+        break;
+    }
     case ViewCommand::FullScreen:
         if (services_.setFullScreen && services_.setFullScreen(!fullScreen_)) fullScreen_ = !fullScreen_;
         break;
@@ -300,7 +325,8 @@ std::string SceneView::statusLine(std::uint32_t now) {
                        formatted("%.2f s", transport_.secondsAt(position)) + "  ";
     line += transport_.playing() ? formatted("%.1f fps", rate_) : std::string("paused");
     line += "  speed " + formatted("%g", transport_.speed()) + "x";
-    line += "  " + findings(services_.stage.diagnostics());
+    line += "  " + (findings_ ? counted(findings_->warnings, findings_->errors) : findings(services_.stage.diagnostics()));
+    line += services_.stage.context().showBackFaces ? "  B: back faces magenta" : "  B: back faces";
     if (!note_.empty() && static_cast<std::int32_t>(noteUntil_ - now) > 0) line += "  " + note_;
     return line;
 }

@@ -18,6 +18,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/file_watch.h"
 #include "app/scene_stage.h"
@@ -27,6 +28,14 @@
 #include "platform/window_system.h"
 
 namespace zor {
+
+// What a check of the shown scene found (zor-inspect --check's findings),
+// for the status line's count and W.
+struct ViewFindings {
+    std::size_t errors = 0;
+    std::size_t warnings = 0;
+    std::vector<std::string> lines;  // one "FILE:LINE: warning: text" each
+};
 
 struct ViewServices {
     WindowSystem& system;
@@ -40,6 +49,10 @@ struct ViewServices {
     std::function<bool(bool on)> setFullScreen = {};
     // Lets the machine rest while nothing moves; none: no waiting.
     std::function<void(std::uint32_t milliseconds)> sleep = {};
+    // Checks the scene after every load that shows a new one; its findings
+    // are what the status line counts and W lists. None: the load's own
+    // diagnostics are.
+    std::function<ViewFindings()> check = {};
 };
 
 struct ViewOptions {
@@ -85,6 +98,8 @@ private:
     void draw(std::uint32_t now);
     std::string statusLine(std::uint32_t now);
     void listWarnings();
+    // The check of the scene now shown, when there is a check.
+    void runCheck();
     // The scene's range, then the start frame (paused) or play from the first.
     void startTransport(std::uint32_t now);
 
@@ -105,6 +120,7 @@ private:
     int rateCount_ = 0;
     double rate_ = 0;
     std::uint64_t reloads_ = 0;
+    std::optional<ViewFindings> findings_;  // of the shown scene
 };
 
 }  // namespace zor

@@ -124,6 +124,7 @@ ViewCommand viewCommandForKey(int key) {
     case 'F': return ViewCommand::FullScreen;
     case 'S': return ViewCommand::SaveFrame;
     case 'W': return ViewCommand::ListWarnings;
+    case 'B': return ViewCommand::BackFaces;
     case kVirtualKeyEscape: return ViewCommand::Quit;
     default: return ViewCommand::None;
     }

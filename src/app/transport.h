@@ -104,6 +104,7 @@ enum class ViewCommand {
     FullScreen,
     SaveFrame,
     ListWarnings,
+    BackFaces,    // show culled faces in magenta, or not
     Quit,
 };
 

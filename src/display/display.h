@@ -109,6 +109,9 @@ struct DisplayContext {
     Diagnostics* diagnostics = nullptr;
     // What made the last initDisplay fail, in words; empty after success.
     std::string failure;
+    // For authors (zor-view's B): polygons whose back faces the eye, which the
+    // renderer culls, are drawn as well, in magenta. Off: the player's picture.
+    bool showBackFaces = false;
 
     void message(std::string_view caption, std::string_view text) const;
     // Shows the box (for the first fatal failure only) and records it;

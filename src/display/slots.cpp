@@ -16,6 +16,7 @@ namespace {
 constexpr std::uint32_t kAlpha = 0x10000000;
 constexpr std::uint32_t kParticleColor = 0x008F8F8F;
 constexpr std::uint32_t kDoubleSidedColor = 0x10101010;
+constexpr std::uint32_t kBackFaceColor = kAlpha + 0x00FF00FF;  // magenta
 
 std::uint32_t capped(std::uint32_t value) { return std::min<std::uint32_t>(value, 255); }
 
@@ -37,6 +38,8 @@ public:
     }
 
     void drawPolygon(SceneObject& object, MeshPolygon& polygon, const Viewport*, Scene&, std::uint16_t) override;
+    // The polygon's culled side in magenta (showBackFaces).
+    void drawBackFace(std::uint32_t count, PrimitiveType type);
 
     int loadTexture(std::string_view fileName) override { return loadTextureFile(context_, fileName); }
     void drawSpotFlare(SceneLight&, const Viewport*) override {}
@@ -66,6 +69,14 @@ private:
     DisplayLayer& layer_;
     std::array<LVertex, 256> vertices_{};
 };
+
+void DisplaySlots::drawBackFace(std::uint32_t count, PrimitiveType type) {
+    layer_.setRenderState(device(), RenderState::CULLMODE, D3DCULL_CW);
+    for (std::uint32_t i = 0; i < count; ++i) vertices_[i].diffuse = kBackFaceColor;
+    layer_.setTexture(device(), 0, SurfaceId::none);
+    shade(D3DSHADE_FLAT);
+    draw(type, count);
+}
 
 void DisplaySlots::drawPolygon(SceneObject& object, MeshPolygon& polygon, const Viewport*, Scene&, std::uint16_t) {
     const std::uint32_t count = polygon.vertexCount;
@@ -172,6 +183,8 @@ void DisplaySlots::drawPolygon(SceneObject& object, MeshPolygon& polygon, const 
         setTransparentPass(0);
         layer_.setRenderState(device(), RenderState::ZBIAS, 0);
     }
+    // Shadows returned above; double-sided polygons show both sides anyway.
+    if (context_.showBackFaces && count >= 3 && !(flags & doubleSided)) drawBackFace(count, type);
 }
 
 }  // namespace

@@ -199,7 +199,13 @@ void SceneParser::readHeader() {
 
 void SceneParser::addObject(std::optional<std::string_view> fileName) {
     const int line = tokens_.tokenLine();
-    if (lines_) lines_->objects.push_back(line);
+    if (lines_) {
+        lines_->objects.push_back(line);
+        // A null's name follows on its line; the reader skips it as a token.
+        std::string name;
+        if (!fileName && tokens_.nextTokenLine() == line) name = tokens_.peekToken();
+        lines_->nullNames.push_back(std::move(name));
+    }
     const Diagnostics::NamedBy namedBy(tokens_.diagnostics(), tokens_.fileName(), line);
     SceneObject& added = appendObject(scene_, fileName, loadObject_);
     // The loader is someone else's code: a mesh that breaks its own
@@ -487,6 +493,16 @@ SceneObject& appendObject(Scene& scene, std::optional<std::string_view> fileName
     return object;
 }
 
+bool loadedNoObject(const Scene& scene) {
+    bool named = false;
+    for (const SceneObject& object : scene.objects) {
+        if (object.name == "NULL" || object.name == "mcube.lwo" || object.name == "mball.lwo") continue;
+        if (object.pointCount > 0 || object.polygonCount > 0) return false;
+        named = true;
+    }
+    return named;
+}
+
 SceneLight& appendLight(Scene& scene) { return scene.lights.emplace_back(); }
 
 SceneBone& appendBone(SceneObject& object) {
@@ -500,7 +516,9 @@ SceneBone& appendBone(SceneObject& object) {
     return bone;
 }
 
-void readMotion(TokenStream& tokens, Motion& motion) {
+namespace {
+
+void readMotionBlock(TokenStream& tokens, Motion& motion, bool envelope) {
     tokens.atEnd();  // moves to the channel count, whose line the messages give
     const int line = tokens.position().line;
     std::int32_t channels = 0;
@@ -525,6 +543,19 @@ void readMotion(TokenStream& tokens, Motion& motion) {
     }
 
     const bool usable = problem.empty();
+    ReadNotes::Block* block = nullptr;
+    if (ReadNotes* notes = tokens.notes()) {
+        block = &notes->blocks.emplace_back();
+        block->line = line;
+        block->envelope = envelope;
+        block->channels = usable ? channels : 0;
+    }
+    // The lines the numbers of a key came from, for the notes.
+    auto track = [&tokens](bool read, int& first, int& last) {
+        if (!read) return;
+        if (first == 0) first = tokens.tokenLine();
+        last = tokens.tokenLine();
+    };
     if (usable) {
         allocateKeys(motion, count, 1);
         motion.channelCount = channels;
@@ -538,14 +569,22 @@ void readMotion(TokenStream& tokens, Motion& motion) {
         };
         for (std::size_t k = 0; k < motion.keys.size(); ++k) {
             MotionKey& key = motion.keys[k];
+            ReadNotes::Key layout;
             for (std::int32_t c = 0; c < channels; ++c) {
-                if (!tokens.readReal(key.value[c])) complain(k);
+                const bool read = tokens.readReal(key.value[c]);
+                track(read, layout.firstValueLine, layout.lastValueLine);
+                if (!read) complain(k);
             }
-            if (!tokens.readInt(key.frame)) complain(k);
-            if (!tokens.readInt(key.linear)) complain(k);
-            if (!tokens.readReal(key.tension)) complain(k);
-            if (!tokens.readReal(key.continuity)) complain(k);
-            if (!tokens.readReal(key.bias)) complain(k);
+            auto spline = [&](bool read) {
+                track(read, layout.firstSplineLine, layout.lastSplineLine);
+                if (!read) complain(k);
+            };
+            spline(tokens.readInt(key.frame));
+            spline(tokens.readInt(key.linear));
+            spline(tokens.readReal(key.tension));
+            spline(tokens.readReal(key.continuity));
+            spline(tokens.readReal(key.bias));
+            if (block) block->keys.push_back(layout);
             if (k > 0 && key.frame <= motion.keys[k - 1].frame) {
                 tokens.warn("key " + std::to_string(k + 1) + " of a motion block is at frame " +
                             std::to_string(key.frame) + ", not after the key before it (" +
@@ -586,10 +625,14 @@ void readMotion(TokenStream& tokens, Motion& motion) {
     }
 }
 
+}  // namespace
+
+void readMotion(TokenStream& tokens, Motion& motion) { readMotionBlock(tokens, motion, false); }
+
 void readEnvelope(TokenStream& tokens, Motion& motion) {
     const TokenStream::Position start = tokens.position();
     if (tokens.nextToken() == "(envelope)") {
-        readMotion(tokens, motion);
+        readMotionBlock(tokens, motion, true);
         return;
     }
     // A constant: the token is read again, once, as a number.
@@ -608,6 +651,7 @@ void parseScene(Scene& scene, std::string_view text, std::string_view fileName,
     scene.camera = SceneCamera{};
     if (lines) *lines = SceneSourceLines{};
     TokenStream tokens(text, fileName, diagnostics);
+    if (lines) tokens.setNotes(&lines->reads);
     SceneParser parser(scene, tokens, loadObject, lines);
     parser.readHeader();
     tokens.seek({});

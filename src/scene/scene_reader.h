@@ -40,6 +40,9 @@ struct SceneSourceLines {
     int frameStep = 0;
     int framesPerSecond = 0;
     std::vector<int> objects;  // per object: its LoadObject or AddNullObject line
+    // Per object: the name written after AddNullObject (on the same line);
+    // empty for loaded objects and unnamed nulls. The player keeps "NULL".
+    std::vector<std::string> nullNames;
     std::vector<int> lights;   // per light: its AddLight line
     // Keywords read into fields that nothing evaluates: the camera's
     // ZoomFactor and the lights' FlareIntensity.
@@ -48,6 +51,9 @@ struct SceneSourceLines {
     // in the order first met (the header keywords, read by their own
     // search, are not among them).
     std::vector<Keyword> skipped;
+    // Numbers taken otherwise than the format intends: tokens read in part,
+    // and the lines each key of every motion and envelope block came from.
+    ReadNotes reads;
 };
 
 struct SceneLoadContext {
@@ -88,6 +94,11 @@ inline constexpr std::size_t kMaxStoredObjectName = 27;
 SceneObject& appendObject(Scene& scene, std::optional<std::string_view> fileName,
                           const ObjectLoadFunction& loadObject);
 SceneLight& appendLight(Scene& scene);
+
+// True when the scene names objects to load ("mcube.lwo" and "mball.lwo"
+// aside) and not one of them brought any geometry: what a tool sees when it
+// reads a scene from another folder than the one holding its files.
+bool loadedNoObject(const Scene& scene);
 // The first bone of an object also makes its weight sums and rest points.
 SceneBone& appendBone(SceneObject& object);
 

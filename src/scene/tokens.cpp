@@ -35,6 +35,18 @@ void TokenStream::skipBlanks() {
     }
 }
 
+void TokenStream::notePart(std::size_t start, std::size_t end) {
+    if (!notes_) return;
+    if (partRest_ == start && !notes_->partNumbers.empty()) notes_->partNumbers.back().restReadAsNumber = true;
+    partRest_ = std::string_view::npos;
+    if (end >= text_.size() || isBlank(text_[end])) return;
+    std::size_t tokenEnd = end;
+    while (tokenEnd < text_.size() && !isBlank(text_[tokenEnd])) ++tokenEnd;
+    notes_->partNumbers.push_back({line_, std::string(text_.substr(start, std::min(tokenEnd - start, kMaxTokenLength))),
+                                   std::string(text_.substr(start, end - start)), false});
+    partRest_ = end;
+}
+
 bool TokenStream::atEnd() {
     skipBlanks();
     return pos_ >= text_.size();
@@ -63,6 +75,13 @@ std::string_view TokenStream::peekToken() {
     return token;
 }
 
+int TokenStream::nextTokenLine() const {
+    int line = line_;
+    for (std::size_t p = pos_; p < text_.size() && isBlank(text_[p]); ++p)
+        if (text_[p] == '\n') ++line;
+    return line;
+}
+
 bool TokenStream::readInt(std::int32_t& value) {
     skipBlanks();
     std::size_t p = pos_;
@@ -81,6 +100,7 @@ bool TokenStream::readInt(std::int32_t& value) {
     for (std::size_t i = p; i < p + digits; ++i) {
         magnitude = std::min<std::int64_t>(magnitude * 10 + (text_[i] - '0'), kLimit);
     }
+    notePart(pos_, p + digits);
     pos_ = p + digits;
     std::int64_t result = negative ? -magnitude : magnitude;
     if (result > std::numeric_limits<std::int32_t>::max() || result < std::numeric_limits<std::int32_t>::min()) {
@@ -114,6 +134,7 @@ bool TokenStream::readReal(float& value) {
         if (exponentDigits > 0) p = q + exponentDigits;
     }
     tokenLine_ = line_;
+    notePart(start, p);
     pos_ = p;
 
     double parsed = 0;

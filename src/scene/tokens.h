@@ -11,12 +11,44 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/diagnostics.h"
 
 namespace zor {
 
 inline constexpr std::size_t kMaxTokenLength = 255;
+
+// How numbers were taken from the text where the text does not read as the
+// format intends, for tools that explain a scene to its author. Recording
+// changes nothing that is read.
+struct ReadNotes {
+    // A number read from the front of a token that goes on ("1.5.0" read as
+    // 1.5). The rest stays in the text: read as the next number when one is
+    // read next, otherwise met as a token of its own.
+    struct PartNumber {
+        int line = 0;
+        std::string token;  // the whole token
+        std::string read;   // its front, read as the number
+        bool restReadAsNumber = false;
+    };
+    // One key of a motion or envelope block, with the lines its numbers
+    // were read from (0 where a number was not found).
+    struct Key {
+        int firstValueLine = 0;
+        int lastValueLine = 0;
+        int firstSplineLine = 0;  // frame, linear, tension, continuity, bias
+        int lastSplineLine = 0;
+    };
+    struct Block {
+        int line = 0;  // of the channel count
+        bool envelope = false;
+        int channels = 0;
+        std::vector<Key> keys;
+    };
+    std::vector<PartNumber> partNumbers;
+    std::vector<Block> blocks;
+};
 
 class TokenStream {
 public:
@@ -46,6 +78,12 @@ public:
     std::size_t remaining() const { return text_.size() - pos_; }
     // The token that would be read next, without consuming it (for messages).
     std::string_view peekToken();
+    // The line the next token starts on, without moving.
+    int nextTokenLine() const;
+
+    // Where unusual reads are recorded; none by default.
+    void setNotes(ReadNotes* notes) { notes_ = notes; }
+    ReadNotes* notes() const { return notes_; }
 
     const std::string& fileName() const { return fileName_; }
     Diagnostics* diagnostics() const { return diagnostics_; }
@@ -55,6 +93,8 @@ public:
 
 private:
     void skipBlanks();
+    // After a number read that ended at end: notes a token cut short.
+    void notePart(std::size_t start, std::size_t end);
 
     std::string_view text_;
     std::size_t pos_ = 0;
@@ -63,6 +103,8 @@ private:
     bool tokenStartsLine_ = false;
     std::string fileName_;
     Diagnostics* diagnostics_ = nullptr;
+    ReadNotes* notes_ = nullptr;
+    std::size_t partRest_ = std::string_view::npos;  // where the rest of the last cut token starts
 };
 
 // Reads tokens until one equals `keyword` byte for byte; true with the stream

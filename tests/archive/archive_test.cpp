@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "archive/archive.h"
-#include "test_dir.h"
+#include "scratch_dir.h"
 
 namespace zor {
 namespace {
@@ -81,8 +81,8 @@ struct ExpectedArchive {
 };
 
 TEST(PackFileLayout, AddsRemovalsAndReopensGiveExactBytes) {
-    TestDir dir("layout");
-    const auto path = dir.path("a.dat");
+    test::ScratchDir dir("layout");
+    const auto path = (dir / "a.dat");
     const Bytes leading = textBytes("leading content that was here first\n");
     dir.write("a.dat", leading);
     const Bytes scene = sampleData(5000, 1), ship = sampleData(70000, 2), logo = sampleData(1234, 3);
@@ -120,8 +120,8 @@ TEST(PackFileLayout, AddsRemovalsAndReopensGiveExactBytes) {
 }
 
 TEST(PackFileLayout, RecordsFollowEachOtherAndSizesRoundTrip) {
-    TestDir dir("records");
-    const auto path = dir.path("b.dat").string();
+    test::ScratchDir dir("records");
+    const auto path = (dir / "b.dat").string();
     std::vector<Bytes> datas;
     {
         PackFile pack(path);
@@ -161,8 +161,8 @@ TEST(PackFileLookup, FoldingRuleAndLengths) {
 }
 
 TEST(PackFileLookup, DuplicatesEmptyNamesAndMissingEntries) {
-    TestDir dir("lookup");
-    const auto path = dir.path("c.dat").string();
+    test::ScratchDir dir("lookup");
+    const auto path = (dir / "c.dat").string();
     const Bytes first = sampleData(300, 4), second = sampleData(400, 5), empty = sampleData(200, 6);
     {
         PackFile pack(path);
@@ -190,24 +190,24 @@ TEST(PackFileLookup, DuplicatesEmptyNamesAndMissingEntries) {
 }
 
 TEST(PackFileLookup, NoArchiveSelectedOpensNothing) {
-    TestDir dir("noselect");
-    TestDir::Cwd cwd(dir.root());
+    test::ScratchDir dir("noselect");
+    test::CurrentDir cwd(dir.path());
     PackFile pack;
     EXPECT_FALSE(pack.isOpen());
     EXPECT_EQ(pack.findEntry("x"), -1);
     EXPECT_FALSE(pack.readEntry("x").has_value());
     EXPECT_FALSE(pack.addData(sampleData(100, 1), "x"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(PackFileLookup, TheSourceCarriesTheArchiveNameAndRefusesLongerNames) {
-    TestDir dir("named");
+    test::ScratchDir dir("named");
     {
-        PackFile pack(dir.path("g.dat").string());
+        PackFile pack((dir / "g.dat").string());
         ASSERT_TRUE(pack.addData(sampleData(500, 7), "x.lws"));
     }
     DataSource source;
-    source.directory = dir.root();
+    source.directory = dir.path();
     EXPECT_FALSE(source.selectsArchive());
     EXPECT_FALSE(readDataFile(source, "x.lws"));
     ASSERT_TRUE(source.setArchiveName("g.dat"));
@@ -218,8 +218,8 @@ TEST(PackFileLookup, TheSourceCarriesTheArchiveNameAndRefusesLongerNames) {
 }
 
 TEST(PackFileReadOnly, MissingArchiveReadsEmptyAndCreatesNothing) {
-    TestDir dir("missing");
-    const auto path = dir.path("zor.dat");
+    test::ScratchDir dir("missing");
+    const auto path = (dir / "zor.dat");
     {
         PackFile pack(path.string());
         EXPECT_TRUE(pack.isOpen());
@@ -229,7 +229,7 @@ TEST(PackFileReadOnly, MissingArchiveReadsEmptyAndCreatesNothing) {
         EXPECT_FALSE(pack.readEntry("glorp2.lws").has_value());
     }
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.root()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
     // The write side creates it on the first write.
     {
@@ -237,14 +237,14 @@ TEST(PackFileReadOnly, MissingArchiveReadsEmptyAndCreatesNothing) {
         ASSERT_TRUE(pack.addData(sampleData(100, 8), "a"));
     }
     EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(PackFileReadOnly, FilesWithoutSignatureAreEmptyArchives) {
-    TestDir dir("nosig");
+    test::ScratchDir dir("nosig");
     for (const Bytes& content : {Bytes{}, Bytes{':', '-'}, textBytes("hello world :-("), textBytes(":-)x")}) {
         dir.write("p.dat", content);
-        PackFile pack(dir.path("p.dat").string());
+        PackFile pack((dir / "p.dat").string());
         EXPECT_TRUE(pack.isOpen());
         EXPECT_EQ(pack.entryCount(), 0);
         EXPECT_EQ(pack.dataEnd(), static_cast<std::int64_t>(content.size()));
@@ -252,14 +252,14 @@ TEST(PackFileReadOnly, FilesWithoutSignatureAreEmptyArchives) {
 }
 
 TEST(PackFileWrite, RefusesLongNamesTinyFilesAndMissingInputs) {
-    TestDir dir("refuse");
-    PackFile pack(dir.path("r.dat").string());
+    test::ScratchDir dir("refuse");
+    PackFile pack((dir / "r.dat").string());
     EXPECT_FALSE(pack.addData(sampleData(500, 1), std::string(32, 'n')));
     EXPECT_NE(pack.error().find("longer than 31"), std::string::npos);
     EXPECT_TRUE(pack.addData(sampleData(500, 1), std::string(31, 'n')));
     // A block that does not fit in twice the data's size cannot be stored.
     EXPECT_FALSE(pack.addData(textBytes("ab"), "tiny"));
-    EXPECT_FALSE(pack.addFile(dir.path("nothere.txt"), "nothere.txt"));
+    EXPECT_FALSE(pack.addFile((dir / "nothere.txt"), "nothere.txt"));
     EXPECT_NE(pack.error().find("nothere.txt"), std::string::npos);
     EXPECT_EQ(pack.entryCount(), 1);
 }
@@ -268,7 +268,7 @@ TEST(PackFileWrite, RefusesLongNamesTinyFilesAndMissingInputs) {
 class DamagedArchive : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto path = dir.path("good.dat").string();
+        const auto path = (dir / "good.dat").string();
         PackFile pack(path);
         ASSERT_TRUE(pack.addData(sampleData(4000, 1), "one.lwo"));
         ASSERT_TRUE(pack.addData(sampleData(9000, 2), "two.lwo"));
@@ -299,7 +299,7 @@ protected:
 
     void expectRefused(const Bytes& content, std::string_view reason) {
         dir.write("bad.dat", content);
-        PackFile pack(dir.path("bad.dat").string());
+        PackFile pack((dir / "bad.dat").string());
         EXPECT_TRUE(pack.isCorrupt()) << reason;
         EXPECT_NE(pack.error().find(reason), std::string::npos) << pack.error();
         EXPECT_EQ(pack.findEntry("one.lwo"), -1);
@@ -312,7 +312,7 @@ protected:
 
     static void set32(Bytes& b, std::size_t at, std::int32_t v) { std::memcpy(b.data() + at, &v, 4); }
 
-    TestDir dir{"damaged"};
+    test::ScratchDir dir{"damaged"};
     Bytes good;
 };
 
@@ -358,33 +358,33 @@ TEST_F(DamagedArchive, EntryOutsideTheDataArea) {
 
 TEST_F(DamagedArchive, EntryThatDoesNotInflateToItsSize) {
     dir.write("bad.dat", withDirectory([](Bytes& r) { set32(r, 40, 3999); }));
-    PackFile pack(dir.path("bad.dat").string());
+    PackFile pack((dir / "bad.dat").string());
     ASSERT_TRUE(pack.isOpen());
     EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
     EXPECT_NE(pack.error().find("more than the stated 3999"), std::string::npos) << pack.error();
 
     dir.write("bad.dat", withDirectory([](Bytes& r) { set32(r, 40, 4001); }));
-    pack.reopen(dir.path("bad.dat").string());
+    pack.reopen((dir / "bad.dat").string());
     EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
     EXPECT_NE(pack.error().find("one.lwo"), std::string::npos);
 
     Bytes b = good;
     for (int i = 10; i < 200; ++i) b[i] ^= 0xFF;  // garbage inside the first block
     dir.write("bad.dat", b);
-    pack.reopen(dir.path("bad.dat").string());
+    pack.reopen((dir / "bad.dat").string());
     EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
     EXPECT_TRUE(pack.readEntry("two.lwo").has_value());
 }
 
 TEST(DataSourceLookup, DiskFirstThenArchive) {
-    TestDir dir("source");
+    test::ScratchDir dir("source");
     {
-        PackFile pack(dir.path("zor.dat").string());
+        PackFile pack((dir / "zor.dat").string());
         ASSERT_TRUE(pack.addData(textBytes("from the archive, long enough to compress"), "glorp2.lws"));
         ASSERT_TRUE(pack.addData(textBytes("only in the archive, long enough to compress"), "other.lws"));
     }
     dir.write("glorp2.lws", textBytes("from disk"));
-    DataSource source{dir.root(), "zor.dat"};
+    DataSource source{dir.path(), "zor.dat"};
     std::string origin;
     EXPECT_EQ(readDataFile(source, "glorp2.lws", nullptr, &origin), textBytes("from disk"));
     EXPECT_EQ(origin, "disk");
@@ -419,13 +419,13 @@ int statusInChild(const std::function<int()>& body, int seconds) {
 }
 
 TEST(DataSourceLookup, FifosAreRefusedWithoutWaiting) {
-    TestDir dir("source-fifo");
-    ASSERT_EQ(mkfifo(dir.path("glorp2.lws").c_str(), 0644), 0);
-    ASSERT_EQ(mkfifo(dir.path("zor.dat").c_str(), 0644), 0);
+    test::ScratchDir dir("source-fifo");
+    ASSERT_EQ(mkfifo((dir / "glorp2.lws").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((dir / "zor.dat").c_str(), 0644), 0);
     const int status = statusInChild(
         [&] {
             Diagnostics diags;
-            const bool read = readDataFile(DataSource{dir.root(), "zor.dat"}, "glorp2.lws", &diags).has_value();
+            const bool read = readDataFile(DataSource{dir.path(), "zor.dat"}, "glorp2.lws", &diags).has_value();
             diags.print(std::cerr);
             const bool named = diags.contains("glorp2.lws") && diags.contains("FIFO") &&
                                diags.contains("archive unusable");
@@ -436,14 +436,14 @@ TEST(DataSourceLookup, FifosAreRefusedWithoutWaiting) {
 }
 
 TEST(DataSourceLookup, DirectoryIsReadOncePerLoad) {
-    TestDir dir("source-once");
+    test::ScratchDir dir("source-once");
     {
-        PackFile pack(dir.path("zor.dat").string());
+        PackFile pack((dir / "zor.dat").string());
         ASSERT_TRUE(pack.addData(sampleData(4000, 3), "glorp2.lws"));
     }
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, dir.path("zor.dat").c_str(), IN_OPEN), 0);
+    ASSERT_GE(inotify_add_watch(watch, (dir / "zor.dat").c_str(), IN_OPEN), 0);
     int opens = 0;
     // Read after every lookup: the kernel merges identical unread events.
     auto countOpens = [&] {
@@ -452,7 +452,7 @@ TEST(DataSourceLookup, DirectoryIsReadOncePerLoad) {
             for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
                 opens += (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) != 0;
     };
-    DataSource source{dir.root(), "zor.dat"};
+    DataSource source{dir.path(), "zor.dat"};
     const DataSource copy = source;  // as handed to each loader of one load
     for (int i = 0; i < 100; ++i) {
         EXPECT_FALSE(readDataFile(i % 2 ? source : copy, "missing" + std::to_string(i) + ".lwo").has_value());
@@ -465,29 +465,29 @@ TEST(DataSourceLookup, DirectoryIsReadOncePerLoad) {
 }
 
 TEST(DataSourceLookup, NamesStayInsideThePlayFolder) {
-    TestDir dir("source-inside");
-    std::filesystem::create_directories(dir.path("play/sub"));
+    test::ScratchDir dir("source-inside");
+    std::filesystem::create_directories((dir / "play/sub"));
     dir.write("secret.txt", textBytes("not for the player"));
     dir.write("play/sub/x.txt", textBytes("inside"));
-    const DataSource source{dir.path("play"), "zor.dat"};
+    const DataSource source{(dir / "play"), "zor.dat"};
     Diagnostics diags;
     EXPECT_FALSE(readDataFile(source, "../secret.txt", &diags).has_value());
     EXPECT_FALSE(readDataFile(source, "sub/../../secret.txt", &diags).has_value());
-    EXPECT_FALSE(readDataFile(source, dir.path("secret.txt").string(), &diags).has_value());
+    EXPECT_FALSE(readDataFile(source, (dir / "secret.txt").string(), &diags).has_value());
     EXPECT_EQ(diags.count(Severity::Warning), 3u);
     EXPECT_TRUE(diags.contains("../secret.txt: outside the play folder")) << diags.items().at(0).text();
     EXPECT_EQ(readDataFile(source, "sub/../sub/x.txt"), textBytes("inside"));
 }
 
 TEST(DataSourceLookup, NamesThatDifferOnlyInCaseAreFoundOnDisk) {
-    TestDir dir("source-case");
-    std::filesystem::create_directories(dir.path("Tex"));
-    std::filesystem::create_directories(dir.path("twice"));
+    test::ScratchDir dir("source-case");
+    std::filesystem::create_directories((dir / "Tex"));
+    std::filesystem::create_directories((dir / "twice"));
     dir.write("spaceshuttle.lwo", textBytes("shuttle"));
     dir.write("Tex/Wood.JPG", textBytes("wood"));
     dir.write("twice/a.jpg", textBytes("lower"));
     dir.write("twice/A.jpg", textBytes("upper"));
-    const DataSource source{dir.root(), "zor.dat"};
+    const DataSource source{dir.path(), "zor.dat"};
     EXPECT_EQ(readDataFile(source, "SpaceShuttle.lwo"), textBytes("shuttle"));
     EXPECT_EQ(readDataFile(source, "tex/wood.jpg"), textBytes("wood"));
     EXPECT_EQ(readDataFile(source, "TWICE/A.JPG"), textBytes("upper"));  // first in byte order

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "archive/archive.h"
-#include "test_dir.h"
+#include "scratch_dir.h"
 
 namespace zor {
 namespace {
@@ -79,8 +79,8 @@ int stateOf(const std::string& path, std::string& why) {
 }
 
 TEST(ArchiveCrashSafety, KilledWriterLeavesACommittedState) {
-    TestDir dir("crash");
-    const std::string path = dir.path("zor.dat").string();
+    test::ScratchDir dir("crash");
+    const std::string path = (dir / "zor.dat").string();
 
     // How long the whole change takes when left alone.
     resetArchive(path);
@@ -118,7 +118,7 @@ TEST(ArchiveCrashSafety, KilledWriterLeavesACommittedState) {
         ASSERT_GE(state, 0) << "after a kill at " << k << "/" << kKills << ": " << why;
         seen.insert(state);
         // Only the archive and leftover temporary files may be in the folder.
-        for (const auto& f : std::filesystem::directory_iterator(dir.root())) {
+        for (const auto& f : std::filesystem::directory_iterator(dir.path())) {
             std::string n = f.path().filename().string();
             EXPECT_TRUE(n == "zor.dat" || n.rfind("zor.dat.tmp.", 0) == 0) << n;
             if (n != "zor.dat") std::filesystem::remove(f.path());

@@ -1,8 +1,6 @@
 #pragma once
-// Shared pieces of the display tests: a fresh folder per test, JPEG files
+// Shared pieces of the display tests: JPEG files of every colour layout
 // written with libjpeg, and a scripted display brought up through initDisplay.
-
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -15,27 +13,10 @@
 
 #include "archive/archive.h"
 #include "display/display.h"
+#include "scratch_dir.h"
 #include "support/recording_display_layer.h"
 
 namespace zor::test {
-
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name)
-        : root_(std::filesystem::temp_directory_path() / ("zor-display-" + name + "-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-    const std::filesystem::path& root() const { return root_; }
-    std::filesystem::path operator/(const std::string& name) const { return root_ / name; }
-
-private:
-    std::filesystem::path root_;
-};
 
 // colour(x, y) gives R, G, B (or the grey level in [0]) of pixel (x, y), row 0 at the top.
 using PixelSource = std::function<std::array<std::uint8_t, 4>(int x, int y)>;

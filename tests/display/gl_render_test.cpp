@@ -28,7 +28,7 @@ namespace zor {
 namespace {
 
 using test::encodeJpeg;
-using test::TempFolder;
+using test::ScratchDir;
 using test::writeFile;
 
 constexpr int kWidth = 160;
@@ -95,10 +95,10 @@ struct GlRig {
     Scene scene;
     bool up = false;
     std::vector<DisplayAdapter> adapters;
-    TempFolder folder;
+    ScratchDir folder;
 
     explicit GlRig(const std::string& name, std::uint32_t bits = 16) : folder("gl-" + name) {
-        context.source.directory = folder.root();
+        context.source.directory = folder.path();
         context.showMessage = [](std::string_view, std::string_view) {};
         up = initDisplay(context, nullptr, 0x13, [&](const std::vector<DisplayAdapter>& listed, DisplaySelection& s) {
             adapters = listed;
@@ -361,7 +361,7 @@ TEST(GlRender, ChangesOfStateNotPolygonsDecideTheDrawCalls) {
     expectPixel(p, fx, fy, {0, 0, 198}, 8);  // the front polygon alone
 }
 
-TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {
+TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSidedOrShown) {
     GlRig rig("culling");
     ASSERT_TRUE(rig.up);
     rig.begin();
@@ -382,6 +382,15 @@ TEST(GlRender, CounterClockwisePolygonsAreCulledUnlessDoubleSided) {
     auto [cx, cy] = screenOf(0.6f, -0.7f, 4);
     expectPixel(p, cx, cy, {127, 127, 127}, 6);
     expectMatchesReference(p, "culling");
+
+    // For authors: the culled side in magenta, the rest as before.
+    rig.context.showBackFaces = true;
+    rig.begin();
+    rig.drawAll(o);
+    const RgbPicture shown = rig.finish();
+    expectPixel(shown, ax, ay, {127, 127, 127}, 6);
+    expectPixel(shown, bx, by, {255, 0, 255}, 8);
+    expectPixel(shown, cx, cy, {127, 127, 127}, 6);
 }
 
 TEST(GlRender, LinesOutlinesAndPoints) {

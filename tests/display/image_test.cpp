@@ -14,7 +14,7 @@ namespace {
 using test::encodeJpeg;
 using test::RecordedDisplay;
 using test::solid;
-using test::TempFolder;
+using test::ScratchDir;
 using test::writeFile;
 
 std::uint16_t convertOne(const ConversionParameters& c, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -138,19 +138,19 @@ TEST(Jpeg, CmykAndGarbageAreRefusedWithTheFileName) {
 }
 
 TEST(Jpeg, ArchiveOnlyImageLoadsAndLeavesNoFileBehind) {
-    TempFolder folder("archive-only");
+    ScratchDir folder("archive-only");
     {
         PackFile pack((folder / "zor.dat").string());
         ASSERT_TRUE(pack.addData(encodeJpeg(8, 8, 3, solid(0, 255, 0)), "packed.jpg"));
     }
     RecordedDisplay display;
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     display.context.source.archiveName = "zor.dat";
-    const auto before = std::distance(std::filesystem::directory_iterator(folder.root()), {});
+    const auto before = std::distance(std::filesystem::directory_iterator(folder.path()), {});
     const auto image = loadJpeg(display.context, "packed.jpg");
     ASSERT_TRUE(image);
     EXPECT_GT(image->pixels[1], 240);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.root()), {}), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), before);
     EXPECT_FALSE(std::filesystem::exists("packed.jpg"));
     EXPECT_FALSE(std::filesystem::exists(folder / "packed.jpg"));
     // The disk copy wins over the archive entry.
@@ -162,7 +162,7 @@ TEST(Jpeg, ArchiveOnlyImageLoadsAndLeavesNoFileBehind) {
 }
 
 TEST(Logo, NearMagentaSnapsAndBecomesTheColourKey) {
-    TempFolder folder("logo");
+    ScratchDir folder("logo");
     // Left column near-magenta (250, 10, 245), right column (240, 0, 255), on an 8x2 image
     // with 4-pixel blocks so JPEG keeps each block's colour.
     writeFile(folder / "skane.jpg", encodeJpeg(16, 16, 3, [](int x, int) {
@@ -171,7 +171,7 @@ TEST(Logo, NearMagentaSnapsAndBecomesTheColourKey) {
               }));
     RecordedDisplay display;
     ASSERT_TRUE(display.up);
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     Image logo;
     loadImageSurface(display.context, logo, "skane.jpg");
     ASSERT_NE(logo.surface, SurfaceId::none);
@@ -197,13 +197,13 @@ TEST(Logo, NearMagentaSnapsAndBecomesTheColourKey) {
 }
 
 TEST(Logo, FifteenBitKeyAndTopDownRows) {
-    TempFolder folder("logo15");
+    ScratchDir folder("logo15");
     writeFile(folder / "skane.jpg", encodeJpeg(16, 16, 3, [](int, int y) {
                   return y < 8 ? std::array<std::uint8_t, 4>{255, 255, 255, 0} : std::array<std::uint8_t, 4>{0, 0, 0, 0};
               }));
     RecordedDisplay display(15);
     ASSERT_TRUE(display.up);
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     Image logo;
     loadImageSurface(display.context, logo, "skane.jpg");
     ASSERT_NE(logo.surface, SurfaceId::none);
@@ -263,11 +263,11 @@ TEST(Textures, SizesAndLevelCountsUnderEachCapability) {
 }
 
 TEST(Textures, CacheByExactNameAndFailedNamesKeepTheirIndex) {
-    TempFolder folder("texture-cache");
+    ScratchDir folder("texture-cache");
     writeFile(folder / "Wood.jpg", encodeJpeg(64, 32, 3, solid(200, 100, 50)));
     writeFile(folder / "wood.jpg", encodeJpeg(16, 16, 3, solid(10, 20, 30)));
     RecordedDisplay display;
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     EXPECT_EQ(loadTextureFile(display.context, "Wood.jpg"), 0);
     const auto creates = display.layer.callsStartingWith("createSurface").size();
     EXPECT_EQ(loadTextureFile(display.context, "Wood.jpg"), 0);
@@ -286,13 +286,13 @@ TEST(Textures, CacheByExactNameAndFailedNamesKeepTheirIndex) {
 // Textures are kept per exact name; one small file named five ways would be
 // decoded and kept five times. All textures together keep to 2^24 texels.
 TEST(Textures, AllTexturesTogetherKeepToABudget) {
-    TempFolder folder("texture-budget");
+    ScratchDir folder("texture-budget");
     writeFile(folder / "big.jpg", encodeJpeg(2048, 2048, 3, solid(90, 90, 90)));
     writeFile(folder / "big.avi", Bytes{1});  // no mip levels to build
     RecordedDisplay display;
     Diagnostics diagnostics;
     display.context.diagnostics = &diagnostics;
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     const char* names[] = {"big.jpg", "./big.jpg", ".//big.jpg", "././big.jpg", ".///big.jpg"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(loadTextureFile(display.context, names[i]), i) << names[i];
     EXPECT_EQ(loadTextureFile(display.context, names[4]), -1);
@@ -301,13 +301,13 @@ TEST(Textures, AllTexturesTogetherKeepToABudget) {
 }
 
 TEST(Textures, LevelsHoldTheBoxFilteredImageBottomUp) {
-    TempFolder folder("texture-levels");
+    ScratchDir folder("texture-levels");
     // 64 x 32: top half white, bottom half black. Texture row 0 is the image's last row.
     writeFile(folder / "half.jpg", encodeJpeg(64, 32, 3, [](int, int y) {
                   return y < 16 ? std::array<std::uint8_t, 4>{255, 255, 255, 0} : std::array<std::uint8_t, 4>{0, 0, 0, 0};
               }));
     RecordedDisplay display;
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     const int index = loadTextureFile(display.context, "half.jpg");
     ASSERT_EQ(index, 0);
     const SurfaceId top = display.context.textures[0].surface;
@@ -330,12 +330,12 @@ TEST(Textures, LevelsHoldTheBoxFilteredImageBottomUp) {
 }
 
 TEST(Textures, AviCompanionTurnsOffMipLevels) {
-    TempFolder folder("texture-avi");
+    ScratchDir folder("texture-avi");
     writeFile(folder / "movie.jpg", encodeJpeg(256, 16, 3, solid(1, 2, 3)));
     writeFile(folder / "still.jpg", encodeJpeg(256, 16, 3, solid(1, 2, 3)));
     writeFile(folder / "movie.avi", Bytes{1, 2, 3});
     RecordedDisplay display;
-    display.context.source.directory = folder.root();
+    display.context.source.directory = folder.path();
     ASSERT_EQ(loadTextureFile(display.context, "movie.jpg"), 0);
     ASSERT_EQ(loadTextureFile(display.context, "still.jpg"), 1);
     EXPECT_EQ(display.layer.surface(display.context.textures[0].surface).desc.mipMapCount, 1u);

@@ -110,7 +110,7 @@ std::vector<HostileBinary> hostileBinaries() {
     cases.push_back({"TooManyPoints", header(0, 65536, 0), "point count 65536"});
     cases.push_back({"TooManyPolygons", header(0, 0, 65536), "polygon count 65536"});
     cases.push_back({"SurfaceCutOff", concat({header(1, 0, 0), Bytes{0, 0, 0}}), "inside surface record 1"});
-    cases.push_back({"TextureNameUnterminated", concat({header(1, 0, 0), le().u8(2).f32(1).f32(1).f32(1).raw("abc").bytes()}),
+    cases.push_back({"TextureNameUnterminated", concat({header(1, 0, 0), le().u8(2).f32(1).f32(1).f32(1).append("abc").bytes()}),
                      "texture name"});
     cases.push_back({"TextureNameTooLong", binaryMesh({{0x02, 1, 1, 1, std::string(120, 't')}}, {}, {}),
                      "longer than 119"});

@@ -31,7 +31,7 @@ void writeArchive(const std::filesystem::path& path, std::initializer_list<std::
 }
 
 struct LoaderTest : testing::Test {
-    TempDir dir{testing::UnitTest::GetInstance()->current_test_info()->name()};
+    ScratchDir dir;
     TextureRecorder textures;
     Diagnostics diags;
     Mesh mesh;

@@ -213,7 +213,7 @@ struct HostileCase {
 };
 
 Bytes cutChunk(std::string_view id, std::int32_t claimed, std::size_t present) {
-    return be().raw(id).i32(claimed).raw(Bytes(present, 0)).bytes();
+    return be().append(id).i32(claimed).append(Bytes(present, 0)).bytes();
 }
 
 std::vector<Chunk> withSurface(std::vector<Chunk> rest) {
@@ -256,7 +256,7 @@ std::vector<HostileCase> hostileCases() {
     }
     {
         ByteWriter w = be();
-        for (int i = 0; i < 129; ++i) w.paddedText("s" + std::to_string(i));
+        for (int i = 0; i < 129; ++i) w.evenString("s" + std::to_string(i));
         cases.push_back({"TooManySurfaces", withSurface({{"SRFS", w.bytes()}}), "more than 128 surfaces"});
     }
     cases.push_back({"LongSurfaceName", withSurface({srfs({std::string(64, 'n')})}), "64 characters, more than 63"});
@@ -264,7 +264,7 @@ std::vector<HostileCase> hostileCases() {
     cases.push_back({"UnterminatedSurfName", withSurface({{"SURF", {'a', 'b'}}}), "no terminating zero"});
     cases.push_back({"BadSubChunk", withSurface({surf("Good", {sub("FLAG", {1})})}), "fewer than the 2"});
     cases.push_back({"SubChunkPastEnd",
-                     withSurface({{"SURF", concat({be().paddedText("Good").bytes(), be().raw("COLR").i16(40).bytes()})}}),
+                     withSurface({{"SURF", concat({be().evenString("Good").bytes(), be().append("COLR").i16(40).bytes()})}}),
                      "runs past the end of its SURF chunk"});
     return cases;
 }
@@ -304,7 +304,7 @@ struct SkippedPart {
 
 void PrintTo(const SkippedPart& c, std::ostream* out) { *out << c.what; }
 
-Bytes subHeader(std::string_view id, std::int16_t size) { return be().raw(id).i16(size).bytes(); }
+Bytes subHeader(std::string_view id, std::int16_t size) { return be().append(id).i16(size).bytes(); }
 
 class ObjectFileWithSkippedPart : public testing::TestWithParam<SkippedPart> {};
 
@@ -334,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
         SkippedPart{"TrailingChunkPastTheEnd", {}, cutChunk("CLIP", 5000, 4),
                     "CLIP chunk at offset 124 claims 5000 bytes but only 4 follow"},
         SkippedPart{"UnknownSubChunkPastItsSurf",
-                    {{"SURF", concat({be().paddedText("Good").bytes(), subU16("FLAG", 0x4), subHeader("XTRA", 40), Bytes{1, 2}})}},
+                    {{"SURF", concat({be().evenString("Good").bytes(), subU16("FLAG", 0x4), subHeader("XTRA", 40), Bytes{1, 2}})}},
                     {},
                     "sub-chunk XTRA of 40 bytes runs past the end of its SURF chunk"},
         SkippedPart{"SurfForANameNoSurfaceHas",

@@ -167,7 +167,7 @@ TEST_P(MalformedSurfaceChunk, IsRefusedWithoutChanges) {
     EXPECT_TRUE(textures.names.empty());
 }
 
-Bytes header(std::string_view id, std::int16_t size) { return test::be().raw(id).i16(size).bytes(); }
+Bytes header(std::string_view id, std::int16_t size) { return test::be().append(id).i16(size).bytes(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Object, MalformedSurfaceChunk,

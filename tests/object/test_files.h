@@ -1,72 +1,30 @@
 #pragma once
-// Small writers for the tests: LightWave object files (big-endian IFF chunks)
-// and binary mesh files (little-endian), built byte by byte so that every
-// field the readers see is spelled out in the test. Also a texture loader
-// that records the names it is asked for, and a per-test temporary folder.
+// Object files for the tests, chunk by chunk on the writers' ByteWriter:
+// LightWave object files (big-endian IFF chunks) and binary mesh files
+// (little-endian) with every field the readers see spelled out in the test,
+// including the damaged ones that zor::write's whole-file writers refuse to
+// make. Also a texture loader that records the names it is asked for.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "object/object.h"
+#include "scratch_dir.h"
+#include "writers/byte_writer.h"
 
 namespace zor::test {
 
-class ByteWriter {
-public:
-    explicit ByteWriter(bool bigEndian) : bigEndian_(bigEndian) {}
+using write::ByteWriter;
 
-    ByteWriter& u8(std::uint8_t v) { bytes_.push_back(v); return *this; }
-    ByteWriter& u16(std::uint16_t v) { return put(v, 2); }
-    ByteWriter& i16(std::int16_t v) { return put(static_cast<std::uint16_t>(v), 2); }
-    ByteWriter& i32(std::int32_t v) { return put(static_cast<std::uint32_t>(v), 4); }
-    ByteWriter& f32(float v) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        return put(bits, 4);
-    }
-    ByteWriter& raw(std::string_view text) {
-        bytes_.insert(bytes_.end(), text.begin(), text.end());
-        return *this;
-    }
-    ByteWriter& raw(const Bytes& data) {
-        bytes_.insert(bytes_.end(), data.begin(), data.end());
-        return *this;
-    }
-    // Zero-terminated text.
-    ByteWriter& text(std::string_view s) { return raw(s).u8(0); }
-    // Zero-terminated text padded to an even size.
-    ByteWriter& paddedText(std::string_view s) {
-        text(s);
-        if (s.size() % 2 == 0) u8(0);
-        return *this;
-    }
-    const Bytes& bytes() const { return bytes_; }
-
-private:
-    ByteWriter& put(std::uint32_t v, int size) {
-        for (int i = 0; i < size; ++i) {
-            const int shift = bigEndian_ ? 8 * (size - 1 - i) : 8 * i;
-            bytes_.push_back(static_cast<std::uint8_t>(v >> shift));
-        }
-        return *this;
-    }
-    bool bigEndian_;
-    Bytes bytes_;
-};
-
-inline ByteWriter be() { return ByteWriter(true); }
-inline ByteWriter le() { return ByteWriter(false); }
+inline ByteWriter be() { return ByteWriter(ByteWriter::Order::Big); }
+inline ByteWriter le() { return ByteWriter(ByteWriter::Order::Little); }
 
 struct Chunk {
     std::string id;
@@ -76,10 +34,10 @@ struct Chunk {
 // "FORM", size, "LWOB", then the chunks with their true sizes.
 inline Bytes lwob(const std::vector<Chunk>& chunks) {
     ByteWriter body = be();
-    body.raw("LWOB");
-    for (const Chunk& c : chunks) body.raw(c.id).i32(static_cast<std::int32_t>(c.data.size())).raw(c.data);
+    body.append("LWOB");
+    for (const Chunk& c : chunks) body.append(c.id).i32(static_cast<std::int32_t>(c.data.size())).append(c.data);
     ByteWriter file = be();
-    file.raw("FORM").i32(static_cast<std::int32_t>(body.bytes().size())).raw(body.bytes());
+    file.append("FORM").i32(static_cast<std::int32_t>(body.bytes().size())).append(body.bytes());
     return file.bytes();
 }
 
@@ -106,17 +64,17 @@ inline Chunk pols(std::initializer_list<Poly> polygons) {
 
 inline Chunk srfs(std::initializer_list<std::string> names) {
     ByteWriter w = be();
-    for (const std::string& n : names) w.paddedText(n);
+    for (const std::string& n : names) w.evenString(n);
     return {"SRFS", w.bytes()};
 }
 
 // One sub-chunk of a "SURF" chunk: id, 16-bit size, data.
 inline Bytes sub(std::string_view id, const Bytes& data) {
     ByteWriter w = be();
-    w.raw(id).i16(static_cast<std::int16_t>(data.size())).raw(data);
+    w.append(id).i16(static_cast<std::int16_t>(data.size())).append(data);
     return w.bytes();
 }
-inline Bytes subText(std::string_view id, std::string_view text) { return sub(id, be().paddedText(text).bytes()); }
+inline Bytes subText(std::string_view id, std::string_view text) { return sub(id, be().evenString(text).bytes()); }
 inline Bytes subU16(std::string_view id, std::uint16_t v) { return sub(id, be().u16(v).bytes()); }
 inline Bytes subF32(std::string_view id, float v) { return sub(id, be().f32(v).bytes()); }
 inline Bytes subVec(std::string_view id, float x, float y, float z) { return sub(id, be().f32(x).f32(y).f32(z).bytes()); }
@@ -132,8 +90,8 @@ inline Bytes concat(std::initializer_list<Bytes> parts) {
 
 inline Chunk surf(std::string_view name, std::initializer_list<Bytes> subChunks) {
     ByteWriter w = be();
-    w.paddedText(name);
-    for (const Bytes& s : subChunks) w.raw(s);
+    w.evenString(name);
+    for (const Bytes& s : subChunks) w.append(s);
     return {"SURF", w.bytes()};
 }
 
@@ -158,7 +116,7 @@ inline Bytes binaryMesh(const std::vector<BinarySurfaceSpec>& surfaces,
         .i32(static_cast<std::int32_t>(polygons.size()));
     for (const auto& s : surfaces) {
         w.u8(s.flags).f32(s.red).f32(s.green).f32(s.blue);
-        if (s.flags & 0x02) w.text(s.texture);
+        if (s.flags & 0x02) w.cString(s.texture);
     }
     for (const auto& p : points) w.f32(p[0]).f32(p[1]).f32(p[2]);
     for (const auto& p : polygons) {
@@ -199,31 +157,5 @@ inline void expectRefused(const Mesh& mesh, const Diagnostics& diags, std::strin
     EXPECT_THAT(diags.items()[0].message, testing::HasSubstr(std::string(message)));
     EXPECT_TRUE(textures.names.empty());
 }
-
-// A fresh folder per test, removed afterwards.
-class TempDir {
-public:
-    explicit TempDir(std::string_view testName)
-        : path_(std::filesystem::temp_directory_path() /
-                ("zor-object-" + std::string(testName) + "-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    void write(std::string_view name, const Bytes& data) const {
-        std::ofstream out(path_ / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace zor::test

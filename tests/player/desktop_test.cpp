@@ -90,11 +90,11 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 struct PlayerOnXServer : testing::TestWithParam<int> {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
 
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(kBuild / "demo" / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>("desktop-" + std::to_string(GetParam()));
+        dir = std::make_unique<test::ScratchDir>("desktop-" + std::to_string(GetParam()));
         std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir->path() / "zor.dat");
         std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << kStillScene;
     }

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "../support/child_process.h"
 #include "app/device_display.h"
 #include "app/player.h"
+#include "child_process.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_music.h"
@@ -28,7 +28,7 @@ using test::InjectingWindowSystem;
 using test::OffscreenModesLayer;
 
 struct PlayerRun : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::unique_ptr<test::CurrentDir> here;
     std::string scene;
     std::ostringstream errors;
@@ -44,7 +44,7 @@ struct PlayerRun : testing::Test {
     void SetUp() override {
         test::useHeadlessSdl();
         ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::make_unique<test::ScratchDir>();
         std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
         std::filesystem::copy_file(kDemoDir / "mp3.mp3", dir->path() / "mp3.mp3");
         scene = test::sceneText(kDemoDir);
@@ -169,7 +169,7 @@ TEST_F(PlayerRun, CapturedFrameMatchesTheReference) {
 // only the main loop reads (the set-up window took it as a refusal); now it
 // ends the player at once, wherever it is, by that signal.
 TEST(PlayerProgram, SigtermEndsItPromptly) {
-    test::TempDir dir("signal");
+    test::ScratchDir dir("signal");
     std::ofstream(dir.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 100000\n"
                                                 "PreviewFrameStep 1\nFramesPerSecond 30\n";
     test::ChildProcess zor({ZOR_PLAYER_PATH, "-nosound"}, dir.path(), "zor",
@@ -184,7 +184,7 @@ TEST(PlayerProgram, SigtermEndsItPromptly) {
 // --dir names the folder to play in; a folder with nothing to play says
 // where the sample demo is instead of opening the set-up window.
 TEST(PlayerProgram, PlaysTheFolderOfDirOrSaysWhereTheDemoIs) {
-    test::TempDir empty("dir-empty"), scene("dir-scene");
+    test::ScratchDir empty("dir-empty"), scene("dir-scene");
     std::ofstream(scene.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 1\n"
                                                   "PreviewFrameStep 1\nFramesPerSecond 30\n";
     const std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
@@ -211,7 +211,7 @@ TEST(PlayerProgram, PlaysTheFolderOfDirOrSaysWhereTheDemoIs) {
 }
 
 TEST(PlayerProgram, PrintsItsVersion) {
-    test::TempDir dir("version");
+    test::ScratchDir dir("version");
     test::ChildProcess zor({ZOR_PLAYER_PATH, "--version"}, dir.path(), "zor");
     ASSERT_TRUE(zor.wait(std::chrono::seconds(10)));
     EXPECT_TRUE(zor.exitedWith(0)) << test::describeEnd(zor);

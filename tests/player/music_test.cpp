@@ -134,7 +134,7 @@ TEST(MusicSteps, BassFailuresEndWithStatusOneAndSayWhy) {
 }
 
 TEST(MusicSteps, AFifoInPlaceOfTheMusicIsRefusedBeforeTheLibraryOpensIt) {
-    test::TempDir dir("music-fifo");
+    test::ScratchDir dir("music-fifo");
     test::CurrentDir cwd(dir.path());
     ASSERT_EQ(mkfifo("mp3.mp3", 0644), 0);
     CallLog log;
@@ -217,7 +217,7 @@ void writeTestMp3(const std::filesystem::path& mp3) {
 
 TEST(SdlMusic, BassLayerPlaysARealMp3AndFailsWithoutIt) {
     test::useHeadlessSdl();
-    test::TempDir dir("bass");
+    test::ScratchDir dir("bass");
     writeTestMp3(dir.path() / "mp3.mp3");
     test::CurrentDir here(dir.path());
 
@@ -245,7 +245,7 @@ TEST(SdlMusic, BassLayerPlaysARealMp3AndFailsWithoutIt) {
 
 TEST(SdlMusic, GaudioLayerPlaysARealMp3AndFailsWithoutIt) {
     test::useHeadlessSdl();
-    test::TempDir dir("gaudio");
+    test::ScratchDir dir("gaudio");
     writeTestMp3(dir.path() / "mp3.mp3");
     test::CurrentDir here(dir.path());
 

@@ -12,6 +12,7 @@
 
 #include "app/player.h"
 #include "frame/render_slots.h"
+#include "scratch_dir.h"
 #include "support/recording_music.h"
 
 namespace zor::test {
@@ -70,36 +71,5 @@ inline void useHeadlessSdl() {
     ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
-
-// A fresh empty folder for one test, removed at the end.
-class TempDir {
-public:
-    explicit TempDir(std::string_view name)
-        : path_(std::filesystem::temp_directory_path() /
-                ("zor-player-" + std::string(name) + "-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// Changes the current folder for the lifetime of the object.
-class CurrentDir {
-public:
-    explicit CurrentDir(const std::filesystem::path& to) : old_(std::filesystem::current_path()) {
-        std::filesystem::current_path(to);
-    }
-    ~CurrentDir() { std::filesystem::current_path(old_); }
-
-private:
-    std::filesystem::path old_;
-};
 
 }  // namespace zor::test

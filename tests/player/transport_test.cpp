@@ -114,7 +114,7 @@ TEST_F(TransportRun, ANewRangeKeepsTheFrameOrClampsIt) {
 }
 
 TEST(ReloadWatch, ReadsAChangeOnceItSettlesAndAStormAtMostOnceASecond) {
-    test::TempDir dir("watch");
+    test::ScratchDir dir("watch");
     const auto file = dir.path() / "scene.lws";
     const auto missing = dir.path() / "object.lwo";
     std::ofstream(file) << "a";

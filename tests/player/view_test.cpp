@@ -11,6 +11,7 @@
 
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
+#include "check.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
@@ -23,18 +24,19 @@ namespace {
 const std::filesystem::path kDemoDir = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
 
 struct ViewOnDisk : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::string scene;
     ScriptedWindowSystem system;
     std::ostringstream log;
     std::unique_ptr<GlDisplayLayer> layer;
     std::unique_ptr<SceneStage> stage;
     std::unique_ptr<SceneView> view;
+    std::function<ViewFindings()> check;
 
     void SetUp() override {
         test::useHeadlessSdl();
         ASSERT_TRUE(std::filesystem::exists(kDemoDir / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>(testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::make_unique<test::ScratchDir>();
         std::filesystem::copy_file(kDemoDir / "zor.dat", dir->path() / "zor.dat");
         scene = test::sceneText(kDemoDir);
         ASSERT_FALSE(scene.empty());
@@ -61,6 +63,7 @@ struct ViewOnDisk : testing::Test {
         ASSERT_TRUE(stage->start(nullptr, error)) << error << ": " << layer->error();
         ViewServices services{system, *stage, log};
         services.capture = [this](RgbPicture& p) { return layer->readFrontBuffer(p.pixels, p.width, p.height); };
+        services.check = check;
         view = std::make_unique<SceneView>(services, ViewOptions{startFrame, WatchTiming{50, 1000}});
         system.setTime(1000);
         view->begin();
@@ -79,6 +82,30 @@ struct ViewOnDisk : testing::Test {
         return p;
     }
 };
+
+// The status line and W say what zor-inspect --check says, not what the
+// load alone found.
+TEST_F(ViewOnDisk, TheStatusLineCountsAndWListsTheCheckersFindings) {
+    writeScene(60);
+    DataSource source;
+    source.directory = dir->path();
+    source.archiveName = "zor.dat";
+    ViewFindings expected;
+    for (const inspect::Finding& f : inspect::checkScene(source, "edit.lws")) {
+        ++(f.severity == Severity::Error ? expected.errors : expected.warnings);
+        expected.lines.push_back(f.format());
+    }
+    ASSERT_GT(expected.warnings, 0u);
+    check = [source] { return inspect::findingsForView(source, "edit.lws"); };  // as zor-view's
+    open(0);
+    EXPECT_NE(expected.warnings, stage->diagnostics().count(Severity::Warning));
+    EXPECT_NE(view->status().find("  " + std::to_string(expected.warnings) + " warnings"), std::string::npos)
+        << view->status();
+    system.postMessage({MessageKind::KeyDown, 'W'});
+    ASSERT_TRUE(view->turn());
+    for (const std::string& line : expected.lines) EXPECT_NE(log.str().find(line), std::string::npos) << line;
+    EXPECT_NE(view->status().find("B: back faces"), std::string::npos) << view->status();
+}
 
 TEST_F(ViewOnDisk, AReloadKeepsTheFrameAndAFailedOneKeepsTheLastGoodScene) {
     writeScene(600);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "../support/child_process.h"
+#include "child_process.h"
 #include "png_compare.h"
 
 namespace zor::test {

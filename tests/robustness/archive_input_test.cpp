@@ -16,7 +16,7 @@ struct Opened {
     Bytes written;
 };
 
-Opened writeArchive(const TempFolder& folder, const Bytes& bytes) {
+Opened writeArchive(const ScratchDir& folder, const Bytes& bytes) {
     Opened o{folder / "zor.dat", bytes};
     writeBytes(o.path, bytes);
     return o;
@@ -30,7 +30,7 @@ RawArchive twoEntries() {
 }
 
 TEST(BadArchive, EmptyFileAndWrongMagicAreEmptyArchives) {
-    TempFolder dir;
+    ScratchDir dir;
     for (const Bytes& content : {Bytes{}, bytesOf("x"), bytesOf("no archive here, just text :-(")}) {
         const Opened o = writeArchive(dir, content);
         PackFile pack(o.path.string());
@@ -43,7 +43,7 @@ TEST(BadArchive, EmptyFileAndWrongMagicAreEmptyArchives) {
 }
 
 TEST(BadArchive, TruncatedTrailerIsRefused) {
-    TempFolder dir;
+    ScratchDir dir;
     const Opened o = writeArchive(dir, bytesOf("12345678:-)"));
     PackFile pack(o.path.string());
     EXPECT_TRUE(pack.isCorrupt());
@@ -52,7 +52,7 @@ TEST(BadArchive, TruncatedTrailerIsRefused) {
 }
 
 TEST(BadArchive, EveryTruncationOpensEmptyOrIsRefused) {
-    TempFolder dir;
+    ScratchDir dir;
     const Bytes whole = twoEntries().bytes();
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         // Cutting the end loses the signature: a plain file.
@@ -80,7 +80,7 @@ TEST(BadArchive, EveryTruncationOpensEmptyOrIsRefused) {
 }
 
 TEST(BadArchive, LyingTrailerCountsAreRefused) {
-    TempFolder dir;
+    ScratchDir dir;
     struct Case {
         std::optional<std::int32_t> count, directorySize, packedSize;
         std::string message;
@@ -110,7 +110,7 @@ TEST(BadArchive, LyingTrailerCountsAreRefused) {
 }
 
 TEST(BadArchive, DirectoryThatDoesNotInflateIsRefused) {
-    TempFolder dir;
+    ScratchDir dir;
     RawArchive a = twoEntries();
     a.packedDirectory = bytesOf("this is not a zlib stream at all");
     const Opened o = writeArchive(dir, a.bytes());
@@ -126,7 +126,7 @@ TEST(BadArchive, DirectoryThatDoesNotInflateIsRefused) {
 }
 
 TEST(BadArchive, OffsetsOutsideTheDataAreaAreRefusedAndNothingIsListed) {
-    TempFolder dir;
+    ScratchDir dir;
     struct Case {
         std::int32_t start, end, compressed;
         std::string message;
@@ -150,7 +150,7 @@ TEST(BadArchive, OffsetsOutsideTheDataAreaAreRefusedAndNothingIsListed) {
 }
 
 TEST(BadArchive, LyingEntrySizesFailTheReadOfThatEntryOnly) {
-    TempFolder dir;
+    ScratchDir dir;
     RawArchive a = twoEntries();
     a.records[0].uncompressed -= 1;
     a.records[1].uncompressed += 7;
@@ -172,7 +172,7 @@ TEST(BadArchive, LyingEntrySizesFailTheReadOfThatEntryOnly) {
 }
 
 TEST(BadArchive, CorruptEntryDataFailsItsRead) {
-    TempFolder dir;
+    ScratchDir dir;
     RawArchive a = twoEntries();
     a.data[static_cast<std::size_t>(a.records[1].start) + 3] ^= 0xFF;
     a.data[static_cast<std::size_t>(a.records[1].start) + 4] ^= 0xFF;
@@ -185,7 +185,7 @@ TEST(BadArchive, CorruptEntryDataFailsItsRead) {
 }
 
 TEST(BadArchive, AbsurdEntrySizesAreRefusedBeforeAnyAllocation) {
-    TempFolder dir;
+    ScratchDir dir;
     {
         RawArchive a = twoEntries();
         a.records[1].uncompressed = (1 << 30) + 1;
@@ -210,7 +210,7 @@ TEST(BadArchive, AbsurdEntrySizesAreRefusedBeforeAnyAllocation) {
 }
 
 TEST(BadArchive, NamesWithoutTerminatorAreRefused) {
-    TempFolder dir;
+    ScratchDir dir;
     RawArchive a = twoEntries();
     a.records[0].terminated = false;
     const Opened o = writeArchive(dir, a.bytes());
@@ -220,7 +220,7 @@ TEST(BadArchive, NamesWithoutTerminatorAreRefused) {
 }
 
 TEST(BadArchive, NamesWithPathSeparatorsAndDotsAreOnlyNames) {
-    TempFolder dir;
+    ScratchDir dir;
     std::filesystem::create_directories(dir / "play");
     RawArchive a;
     a.add("../escape.txt", bytesOf("up"));
@@ -250,7 +250,7 @@ TEST(BadArchive, DirectoryClaimingMoreThanItsBlockIsRefusedBeforeAllocation) {
     const Bytes input =
         readBytes(std::filesystem::path(ZOR_TEST_DATA_DIR) / "inputs" / "archive-directory-claims-768-mib.dat");
     ASSERT_FALSE(input.empty());
-    TempFolder dir;
+    ScratchDir dir;
     const Opened o = writeArchive(dir, input);
     PackFile pack(o.path.string());
     EXPECT_TRUE(pack.isCorrupt());
@@ -266,7 +266,7 @@ TEST(BadArchive, DirectoryOutOfProportionToTheArchiveIsRefused) {
     RawArchive::Record empty;
     empty.name = "x";
     a.records.resize(200002, empty);
-    TempFolder dir;
+    ScratchDir dir;
     const Opened o = writeArchive(dir, a.bytes());
     ASSERT_LT(o.written.size(), 30000u);
     PackFile pack(o.path.string());
@@ -285,7 +285,7 @@ TEST(BadArchive, EveryKeptFuzzInputIsRefusedWithAReason) {
         if (item.path().filename().string().rfind("archive-", 0) != 0) continue;
         ++seen;
         const Bytes input = readBytes(item.path());
-        TempFolder dir;
+        ScratchDir dir;
         const Opened o = writeArchive(dir, input);
         PackFile pack(o.path.string());
         EXPECT_TRUE(pack.isCorrupt()) << item.path();

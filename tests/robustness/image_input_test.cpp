@@ -119,7 +119,7 @@ TEST(BadImage, GarbageAfterAValidHeaderNeverReadsOutside) {
 }
 
 TEST(BadImage, NamesWithSeparatorsAreReadFromMemoryAndNothingIsWritten) {
-    TempFolder dir;
+    ScratchDir dir;
     std::filesystem::create_directories(dir / "play");
     RawArchive a;
     a.add("../up.jpg", smallJpeg());

@@ -10,62 +10,42 @@
 
 #include "object/object.h"
 #include "robustness_util.h"
+#include "writers/byte_writer.h"
 
 namespace zor::robust {
 namespace {
 
-// Big-endian object file builder.
+using write::ByteWriter;
+
+ByteWriter bigEndian() { return ByteWriter(ByteWriter::Order::Big); }
+
+// Object files chunk by chunk, so that a chunk can claim a size it does not
+// have (the writers' writeLwob refuses to make such files).
 struct Lwob {
-    Bytes out = header();
+    ByteWriter file = bigEndian();
 
-    static Bytes header() {
-        Bytes b = bytesOf("FORM");
-        be32(b, 0);
-        const Bytes type = bytesOf("LWOB");
-        b.insert(b.end(), type.begin(), type.end());
-        return b;
-    }
-
-    static void be16(Bytes& b, std::uint16_t v) {
-        b.push_back(static_cast<std::uint8_t>(v >> 8));
-        b.push_back(static_cast<std::uint8_t>(v));
-    }
-    static void be32(Bytes& b, std::uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<std::uint8_t>(v >> s));
-    }
-    static void text(Bytes& b, std::string_view s) {
-        b.insert(b.end(), s.begin(), s.end());
-        b.push_back(0);
-        if (s.size() % 2 == 0) b.push_back(0);
-    }
+    Lwob() { file.tag("FORM").u32(0).tag("LWOB"); }
     Lwob& chunk(std::string_view id, const Bytes& data, std::optional<std::int32_t> size = std::nullopt) {
-        out.insert(out.end(), id.begin(), id.end());
-        be32(out, static_cast<std::uint32_t>(size.value_or(static_cast<std::int32_t>(data.size()))));
-        out.insert(out.end(), data.begin(), data.end());
+        file.tag(id).i32(size.value_or(static_cast<std::int32_t>(data.size()))).append(data);
         return *this;
     }
+    const Bytes& bytes() const { return file.bytes(); }
+
     static Bytes points(int n) {
-        Bytes b;
-        for (int i = 0; i < n; ++i) {
-            for (float f : {static_cast<float>(i), static_cast<float>(i % 2), 0.0f}) {
-                std::uint32_t u;
-                std::memcpy(&u, &f, 4);
-                be32(b, u);
-            }
-        }
-        return b;
+        ByteWriter b = bigEndian();
+        for (int i = 0; i < n; ++i) b.f32(static_cast<float>(i)).f32(static_cast<float>(i % 2)).f32(0.0f);
+        return b.take();
     }
     static Bytes polygon(std::vector<std::uint16_t> indices, std::int16_t surface) {
-        Bytes b;
-        be16(b, static_cast<std::uint16_t>(indices.size()));
-        for (auto i : indices) be16(b, i);
-        be16(b, static_cast<std::uint16_t>(surface));
-        return b;
+        ByteWriter b = bigEndian();
+        b.u16(static_cast<std::uint16_t>(indices.size()));
+        for (auto i : indices) b.u16(i);
+        return b.i16(surface).take();
     }
     static Bytes names(std::vector<std::string> list) {
-        Bytes b;
-        for (const auto& s : list) text(b, s);
-        return b;
+        ByteWriter b = bigEndian();
+        for (const auto& s : list) b.evenString(s);
+        return b.take();
     }
 };
 
@@ -74,7 +54,7 @@ Bytes triangleFile(std::vector<std::uint16_t> indices = {0, 1, 2}, std::int16_t 
         .chunk("PNTS", Lwob::points(3))
         .chunk("SRFS", Lwob::names({"Skin"}))
         .chunk("POLS", Lwob::polygon(std::move(indices), surface))
-        .out;
+        .bytes();
 }
 
 struct Parsed {
@@ -160,20 +140,18 @@ TEST(BadObject, TruncatedAtEveryLengthIsRefusedOrSound) {
 TEST(BadObject, LyingChunkSizesAreRefused) {
     {
         Parsed p;
-        p.object(Lwob().chunk("PNTS", Lwob::points(2), 1000).out);
+        p.object(Lwob().chunk("PNTS", Lwob::points(2), 1000).bytes());
         expectRefused(p, "Ship.lwo: object refused: PNTS chunk at offset 12 claims 1000 bytes but only 24 follow");
     }
     {
         Parsed p;
-        p.object(Lwob().chunk("PNTS", Lwob::points(2), -4).out);
+        p.object(Lwob().chunk("PNTS", Lwob::points(2), -4).bytes());
         expectRefused(p, "PNTS chunk at offset 12 has a negative size (-4)");
     }
     {
         Parsed p;
-        Bytes surf;
-        Lwob::text(surf, "Skin");
-        surf.insert(surf.end(), {'C', 'O', 'L', 'R', 0x7f, 0xff, 1, 2, 3, 0});
-        p.object(Lwob().chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf).out);
+        const Bytes surf = bigEndian().evenString("Skin").append(Bytes{'C', 'O', 'L', 'R', 0x7f, 0xff, 1, 2, 3, 0}).take();
+        p.object(Lwob().chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf).bytes());
         expectRefused(p, "sub-chunk COLR of 32767 bytes runs past the end of its SURF chunk");
     }
     {
@@ -181,7 +159,7 @@ TEST(BadObject, LyingChunkSizesAreRefused) {
         Parsed p;
         Bytes pols = Lwob::polygon({0, 1, 2}, 1);
         pols[1] = 40;
-        p.object(Lwob().chunk("PNTS", Lwob::points(3)).chunk("SRFS", Lwob::names({"S"})).chunk("POLS", pols).out);
+        p.object(Lwob().chunk("PNTS", Lwob::points(3)).chunk("SRFS", Lwob::names({"S"})).chunk("POLS", pols).bytes());
         expectRefused(p, "polygon 1 of 40 vertices runs past the end of the chunk");
     }
 }
@@ -212,34 +190,32 @@ TEST(BadObject, IndexesOutOfRangeAreRefused) {
 TEST(BadObject, AbsurdCountsAreRefused) {
     {
         Parsed p;
-        p.object(Lwob().chunk("PNTS", Bytes(65536 * 12, 0)).out);
+        p.object(Lwob().chunk("PNTS", Bytes(65536 * 12, 0)).bytes());
         expectRefused(p, "PNTS chunk at offset 12: 65536 points, more than 65535");
     }
     {
         Parsed p;
-        Bytes pols;
-        Lwob::be16(pols, 0);
-        p.object(Lwob().chunk("POLS", pols).out);
+        const Bytes pols = bigEndian().u16(0).take();
+        p.object(Lwob().chunk("POLS", pols).bytes());
         expectRefused(p, "polygon 1 has 0 vertices (1 to 255 are allowed)");
     }
     {
         Parsed p;
-        Bytes pols;
-        Lwob::be16(pols, 256);
+        Bytes pols = bigEndian().u16(256).take();
         pols.resize(2 + 2 * 256 + 2, 0);
-        p.object(Lwob().chunk("POLS", pols).out);
+        p.object(Lwob().chunk("POLS", pols).bytes());
         expectRefused(p, "polygon 1 has 256 vertices (1 to 255 are allowed)");
     }
     {
         std::vector<std::string> names;
         for (int i = 0; i < 129; ++i) names.push_back("s" + std::to_string(i));
         Parsed p;
-        p.object(Lwob().chunk("SRFS", Lwob::names(names)).out);
+        p.object(Lwob().chunk("SRFS", Lwob::names(names)).bytes());
         expectRefused(p, "more than 128 surfaces");
     }
     {
         Parsed p;
-        p.object(Lwob().chunk("PNTS", Lwob::points(1)).chunk("PNTS", Lwob::points(1)).out);
+        p.object(Lwob().chunk("PNTS", Lwob::points(1)).chunk("PNTS", Lwob::points(1)).bytes());
         expectRefused(p, "a second PNTS chunk");
     }
 }
@@ -247,15 +223,13 @@ TEST(BadObject, AbsurdCountsAreRefused) {
 TEST(BadObject, UnterminatedAndOverlongTextsAreRefused) {
     {
         Parsed p;
-        p.object(Lwob().chunk("SRFS", bytesOf("NoEnd")).out);
+        p.object(Lwob().chunk("SRFS", bytesOf("NoEnd")).bytes());
         expectRefused(p, "surface name 1 has no terminating zero");
     }
     {
         Parsed p;
-        Bytes surf;
-        Lwob::text(surf, "Skin");
-        surf.insert(surf.end(), {'C', 'T', 'E', 'X', 0, 4, 'P', 'l', 'a', 'n'});
-        p.object(Lwob().chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf).out);
+        const Bytes surf = bigEndian().evenString("Skin").append(Bytes{'C', 'T', 'E', 'X', 0, 4, 'P', 'l', 'a', 'n'}).take();
+        p.object(Lwob().chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf).bytes());
         expectRefused(p, "sub-chunk CTEX text has no terminating zero");
     }
 }
@@ -263,72 +237,50 @@ TEST(BadObject, UnterminatedAndOverlongTextsAreRefused) {
 TEST(BadObject, ImageNamesWithPathSeparatorsAskForTheLastPart) {
     // Backslash paths lose their folders; forward slashes and dots are not
     // folders here and reach the texture loader as they are.
-    Bytes surf;
-    Lwob::text(surf, "Skin");
+    ByteWriter surf = bigEndian();
+    surf.evenString("Skin");
     auto sub = [&surf](std::string_view id, std::string_view text) {
-        Bytes payload;
-        Lwob::text(payload, text);
-        surf.insert(surf.end(), id.begin(), id.end());
-        Lwob::be16(surf, static_cast<std::uint16_t>(payload.size()));
-        surf.insert(surf.end(), payload.begin(), payload.end());
+        const Bytes payload = bigEndian().evenString(text).take();
+        surf.tag(id).u16(static_cast<std::uint16_t>(payload.size())).append(payload);
     };
     sub("CTEX", "Planar Image Map");
     sub("TIMG", "C:\\..\\..\\images\\skin.jpg");
     sub("RIMG", "../../etc/chrome.jpg");
     Parsed p;
-    p.object(Lwob().chunk("PNTS", Lwob::points(3)).chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf)
-                 .chunk("POLS", Lwob::polygon({0, 1, 2}, 1)).out);
+    p.object(Lwob().chunk("PNTS", Lwob::points(3)).chunk("SRFS", Lwob::names({"Skin"})).chunk("SURF", surf.bytes())
+                 .chunk("POLS", Lwob::polygon({0, 1, 2}, 1)).bytes());
     ASSERT_TRUE(p.loaded) << report(p.diags);
     EXPECT_EQ(p.textures, (std::vector<std::string>{"skin.jpg", "../../etc/chrome.jpg"}));
 }
 
-// Little-endian binary mesh builder.
+// Binary mesh files piece by piece, counts that lie included.
 struct Mesh3d {
-    Bytes out;
-    static void le32(Bytes& b, std::int32_t v) { putLE32(b, v); }
-    static void le16(Bytes& b, std::int16_t v) {
-        b.push_back(static_cast<std::uint8_t>(v));
-        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
-    }
-    static void f32(Bytes& b, float f) {
-        std::uint32_t u;
-        std::memcpy(&u, &f, 4);
-        le32(b, static_cast<std::int32_t>(u));
-    }
+    ByteWriter file{ByteWriter::Order::Little};
+
     Mesh3d(std::int32_t surfaces, std::int32_t points, std::int32_t polygons) {
-        le32(out, surfaces);
-        le32(out, points);
-        le32(out, polygons);
+        file.i32(surfaces).i32(points).i32(polygons);
     }
     Mesh3d& surface(std::uint8_t flags, std::string_view texture = {}) {
-        out.push_back(flags);
-        for (int i = 0; i < 3; ++i) f32(out, 0.5f);
-        if (flags & 0x02) {
-            out.insert(out.end(), texture.begin(), texture.end());
-            out.push_back(0);
-        }
+        file.u8(flags).f32(0.5f).f32(0.5f).f32(0.5f);
+        if (flags & 0x02) file.cString(texture);
         return *this;
     }
     Mesh3d& points(int n) {
-        for (int i = 0; i < 3 * n; ++i) f32(out, static_cast<float>(i));
+        for (int i = 0; i < 3 * n; ++i) file.f32(static_cast<float>(i));
         return *this;
     }
     Mesh3d& polygon(std::vector<std::uint16_t> indices, std::int16_t surface) {
-        out.push_back(static_cast<std::uint8_t>(indices.size()));
-        out.push_back(0);
-        le16(out, surface);
-        for (auto i : indices) le16(out, static_cast<std::int16_t>(i));
-        for (std::size_t k = 0; k < indices.size(); ++k) {
-            f32(out, 0.25f);
-            f32(out, 0.75f);
-        }
+        file.u8(static_cast<std::uint8_t>(indices.size())).u8(0).i16(surface);
+        for (auto i : indices) file.u16(i);
+        for (std::size_t k = 0; k < indices.size(); ++k) file.f32(0.25f).f32(0.75f);
         return *this;
     }
+    const Bytes& bytes() const { return file.bytes(); }
 };
 
 TEST(BadBinaryMesh, SoundFileIsAccepted) {
     Parsed p;
-    p.binary(Mesh3d(1, 3, 1).surface(0x02, "skin").points(3).polygon({0, 1, 2}, 1).out);
+    p.binary(Mesh3d(1, 3, 1).surface(0x02, "skin").points(3).polygon({0, 1, 2}, 1).bytes());
     ASSERT_TRUE(p.loaded) << report(p.diags);
     EXPECT_EQ(p.mesh.polygonCount, 1);
     EXPECT_EQ(p.textures, (std::vector<std::string>{"skin.jpg"}));
@@ -341,7 +293,7 @@ TEST(BadBinaryMesh, EmptyAndTruncatedFilesAreRefused) {
         expectRefused(p, "Ship.3d: object refused: binary mesh ends at byte 0 inside its 12-byte header");
     }
     const Bytes whole = Mesh3d(2, 4, 2).surface(0x01).surface(0x02, "tex").points(4)
-                            .polygon({0, 1, 2}, 1).polygon({0, 2, 3}, 2).out;
+                            .polygon({0, 1, 2}, 1).polygon({0, 2, 3}, 2).bytes();
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         Parsed p;
         p.binary(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
@@ -363,7 +315,7 @@ TEST(BadBinaryMesh, LyingAndAbsurdCountsAreRefused) {
                           Case{0, 65535, 0, "binary mesh ends at byte 12 inside the points"},
                           Case{1, 0, 65535, "inside surface record 1"}}) {
         Parsed p;
-        p.binary(Mesh3d(c.surfaces, c.points, c.polygons).out);
+        p.binary(Mesh3d(c.surfaces, c.points, c.polygons).bytes());
         expectRefused(p, c.message);
     }
 }
@@ -380,7 +332,7 @@ TEST(BadBinaryMesh, IndexesOutOfRangeAreRefused) {
                           Case{{0, 1, 2}, -3, "surface number -3 is outside 1..1"},
                           Case{{}, 1, "polygon record 1 has 0 vertices"}}) {
         Parsed p;
-        p.binary(Mesh3d(1, 3, 1).surface(0x02, "skin").points(3).polygon(c.indices, c.surface).out);
+        p.binary(Mesh3d(1, 3, 1).surface(0x02, "skin").points(3).polygon(c.indices, c.surface).bytes());
         expectRefused(p, c.message);
         EXPECT_TRUE(p.textures.empty());
     }
@@ -389,7 +341,7 @@ TEST(BadBinaryMesh, IndexesOutOfRangeAreRefused) {
 TEST(BadBinaryMesh, TextureNamesUnterminatedOrTooLongAreRefused) {
     {
         Parsed p;
-        Bytes file = Mesh3d(1, 0, 0).out;
+        Bytes file = Mesh3d(1, 0, 0).bytes();
         file.push_back(0x02);
         file.resize(file.size() + 12, 0);
         file.insert(file.end(), {'a', 'b', 'c'});
@@ -398,13 +350,13 @@ TEST(BadBinaryMesh, TextureNamesUnterminatedOrTooLongAreRefused) {
     }
     {
         Parsed p;
-        p.binary(Mesh3d(1, 0, 0).surface(0x02, std::string(120, 'n')).out);
+        p.binary(Mesh3d(1, 0, 0).surface(0x02, std::string(120, 'n')).bytes());
         expectRefused(p, "surface record 1: texture name of 120 characters is longer than 119");
     }
     {
         // Path separators stay part of the name that is asked for.
         Parsed p;
-        p.binary(Mesh3d(1, 3, 1).surface(0x02, "..\\../up").points(3).polygon({0, 1, 2}, 1).out);
+        p.binary(Mesh3d(1, 3, 1).surface(0x02, "..\\../up").points(3).polygon({0, 1, 2}, 1).bytes());
         ASSERT_TRUE(p.loaded) << report(p.diags);
         EXPECT_EQ(p.textures, (std::vector<std::string>{"..\\../up.jpg"}));
     }

@@ -1,9 +1,8 @@
 #pragma once
-// Helpers for the bad-input tests: a temporary folder per test, files of
-// given bytes, archives assembled byte by byte (so their fields can lie),
-// and the diagnostics as one string for failure messages.
+// Helpers for the bad-input tests: files of given bytes, archives assembled
+// byte by byte (so their fields can lie), and the diagnostics as one string
+// for failure messages.
 
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -21,29 +20,11 @@
 
 #include "archive/archive.h"
 #include "archive/diagnostics.h"
+#include "scratch_dir.h"
 
 namespace zor::robust {
 
-class TempFolder {
-public:
-    TempFolder() {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("zor_robust_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-                 std::to_string(::getpid()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using test::ScratchDir;
 
 inline void writeBytes(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);

@@ -27,7 +27,7 @@ constexpr bool kAddressSanitizer = false;
 constexpr long kSlackKiB = kAddressSanitizer ? 1024 : 64;
 
 TEST(Soak, SampleDemoPlaysWithConstantMemory) {
-    TempFolder dir;
+    ScratchDir dir;
     soak::writeDemoArchive(dir.path());
     soak::SoakOptions options;
     options.folder = dir.path();
@@ -50,7 +50,7 @@ TEST(Soak, HeadlessOpenGlRendererKeepsMemoryConstant) {
     // A hidden window is never swapped; the display layer must still let the
     // driver finish each frame instead of queueing them all.
     if (kAddressSanitizer) GTEST_SKIP() << "the driver frees too much for resident memory to mean anything here";
-    TempFolder dir;
+    ScratchDir dir;
     soak::writeDemoArchive(dir.path());
     soak::SoakOptions options;
     options.folder = dir.path();
@@ -77,7 +77,7 @@ TEST(Soak, HeadlessOpenGlRendererKeepsMemoryConstant) {
 }
 
 TEST(Soak, MissingSceneIsReportedNotPlayed) {
-    TempFolder dir;
+    ScratchDir dir;
     soak::SoakOptions options;
     options.folder = dir.path();
     options.frames = 10;

@@ -203,7 +203,8 @@ TEST(HostileScene, EmptyAndMissingScenes) {
     Parsed empty("");
     EXPECT_TRUE(empty.diagnostics.contains("no objects and no lights"));
 
-    const std::filesystem::path dir = testing::uniqueTempDir();
+    const test::ScratchDir scratch;
+    const std::filesystem::path& dir = scratch.path();
     Scene scene;
     scene.firstFrame = 12;
     scene.objects.emplace_back();
@@ -215,7 +216,6 @@ TEST(HostileScene, EmptyAndMissingScenes) {
     EXPECT_EQ(d.items()[0].file, "glorp2.lws");
     EXPECT_EQ(scene.objectCount(), 0);
     EXPECT_EQ(scene.firstFrame, 12);
-    std::filesystem::remove_all(dir);
 }
 
 // Every prefix of a real scene, and copies with random bytes damaged, read

@@ -1,18 +1,18 @@
 #pragma once
 // Helpers shared by the scene tests: a scene parsed from a text with a
-// stand-in object loader, and a unique temporary folder per test.
+// stand-in object loader, and files written whole.
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "scene/scene_reader.h"
+#include "scratch_dir.h"
 
 namespace zor::testing {
 
@@ -61,16 +61,6 @@ struct Parsed {
         return out;
     }
 };
-
-inline std::filesystem::path uniqueTempDir() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("zor_scene_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-                                       std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 inline void writeFile(const std::filesystem::path& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary);

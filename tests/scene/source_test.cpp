@@ -20,7 +20,8 @@ std::string lightsScene(int count) {
 Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 TEST(SceneSource, DiskFirstThenArchive) {
-    const std::filesystem::path dir = testing::uniqueTempDir();
+    const test::ScratchDir scratch;
+    const std::filesystem::path& dir = scratch.path();
     {
         PackFile pack((dir / "zor.dat").string());
         ASSERT_TRUE(pack.addData(bytesOf(lightsScene(2)), "s.lws")) << pack.error();

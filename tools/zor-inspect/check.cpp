@@ -8,6 +8,7 @@
 #include "check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -15,11 +16,16 @@
 #include <map>
 #include <ostream>
 
+#include "app/scene_stage.h"
 #include "display/display.h"
+#include "frame/frame_pass.h"
 #include "frame/transform.h"
 #include "inspect.h"
 #include "object/object.h"
+#include "picture_check.h"
+#include "scene/decimal.h"
 #include "scene/motion.h"
+#include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
 
@@ -66,6 +72,22 @@ std::string skippedHint(std::string_view keyword) {
 constexpr float kViewNearest = kNearPlane - kViewOffset;
 constexpr float kViewFarthest = kFarPlane - kViewOffset;
 
+// A share of the screen as a whole percentage, at least 1.
+std::string percent(double share) { return std::to_string(std::max(1, static_cast<int>(std::lround(share * 100)))) + "%"; }
+
+// The blank-separated tokens of one line.
+std::vector<std::string_view> lineTokens(std::string_view line) {
+    std::vector<std::string_view> tokens;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && std::isspace(static_cast<unsigned char>(line[at]))) ++at;
+        const std::size_t start = at;
+        while (at < line.size() && !std::isspace(static_cast<unsigned char>(line[at]))) ++at;
+        if (at > start) tokens.push_back(line.substr(start, at - start));
+    }
+    return tokens;
+}
+
 std::string times(int count) { return count > 1 ? " (" + std::to_string(count) + " times; first here)" : ""; }
 
 class SceneChecker {
@@ -95,8 +117,15 @@ private:
 
     void reportReaderDiagnostics();
     void reportKeywords();
+    void reportReadNotes();
+    void checkLogo();
     bool reportFrameRange();
     void evaluateFrames(bool emptyRange);
+    void checkPicture(const std::vector<float>& frames, const std::string& sampled);
+    // "object 2 (Ship.lwo)": numbered from 1 as the scene counts, nulls by
+    // the name written after AddNullObject.
+    std::string objectLabel(std::size_t index) const;
+    std::string_view lineText(int line) const;
 
     DataSource source_;
     std::string sceneName_;
@@ -104,6 +133,8 @@ private:
     ObjectLoader loader_;
     Scene scene_;
     SceneSourceLines lines_;
+    std::vector<std::string_view> textLines_;  // of sceneText_, from line 1
+    Bytes sceneText_;
     std::vector<Finding> findings_;
     std::vector<bool> reported_;  // per diagnostic: already turned into a finding
     std::string currentObject_;
@@ -186,6 +217,165 @@ int SceneChecker::checkImage(std::string_view name) {
     }
     for (const Diagnostic& d : local.items()) addHere(Severity::Warning, image + ": " + d.message);
     return nextTexture_++;
+}
+
+std::string SceneChecker::objectLabel(std::size_t index) const {
+    const std::string& name = index < lines_.nullNames.size() && !lines_.nullNames[index].empty()
+                                  ? lines_.nullNames[index]
+                                  : scene_.objects[index].name;
+    return "object " + std::to_string(index + 1) + " (" + name + ")";
+}
+
+std::string_view SceneChecker::lineText(int line) const {
+    return line >= 1 && static_cast<std::size_t>(line) <= textLines_.size() ? textLines_[line - 1] : std::string_view{};
+}
+
+// Numbers the reader took otherwise than an author would read them. The
+// player's reading stays as it is; this says what it makes of the text.
+void SceneChecker::reportReadNotes() {
+    const ReadNotes& notes = lines_.reads;
+    // Lines of the blocks found shifted: a whole number read in part there
+    // ("0.0" taken for a frame) follows from the shift, not from the text.
+    std::vector<std::pair<int, int>> shifted;
+    for (const ReadNotes::Block& block : notes.blocks) {
+        const std::string what = block.envelope ? "envelope" : "motion";
+        if (block.envelope && block.channels > 1)
+            add(Severity::Warning, sceneName_, block.line,
+                "envelope with " + std::to_string(block.channels) +
+                    " channels: an envelope has 1, and the player uses only the first value of each key");
+        if (!block.envelope && block.channels >= 1 && block.channels < 9)
+            add(Severity::Warning, sceneName_, block.line,
+                "motion with " + std::to_string(block.channels) +
+                    " channels where an item has 9 (x y z, heading pitch bank, scale x y z): the others stay 0, "
+                    "and a scale of 0 flattens the item to nothing");
+        for (std::size_t k = 0; k < block.keys.size(); ++k) {
+            const ReadNotes::Key& key = block.keys[k];
+            const bool valuesOnOneLine = key.firstValueLine != 0 && key.firstValueLine == key.lastValueLine;
+            const bool splineOnOneLine = key.firstSplineLine != 0 && key.firstSplineLine == key.lastSplineLine;
+            // Values then the frame line, or the whole key alone on one line.
+            if (valuesOnOneLine && splineOnOneLine &&
+                (key.firstSplineLine > key.lastValueLine ||
+                 (key.firstSplineLine == key.lastValueLine &&
+                  lineTokens(lineText(key.firstValueLine)).size() == static_cast<std::size_t>(block.channels) + 5)))
+                continue;
+            const int line = key.firstValueLine ? key.firstValueLine : block.line;
+            const std::size_t values = lineTokens(lineText(line)).size();
+            const std::string keyName = what + " key " + std::to_string(k + 1) + " of " +
+                                        std::to_string(block.keys.size()) + " (block on line " +
+                                        std::to_string(block.line) + ")";
+            std::string text;
+            if (values != static_cast<std::size_t>(block.channels)) {
+                text = keyName + " has " + std::to_string(values) + (values == 1 ? " value" : " values") +
+                       " on its line where the block has " + std::to_string(block.channels) +
+                       " channels: the player reads " + std::to_string(block.channels) +
+                       " numbers across the lines, so this key's frame and spline values";
+                text += k + 1 < block.keys.size() ? " and every key after it are shifted" : " are shifted";
+            } else {
+                const int splineLine = key.firstSplineLine ? key.firstSplineLine : line + 1;
+                text = keyName + ": its frame line " + std::to_string(splineLine) + " has " +
+                       std::to_string(lineTokens(lineText(splineLine)).size()) +
+                       " numbers where 5 belong (frame, linear, tension, continuity, bias): the player reads 5 "
+                       "across the lines, so ";
+                text += k + 1 < block.keys.size() ? "every key after it is shifted" : "what follows it is shifted";
+            }
+            add(Severity::Warning, sceneName_, line, std::move(text));
+            const ReadNotes::Key& last = block.keys.back();
+            shifted.emplace_back(line, std::max({last.lastSplineLine, last.lastValueLine, line}));
+            break;  // the keys after it are shifted anyway
+        }
+    }
+    for (const ReadNotes::PartNumber& part : notes.partNumbers) {
+        double whole = 0;
+        const bool number = parseDecimal(part.token, whole);
+        if (number && std::any_of(shifted.begin(), shifted.end(), [&](const std::pair<int, int>& lines) {
+                return part.line >= lines.first && part.line <= lines.second;
+            }))
+            continue;
+        const std::vector<std::string_view> tokens = lineTokens(lineText(part.line));
+        std::string text = part.token;
+        if (!tokens.empty() && tokens.front() != part.token) text = std::string(tokens.front()) + " " + text;
+        const std::string rest = quoted(std::string_view(part.token).substr(part.read.size()));
+        text += ": read as " + part.read;
+        text += part.restReadAsNumber ? ", and " + rest + " as the next number, so the numbers after it are shifted"
+                                      : "; the rest (" + rest + ") is ignored";
+        add(Severity::Warning, sceneName_, part.line, std::move(text));
+    }
+}
+
+// The logo, as the player and zor-render load it: a warning, as they only
+// go without it.
+void SceneChecker::checkLogo() {
+    Diagnostics local;
+    const std::optional<Bytes> bytes = readDataFile(source_, kLogoFileName, &local);
+    std::string text;
+    if (!bytes) {
+        text = "image not found on disk or in the archive" + whereLooked();
+    } else if (!decodeJpeg(*bytes, kLogoFileName, &local)) {
+        const std::string kind = imageKind(*bytes);
+        text = kind.empty() ? "cannot decode the image" : "is " + kind + ", not a JPEG";
+    } else {
+        return;
+    }
+    for (const Diagnostic& d : local.items()) text += "; " + d.message;
+    add(Severity::Warning, kLogoFileName, 0, text + ": the player shows no logo in the top-left corner");
+}
+
+// The frame pass at the checked frames through counting slots: where the
+// screen is left uncovered after something was drawn there (the player does
+// not clear between frames), and objects whose polygons all turn their backs
+// to the camera.
+void SceneChecker::checkPicture(const std::vector<float>& frames, const std::string& sampled) {
+    CoverageSlots slots(scene_);
+    Viewport viewport;
+    setupViewport(viewport, 0, 0);
+    FrameContext context;
+    std::vector<bool> drawnBefore(static_cast<std::size_t>(kGridColumns) * kGridRows, false);
+    struct Stale {
+        float first = 0, last = 0, worstFrame = 0;
+        double worst = 0;
+    };
+    std::vector<Stale> stale;
+    bool inRun = false;
+    constexpr double kLeastShare = 0.01;  // smaller gaps are edges between polygons
+    for (float frame : frames) {
+        slots.clearCells();
+        slots.coverLogo();
+        drawSceneFrame(scene_, frame, viewport, context, slots);
+        std::size_t uncovered = 0;
+        for (std::size_t c = 0; c < drawnBefore.size(); ++c) {
+            if (drawnBefore[c] && !slots.cells()[c]) ++uncovered;
+            if (slots.cells()[c]) drawnBefore[c] = true;
+        }
+        const double share = static_cast<double>(uncovered) / static_cast<double>(drawnBefore.size());
+        if (share < kLeastShare) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun) stale.push_back({frame, frame, frame, share});
+        inRun = true;
+        Stale& run = stale.back();
+        run.last = frame;
+        if (share > run.worst) run.worst = share, run.worstFrame = frame;
+    }
+    const auto frameText = [](float f) { return std::to_string(static_cast<std::int64_t>(f)); };
+    for (const Stale& run : stale) {
+        add(Severity::Warning, sceneName_, 0,
+            std::string(run.first == run.last ? "at frame " + frameText(run.first)
+                                              : "at frames " + frameText(run.first) + " to " + frameText(run.last)) +
+                " up to " + percent(run.worst) + " of the screen (at frame " + frameText(run.worstFrame) +
+                ") is drawn over by nothing after earlier frames drew there: the player does not clear the screen "
+                "between frames, so older pictures show through and moving objects leave copies; cover the whole "
+                "view (a backdrop or sky whose front faces the camera)");
+    }
+    for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
+        const CoverageSlots::Facing& facing = slots.facing()[i];
+        if (facing.front > 0 || facing.back == 0) continue;
+        add(Severity::Warning, sceneName_, i < lines_.objects.size() ? lines_.objects[i] : 0,
+            objectLabel(i) + " is seen only from the back " + sampled +
+                ": the player draws a polygon from its front only, the side from which its points run clockwise, "
+                "and culls the rest; reverse the order of the polygons' points (flip them in the modeller) or "
+                "make the surface double-sided");
+    }
 }
 
 void SceneChecker::reportReaderDiagnostics() {
@@ -298,11 +488,12 @@ void SceneChecker::evaluateFrames(bool emptyRange) {
         if (!d.shown || d.inView) continue;
         std::string where = d.farthest < kViewNearest ? "behind the camera" : "beyond the far end of the view";
         add(Severity::Warning, sceneName_, i < lines_.objects.size() ? lines_.objects[i] : 0,
-            "object " + scene_.objects[i].name + " never comes within the view " + sampled + ": its points lie " +
+            objectLabel(i) + " never comes within the view " + sampled + ": its points lie " +
                 distance(d.nearest) + " to " + distance(d.farthest) + " units ahead of the camera, " + where +
                 " (the view holds " + distance(kViewNearest) + " to " + distance(kViewFarthest) +
                 " units ahead); scale the scene or move the camera");
     }
+    checkPicture(frames, sampled);
     for (std::size_t l = 0; l < scene_.lights.size(); ++l) {
         if (lit[l]) continue;
         const bool keyed = !scene_.lights[l].intensity.keys.empty();
@@ -321,8 +512,21 @@ std::vector<Finding> SceneChecker::run() {
     context.lines = &lines_;
     const bool read = readScene(scene_, sceneName_, context);
     reportReaderDiagnostics();
+    if (!read) add(Severity::Error, sceneName_, 0, "the scene cannot be read: " + nothingFoundHint(source_.directory));
     if (read) {
+        if (std::optional<Bytes> text = readDataFile(source_, sceneName_)) sceneText_ = std::move(*text);
+        const std::string_view all(reinterpret_cast<const char*>(sceneText_.data()), sceneText_.size());
+        for (std::size_t at = 0; at <= all.size();) {
+            const std::size_t end = std::min(all.find('\n', at), all.size());
+            textLines_.push_back(all.substr(at, end - at));
+            at = end + 1;
+        }
+        if (loadedNoObject(scene_))
+            add(Severity::Error, sceneName_, 0,
+                "not one of the scene's objects was found: " + nothingFoundHint(source_.directory));
         reportKeywords();
+        reportReadNotes();
+        checkLogo();
         evaluateFrames(reportFrameRange());
     }
     // Scene order: the file as a whole first, then by line; other files
@@ -346,6 +550,15 @@ std::string Finding::format() const {
 
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName) {
     return SceneChecker(source, sceneName).run();
+}
+
+ViewFindings findingsForView(const DataSource& source, std::string_view sceneName) {
+    ViewFindings findings;
+    for (const Finding& f : checkScene(source, sceneName)) {
+        ++(f.severity == Severity::Error ? findings.errors : findings.warnings);
+        findings.lines.push_back(f.format());
+    }
+    return findings;
 }
 
 int printFindings(std::ostream& out, std::ostream& summary, std::string_view sceneName,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "app/scene_view.h"
 #include "archive/diagnostics.h"
 
 namespace zor::inspect {
@@ -33,6 +34,9 @@ inline constexpr int kCheckedFrames = 65;
 // Every finding for the scene, errors and warnings, in the order of the
 // scene's lines (findings about the scene as a whole first).
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName);
+
+// The findings as zor-view's status line counts them and W lists them.
+ViewFindings findingsForView(const DataSource& source, std::string_view sceneName);
 
 // Prints the findings on `out` and a count on `summary`; the exit status:
 // 0 without errors, 1 with.

@@ -92,7 +92,20 @@ Json polygonJson(const MeshPolygon& polygon) {
     return p;
 }
 
-Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evaluation>& evaluation) {
+// The name written after AddNullObject, or empty.
+const std::string& nullName(const std::vector<std::string>& nullNames, std::size_t index) {
+    static const std::string none;
+    return index < nullNames.size() ? nullNames[index] : none;
+}
+
+// As the tree shows an object: a null by its own name, else the stored one.
+std::string shownName(const Scene& scene, const std::vector<std::string>& nullNames, std::size_t index) {
+    const std::string& name = nullName(nullNames, index);
+    return name.empty() ? scene.objects[index].name : name + " (null)";
+}
+
+Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evaluation>& evaluation,
+                const std::vector<std::string>& nullNames) {
     const SceneObject& object = scene.objects[index];
     const bool visible = evaluation ? evaluation->visible[index] : isVisible(object);
     const bool transformed = evaluation && visible;
@@ -116,10 +129,15 @@ Json objectJson(const Scene& scene, std::size_t index, const std::optional<Evalu
     Json polygons = Json::array();
     for (const MeshPolygon& polygon : object.polygons) polygons.push_back(polygonJson(polygon));
     o["polygons"] = std::move(polygons);
+    // Numbered from 1 as the scene file counts (ParentObject, MorphTarget).
+    o["number"] = index + 1;
+    const std::string& named = nullName(nullNames, index);
+    o["nullName"] = named.empty() ? Json(nullptr) : text(named);
     return o;
 }
 
-Json lightJson(const Scene& scene, const SceneLight& light, bool evaluated) {
+Json lightJson(const Scene& scene, std::size_t index, bool evaluated) {
+    const SceneLight& light = scene.lights[index];
     Json l;
     l["lightType"] = light.lightType;
     l["parent"] = indexOf(light.parent, scene.objects);
@@ -128,6 +146,7 @@ Json lightJson(const Scene& scene, const SceneLight& light, bool evaluated) {
     l["lensFlare"] = light.lensFlare;
     l["viewPosition"] = evaluated ? numbers(light.viewPosition, 3) : Json(nullptr);
     l["viewDirection"] = evaluated ? numbers(light.viewDirection, 3) : Json(nullptr);
+    l["number"] = index + 1;
     return l;
 }
 
@@ -144,11 +163,11 @@ const char* lightTypeName(int type) {
 constexpr std::size_t kIndentedLevels = 32;
 
 void printObjectLine(std::ostream& out, const Scene& scene, std::size_t i, std::size_t depth,
-                     const std::optional<Evaluation>& evaluation) {
+                     const std::optional<Evaluation>& evaluation, const std::vector<std::string>& nullNames) {
     const SceneObject& o = scene.objects[i];
     out << std::string(2 * (std::min(depth, kIndentedLevels) + 1), ' ');
     if (depth > kIndentedLevels) out << "(level " << depth << ") ";
-    out << '[' << i << "] " << o.name << ": " << o.pointCount << " points, " << o.polygonCount << " polygons";
+    out << '[' << i + 1 << "] " << shownName(scene, nullNames, i) << ": " << o.pointCount << " points, " << o.polygonCount << " polygons";
     if (o.boneCount) out << ", " << o.boneCount << " bones";
     if (o.hasMorph) out << ", morph";
     if (o.hasDissolve) out << ", dissolve";
@@ -164,7 +183,8 @@ void printObjectLine(std::ostream& out, const Scene& scene, std::size_t i, std::
 // The objects as a tree, each under its parent, siblings in array order.
 // Walked with a stack of its own, so the depth of the hierarchy costs no
 // call depth, and every object is visited once.
-void printTree(std::ostream& out, const Scene& scene, const std::optional<Evaluation>& evaluation) {
+void printTree(std::ostream& out, const Scene& scene, const std::optional<Evaluation>& evaluation,
+               const std::vector<std::string>& nullNames) {
     const std::size_t count = scene.objects.size();
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     // Children lists, each in reverse array order so that the stack pops
@@ -186,7 +206,7 @@ void printTree(std::ostream& out, const Scene& scene, const std::optional<Evalua
         while (!stack.empty()) {
             const auto [i, depth] = stack.back();
             stack.pop_back();
-            printObjectLine(out, scene, i, depth, evaluation);
+            printObjectLine(out, scene, i, depth, evaluation, nullNames);
             for (std::size_t child = firstChild[i]; child != kNone; child = nextSibling[child])
                 stack.emplace_back(child, depth + 1);
         }
@@ -210,7 +230,8 @@ Evaluation evaluateAt(Scene& scene, float frame) {
     return evaluation;
 }
 
-Json toJson(const Scene& scene, const std::vector<std::string>& textures, const std::optional<Evaluation>& evaluation) {
+Json toJson(const Scene& scene, const std::vector<std::string>& textures, const std::optional<Evaluation>& evaluation,
+            const std::vector<std::string>& nullNames) {
     Json doc;
     doc["scene"] = {{"firstFrame", scene.firstFrame},
                     {"lastFrame", scene.lastFrame},
@@ -227,16 +248,16 @@ Json toJson(const Scene& scene, const std::vector<std::string>& textures, const 
     for (const std::string& name : textures) names.push_back(text(name));
     doc["textures"] = std::move(names);
     Json lights = Json::array();
-    for (const SceneLight& light : scene.lights) lights.push_back(lightJson(scene, light, evaluation.has_value()));
+    for (std::size_t i = 0; i < scene.lights.size(); ++i) lights.push_back(lightJson(scene, i, evaluation.has_value()));
     doc["lights"] = std::move(lights);
     Json objects = Json::array();
-    for (std::size_t i = 0; i < scene.objects.size(); ++i) objects.push_back(objectJson(scene, i, evaluation));
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) objects.push_back(objectJson(scene, i, evaluation, nullNames));
     doc["objects"] = std::move(objects);
     return doc;
 }
 
 void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::string>& textures,
-                  const std::optional<Evaluation>& evaluation) {
+                  const std::optional<Evaluation>& evaluation, const std::vector<std::string>& nullNames) {
     out << "frames " << scene.firstFrame << " to " << scene.lastFrame << ", step " << scene.frameStep << ", "
         << scene.framesPerSecond << " frames per second\n";
     if (evaluation) {
@@ -251,18 +272,21 @@ void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::
     }
     out << scene.objects.size() << " objects (" << points << " points, " << polygons << " polygons, " << bones
         << " bones)\n";
-    printTree(out, scene, evaluation);
+    printTree(out, scene, evaluation, nullNames);
     out << scene.lights.size() << " lights\n";
     for (std::size_t i = 0; i < scene.lights.size(); ++i) {
         const SceneLight& l = scene.lights[i];
-        out << "  [" << i << "] " << lightTypeName(l.lightType) << ", colour (" << l.color[0] << ", " << l.color[1]
+        out << "  [" << i + 1 << "] " << lightTypeName(l.lightType) << ", colour (" << l.color[0] << ", " << l.color[1]
             << ", " << l.color[2] << ")";
-        if (l.parent) out << ", parent [" << (l.parent - scene.objects.data()) << "] " << l.parent->name;
+        if (l.parent) {
+            const auto parent = static_cast<std::size_t>(l.parent - scene.objects.data());
+            out << ", parent [" << parent + 1 << "] " << shownName(scene, nullNames, parent);
+        }
         if (l.lensFlare) out << ", lens flare";
         if (evaluation) out << ", intensity " << l.intensity.value[0];
         out << '\n';
     }
-    out << textures.size() << " textures\n";
+    out << textures.size() << " textures (numbered from 0, as the polygons' textureIndex)\n";
     for (std::size_t i = 0; i < textures.size(); ++i) out << "  [" << i << "] " << textures[i] << '\n';
 }
 

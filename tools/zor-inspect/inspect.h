@@ -26,11 +26,15 @@ struct Evaluation {
 // every visible object in order. No trail, no drawing.
 Evaluation evaluateAt(Scene& scene, float frame);
 
+// Objects and lights are numbered from 1, as the scene file counts them
+// ("number" in the JSON, whose "parent" stays the 0-based position in
+// "objects"); nullNames gives per object the name written after
+// AddNullObject (SceneSourceLines::nullNames), shown instead of "NULL".
 nlohmann::ordered_json toJson(const Scene& scene, const std::vector<std::string>& textures,
-                              const std::optional<Evaluation>& evaluation);
+                              const std::optional<Evaluation>& evaluation, const std::vector<std::string>& nullNames);
 
 void printSummary(std::ostream& out, const Scene& scene, const std::vector<std::string>& textures,
-                  const std::optional<Evaluation>& evaluation);
+                  const std::optional<Evaluation>& evaluation, const std::vector<std::string>& nullNames);
 
 // A name from a data file as a JSON string: as it is when it is UTF-8, else
 // each byte taken as a Latin-1 character (as older systems wrote names).

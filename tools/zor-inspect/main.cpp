@@ -1,8 +1,9 @@
 // zor-inspect: loads a scene as the player does (files on disk first, then in
 // the archive) and prints what was loaded, optionally evaluated at a frame.
 //
-// Exit status: 0 success, 1 the scene cannot be read or loading reported
-// errors (what was loaded is still printed), 2 usage error.
+// Exit status: 0 success, 1 the scene cannot be read, not one of its objects
+// was found, or loading reported errors (what was loaded is still printed),
+// 2 usage error.
 // Standard output carries only the summary or the JSON; warnings go to
 // standard error.
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "check.h"
 #include "inspect.h"
@@ -93,6 +95,8 @@ int main(int argc, char** argv) {
     context.source = source;
     context.loadObject = [&](std::string& name, zor::Mesh& mesh) { loader.loadObject(name, mesh); };
     context.diagnostics = &diagnostics;
+    zor::SceneSourceLines lines;
+    context.lines = &lines;
 
     zor::Scene scene;
     const bool read = zor::readScene(scene, sceneName, context);
@@ -103,16 +107,23 @@ int main(int argc, char** argv) {
             std::cerr << "zor-inspect: " << onDisk.string() << ": " << problem << '\n';
         else if (!diagnostics.hasErrors())  // the reader has said why, unless it did not
             std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
+        std::cerr << "zor-inspect: " << zor::nothingFoundHint(directory) << '\n';
         return 1;
     }
 
     std::optional<zor::inspect::Evaluation> evaluation;
     if (frame) evaluation = zor::inspect::evaluateAt(scene, *frame);
     if (json)
-        std::cout << zor::inspect::dumpJson(zor::inspect::toJson(scene, textures.names(), evaluation)) << '\n';
+        std::cout << zor::inspect::dumpJson(zor::inspect::toJson(scene, textures.names(), evaluation, lines.nullNames))
+                  << '\n';
     else
-        zor::inspect::printSummary(std::cout, scene, textures.names(), evaluation);
+        zor::inspect::printSummary(std::cout, scene, textures.names(), evaluation, lines.nullNames);
     std::cout.flush();
+    if (zor::loadedNoObject(scene)) {
+        std::cerr << "zor-inspect: " << sceneName << ": not one of its objects was found; "
+                  << zor::nothingFoundHint(directory) << '\n';
+        return 1;
+    }
     // Errors while loading (an unusable archive, an entry that does not
     // inflate) fail the run even though what loaded was printed.
     return std::cout.good() && !diagnostics.hasErrors() ? 0 : 1;

@@ -1,10 +1,13 @@
 #include "render_run.h"
 
+#include "scene/scene_reader.h"
+
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
 #include "scene/scene.h"
+#include "scene/scene_reader.h"
 
 namespace zor {
 
@@ -53,7 +56,12 @@ bool RenderRun::start() {
             error_ = onDisk.string() + ": cannot read the scene: " + problem;
         else
             error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
-                     " (neither on disk nor in zor.dat)";
+                     " (neither on disk nor in zor.dat); " + nothingFoundHint(options_.directory);
+        return false;
+    }
+    // A picture with nothing in it is no picture of the scene.
+    if (loadedNoObject(*s.stage.scene())) {
+        error_ = options_.sceneName + ": not one of its objects was found; " + nothingFoundHint(options_.directory);
         return false;
     }
     return true;

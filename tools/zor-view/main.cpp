@@ -15,6 +15,8 @@
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
 #include "app/transport.h"
+#include "check.h"
+#include "object/object.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "platform/sdl/sdl_music.h"
 #include "platform/sdl/sdl_text_painter.h"
@@ -22,6 +24,7 @@
 #include "platform/stop_signals.h"
 #include "render/gl_display_layer.h"
 #include "scene/player_constants.h"
+#include "scene/scene_reader.h"
 
 namespace {
 
@@ -35,12 +38,41 @@ constexpr const char* kKeys =
     "  R                load the scene again now (it also reloads by itself when a file changes)\n"
     "  F                full screen on / off\n"
     "  S                save the frame as SCENE-FRAME.png beside the scene (never replaces a file)\n"
-    "  W                list the scene's warnings on standard error\n"
+    "  W                list the scene's warnings (those of zor-inspect --check) on standard error\n"
+    "  B                show the back faces the player culls, in magenta (B again: the player's picture)\n"
     "  Escape           quit\n";
 
 int fail(const std::string& message) {
     std::cerr << "zor-view: " << message << '\n';
     return 1;
+}
+
+// Nothing to show is a failure at start-up, before a window opens (once
+// running, a scene that goes missing is waited for). Objects are read as the
+// player reads them; images are not decoded here.
+std::string nothingToShow(const zor::StageOptions& stage) {
+    zor::DataSource source;
+    source.directory = stage.directory;
+    source.archiveName = stage.archiveName;
+    zor::Diagnostics found;
+    zor::ObjectLoader objects(source, [](std::string_view) { return -1; }, &found);
+    zor::SceneLoadContext load;
+    load.source = source;
+    load.diagnostics = &found;
+    load.loadObject = [&objects](std::string& name, zor::Mesh& mesh) { objects.loadObject(name, mesh); };
+    zor::Scene scene;
+    if (!zor::readScene(scene, stage.sceneName, load)) {
+        std::string why = stage.sceneName + ": the scene cannot be read";
+        for (const zor::Diagnostic& d : found.items())
+            if (d.severity == zor::Severity::Error) {
+                why = d.text();
+                break;
+            }
+        return why + "; " + zor::nothingFoundHint(stage.directory);
+    }
+    if (zor::loadedNoObject(scene))
+        return stage.sceneName + ": not one of its objects was found; " + zor::nothingFoundHint(stage.directory);
+    return {};
 }
 
 }  // namespace
@@ -79,6 +111,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (const std::string problem = nothingToShow(stage); !problem.empty()) return fail(problem);
+
     try {
         zor::SdlWindowSystem system(zor::SdlWindowStyle{true, static_cast<int>(stage.width),
                                                         static_cast<int>(stage.height)});
@@ -110,6 +144,10 @@ int main(int argc, char** argv) {
         };
         services.setFullScreen = [&system](bool on) { return system.setFullScreen(on); };
         services.sleep = [](std::uint32_t ms) { SDL_Delay(ms); };
+        zor::DataSource source;
+        source.directory = stage.directory;
+        source.archiveName = stage.archiveName;
+        services.check = [source, &stage] { return zor::inspect::findingsForView(source, stage.sceneName); };
         zor::ViewOptions options;
         options.startFrame = frame;
         zor::SceneView view(services, options);

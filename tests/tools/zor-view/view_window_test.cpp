@@ -41,13 +41,13 @@ std::string readText(const std::filesystem::path& path) {
 }
 
 struct ViewWindow : testing::Test {
-    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<test::ScratchDir> dir;
     std::unique_ptr<test::XServer> server;
     std::unique_ptr<test::ChildProcess> view;
 
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(kBuild / "demo" / "zor.dat")) << "build the zor_demo target first";
-        dir = std::make_unique<test::TempDir>("view-window");
+        dir = std::make_unique<test::ScratchDir>("view-window");
         std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir->path() / "zor.dat");
         std::ofstream(dir->path() / "lsan.txt") << kLeakSuppressions;
         server = std::make_unique<test::XServer>(dir->path());
@@ -164,6 +164,25 @@ TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
     EXPECT_TRUE(read);
     EXPECT_STREQ(line, "zor-view " ZOR_VERSION "\n");
     EXPECT_EQ(WEXITSTATUS(std::system((view + " --size 0x0 2>/dev/null").c_str())), 2);
+}
+
+// Nothing to show ends it at start-up, before any window, with a hint: a
+// scene that is nowhere, and one read from outside its folder, whose
+// objects are looked for in --dir.
+TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
+    const test::ScratchDir dir;
+    std::filesystem::create_directories(dir / "sub");
+    dir.write("sub/s.lws", std::string_view("PreviewFirstFrame 0\nPreviewLastFrame 9\nLoadObject Room.lwo\n"));
+    std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir / "sub" / "zor.dat");
+    for (const char* scene : {"nowhere.lws", "sub/s.lws"}) {
+        const std::string command = (kBuild / "tools/zor-view/zor-view").string() + " -nosound --dir " +
+                                    dir.path().string() + " --scene " + scene + " > " + (dir / "out.txt").string() +
+                                    " 2>&1";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << scene;
+        const std::string said = readText(dir / "out.txt");
+        EXPECT_NE(said.find(std::string(scene) + ": "), std::string::npos) << said;
+        EXPECT_NE(said.find("use --dir FOLDER"), std::string::npos) << said;
+    }
 }
 
 }  // namespace

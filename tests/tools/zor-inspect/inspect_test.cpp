@@ -3,11 +3,9 @@
 // one object that only the archive holds.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -17,6 +15,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "scratch_dir.h"
+#include "writers/lwob_writer.h"
 
 namespace zor {
 namespace {
@@ -24,87 +24,45 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-// Big-endian writer for the object files.
-struct BigEndian {
-    Bytes bytes;
-    BigEndian& u16(unsigned v) {
-        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-        bytes.push_back(static_cast<std::uint8_t>(v));
-        return *this;
-    }
-    BigEndian& u32(std::uint32_t v) {
-        u16(v >> 16);
-        return u16(v & 0xFFFF);
-    }
-    BigEndian& f32(float f) {
-        std::uint32_t v;
-        std::memcpy(&v, &f, 4);
-        return u32(v);
-    }
-    BigEndian& raw(const std::string& s) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        return *this;
-    }
-    // Zero-terminated, padded to an even length.
-    BigEndian& text(const std::string& s) {
-        raw(s);
-        bytes.push_back(0);
-        if (s.size() % 2 == 0) bytes.push_back(0);
-        return *this;
-    }
-    BigEndian& chunk(const std::string& id, const Bytes& data) {
-        raw(id).u32(static_cast<std::uint32_t>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-    BigEndian& sub(const std::string& id, const Bytes& data) {
-        raw(id).u16(static_cast<unsigned>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-};
-
-struct Surface {
-    std::string name;
-    Bytes subChunks;
-};
+using write::LwObject;
+using write::LwSurface;
+using write::LwTextureMap;
 
 // An LWOB file: points, one polygon per entry of `polygons` (all of surface 1).
-Bytes lwob(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<unsigned>>& polygons,
-           const Surface& surface) {
-    BigEndian pnts, srfs, pols, surf, body;
-    for (const auto& p : points) pnts.f32(p[0]).f32(p[1]).f32(p[2]);
-    srfs.text(surface.name);
-    for (const auto& polygon : polygons) {
-        pols.u16(static_cast<unsigned>(polygon.size()));
-        for (unsigned i : polygon) pols.u16(i);
-        pols.u16(1);
-    }
-    surf.text(surface.name);
-    surf.bytes.insert(surf.bytes.end(), surface.subChunks.begin(), surface.subChunks.end());
-    body.raw("LWOB").chunk("PNTS", pnts.bytes).chunk("SRFS", srfs.bytes).chunk("POLS", pols.bytes).chunk("SURF", surf.bytes);
-    BigEndian file;
-    file.chunk("FORM", body.bytes);
-    return file.bytes;
+Bytes lwob(const std::vector<std::array<float, 3>>& points, const std::vector<std::vector<std::uint16_t>>& polygons,
+           const LwSurface& surface) {
+    LwObject object{points, {}, {surface}};
+    for (const auto& polygon : polygons) object.polygons.push_back({polygon, 1});
+    return write::writeLwob(object);
 }
 
-Surface woodSurface() {
-    BigEndian s;
-    s.sub("COLR", {200, 100, 50, 0});
-    s.sub("FLAG", BigEndian().u16(0x4).bytes);  // smooth
-    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    s.sub("TIMG", BigEndian().text("C:\\tex\\wood.jpg").bytes);
-    s.sub("TFLG", BigEndian().u16(0x4).bytes);  // z axis
-    s.sub("TSIZ", BigEndian().f32(2).f32(2).f32(2).bytes);
-    return {"Wood", s.bytes};
+LwSurface surface(const std::string& name, std::array<std::uint8_t, 3> color) {
+    LwSurface s;
+    s.name = name;
+    s.color = color;
+    return s;
 }
 
-Surface redSurface() {
-    BigEndian s;
-    s.sub("COLR", {255, 0, 0, 0});
-    s.sub("FLAG", BigEndian().u16(0).bytes);  // flat
-    return {"Red", s.bytes};
+// A planar image map along y, of size 1.
+LwSurface imageSurface(const std::string& name, const std::string& image) {
+    LwSurface s = surface(name, {200, 200, 200});
+    s.texture = LwTextureMap{};
+    s.texture->mapping = "Planar Image Map";
+    s.texture->image = image;
+    return s;
 }
+
+// Smooth, planar z map of size 2.
+LwSurface woodSurface() {
+    LwSurface s = imageSurface("Wood", "C:\\tex\\wood.jpg");
+    s.color = {200, 100, 50};
+    s.flags = write::lwSmoothing;
+    s.texture->axisFlags = 0x4;
+    s.texture->size = {2, 2, 2};
+    return s;
+}
+
+LwSurface redSurface() { return surface("Red", {255, 0, 0}); }
 
 std::string constantMotion(const std::string& keyword, const std::string& values) {
     return keyword + " (unnamed)\n  9\n  1\n  " + values + "\n  0 0 0.0 0.0 0.0\nEndBehavior 1\n";
@@ -190,13 +148,10 @@ struct ToolRun {
 
 class InspectTest : public testing::Test {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("zor-inspect-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                    "-" + std::to_string(::getpid()));
+    test::ScratchDir scratch;
+    const fs::path& dir = scratch.path();
 
     void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
         const std::vector<std::array<float, 3>> raised = {{0, 2, 0}, {0, 3, 0}, {1, 3, 0}, {1, 2, 0}};
         write("base.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, woodSurface()));
@@ -208,12 +163,7 @@ protected:
         ASSERT_TRUE(pack.addData(lwob(raised, {{0, 1, 2, 3}}, redSurface()), "target.lwo")) << pack.error();
         ASSERT_TRUE(pack.flush()) << pack.error();
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void write(const std::string& name, const Bytes& data) {
-        std::ofstream out(dir / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    }
+    void write(const std::string& name, const Bytes& data) { scratch.write(name, data); }
 
     ToolRun run(const std::string& arguments) {
         const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
@@ -289,6 +239,9 @@ TEST_F(InspectTest, JsonAtAFrame) {
     // The null moves linearly to x = 5 at frame 5; the box follows it and is
     // morphed halfway to the raised target.
     expectNumbers(objects[1]["motion"], {5, 0, 0, 0, 0, 0, 1, 1, 1});
+    EXPECT_EQ(objects[1]["nullName"], "Pivot");
+    EXPECT_EQ(objects[1]["number"], 2);
+    EXPECT_EQ(objects[0]["nullName"], nullptr);
     const Json& box = objects[2];
     EXPECT_EQ(box["hasMorph"], true);
     EXPECT_EQ(box["polygons"][0]["flags"], 0x01);
@@ -354,11 +307,14 @@ TEST_F(InspectTest, SummaryShowsTheTree) {
     const ToolRun r = run(dirArg() + " scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("frames 0 to 60"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  [0] base.lwo: 3 points, 1 polygons"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("    [1] NULL"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("      [2] box.lwo: 4 points, 1 polygons, morph"), std::string::npos) << r.out;
+    // Numbered from 1 as the scene counts (ParentObject 2 is the null), the
+    // null by its name.
+    EXPECT_NE(r.out.find("  [1] base.lwo: 3 points, 1 polygons"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    [2] Pivot (null): 0 points"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("      [3] box.lwo: 4 points, 1 polygons, morph"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1 bones"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("[0] point, colour (63, 32, 0), parent [1] NULL, lens flare"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[1] point, colour (63, 32, 0), parent [2] Pivot (null), lens flare"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("[0] wood.jpg"), std::string::npos) << r.out;
 }
 
@@ -386,7 +342,7 @@ TEST_F(InspectTest, DeepHierarchiesCostOneStepPerItem) {
     }
     const ToolRun r = run("--dir '" + dir.string() + "' --frame 1 deep.lws");
     ASSERT_EQ(r.status, 0) << "ended by the CPU limit or a crash; " << r.err.substr(0, 500);
-    EXPECT_NE(r.out.find("(level 49999) [49999] NULL: 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
+    EXPECT_NE(r.out.find("(level 49999) [50000] N (null): 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
               std::string::npos);
     std::size_t longest = 0;
     for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
@@ -439,10 +395,7 @@ TEST_F(InspectTest, LoadingErrorsFailTheRun) {
 // Names from older systems are often Latin-1: they reach the JSON as
 // Latin-1 characters instead of aborting the program.
 TEST_F(InspectTest, NamesThatAreNotUtf8AreReadAsLatin1) {
-    BigEndian surface;
-    surface.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    surface.sub("TIMG", BigEndian().text("caf\xE9.jpg").bytes);
-    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, {"Caf\xE9", surface.bytes}));
+    write("bo\xEEte.lwo", lwob({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}, imageSurface("Caf\xE9", "caf\xE9.jpg")));
     std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject bo\xEEte.lwo\n";
     const Json doc = runJson(dirArg() + " --json scene.lws");
     EXPECT_EQ(doc["objects"][5]["name"], "bo\u00EEte.lwo");
@@ -476,23 +429,14 @@ struct CheckCase {
     int status;
 };
 
-Surface imageSurface(const std::string& path) {
-    BigEndian s;
-    s.sub("COLR", {200, 200, 200, 0});
-    s.sub("CTEX", BigEndian().text("Planar Image Map").bytes);
-    s.sub("TIMG", BigEndian().text(path).bytes);
-    s.sub("TSIZ", BigEndian().f32(1).f32(1).f32(1).bytes);
-    return {"Picture", s.bytes};
-}
-
 TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
     const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
     write("quad.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
     write("AnObjectNameTooLongForTheArchive.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));
-    write("missing.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Images\\nowhere.jpg")));
-    write("png.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("grain.jpg")));
+    write("missing.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "Images\\nowhere.jpg")));
+    write("png.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "grain.jpg")));
     write("grain.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
-    write("broken.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("broken.jpg")));
+    write("broken.lwo", lwob(quad, {{0, 1, 2, 3}}, imageSurface("Picture", "broken.jpg")));
     write("broken.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9});
     const std::string light = "AddLight\nLightType 0\nLgtIntensity 1\n";
     const std::vector<CheckCase> cases = {
@@ -510,7 +454,7 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
         {"Skipped", "LoadObject quad.lwo\nTargetObject 1\n",
          "check.lws:6: warning: TargetObject is skipped by the player; the camera is not aimed at targets", 0},
         {"BeyondTheFarPlane", "LoadObject quad.lwo\n" + constantMotion("ObjectMotion", "0 0 500 0 0 0 1 1 1"),
-         "check.lws:5: warning: object quad.lwo never comes within the view at the 61 frames checked from 0 to 60: its "
+         "check.lws:5: warning: object 1 (quad.lwo) never comes within the view at the 61 frames checked from 0 to 60: its "
          "points lie 510.0 to 510.0 units ahead of the camera, beyond the far end",
          0},
         {"DarkLight", "LoadObject quad.lwo\n\nAddLight\nLgtIntensity 0\n",
@@ -534,6 +478,72 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("check.lws:2: error: the frame range 50 to 10 is empty"), std::string::npos) << r.out;
     EXPECT_EQ(run(dirArg() + " --check --json check.lws").status, 2);
+}
+
+// The traps an author meets without a word from the player, one small scene
+// each, as --check now names them.
+TEST_F(InspectTest, CheckNamesTheSilentTraps) {
+    const std::vector<std::array<float, 3>> quad = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    write("quad.lwo", lwob(quad, {{0, 1, 2, 3}}, redSurface()));   // clockwise from the camera: its front
+    write("back.lwo", lwob(quad, {{0, 3, 2, 1}}, redSurface()));   // the same quad turned round
+    const std::string header = "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\nFramesPerSecond 30.3\n";
+    const std::string camera = "AddLight\nLightType 0\nLgtIntensity 1\n" + constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1");
+    const std::string sweep = "ObjectMotion (unnamed)\n  9\n  2\n  -8 -2 0 0 0 0 4 4 4\n  0 0 0.0 0.0 0.0\n"
+                              "  8 -2 0 0 0 0 4 4 4\n  60 0 0.0 0.0 0.0\nEndBehavior 1\n";
+    const std::vector<CheckCase> cases = {
+        {"BackOnly", "LoadObject back.lwo\n",
+         "check.lws:5: warning: object 1 (back.lwo) is seen only from the back at the 61 frames checked from 0 to 60: "
+         "the player draws a polygon from its front only, the side from which its points run clockwise",
+         0},
+        {"OpenSky", "LoadObject quad.lwo\n" + sweep,
+         "is drawn over by nothing after earlier frames drew there: the player does not clear the screen between "
+         "frames, so older pictures show through",
+         0},
+        {"KeyOfEightValues",
+         "AddNullObject Spinner\nObjectMotion (unnamed)\n  9\n  2\n  0 0 0 0 0 0 1 1\n  0 0 0.0 0.0 0.0\n"
+         "  0 0 0 360 0 0 1 1 1\n  60 0 0.0 0.0 0.0\nEndBehavior 1\nLoadObject quad.lwo\n",
+         "check.lws:9: warning: motion key 1 of 2 (block on line 7) has 8 values on its line where the block has 9 "
+         "channels: the player reads 9 numbers across the lines, so this key's frame and spline values and every key "
+         "after it are shifted",
+         0},
+        {"GarbledNumber", "LoadObject quad.lwo\nAddLight\nLgtIntensity 1.5.0\n",
+         "check.lws:7: warning: LgtIntensity 1.5.0: read as 1.5; the rest (\".0\") is ignored", 0},
+        {"EnvelopeOfWrongShape",
+         "LoadObject quad.lwo\nObjDissolve (envelope)\n  1\n  2\n  0.0\n  0 0 0.0 0.0\n  0.0\n  30 0 0.0 0.0 0.0\n"
+         "EndBehavior 1\n",
+         "check.lws:9: warning: envelope key 1 of 2 (block on line 7): its frame line 10 has 4 numbers where 5 belong",
+         0},
+        {"NoLogo", "LoadObject quad.lwo\n",
+         "skane.jpg: warning: image not found on disk or in the archive (looked in ", 0},
+        {"NothingFromHere", "LoadObject Objects\\gone.lwo\n",
+         "check.lws: error: not one of the scene's objects was found: scenes, objects and images are looked for in the "
+         "data folder (", 1},
+    };
+    for (const CheckCase& c : cases) {
+        std::ofstream(dir / "check.lws") << header << c.body << camera;
+        const ToolRun r = run(dirArg() + " --check check.lws");
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.finding), std::string::npos) << c.what << "\n" << r.out;
+    }
+    // The front of the same quad, and a still one, warn of neither.
+    std::ofstream(dir / "check.lws") << header << "LoadObject quad.lwo\n" << camera;
+    const ToolRun r = run(dirArg() + " --check check.lws");
+    EXPECT_EQ(r.out.find("seen only from the back"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("drawn over by nothing"), std::string::npos) << r.out;
+}
+
+// A scene named with its folder, read from outside it: the scene is found,
+// its objects are not (they are looked for in --dir).
+TEST_F(InspectTest, NothingFoundFailsWithAHint) {
+    fs::create_directories(dir / "sub");
+    fs::rename(dir / "scene.lws", dir / "sub" / "scene.lws");
+    for (const char* name : {"base.lwo", "box.lwo", "boned.lwo", "zor.dat"}) fs::rename(dir / name, dir / "sub" / name);
+    for (const std::string mode : {"", "--json ", "--check "}) {
+        const ToolRun r = run(dirArg() + " " + mode + "sub/scene.lws");
+        EXPECT_EQ(r.status, 1) << mode << r.err;
+        EXPECT_NE((r.out + r.err).find("use --dir FOLDER"), std::string::npos) << mode << r.out << r.err;
+    }
+    EXPECT_EQ(run("--dir '" + (dir / "sub").string() + "' scene.lws").status, 0);
 }
 
 // The sample demo, when the build made it: warnings at most.

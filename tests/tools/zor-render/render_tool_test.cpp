@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 
-#include "../support/child_process.h"
+#include "child_process.h"
 #include "display/png_file.h"
 #include "display_test_support.h"
 
@@ -23,7 +23,7 @@ struct Result {
     std::string output;
 };
 
-Result run(const std::string& arguments, const test::TempFolder& folder, const std::string& environment = "") {
+Result run(const std::string& arguments, const test::ScratchDir& folder, const std::string& environment = "") {
     const auto log = folder / "log.txt";
     const std::string command = "SDL_VIDEODRIVER=offscreen " + environment + " " + kTool + " " + arguments + " > " +
                                 log.string() + " 2>&1";
@@ -51,7 +51,7 @@ std::vector<std::string> tool(std::vector<std::string> arguments) {
 const std::vector<std::string> kOffscreen = {"SDL_VIDEODRIVER=offscreen"};
 
 // The ballcone scene with its preview range replaced.
-void copyBallcone(const test::TempFolder& folder, const std::string& first = "1", const std::string& last = "60") {
+void copyBallcone(const test::ScratchDir& folder, const std::string& first = "1", const std::string& last = "60") {
     for (const char* name : {"greenball.lwo", "redcone.lwo"})
         std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
     std::stringstream text;
@@ -63,7 +63,7 @@ void copyBallcone(const test::TempFolder& folder, const std::string& first = "1"
 }
 
 TEST(RenderTool, WritesOnePicturePerFrame) {
-    test::TempFolder folder("tool-frames");
+    test::ScratchDir folder("tool-frames");
     const auto out = folder / "frames";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --out " +
                              out.string(), folder);
@@ -90,7 +90,7 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
 
 // Renders `frames` of ballcone at `size` to folder/frames with a contact
 // sheet, which is read back.
-Result renderWithSheet(const test::TempFolder& folder, const std::string& size, const std::string& frames,
+Result renderWithSheet(const test::ScratchDir& folder, const std::string& size, const std::string& frames,
                        RgbPicture& sheet) {
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size " + size + " --frames " + frames +
                              " --out " + (folder / "frames").string() + " --sheet " + (folder / "sheet.png").string(),
@@ -101,7 +101,7 @@ Result renderWithSheet(const test::TempFolder& folder, const std::string& size, 
 }
 
 // The picture written for frame f.
-RgbPicture framePicture(const test::TempFolder& folder, int f) {
+RgbPicture framePicture(const test::ScratchDir& folder, int f) {
     char name[32];
     std::snprintf(name, sizeof name, "frame-%05d.png", f);
     RgbPicture picture;
@@ -111,7 +111,7 @@ RgbPicture framePicture(const test::TempFolder& folder, int f) {
 }
 
 TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
-    test::TempFolder folder("tool-sheet");
+    test::ScratchDir folder("tool-sheet");
     RgbPicture sheet;
     const Result r = renderWithSheet(folder, "320x240", "0-40:8", sheet);
     ASSERT_EQ(r.status, 0) << r.output;
@@ -132,7 +132,7 @@ TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
 }
 
 TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
-    test::TempFolder folder("tool-sheet-long");
+    test::ScratchDir folder("tool-sheet-long");
     RgbPicture sheet;
     const Result r = renderWithSheet(folder, "32x24", "0-99", sheet);
     ASSERT_EQ(r.status, 0) << r.output;
@@ -159,12 +159,12 @@ TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
 TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
     const std::filesystem::path demo = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
     if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
-    test::TempFolder folder("tool-memory");
+    test::ScratchDir folder("tool-memory");
     long peak[2] = {0, 0};
     const char* ranges[2] = {"0-300", "0-60000"};
     for (int k = 0; k < 2; ++k) {
         test::ChildProcess render(tool({"--dir", demo.string(), "--size", "64x48", "--frames", ranges[k], "--bench"}),
-                                  folder.root(), "run" + std::to_string(k),
+                                  folder.path(), "run" + std::to_string(k),
                                   {"SDL_VIDEODRIVER=offscreen", "LP_NUM_THREADS=0"});
         ASSERT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 5; },
                                         std::chrono::seconds(120)))
@@ -178,11 +178,11 @@ TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
 }
 
 TEST(RenderTool, FrameRangesAreWalkedNotStored) {
-    test::TempFolder folder("tool-ranges");
+    test::ScratchDir folder("tool-ranges");
     // A hundred million frames: walked one by one (and stopped here).
     test::ChildProcess render(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
                                     "0-100000000", "--bench"}),
-                              folder.root(), "long", kOffscreen);
+                              folder.path(), "long", kOffscreen);
     EXPECT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 10; },
                                     std::chrono::seconds(60)))
         << render.errors();
@@ -194,9 +194,9 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
     // negative end would run for years, a negative start shows frame -2^31
     // once. A video of either is refused before any work.
     for (const auto& [first, last] : {std::pair{"0", "-1"}, std::pair{"-100", "60"}}) {
-        test::TempFolder scene("tool-ranges-scene");
+        test::ScratchDir scene("tool-ranges-scene");
         copyBallcone(scene, first, last);
-        const Result r = run("--dir " + scene.root().string() + " --scene ballcone.lws --size 32x24 --video " +
+        const Result r = run("--dir " + scene.path().string() + " --scene ballcone.lws --size 32x24 --video " +
                                  (scene / "v.mp4").string(), scene);
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find("negative first or last frame"), std::string::npos) << r.output;
@@ -205,7 +205,7 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
 }
 
 TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
-    test::TempFolder folder("tool-one");
+    test::ScratchDir folder("tool-one");
     const auto file = folder / "sub" / "one.png";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --bpp 15 --frame 1 --out " +
                              file.string(), folder);
@@ -217,7 +217,7 @@ TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
 }
 
 TEST(RenderTool, WindowedRunWritesTheSamePicture) {
-    test::TempFolder folder("tool-window");
+    test::ScratchDir folder("tool-window");
     const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frame 3 --out ";
     Result r = run(common + (folder / "window.png").string() + " --window", folder);
     ASSERT_EQ(r.status, 0) << r.output;
@@ -231,12 +231,12 @@ TEST(RenderTool, WindowedRunWritesTheSamePicture) {
 }
 
 TEST(RenderTool, OutputPathsAreCheckedBeforeRendering) {
-    test::TempFolder folder("tool-paths");
+    test::ScratchDir folder("tool-paths");
     const auto out = folder / "frames";
     const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --frames 1-30 ";
-    Result r = run(common + "--out " + out.string() + " --sheet " + folder.root().string(), folder);
+    Result r = run(common + "--out " + out.string() + " --sheet " + folder.path().string(), folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("--sheet " + folder.root().string() + ": is a folder"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--sheet " + folder.path().string() + ": is a folder"), std::string::npos) << r.output;
     EXPECT_FALSE(std::filesystem::exists(out)) << "frames were rendered first";
     r = run(common + "--video " + (folder / "missing" / "v.mp4").string(), folder);
     EXPECT_EQ(r.status, 1);
@@ -246,7 +246,7 @@ TEST(RenderTool, OutputPathsAreCheckedBeforeRendering) {
 }
 
 TEST(RenderTool, BenchPrintsFramesPerSecond) {
-    test::TempFolder folder("tool-bench");
+    test::ScratchDir folder("tool-bench");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frames 1-5 --bench", folder);
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find(" frames/s"), std::string::npos) << r.output;
@@ -259,7 +259,7 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
     const char* demoEnv = std::getenv("ZOR_DEMO_DIR");
     const std::filesystem::path demo = demoEnv ? demoEnv : std::filesystem::path(ZOR_BINARY_DIR) / "demo";
     if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
-    test::TempFolder folder("tool-demo");
+    test::ScratchDir folder("tool-demo");
     const auto out = folder / "frames";
     const Result r = run("--dir " + demo.string() + " --size 160x120 --frames 0-1600:400 --out " + out.string(), folder);
     ASSERT_EQ(r.status, 0) << r.output;
@@ -291,7 +291,7 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
 }
 
 TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
-    test::TempFolder folder("tool-video");
+    test::ScratchDir folder("tool-video");
     std::filesystem::create_directories(folder / "no-programs");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --video " + (folder / "v.mp4").string(),
                          folder, "PATH=" + (folder / "no-programs").string());
@@ -313,7 +313,7 @@ std::string commandOutput(const std::string& command) {
 }
 
 // The ballcone scene with a quarter of a second of music beside it.
-void makeSceneWithMusic(const test::TempFolder& folder) {
+void makeSceneWithMusic(const test::ScratchDir& folder) {
     for (const char* name : {"ballcone.lws", "greenball.lwo", "redcone.lwo"})
         std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
     const std::string make = "sox -q -n -r 22050 -c 1 '" + (folder / "tone.wav").string() +
@@ -324,11 +324,11 @@ void makeSceneWithMusic(const test::TempFolder& folder) {
 
 TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder("tool-video-encode");
+    test::ScratchDir folder("tool-video-encode");
     makeSceneWithMusic(folder);
     const auto video = folder / "run.mp4";
     const Result r =
-        run("--dir " + folder.root().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " + video.string(),
+        run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " + video.string(),
             folder);
     ASSERT_EQ(r.status, 0) << r.output;
     // Frames 1 to 60 at 30.3 frames a second of scene, 60 passes a second:
@@ -349,7 +349,7 @@ TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
 
 TEST(RenderTool, VideoFollowsTheFramesAskedAndSaysWhenItIsSilent) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder("tool-video-frames");
+    test::ScratchDir folder("tool-video-frames");
     const auto video = folder / "clip.mp4";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --fps 60 --frames 10-20 --video " +
                              video.string(), folder);
@@ -366,11 +366,11 @@ TEST(RenderTool, VideoFollowsTheFramesAskedAndSaysWhenItIsSilent) {
 // written is closed so that it plays with every frame drawn.
 TEST(RenderTool, SignalsEndTheRunAndLeaveAPlayableVideo) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder("tool-signals");
+    test::ScratchDir folder("tool-signals");
     const auto video = folder / "run.mp4";
     test::ChildProcess render(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
                                     "0-1000000", "--video", video.string()}),
-                              folder.root(), "video", kOffscreen);
+                              folder.path(), "video", kOffscreen);
     ASSERT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 20; },
                                     std::chrono::seconds(60)))
         << render.errors();
@@ -386,7 +386,7 @@ TEST(RenderTool, SignalsEndTheRunAndLeaveAPlayableVideo) {
 
     test::ChildProcess bench(tool({"--dir", kCorpusScene, "--scene", "ballcone.lws", "--size", "32x24", "--frames",
                                    "0-1000000", "--bench"}),
-                             folder.root(), "bench", kOffscreen);
+                             folder.path(), "bench", kOffscreen);
     ASSERT_TRUE(bench.waitForError([](const std::string& e) { return framesDone(e) >= 20; }, std::chrono::seconds(60)))
         << bench.errors();
     bench.signal(SIGTERM);
@@ -396,7 +396,7 @@ TEST(RenderTool, SignalsEndTheRunAndLeaveAPlayableVideo) {
 
 TEST(RenderTool, VideoEncoderFailureIsReported) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder("tool-video-fail");
+    test::ScratchDir folder("tool-video-fail");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --video " +
                              (folder / "v.no-such-format").string(),
                          folder);
@@ -406,7 +406,7 @@ TEST(RenderTool, VideoEncoderFailureIsReported) {
 
 TEST(RenderTool, VideoWantsAnEvenSize) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder("tool-video-odd");
+    test::ScratchDir folder("tool-video-odd");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 97x64 --video " +
                              (folder / "v.mp4").string(), folder);
     EXPECT_EQ(r.status, 1);
@@ -414,20 +414,31 @@ TEST(RenderTool, VideoWantsAnEvenSize) {
 }
 
 TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
-    test::TempFolder folder("tool-missing");
-    Result r = run("--dir " + folder.root().string() + " --out " + (folder / "x.png").string(), folder);
+    test::ScratchDir folder("tool-missing");
+    Result r = run("--dir " + folder.path().string() + " --out " + (folder / "x.png").string(), folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("glorp2.lws"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("not found"), std::string::npos) << r.output;
     EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
     // A scene that is there but cannot be read says why.
     std::filesystem::create_directories(folder / "glorp2.lws");
-    r = run("--dir " + folder.root().string() + " --bench", folder);
+    r = run("--dir " + folder.path().string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("glorp2.lws: cannot read the scene: is a folder"), std::string::npos) << r.output;
     r = run("--dir " + (folder / "nowhere").string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("nowhere: no such folder"), std::string::npos) << r.output;
+    // A scene named with its folder is read, but its objects are looked for
+    // in --dir: no black picture and status 0, but a hint.
+    std::filesystem::create_directories(folder / "sub");
+    for (const char* name : {"ballcone.lws", "greenball.lwo", "redcone.lwo"})
+        std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / "sub" / name);
+    r = run("--dir " + folder.path().string() + " --scene sub/ballcone.lws --frame 1 --out " + (folder / "x.png").string(),
+            folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("sub/ballcone.lws: not one of its objects was found;"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("use --dir FOLDER"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws --frames 9-3 --bench", folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("frames 9 to 3 is empty"), std::string::npos) << r.output;

@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "archive/archive.h"
-#include "test_dir.h"
+#include "scratch_dir.h"
 
 namespace zor {
 namespace {
@@ -65,14 +65,14 @@ Bytes text(std::size_t n, char c) {
 }
 
 TEST(Zorpack, AddListCatExtractRemoveVerify) {
-    TestDir dir("zorpack");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack");
+    const std::string a = (dir / "t.dat").string();
     dir.write("scene.lws", text(3000, 'a'));
     dir.write("ship.lwo", text(5000, 'k'));
 
-    ToolRun r = zorpack("add " + a + " " + dir.path("scene.lws").string() + " " + dir.path("ship.lwo").string());
+    ToolRun r = zorpack("add " + a + " " + (dir / "scene.lws").string() + " " + (dir / "ship.lwo").string());
     ASSERT_EQ(r.status, 0) << r.out;
-    r = zorpack("add " + a + " " + dir.path("ship.lwo").string() + " --as Other.lwo");
+    r = zorpack("add " + a + " " + (dir / "ship.lwo").string() + " --as Other.lwo");
     ASSERT_EQ(r.status, 0) << r.out;
 
     r = zorpack("list " + a);
@@ -86,7 +86,7 @@ TEST(Zorpack, AddListCatExtractRemoveVerify) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Bytes(r.out.begin(), r.out.end()), text(3000, 'a'));
 
-    r = zorpack("extract " + a + " -C " + dir.path("out").string());
+    r = zorpack("extract " + a + " -C " + (dir / "out").string());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(dir.read("out/ship.lwo"), text(5000, 'k'));
     EXPECT_EQ(dir.read("out/Other.lwo"), text(5000, 'k'));
@@ -99,21 +99,21 @@ TEST(Zorpack, AddListCatExtractRemoveVerify) {
 }
 
 TEST(Zorpack, FailuresNameTheArchiveAndEntry) {
-    TestDir dir("zorpack-fail");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-fail");
+    const std::string a = (dir / "t.dat").string();
     ToolRun r = zorpack("list " + a);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("no such archive"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(a));  // listing never creates it
 
     dir.write("x.txt", text(1000, 'x'));
-    ASSERT_EQ(zorpack("add " + a + " " + dir.path("x.txt").string()).status, 0);
+    ASSERT_EQ(zorpack("add " + a + " " + (dir / "x.txt").string()).status, 0);
     r = zorpack("cat " + a + " nothere");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("nothere"), std::string::npos);
     EXPECT_NE(r.out.find(a), std::string::npos);
 
-    r = zorpack("add " + a + " " + dir.path("x.txt").string() + " --as " + std::string(40, 'n'));
+    r = zorpack("add " + a + " " + (dir / "x.txt").string() + " --as " + std::string(40, 'n'));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("longer than 31"), std::string::npos);
 
@@ -135,46 +135,46 @@ TEST(Zorpack, FailuresNameTheArchiveAndEntry) {
 }
 
 TEST(Zorpack, UnreadableInputsSayWhyWithoutWaiting) {
-    TestDir dir("zorpack-inputs");
-    const std::string a = dir.path("t.dat").string();
-    ASSERT_EQ(mkfifo(dir.path("pipe.lwo").c_str(), 0644), 0);
-    ASSERT_EQ(mkfifo(dir.path("pipe.dat").c_str(), 0644), 0);
-    std::filesystem::create_directories(dir.path("folder.lwo"));
+    test::ScratchDir dir("zorpack-inputs");
+    const std::string a = (dir / "t.dat").string();
+    ASSERT_EQ(mkfifo((dir / "pipe.lwo").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((dir / "pipe.dat").c_str(), 0644), 0);
+    std::filesystem::create_directories((dir / "folder.lwo"));
     {
-        std::ofstream huge(dir.path("huge.lwo"));
+        std::ofstream huge((dir / "huge.lwo"));
     }
-    std::filesystem::resize_file(dir.path("huge.lwo"), (std::uintmax_t{1} << 30) + 1);  // sparse
+    std::filesystem::resize_file((dir / "huge.lwo"), (std::uintmax_t{1} << 30) + 1);  // sparse
     const std::string timeout = "timeout 20";
 
-    ToolRun r = zorpack("add " + a + " " + dir.path("pipe.lwo").string(), timeout);
+    ToolRun r = zorpack("add " + a + " " + (dir / "pipe.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("pipe.lwo"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("FIFO"), std::string::npos) << r.out;
-    r = zorpack("list " + dir.path("pipe.dat").string(), timeout);
+    r = zorpack("list " + (dir / "pipe.dat").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("FIFO"), std::string::npos) << r.out;
-    r = zorpack("add " + a + " " + dir.path("folder.lwo").string(), timeout);
+    r = zorpack("add " + a + " " + (dir / "folder.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("is a folder"), std::string::npos) << r.out;
-    r = zorpack("add " + a + " " + dir.path("huge.lwo").string(), timeout);
+    r = zorpack("add " + a + " " + (dir / "huge.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("larger than the limit"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(a));
-    r = zorpack("add " + dir.path("none/t.dat").string() + " " + dir.path("huge.lwo").string(), timeout);
+    r = zorpack("add " + (dir / "none/t.dat").string() + " " + (dir / "huge.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("the folder " + dir.path("none").string() + " does not exist"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("the folder " + (dir / "none").string() + " does not exist"), std::string::npos) << r.out;
 }
 
 TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
-    TestDir dir("zorpack-race");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-race");
+    const std::string a = (dir / "t.dat").string();
     dir.write("a.bin", text(200000, 'a'));
     dir.write("b.bin", text(200000, 'b'));
-    const std::string logA = dir.path("a.log").string(), logB = dir.path("b.log").string();
+    const std::string logA = (dir / "a.log").string(), logB = (dir / "b.log").string();
     for (int round = 0; round < 20; ++round) {
         const std::string n = std::to_string(round);
-        pid_t first = startZorpack({"add", a, dir.path("a.bin").string(), "--as", "a" + n}, logA);
-        pid_t second = startZorpack({"add", a, dir.path("b.bin").string(), "--as", "b" + n}, logB);
+        pid_t first = startZorpack({"add", a, (dir / "a.bin").string(), "--as", "a" + n}, logA);
+        pid_t second = startZorpack({"add", a, (dir / "b.bin").string(), "--as", "b" + n}, logB);
         ASSERT_EQ(exitStatus(first), 0) << "round " << round;
         ASSERT_EQ(exitStatus(second), 0) << "round " << round;
     }
@@ -190,7 +190,7 @@ TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
     int lock = ::open((a + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(flock(lock, LOCK_EX), 0);
-    ToolRun r = zorpack("add --no-wait " + a + " " + dir.path("a.bin").string() + " --as late");
+    ToolRun r = zorpack("add --no-wait " + a + " " + (dir / "a.bin").string() + " --as late");
     ::close(lock);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("another program is changing it"), std::string::npos) << r.out;
@@ -198,8 +198,8 @@ TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
 }
 
 TEST(Zorpack, LongPathsAreNeverCut) {
-    TestDir dir("zorpack-long");
-    const std::filesystem::path deep = dir.root() / std::string(120, 'A') / std::string(120, 'B');
+    test::ScratchDir dir("zorpack-long");
+    const std::filesystem::path deep = dir.path() / std::string(120, 'A') / std::string(120, 'B');
     std::filesystem::create_directories(deep);
     const std::string a = (deep / "t.dat").string();
     ASSERT_GT(a.size(), 255u);
@@ -211,52 +211,52 @@ TEST(Zorpack, LongPathsAreNeverCut) {
     }
     dir.write("x.txt", text(1000, 'x'));
 
-    ToolRun r = zorpack("add " + a + " " + dir.path("x.txt").string());
+    ToolRun r = zorpack("add " + a + " " + (dir / "x.txt").string());
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(std::filesystem::file_size(cut), 19u);
     EXPECT_EQ(PackFile(a).findEntry("x.txt"), 0);
 
     // A name the system cannot take is refused, not shortened.
-    const std::string tooLong = dir.path(std::string(300, 'n') + ".dat").string();
-    r = zorpack("add " + tooLong + " " + dir.path("x.txt").string());
+    const std::string tooLong = (dir / (std::string(300, 'n') + ".dat")).string();
+    r = zorpack("add " + tooLong + " " + (dir / "x.txt").string());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("too long"), std::string::npos) << r.out;
-    for (auto& f : std::filesystem::directory_iterator(dir.root()))
+    for (auto& f : std::filesystem::directory_iterator(dir.path()))
         EXPECT_LT(f.path().filename().string().size(), 256u);
 }
 
 TEST(Zorpack, ExtractReplacesNothingUnlessAskedAndNeverTheArchive) {
-    TestDir dir("zorpack-replace");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-replace");
+    const std::string a = (dir / "t.dat").string();
     dir.write("x.txt", text(1000, 'x'));
     {
         PackFile pack(a);
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "x.txt"));
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "t.dat"));  // the archive's own name
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), "x.txt"));
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), "t.dat"));  // the archive's own name
     }
     const Bytes archive = dir.read("t.dat");
     dir.write("x.txt", text(50, 'm'));  // the user's own newer copy
 
-    ToolRun r = zorpack("extract " + a + " -C " + dir.root().string());
+    ToolRun r = zorpack("extract " + a + " -C " + dir.path().string());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("--overwrite"), std::string::npos) << r.out;
     EXPECT_EQ(dir.read("x.txt"), text(50, 'm'));
     EXPECT_EQ(dir.read("t.dat"), archive);
 
-    r = zorpack("extract --overwrite " + a + " -C " + dir.root().string());
+    r = zorpack("extract --overwrite " + a + " -C " + dir.path().string());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("the archive being read"), std::string::npos) << r.out;
     EXPECT_EQ(dir.read("x.txt"), text(1000, 'x'));
     EXPECT_EQ(dir.read("t.dat"), archive);
     // Nothing but the two files: no temporary left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(Zorpack, RefusesToWriteIntoWhatIsNotAnArchive) {
-    TestDir dir("zorpack-notarchive");
+    test::ScratchDir dir("zorpack-notarchive");
     dir.write("my.lws", text(2000, 's'));
     dir.write("Box.lwo", text(2000, 'b'));
-    const std::string scene = dir.path("my.lws").string(), box = dir.path("Box.lwo").string();
+    const std::string scene = (dir / "my.lws").string(), box = (dir / "Box.lwo").string();
 
     ToolRun r = zorpack("add " + scene + " " + box);  // arguments swapped
     EXPECT_EQ(r.status, 1) << r.out;
@@ -264,11 +264,11 @@ TEST(Zorpack, RefusesToWriteIntoWhatIsNotAnArchive) {
     EXPECT_EQ(dir.read("my.lws"), text(2000, 's'));
 
     // An archive with its last byte cut off.
-    ASSERT_EQ(zorpack("add " + dir.path("t.dat").string() + " " + box).status, 0);
+    ASSERT_EQ(zorpack("add " + (dir / "t.dat").string() + " " + box).status, 0);
     Bytes cut = dir.read("t.dat");
     cut.pop_back();
     dir.write("cut.dat", cut);
-    const std::string c = dir.path("cut.dat").string();
+    const std::string c = (dir / "cut.dat").string();
     for (const std::string& command : {"list " + c, "verify " + c, "add " + c + " " + scene, "remove " + c + " Box.lwo"}) {
         r = zorpack(command);
         EXPECT_EQ(r.status, 1) << command << "\n" << r.out;
@@ -286,33 +286,33 @@ TEST(Zorpack, RefusesToWriteIntoWhatIsNotAnArchive) {
 }
 
 TEST(Zorpack, AddReplacesByTheLookupRuleAllOrNothing) {
-    TestDir dir("zorpack-readd");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-readd");
+    const std::string a = (dir / "t.dat").string();
     dir.write("one.txt", text(1000, 'a'));
     dir.write("two.txt", text(1200, 'b'));
-    ASSERT_EQ(zorpack("add " + a + " " + dir.path("one.txt").string() + " --as x.txt").status, 0);
+    ASSERT_EQ(zorpack("add " + a + " " + (dir / "one.txt").string() + " --as x.txt").status, 0);
     // Another spelling of the same name by the lookup rule replaces it.
-    ToolRun r = zorpack("add " + a + " " + dir.path("two.txt").string() + " --as X.TXT");
+    ToolRun r = zorpack("add " + a + " " + (dir / "two.txt").string() + " --as X.TXT");
     ASSERT_EQ(r.status, 0) << r.out;
     {
         PackFile pack(a);
         EXPECT_EQ(pack.entryCount(), 1);
         EXPECT_EQ(pack.readEntry("x.txt"), text(1200, 'b'));
     }
-    ASSERT_EQ(zorpack("add --keep-both " + a + " " + dir.path("one.txt").string() + " --as x.txt").status, 0);
+    ASSERT_EQ(zorpack("add --keep-both " + a + " " + (dir / "one.txt").string() + " --as x.txt").status, 0);
     EXPECT_EQ(PackFile(a).entryCount(), 2);
 
     // One unreadable file of several: nothing is added.
     const Bytes before = dir.read("t.dat");
-    r = zorpack("add " + a + " " + dir.path("one.txt").string() + " " + dir.path("missing.txt").string());
+    r = zorpack("add " + a + " " + (dir / "one.txt").string() + " " + (dir / "missing.txt").string());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("missing.txt"), std::string::npos) << r.out;
     EXPECT_EQ(dir.read("t.dat"), before);
 
     // A temporary file left by a killed writer goes with the next write.
     dir.write("t.dat.tmp.Ab12Cd", text(300, 'z'));
-    ASSERT_EQ(zorpack("add " + a + " " + dir.path("one.txt").string()).status, 0);
-    EXPECT_FALSE(std::filesystem::exists(dir.path("t.dat.tmp.Ab12Cd")));
+    ASSERT_EQ(zorpack("add " + a + " " + (dir / "one.txt").string()).status, 0);
+    EXPECT_FALSE(std::filesystem::exists((dir / "t.dat.tmp.Ab12Cd")));
 
     r = zorpack("add --help");
     EXPECT_NE(r.out.find("letter case"), std::string::npos) << r.out;
@@ -320,13 +320,13 @@ TEST(Zorpack, AddReplacesByTheLookupRuleAllOrNothing) {
 }
 
 TEST(Zorpack, ListingEscapesControlCharactersAndExtractRefusesThem) {
-    TestDir dir("zorpack-control");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-control");
+    const std::string a = (dir / "t.dat").string();
     dir.write("x.txt", text(1000, 'x'));
     {
         PackFile pack(a);
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "evil\nfake.lwo 1 2 3"));
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "bell\a\x1b[2J.jpg"));
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), "evil\nfake.lwo 1 2 3"));
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), "bell\a\x1b[2J.jpg"));
     }
     ToolRun r = zorpack("list " + a);
     EXPECT_EQ(r.status, 0) << r.out;
@@ -334,36 +334,36 @@ TEST(Zorpack, ListingEscapesControlCharactersAndExtractRefusesThem) {
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("evil\\x0afake.lwo"), std::string::npos) << r.out;
 
-    r = zorpack("extract " + a + " -C " + dir.path("out").string());
+    r = zorpack("extract " + a + " -C " + (dir / "out").string());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("control character"), std::string::npos) << r.out;
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path("out")));
+    EXPECT_TRUE(std::filesystem::is_empty((dir / "out")));
 }
 
 TEST(Zorpack, ExtractNeverWritesOutsideTheFolder) {
-    TestDir dir("zorpack-escape");
-    const std::string a = dir.path("t.dat").string();
+    test::ScratchDir dir("zorpack-escape");
+    const std::string a = (dir / "t.dat").string();
     dir.write("x.txt", text(1000, 'x'));
     for (const char* name : {"../escaped.txt", "/tmp/zor-escaped-abs.txt", "..", "sub\\..\\up.txt"}) {
         PackFile pack(a);
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), name)) << pack.error();
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), name)) << pack.error();
     }
     {
         PackFile pack(a);
-        ASSERT_TRUE(pack.addFile(dir.path("x.txt"), "fine.txt"));
+        ASSERT_TRUE(pack.addFile((dir / "x.txt"), "fine.txt"));
     }
     // A link planted in the target folder is not followed.
-    std::filesystem::create_directories(dir.path("out"));
-    std::filesystem::create_symlink(dir.path("victim.txt"), dir.path("out/fine.txt"));
+    std::filesystem::create_directories((dir / "out"));
+    std::filesystem::create_symlink((dir / "victim.txt"), (dir / "out/fine.txt"));
 
-    ToolRun r = zorpack("extract " + a + " -C " + dir.path("out").string());
+    ToolRun r = zorpack("extract " + a + " -C " + (dir / "out").string());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("not a plain file name"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir.path("escaped.txt")));
+    EXPECT_FALSE(std::filesystem::exists((dir / "escaped.txt")));
     EXPECT_FALSE(std::filesystem::exists("/tmp/zor-escaped-abs.txt"));
-    EXPECT_FALSE(std::filesystem::exists(dir.path("victim.txt")));
+    EXPECT_FALSE(std::filesystem::exists((dir / "victim.txt")));
     std::size_t files = 0;
-    for (auto& f : std::filesystem::recursive_directory_iterator(dir.path("out"))) {
+    for (auto& f : std::filesystem::recursive_directory_iterator((dir / "out"))) {
         (void)f;
         ++files;
     }
