@@ -13,7 +13,7 @@ std::vector<SetupAdapter> setupAdapters(const std::vector<DisplayAdapter>& adapt
         SetupAdapter& list = lists.emplace_back();
         list.description = adapter.description;
         for (const SurfaceDesc& mode : adapter.modes) {
-            list.modes.push_back({mode.width, mode.height, mode.pixelFormat.rgbBitCount});
+            list.modes.push_back({mode.width, mode.height, mode.pixelFormat.rgbBitCount, mode.multiSampleCount});
         }
     }
     return lists;

@@ -116,9 +116,9 @@ private:
         if (layer.getPixelFormat(line.surface, format) != kOk ||
             layer.lock(line.surface, DDLOCK_WAIT, bits, pitch) != kOk)
             return false;
-        const ConversionParameters conversion = prepareConversion(format.redMask, format.greenMask, format.blueMask);
+        const ConversionParameters conversion = prepareConversion(format);
         convertPixels(conversion, pixels.data(), static_cast<std::uint8_t*>(bits), width, rows, 0, pitch);
-        const std::uint16_t key = magentaKey(conversion);
+        const std::uint32_t key = magentaKey(conversion);
         layer.setColorKey(line.surface, DDCKEY_SRCBLT, key, key);
         layer.unlock(line.surface);
         line.text = text;

@@ -43,7 +43,9 @@ std::string modeText(const SetupMode& mode) {
     char text[80];
     std::snprintf(text, sizeof text, format, static_cast<int>(mode.width), static_cast<int>(mode.height),
                   static_cast<int>(mode.bitsPerPixel));
-    return text;
+    std::string result = text;
+    if (mode.samples > 1) result += " " + std::to_string(mode.samples) + "x multisampled";
+    return result;
 }
 
 bool acceptableChoice(const std::vector<SetupAdapter>& adapters, const SetupChoice& choice, std::string& refusal) {

@@ -22,6 +22,7 @@ struct SetupMode {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t bitsPerPixel = 0;
+    std::uint32_t samples = 0;  // multisampling; 0 or 1: none
 };
 
 struct SetupAdapter {

@@ -55,7 +55,7 @@ std::vector<DisplayAdapter> listDisplayAdapters(DisplayLayer& layer) {
         if (layer.createDriver(a.guid ? &*a.guid : nullptr, driver) != kOk) continue;
         layer.enumerateDisplayModes(driver, [&](const SurfaceDesc& mode) {
             const auto bits = mode.pixelFormat.rgbBitCount;
-            if (bits == 16 || bits == 15) a.modes.push_back(mode);
+            if (bits == 16 || bits == 15 || bits == 32) a.modes.push_back(mode);
             return true;
         });
         layer.releaseDriver(driver);
@@ -91,7 +91,8 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
         return false;
     };
 
-    // Steps 1 and 2: adapters, then each adapter's 15- and 16-bit modes.
+    // Steps 1 and 2: adapters, then each adapter's 15- and 16-bit modes (and
+    // the 32-bit ones a layer offers for true colour).
     std::vector<DisplayAdapter> adapters = listDisplayAdapters(layer);
 
     // Step 3: the user's choice. Quitting the set-up window, or confirming an
@@ -122,6 +123,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     chain.flags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
     chain.caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
     chain.backBufferCount = 1;
+    chain.multiSampleCount = mode.multiSampleCount;
     if (layer.createSurface(state.directDraw, chain, state.primary) != kOk ||
         layer.getAttachedSurface(state.primary, DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE, state.backBuffer) != kOk)
         return failed("cannot create the " + modeName + " flip chain");

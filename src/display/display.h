@@ -1,7 +1,8 @@
 #pragma once
 // The display device: device set-up (adapters, modes, the flip chain, the 3D
-// device and its fixed state), JPEG images turned into 16-bit surfaces and
-// mip-mapped textures, and the production renderer slot table.
+// device and its fixed state), JPEG images turned into 16-bit (in true
+// colour 32-bit) surfaces and mip-mapped textures, and the production
+// renderer slot table.
 //
 // Everything goes through a DisplayLayer held by one DisplayContext; there is
 // no global state here. The context also carries where data files come from,
@@ -26,8 +27,8 @@ namespace zor {
 
 class RenderSlots;
 
-// One display adapter with its 15- and 16-bit modes, as the set-up window
-// shows them.
+// One display adapter with its 15- and 16-bit modes (and any 32-bit ones),
+// as the set-up window shows them.
 struct DisplayAdapter {
     std::optional<Guid> guid;  // none for the primary display driver
     std::string description;
@@ -122,8 +123,8 @@ struct DisplayContext {
 // Exit status of the fatal display errors.
 inline constexpr int kDisplayFailureStatus = 1;
 
-// The adapters with their 15- and 16-bit modes, as the set-up window lists
-// them (steps 1 and 2 of initDisplay).
+// The adapters with their 15-, 16- and 32-bit modes, as the set-up window
+// lists them (steps 1 and 2 of initDisplay).
 std::vector<DisplayAdapter> listDisplayAdapters(DisplayLayer& layer);
 
 // Brings up the device: adapters and modes, the set-up choice, the flip chain,
@@ -182,15 +183,19 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
 struct ConversionParameters {
     int redShift = 0, greenShift = 0, blueShift = 0;
     int redLoss = 0, greenLoss = 0, blueLoss = 0;
+    int bytesPerPixel = 2;  // 4 for 32-bit surfaces (true colour)
 };
+// For 16-bit surfaces of these masks.
 ConversionParameters prepareConversion(std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask);
-// Blue, green, red source bytes to 16-bit pixels; sourceGap bytes skipped
-// after each source row, destinationPitch bytes per destination row.
+// For surfaces of this format, 16- or 32-bit.
+ConversionParameters prepareConversion(const PixelFormat& format);
+// Blue, green, red source bytes to 16- or 32-bit pixels; sourceGap bytes
+// skipped after each source row, destinationPitch bytes per destination row.
 void convertPixels(const ConversionParameters& conversion, const std::uint8_t* source,
                    std::uint8_t* destination, int width, int height, int sourceGap,
                    int destinationPitch);
 // The colour key: full red and blue, no green, in the surface's format.
-std::uint16_t magentaKey(const ConversionParameters& conversion);
+std::uint32_t magentaKey(const ConversionParameters& conversion);
 
 // Box filter for mip levels, 3 bytes per pixel.
 void resampleImage(const std::uint8_t* source, std::uint8_t* destination, int sourceWidth,

@@ -1,4 +1,4 @@
-// JPEG images and 16-bit surfaces. JPEGs are decoded from memory (disk first,
+// JPEG images and 16-bit (or, in true colour, 32-bit) surfaces. JPEGs are decoded from memory (disk first,
 // then the archive) by the decoder behind jpeg_decoder.h; nothing is written
 // to disk. Pixels are kept as blue, green, red bytes, rows bottom-up as
 // decoded; the logo is flipped top-down before upload, textures are not.
@@ -75,6 +75,12 @@ ConversionParameters prepareConversion(std::uint32_t redMask, std::uint32_t gree
     return c;
 }
 
+ConversionParameters prepareConversion(const PixelFormat& format) {
+    ConversionParameters c = prepareConversion(format.redMask, format.greenMask, format.blueMask);
+    c.bytesPerPixel = format.rgbBitCount > 16 ? 4 : 2;
+    return c;
+}
+
 void convertPixels(const ConversionParameters& c, const std::uint8_t* source, std::uint8_t* destination, int width,
                    int height, int sourceGap, int destinationPitch) {
     const int rs = c.redShift, gs = c.greenShift, bs = c.blueShift;
@@ -82,16 +88,21 @@ void convertPixels(const ConversionParameters& c, const std::uint8_t* source, st
     for (int y = 0; y < height; ++y) {
         std::uint8_t* out = destination + std::ptrdiff_t(y) * destinationPitch;
         for (int x = 0; x < width; ++x, source += 3) {
-            const auto value = static_cast<std::uint16_t>(((source[2] >> rl) << rs) + ((source[1] >> gl) << gs) +
+            const auto value = static_cast<std::uint32_t>(((source[2] >> rl) << rs) + ((source[1] >> gl) << gs) +
                                                           ((source[0] >> bl) << bs));
-            std::memcpy(out + x * 2, &value, 2);
+            if (c.bytesPerPixel == 4) {
+                std::memcpy(out + x * 4, &value, 4);
+            } else {
+                const auto narrow = static_cast<std::uint16_t>(value);
+                std::memcpy(out + x * 2, &narrow, 2);
+            }
         }
         source += sourceGap;
     }
 }
 
-std::uint16_t magentaKey(const ConversionParameters& c) {
-    return static_cast<std::uint16_t>(((255 >> c.redLoss) << c.redShift) + ((255 >> c.blueLoss) << c.blueShift));
+std::uint32_t magentaKey(const ConversionParameters& c) {
+    return static_cast<std::uint32_t>(((255 >> c.redLoss) << c.redShift) + ((255 >> c.blueLoss) << c.blueShift));
 }
 
 void resampleImage(const std::uint8_t* source, std::uint8_t* destination, int sourceWidth, int sourceHeight,
@@ -159,7 +170,7 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
     }
     PixelFormat format;
     if (layer.getPixelFormat(surface, format) != kOk) return false;
-    const ConversionParameters conversion = prepareConversion(format.redMask, format.greenMask, format.blueMask);
+    const ConversionParameters conversion = prepareConversion(format);
     if (!pixels) return false;
     SurfaceDesc desc;
     if (layer.getSurfaceDesc(surface, desc) != kOk) return false;
@@ -170,7 +181,7 @@ bool createImageSurface(DisplayContext& context, const std::uint8_t* pixels, int
     const int w = std::min<int>(width, static_cast<int>(desc.width));
     const int h = std::min<int>(height, static_cast<int>(desc.height));
     convertPixels(conversion, pixels, static_cast<std::uint8_t*>(bits), w, h, (width - w) * 3, pitch);
-    const std::uint16_t key = magentaKey(conversion);
+    const std::uint32_t key = magentaKey(conversion);
     layer.setColorKey(surface, DDCKEY_SRCBLT, key, key);
     layer.unlock(surface);
     return true;

@@ -1,6 +1,6 @@
 // Textures: one entry per exact file name, created on first request and kept
 // for the whole run (also when the load failed, so the name keeps its index).
-// A texture takes the display's 16-bit format and gets mip levels unless a
+// A texture takes the display's format (16-bit, or 32-bit in true colour) and gets mip levels unless a
 // file of the image's name ending in "avi" lies beside it.
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "render/display_layer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "render/memory_surface.h"
 
@@ -8,10 +9,10 @@ namespace zor {
 
 namespace {
 
-PixelFormat rgbFormat(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+PixelFormat rgbFormat(std::uint32_t bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
     PixelFormat f;
     f.flags = DDPF_RGB;
-    f.rgbBitCount = 16;
+    f.rgbBitCount = bits;
     f.redMask = red;
     f.greenMask = green;
     f.blueMask = blue;
@@ -20,9 +21,11 @@ PixelFormat rgbFormat(std::uint32_t red, std::uint32_t green, std::uint32_t blue
 
 }  // namespace
 
-PixelFormat rgb565Format() { return rgbFormat(0xF800, 0x07E0, 0x001F); }
+PixelFormat rgb565Format() { return rgbFormat(16, 0xF800, 0x07E0, 0x001F); }
 
-PixelFormat rgb555Format() { return rgbFormat(0x7C00, 0x03E0, 0x001F); }
+PixelFormat rgb555Format() { return rgbFormat(16, 0x7C00, 0x03E0, 0x001F); }
+
+PixelFormat xrgb8888Format() { return rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF); }
 
 const std::string& DisplayLayer::error() const {
     static const std::string none;
@@ -35,8 +38,9 @@ Matrix identityMatrix() {
 
 void MemorySurface::allocate() {
     // Rows padded to 4 bytes, as display drivers like them.
-    desc.pitch = static_cast<std::int32_t>(((desc.width * 2 + 3) / 4) * 4);
-    pixels.assign(std::size_t(desc.pitch / 2) * desc.height, 0);
+    const auto size = static_cast<std::uint32_t>(bytesPerPixel());
+    desc.pitch = static_cast<std::int32_t>(((desc.width * size + 3) / 4) * 4);
+    bytes.assign(std::size_t(desc.pitch) * desc.height, 0);
 }
 
 bool resolveRect(const MemorySurface& surface, const Rect* rect, Rect& resolved) {
@@ -54,15 +58,17 @@ void stretchCopy(const MemorySurface& source, const Rect& sourceRect, MemorySurf
     const std::int64_t dw = destinationRect.right - destinationRect.left;
     const std::int64_t dh = destinationRect.bottom - destinationRect.top;
     const bool keyed = useKey && source.colorKey.has_value();
-    const std::uint16_t key = source.colorKey.value_or(0);
+    const std::uint32_t key = source.colorKey.value_or(0);
+    const int size = source.bytesPerPixel();
+    if (destination.bytesPerPixel() != size) return;
     for (std::int64_t y = 0; y < dh; ++y) {
         const auto sy = static_cast<std::uint32_t>(sourceRect.top + (y * sh) / dh);
-        const std::uint16_t* in = source.row(sy) + sourceRect.left;
-        std::uint16_t* out = destination.row(static_cast<std::uint32_t>(destinationRect.top + y)) +
-                             destinationRect.left;
+        std::uint8_t* out = destination.row(static_cast<std::uint32_t>(destinationRect.top + y)) +
+                            std::size_t(destinationRect.left) * size;
         for (std::int64_t x = 0; x < dw; ++x) {
-            const std::uint16_t p = in[(x * sw) / dw];
-            if (!keyed || p != key) out[x] = p;
+            const auto sx = static_cast<std::uint32_t>(sourceRect.left + (x * sw) / dw);
+            if (keyed && source.pixel(sx, sy) == key) continue;
+            std::memcpy(out + x * size, source.row(sy) + std::size_t(sx) * size, static_cast<std::size_t>(size));
         }
     }
     ++destination.version;

@@ -66,6 +66,8 @@ struct PixelFormat {
 
 PixelFormat rgb565Format();
 PixelFormat rgb555Format();
+// 8 bits a channel in 32 bits, the top byte unused.
+PixelFormat xrgb8888Format();
 
 // Surface description flags.
 inline constexpr std::uint32_t DDSD_CAPS = 0x1;
@@ -101,6 +103,8 @@ struct SurfaceDesc {
     PixelFormat pixelFormat;
     std::uint32_t caps = 0;
     std::uint32_t caps2 = 0;
+    // Samples per pixel of a display mode or flip chain; 0 or 1: one.
+    std::uint32_t multiSampleCount = 0;
 };
 
 struct AdapterInfo {

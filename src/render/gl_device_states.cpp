@@ -45,8 +45,17 @@ void GlDisplayLayer::Impl::setupDevice() {
 
 void GlDisplayLayer::Impl::setViewport(const ViewportDesc& v) {
     // Screen rows run down; GL rows run up.
-    drawing.state.viewport = {static_cast<GLint>(v.x), static_cast<GLint>(height - v.y - v.height),
-                              static_cast<GLsizei>(v.width), static_cast<GLsizei>(v.height), v.minZ, v.maxZ};
+    // Into the picture area: the mode's rectangle scaled onto it (the
+    // identity on a 4:3 surface).
+    const auto scaled = [](std::uint32_t value, std::uint32_t to, std::uint32_t from) {
+        return static_cast<std::int64_t>(std::uint64_t(value) * to / std::max(1u, from));
+    };
+    const std::int64_t x = area.x + scaled(v.x, area.width, width);
+    const std::int64_t top = area.y + scaled(v.y, area.height, height);
+    const std::int64_t w = scaled(v.width, area.width, width);
+    const std::int64_t h = scaled(v.height, area.height, height);
+    drawing.state.viewport = {static_cast<GLint>(x), static_cast<GLint>(std::int64_t(height) - top - h),
+                              static_cast<GLsizei>(w), static_cast<GLsizei>(h), v.minZ, v.maxZ};
 }
 
 void GlDisplayLayer::Impl::updateMinFilter() {

@@ -73,6 +73,8 @@ void GlDisplayLayer::Impl::shutdown() {
             if (s.texture && (s.kind != GlSurfaceKind::TextureLevel || s.level == 0)) glDeleteTextures(1, &s.texture);
         if (framebuffers[0]) glDeleteFramebuffers(2, framebuffers);
         if (colorBuffers[0]) glDeleteRenderbuffers(2, colorBuffers);
+        if (drawFramebuffers[0]) glDeleteFramebuffers(2, drawFramebuffers);
+        if (drawColorBuffers[0]) glDeleteRenderbuffers(2, drawColorBuffers);
         if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
         drawing.stop();
         contextReady = false;
@@ -92,7 +94,15 @@ SurfaceId GlDisplayLayer::Impl::add(GlSurface surface) {
     return static_cast<SurfaceId>(surfaces.size());
 }
 
-PixelFormat GlDisplayLayer::Impl::displayFormat() const { return mode555 ? rgb555Format() : rgb565Format(); }
+PixelFormat GlDisplayLayer::Impl::displayFormat() const {
+    if (modeBits == 32) return xrgb8888Format();
+    return modeBits == 15 ? rgb555Format() : rgb565Format();
+}
+
+GLenum GlDisplayLayer::Impl::colourFormat() const {
+    if (modeBits == 32) return GL_RGBA8;
+    return modeBits == 15 ? GL_RGB5_A1 : GL_RGB565;
+}
 
 GlDisplayLayer::GlDisplayLayer(std::unique_ptr<GlHost> host, GlDisplayOptions options)
     : impl_(std::make_unique<Impl>()) {
@@ -107,6 +117,8 @@ const std::string& GlDisplayLayer::error() const { return impl_->error; }
 std::string GlDisplayLayer::rendererName() const { return impl_->renderer; }
 
 std::size_t GlDisplayLayer::drawCalls() const { return impl_->drawing.drawCalls(); }
+
+int GlDisplayLayer::sampleCount() const { return impl_->samples; }
 
 HResult GlDisplayLayer::enumerateAdapters(const AdapterCallback& callback) {
     Impl& d = *impl_;
@@ -158,17 +170,24 @@ HResult GlDisplayLayer::enumerateDisplayModes(DriverId driver, const ModeCallbac
         const bool fits = none || (usual.first <= widest && usual.second <= tallest);
         if (fits && std::find(sizes.begin(), sizes.end(), usual) == sizes.end()) sizes.push_back(usual);
     }
-    // Every 15-bit copy first: whoever takes a list's last 480-line mode
-    // gets 5-6-5.
-    for (std::uint32_t bits : {15u, 16u}) {
+    // The sharp choices first (true colour, then true colour with 4x
+    // multisampling, which OpenGL ES 3.0 always offers), then every 15-bit
+    // copy: whoever takes a list's last 480-line mode gets 5-6-5, the
+    // original look.
+    struct Kind {
+        std::uint32_t bits;
+        std::uint32_t samples;
+    };
+    for (const Kind kind : {Kind{32, 0}, Kind{32, 4}, Kind{15, 0}, Kind{16, 0}}) {
         for (const auto& [w, h] : sizes) {
             SurfaceDesc m;
             m.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
             m.width = static_cast<std::uint32_t>(w);
             m.height = static_cast<std::uint32_t>(h);
-            m.pitch = w * 2;
-            m.pixelFormat = bits == 16 ? rgb565Format() : rgb555Format();
-            m.pixelFormat.rgbBitCount = bits;
+            m.pitch = w * (kind.bits == 32 ? 4 : 2);
+            m.pixelFormat = kind.bits == 32 ? xrgb8888Format() : kind.bits == 16 ? rgb565Format() : rgb555Format();
+            m.pixelFormat.rgbBitCount = kind.bits;
+            m.multiSampleCount = kind.samples;
             if (!callback(m)) return kOk;
         }
     }
@@ -188,7 +207,8 @@ HResult GlDisplayLayer::setCooperativeLevel(DriverId, void* nativeWindow, std::u
 HResult GlDisplayLayer::setDisplayMode(DriverId driver, std::uint32_t width, std::uint32_t height,
                                        std::uint32_t bitCount, std::uint32_t, std::uint32_t) {
     Impl& d = *impl_;
-    if (width == 0 || height == 0 || width > 16384 || height > 16384 || (bitCount != 16 && bitCount != 15)) {
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
+        (bitCount != 16 && bitCount != 15 && bitCount != 32)) {
         d.fail("unsupported display mode " + std::to_string(width) + "x" + std::to_string(height) + "x" +
                std::to_string(bitCount));
         return kFailed;
@@ -202,7 +222,8 @@ HResult GlDisplayLayer::setDisplayMode(DriverId driver, std::uint32_t width, std
     d.display = static_cast<int>(display) - 1;
     d.width = width;
     d.height = height;
-    d.mode555 = bitCount == 15;
+    d.modeBits = bitCount;
+    d.area = pictureArea(width, height, d.options.stretch);
     if (!d.ensureContext()) return kFailed;
     d.host->showMode(d.display, static_cast<int>(width), static_cast<int>(height), d.fullScreen);
     return kOk;

@@ -6,12 +6,16 @@
 // Adapters are the host's displays (the first without a GUID, as the primary
 // display driver); each display resolution is offered as a 15-bit (5-5-5) and
 // a 16-bit (5-6-5) mode, every 15-bit one before every 16-bit one, so that a
-// list's last 480-line mode is a 16-bit one. The picture is drawn into two
-// off-screen colour buffers of exactly the chosen mode's size and format
-// (RGB565 or RGB5_A1, so the buffer itself quantises the colours) that form
-// the flip chain; a flip swaps them and shows the new front buffer scaled
-// into the window with its aspect ratio kept. The display mode goes full
-// screen on the display of the chosen adapter.
+// list's last 480-line mode is a 16-bit one; before them come the sharp
+// choices, 32-bit modes (8 bits a channel) and 32-bit modes with 4x
+// multisampling. The picture is drawn into two off-screen colour buffers of
+// exactly the chosen mode's size and format (RGB565, RGB5_A1 or RGBA8, so
+// the buffer itself quantises the colours) that form the flip chain; a flip
+// swaps them and shows the new front buffer scaled into the window with its
+// aspect ratio kept. On a mode that is not 4:3 the view, the logo and all
+// that is drawn keep to a centred 4:3 area (picture_area.h), the rest of the
+// buffers black, unless the options ask for the view stretched. The display
+// mode goes full screen on the display of the chosen adapter.
 //
 // A software rasteriser (Mesa llvmpipe or softpipe) is reported as a software
 // device only, so the software device path runs headless.
@@ -40,6 +44,9 @@ public:
     std::string rendererName() const;
     // Draw calls sent to GL so far.
     std::size_t drawCalls() const;
+    // Samples per pixel of the flip chain (1 without multisampling): what
+    // the device gave for what the mode asked.
+    int sampleCount() const;
 
     // The front buffer of the flip chain (what is shown) as 8-bit RGB rows,
     // top row first. False before the flip chain exists.

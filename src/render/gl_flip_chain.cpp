@@ -1,37 +1,85 @@
 // The flip chain: two off-screen colour buffers of the mode's size and
 // format (so the buffer itself quantises the colours) with one depth buffer;
 // the back one is drawn into, a flip swaps them and presents the new front
-// one, scaled into the window with its aspect ratio kept.
+// one, scaled into the window with its aspect ratio kept. Each buffer keeps
+// what it last showed, so what a frame leaves uncovered shows the picture of
+// two flips before.
+//
+// With multisampling each buffer of the chain has a multisampled twin that
+// is drawn into (with a multisampled depth buffer) and resolved into it at
+// the flip; the twins keep their own history, so the rule above holds.
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "render/gl_layer.h"
 
 namespace zor {
 
-void GlDisplayLayer::Impl::targetBack() {
-    drawing.setTarget(framebuffers[1 - front], static_cast<int>(width), static_cast<int>(height), depthBits);
+namespace {
+
+const char* formatName(GLenum format) {
+    switch (format) {
+    case GL_RGB5_A1: return "RGB5_A1";
+    case GL_RGB565: return "RGB565";
+    case GL_RGBA8: return "RGBA8";
+    default: return "depth";
+    }
 }
 
-bool GlDisplayLayer::Impl::createFlipChain() {
-    if (!ensureContext()) return false;
-    forgetErrors();
+// The largest sample count up to `asked` that renderbuffers of `format`
+// offer; 1 when none above one does.
+GLsizei samplesFor(GLenum format, std::uint32_t asked) {
+    if (asked <= 1) return 1;
+    GLint count = 0;
+    glGetInternalformativ(GL_RENDERBUFFER, format, GL_NUM_SAMPLE_COUNTS, 1, &count);
+    if (count <= 0) return 1;
+    std::vector<GLint> offered(static_cast<std::size_t>(count));
+    glGetInternalformativ(GL_RENDERBUFFER, format, GL_SAMPLES, count, offered.data());
+    GLsizei best = 1;
+    for (GLint n : offered)
+        if (n > best && static_cast<std::uint32_t>(n) <= asked) best = n;
+    return best;
+}
+
+// Colour buffers of the chain: storage (multisampled when samples > 1),
+// attached to their framebuffers and cleared black.
+bool makeColourBuffers(GLuint (&framebuffers)[2], GLuint (&buffers)[2], GLenum format, GLsizei samples,
+                       GLsizei width, GLsizei height) {
     glGenFramebuffers(2, framebuffers);
-    glGenRenderbuffers(2, colorBuffers);
+    glGenRenderbuffers(2, buffers);
     for (int i = 0; i < 2; ++i) {
-        glBindRenderbuffer(GL_RENDERBUFFER, colorBuffers[i]);
-        glRenderbufferStorage(GL_RENDERBUFFER, mode555 ? GL_RGB5_A1 : GL_RGB565, static_cast<GLsizei>(width),
-                              static_cast<GLsizei>(height));
+        glBindRenderbuffer(GL_RENDERBUFFER, buffers[i]);
+        if (samples > 1) glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, width, height);
+        else glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[i]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffers[i]);
-        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-            return fail(std::string("the ") + (mode555 ? "RGB5_A1" : "RGB565") +
-                        " colour buffer cannot be drawn into");
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[i]);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
+    return true;
+}
+
+}  // namespace
+
+void GlDisplayLayer::Impl::targetBack() {
+    drawing.setTarget(drawTarget(1 - front), static_cast<int>(width), static_cast<int>(height), depthBits);
+}
+
+bool GlDisplayLayer::Impl::createFlipChain(std::uint32_t askedSamples) {
+    if (!ensureContext()) return false;
+    forgetErrors();
+    const GLenum format = colourFormat();
+    const auto w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
+    if (!makeColourBuffers(framebuffers, colorBuffers, format, 1, w, h))
+        return fail(std::string("the ") + formatName(format) + " colour buffer cannot be drawn into");
+    samples = samplesFor(format, askedSamples);
+    if (samples > 1 && !makeColourBuffers(drawFramebuffers, drawColorBuffers, format, samples, w, h))
+        return fail(std::string("the ") + formatName(format) + " colour buffer cannot be drawn into with " +
+                    std::to_string(samples) + " samples a pixel");
     front = 0;
     targetBack();
     return glGetError() == GL_NO_ERROR || fail("cannot create the flip chain's colour buffers");
@@ -49,13 +97,17 @@ bool GlDisplayLayer::Impl::createDepthBuffer(const PixelFormat& format) {
     forgetErrors();
     glGenRenderbuffers(1, &depthBuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    if (samples > 1)
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, internal, static_cast<GLsizei>(width),
+                                         static_cast<GLsizei>(height));
+    else
+        glRenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     return glGetError() == GL_NO_ERROR || fail("cannot create the depth buffer");
 }
 
 bool GlDisplayLayer::Impl::attachDepth() {
     for (int i = 0; i < 2; ++i) {
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[i]);
+        glBindFramebuffer(GL_FRAMEBUFFER, drawTarget(i));
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
             return fail("the depth buffer cannot be attached");
@@ -129,6 +181,7 @@ void GlDisplayLayer::Impl::present() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[front]);
     glBlitFramebuffer(0, 0, static_cast<GLint>(width), static_cast<GLint>(height), dx, dy, dx + dw, dy + dh,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     host->swap();
     targetBack();
 }
@@ -137,7 +190,16 @@ HResult GlDisplayLayer::flip(SurfaceId primary, std::uint32_t) {
     Impl& d = *impl_;
     if (primary != d.primary || !d.framebuffers[0]) return kFailed;
     d.drawing.flush();
-    d.front = 1 - d.front;
+    const int back = 1 - d.front;
+    if (d.samples > 1) {
+        // The drawn picture, resolved into the buffer it is shown from.
+        const auto w = static_cast<GLint>(d.width), h = static_cast<GLint>(d.height);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, d.drawFramebuffers[back]);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, d.framebuffers[back]);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    }
+    d.front = back;
     d.present();
     return kOk;
 }

@@ -17,6 +17,11 @@ struct GlDisplayOptions {
     bool visible = true;
     // Take the whole screen when asked for the full-screen cooperative level.
     bool allowFullScreen = true;
+    // Spread the view over the whole surface of a mode that is not 4:3
+    // instead of keeping its shape in a centred 4:3 area (picture_area.h).
+    bool stretch = false;
+    // Present at the display's refresh (vertical sync) when the host can.
+    bool vsync = false;
 };
 
 // One display the host can show a picture on.

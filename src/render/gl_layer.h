@@ -22,6 +22,7 @@
 #include "render/gl_display_layer.h"
 #include "render/gl_drawing.h"
 #include "render/memory_surface.h"
+#include "render/picture_area.h"
 
 namespace zor {
 
@@ -64,11 +65,18 @@ struct GlDisplayLayer::Impl {
 
     // Display mode and flip chain.
     std::uint32_t width = 0, height = 0;
-    bool mode555 = false;
+    std::uint32_t modeBits = 16;  // 15 (5-5-5), 16 (5-6-5) or 32 (8 bits a channel)
+    PictureArea area;             // where the picture goes (the whole surface when 4:3)
     bool fullScreen = false;
     int display = 0;  // the host's display of the mode's driver
+    // What is shown: one colour buffer each, single-sampled.
     GLuint framebuffers[2] = {0, 0};
     GLuint colorBuffers[2] = {0, 0};
+    // With multisampling, what is drawn into: a multisampled colour buffer
+    // each, resolved into the shown one of the same index at the flip.
+    GLsizei samples = 1;
+    GLuint drawFramebuffers[2] = {0, 0};
+    GLuint drawColorBuffers[2] = {0, 0};
     GLuint depthBuffer = 0;
     int depthBits = 16;
     int front = 0;  // index of the front buffer in framebuffers
@@ -98,9 +106,13 @@ struct GlDisplayLayer::Impl {
     GlSurface* find(SurfaceId id);
     SurfaceId add(GlSurface surface);
     PixelFormat displayFormat() const;
+    // GL's internal format for the mode's colour buffers and textures.
+    GLenum colourFormat() const;
 
     // The flip chain (gl_flip_chain.cpp).
-    bool createFlipChain();
+    bool createFlipChain(std::uint32_t askedSamples);
+    // The framebuffer drawn into for buffer i of the chain.
+    GLuint drawTarget(int i) const { return samples > 1 ? drawFramebuffers[i] : framebuffers[i]; }
     bool createDepthBuffer(const PixelFormat& format);
     bool attachDepth();
     void targetBack();

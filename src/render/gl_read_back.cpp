@@ -23,7 +23,9 @@ bool GlDisplayLayer::readFrontBuffer(std::vector<std::uint8_t>& rgb, int& width,
     const bool read = glGetError() == GL_NO_ERROR;
     d.targetBack();
     rgb.resize(std::size_t(width) * height * 3);
-    readBackToRgb8(raw.data(), width, height, d.mode555 ? 5 : 6, rgb.data());
+    const int redBlue = d.modeBits == 32 ? 8 : 5;
+    const int green = d.modeBits == 32 ? 8 : d.modeBits == 15 ? 5 : 6;
+    readBackToRgb8(raw.data(), width, height, redBlue, green, rgb.data());
     return read || d.fail("cannot read the front buffer back");
 }
 

@@ -18,14 +18,17 @@ void GlDisplayLayer::Impl::uploadTextureLevel(GlSurface& s) {
     glBindTexture(GL_TEXTURE_2D, s.texture);
     drawing.textureRebound(s.texture);
     const auto w = static_cast<GLsizei>(m.desc.width), h = static_cast<GLsizei>(m.desc.height);
-    if (mode555) {
+    if (m.bytesPerPixel() == 4) {
+        const std::vector<std::uint8_t> rgba = toRgba8(m, false);
+        glTexSubImage2D(GL_TEXTURE_2D, s.level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    } else if (modeBits == 15) {
         const std::vector<std::uint16_t> rgba = toRgb5A1(m);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
         glTexSubImage2D(GL_TEXTURE_2D, s.level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_SHORT_5_5_5_1, rgba.data());
     } else {
         glPixelStorei(GL_UNPACK_ROW_LENGTH, m.desc.pitch / 2);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-        glTexSubImage2D(GL_TEXTURE_2D, s.level, 0, 0, w, h, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, m.pixels.data());
+        glTexSubImage2D(GL_TEXTURE_2D, s.level, 0, 0, w, h, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, m.bytes.data());
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -43,7 +46,7 @@ bool GlDisplayLayer::Impl::blitToBack(GlSurface& source, const Rect& sourceRect,
             glBindTexture(GL_TEXTURE_2D, source.texture);
             glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, w, h);
         }
-        const std::vector<std::uint8_t> rgba = toKeyedRgba8(m);
+        const std::vector<std::uint8_t> rgba = toRgba8(m, true);
         glBindTexture(GL_TEXTURE_2D, source.texture);
         drawing.textureRebound(source.texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -61,7 +64,7 @@ HResult GlDisplayLayer::createSurface(DriverId, const SurfaceDesc& desc, Surface
     if (!d.ensureContext()) return kFailed;
     if (desc.caps & DDSCAPS_PRIMARYSURFACE) {
         if (d.framebuffers[0] || desc.backBufferCount != 1 || d.width == 0) return kFailed;
-        if (!d.createFlipChain()) return kFailed;
+        if (!d.createFlipChain(desc.multiSampleCount)) return kFailed;
         GlSurface primary;
         primary.kind = GlSurfaceKind::Primary;
         primary.memory.desc = desc;
@@ -93,7 +96,7 @@ HResult GlDisplayLayer::createSurface(DriverId, const SurfaceDesc& desc, Surface
         glGenTextures(1, &texture);
         glBindTexture(GL_TEXTURE_2D, texture);
         d.drawing.textureRebound(texture);
-        glTexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(levels), d.mode555 ? GL_RGB5_A1 : GL_RGB565,
+        glTexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(levels), d.colourFormat(),
                        static_cast<GLsizei>(desc.width), static_cast<GLsizei>(desc.height));
         if (glGetError() != GL_NO_ERROR) {
             glDeleteTextures(1, &texture);
@@ -126,7 +129,8 @@ HResult GlDisplayLayer::createSurface(DriverId, const SurfaceDesc& desc, Surface
     s.kind = GlSurfaceKind::Offscreen;
     s.memory.desc = desc;
     if (!(desc.flags & DDSD_PIXELFORMAT)) s.memory.desc.pixelFormat = d.displayFormat();
-    if (s.memory.desc.pixelFormat.rgbBitCount != 16 && s.memory.desc.pixelFormat.rgbBitCount != 15) return kFailed;
+    const std::uint32_t bits = s.memory.desc.pixelFormat.rgbBitCount;
+    if (bits != 16 && bits != 15 && bits != 32) return kFailed;
     s.memory.allocate();
     surface = d.add(std::move(s));
     return kOk;
@@ -169,9 +173,9 @@ HResult GlDisplayLayer::getCaps(SurfaceId id, std::uint32_t& caps) {
 HResult GlDisplayLayer::lock(SurfaceId id, std::uint32_t, void*& bits, std::int32_t& pitch) {
     GlSurface* s = impl_->find(id);
     // Only surfaces kept in memory can be locked.
-    if (!s || s->memory.pixels.empty() || s->memory.locked) return kFailed;
+    if (!s || s->memory.bytes.empty() || s->memory.locked) return kFailed;
     s->memory.locked = true;
-    bits = s->memory.pixels.data();
+    bits = s->memory.bytes.data();
     pitch = s->memory.desc.pitch;
     return kOk;
 }
@@ -199,19 +203,23 @@ HResult GlDisplayLayer::blt(SurfaceId destination, const Rect* destinationRect, 
     Impl& d = *impl_;
     GlSurface* dst = d.find(destination);
     GlSurface* src = d.find(source);
-    if (!dst || !src || src->memory.pixels.empty()) return kFailed;
+    if (!dst || !src || src->memory.bytes.empty()) return kFailed;
     Rect sr, dr;
     if (!resolveRect(src->memory, sourceRect, sr)) return kFailed;
     const bool useKey = (flags & DDBLT_KEYSRC) != 0;
     if (dst->kind == GlSurfaceKind::Back) {
-        const Rect whole{0, 0, static_cast<std::int32_t>(d.width), static_cast<std::int32_t>(d.height)};
+        // The back buffer's rectangles are inside the picture area, which is
+        // the whole buffer but on a surface that is not 4:3.
+        const Rect whole{0, 0, static_cast<std::int32_t>(d.area.width), static_cast<std::int32_t>(d.area.height)};
         dr = destinationRect ? *destinationRect : whole;
         if (dr.left < 0 || dr.top < 0 || dr.right > whole.right || dr.bottom > whole.bottom || dr.left >= dr.right ||
             dr.top >= dr.bottom)
             return kFailed;
+        const auto x = static_cast<std::int32_t>(d.area.x), y = static_cast<std::int32_t>(d.area.y);
+        dr = {dr.left + x, dr.top + y, dr.right + x, dr.bottom + y};
         return d.blitToBack(*src, sr, dr, useKey) ? kOk : kFailed;
     }
-    if (dst->memory.pixels.empty() || !resolveRect(dst->memory, destinationRect, dr)) return kFailed;
+    if (dst->memory.bytes.empty() || !resolveRect(dst->memory, destinationRect, dr)) return kFailed;
     stretchCopy(src->memory, sr, dst->memory, dr, useKey);
     if (dst->kind == GlSurfaceKind::TextureLevel) d.uploadTextureLevel(*dst);
     return kOk;
@@ -232,7 +240,7 @@ void GlDisplayLayer::releaseSurface(SurfaceId id) {
         const SurfaceId next = level->kind == GlSurfaceKind::TextureLevel ? level->memory.attached : SurfaceId::none;
         level->texture = 0;
         level->alive = false;
-        level->memory.pixels = {};
+        level->memory.bytes = {};
         level = next == SurfaceId::none ? nullptr : d.find(next);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The layer's pixel conversions: the 16-bit surfaces (5-6-5 or 5-5-5) to
-// what GL takes, and what GL reads back to 8-bit RGB at the levels of the
-// buffer it came from.
+// The layer's pixel conversions: the memory surfaces (5-6-5, 5-5-5 or
+// X8R8G8B8) to what GL takes, and what GL reads back to 8-bit RGB at the
+// levels of the buffer it came from.
 
 #include <cstdint>
 #include <vector>
@@ -22,11 +22,13 @@ void toRgb8(std::uint32_t p, bool is555, std::uint8_t* out);
 // X1R5G5B5 rows to R5G5B5A1 (GL's 5-5-5 texture format), the unused top bit
 // an opaque alpha; tightly packed.
 std::vector<std::uint16_t> toRgb5A1(const MemorySurface& surface);
-// The surface as 8-bit RGBA rows, tightly packed; pixels equal to its colour
-// key get alpha 0, all others 255.
-std::vector<std::uint8_t> toKeyedRgba8(const MemorySurface& surface);
-// RGBA rows read from a buffer with 5-bit red and blue and `greenBits` of
-// green, bottom row first as GL reads them, to RGB rows top row first.
-void readBackToRgb8(const std::uint8_t* rgba, int width, int height, int greenBits, std::uint8_t* rgb);
+// The surface as 8-bit RGBA rows, tightly packed; with `keyed`, pixels
+// equal to its colour key get alpha 0, all others 255.
+std::vector<std::uint8_t> toRgba8(const MemorySurface& surface, bool keyed);
+// RGBA rows read from a buffer with `redBlueBits` of red and blue and
+// `greenBits` of green (8 and 8 for a true-colour buffer), bottom row first
+// as GL reads them, to RGB rows top row first.
+void readBackToRgb8(const std::uint8_t* rgba, int width, int height, int redBlueBits, int greenBits,
+                    std::uint8_t* rgb);
 
 }  // namespace zor

@@ -95,7 +95,7 @@ TEST(InitDisplay, SoftwareMachineRunsEveryStepInOrder) {
     EXPECT_TRUE(s.messages.empty());
 }
 
-TEST(InitDisplay, OnlyFifteenAndSixteenBitModesAreListedAndTheSelectedGuidIsUsed) {
+TEST(InitDisplay, OnlyFifteenSixteenAndThirtyTwoBitModesAreListedAndTheSelectedGuidIsUsed) {
     DeviceRig s;
     ScriptedAdapter second;
     second.info.guid = Guid{{9, 9, 9}};
@@ -117,9 +117,11 @@ TEST(InitDisplay, OnlyFifteenAndSixteenBitModesAreListedAndTheSelectedGuidIsUsed
                             }));
     ASSERT_EQ(s.shown.size(), 3u);
     EXPECT_FALSE(s.shown[0].guid.has_value());
-    ASSERT_EQ(s.shown[0].modeCount(), 2);
+    ASSERT_EQ(s.shown[0].modeCount(), 3);
     EXPECT_EQ(s.shown[0].modes[0].pixelFormat.rgbBitCount, 16u);
     EXPECT_EQ(s.shown[0].modes[1].pixelFormat.rgbBitCount, 15u);
+    EXPECT_EQ(s.shown[0].modes[2].pixelFormat.rgbBitCount, 32u);
+    // 24-bit modes are not offered.
     ASSERT_EQ(s.shown[1].modeCount(), 2);
     EXPECT_EQ(s.shown[1].modes[0].width, 800u);
     EXPECT_EQ(s.shown[1].modes[1].width, 1024u);

@@ -183,23 +183,32 @@ TEST(GlRender, DeviceComesUpHeadlessAsASoftwareDevice) {
         EXPECT_FALSE(rig.context.state.hardwareDeviceFound);
         EXPECT_EQ(rig.context.state.deviceGuid, IID_IDirect3DRGBDevice);
     }
-    // SDL's displays, the first one without a GUID; every resolution in 5-5-5,
-    // then every one again in 5-6-5.
+    // SDL's displays, the first one without a GUID; every resolution in true
+    // colour, again in true colour with 4x multisampling, then in 5-5-5 and
+    // last in 5-6-5.
     ASSERT_FALSE(rig.adapters.empty());
     EXPECT_FALSE(rig.adapters[0].guid.has_value());
     const auto& modes = rig.adapters[0].modes;
-    ASSERT_GE(modes.size(), 2u);
-    ASSERT_EQ(modes.size() % 2, 0u);
-    const std::size_t half = modes.size() / 2;
-    for (std::size_t i = 0; i < half; ++i) {
-        const SurfaceDesc& a = modes[i];
-        const SurfaceDesc& b = modes[half + i];
+    ASSERT_GE(modes.size(), 4u);
+    ASSERT_EQ(modes.size() % 4, 0u);
+    const std::size_t quarter = modes.size() / 4;
+    for (std::size_t i = 0; i < quarter; ++i) {
+        const SurfaceDesc& sharp = modes[i];
+        const SurfaceDesc& smooth = modes[quarter + i];
+        const SurfaceDesc& a = modes[2 * quarter + i];
+        const SurfaceDesc& b = modes[3 * quarter + i];
+        EXPECT_EQ(sharp.pixelFormat.rgbBitCount, 32u);
+        EXPECT_EQ(sharp.multiSampleCount, 0u);
+        EXPECT_EQ(smooth.pixelFormat.rgbBitCount, 32u);
+        EXPECT_EQ(smooth.multiSampleCount, 4u);
         EXPECT_EQ(a.pixelFormat.rgbBitCount, 15u);
         EXPECT_EQ(a.pixelFormat.greenMask, 0x03E0u);
         EXPECT_EQ(b.pixelFormat.rgbBitCount, 16u);
         EXPECT_EQ(b.pixelFormat.greenMask, 0x07E0u);
-        EXPECT_EQ(a.width, b.width);
-        EXPECT_EQ(a.height, b.height);
+        for (const SurfaceDesc* m : {&sharp, &smooth, &a}) {
+            EXPECT_EQ(m->width, b.width);
+            EXPECT_EQ(m->height, b.height);
+        }
     }
     // So the set-up window's rule, the last mode with 480 lines, is 640x480 in 5-6-5.
     const auto last480 =

@@ -182,15 +182,15 @@ TEST(Logo, NearMagentaSnapsAndBecomesTheColourKey) {
     ASSERT_TRUE(s.colorKey);
     EXPECT_EQ(*s.colorKey, 0xF81F);
     EXPECT_EQ(s.desc.caps, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY);
-    EXPECT_EQ(s.row(0)[0], 0xF81F);
-    EXPECT_EQ(s.row(15)[2], 0xF81F);
+    EXPECT_EQ(s.pixel(0, 0), 0xF81F);
+    EXPECT_EQ(s.pixel(2, 15), 0xF81F);
     // Red 232 is not above 240: kept, so not transparent.
-    EXPECT_NE(s.row(0)[12], 0xF81F);
+    EXPECT_NE(s.pixel(12, 0), 0xF81F);
     EXPECT_THAT(display.layer.calls, ::testing::Contains("setColorKey 0x8 0xF81F 0xF81F"));
 
     // Blitting keeps the destination where the logo is transparent.
-    const MemorySurface& back = display.layer.surface(display.context.state.backBuffer);
-    display.layer.surface(display.context.state.backBuffer).pixels.assign(back.pixels.size(), 0x1234);
+    std::vector<std::uint8_t>& backBytes = display.layer.surface(display.context.state.backBuffer).bytes;
+    for (std::size_t i = 0; i + 1 < backBytes.size(); i += 2) backBytes[i] = 0x34, backBytes[i + 1] = 0x12;
     blitLogo(display.context, logo);
     EXPECT_EQ(display.layer.calls.back(), "blt 2 <- " + std::to_string(static_cast<int>(logo.surface)) +
                                               " 0x8008000 rect");
@@ -210,8 +210,8 @@ TEST(Logo, FifteenBitKeyAndTopDownRows) {
     const MemorySurface& s = display.layer.surface(logo.surface);
     EXPECT_EQ(*s.colorKey, 0x7C1F);
     // Top rows white, bottom rows black.
-    EXPECT_EQ(s.row(0)[0], 0x7FFF);
-    EXPECT_EQ(s.row(15)[0], 0x0000);
+    EXPECT_EQ(s.pixel(0, 0), 0x7FFF);
+    EXPECT_EQ(s.pixel(0, 15), 0x0000);
 }
 
 TEST(Logo, MissingImageOrOverlongNameLeavesNoSurface) {
@@ -313,14 +313,14 @@ TEST(Textures, LevelsHoldTheBoxFilteredImageBottomUp) {
     const SurfaceId top = display.context.textures[0].surface;
     const MemorySurface& level0 = display.layer.surface(top);
     EXPECT_EQ(level0.desc.mipMapCount, 3u);
-    EXPECT_EQ(level0.row(0)[0], 0x0000);
-    EXPECT_EQ(level0.row(31)[0], 0xFFFF);
+    EXPECT_EQ(level0.pixel(0, 0), 0x0000);
+    EXPECT_EQ(level0.pixel(0, 31), 0xFFFF);
     ASSERT_NE(level0.attached, SurfaceId::none);
     const MemorySurface& level1 = display.layer.surface(level0.attached);
     EXPECT_EQ(level1.desc.width, 32u);
     EXPECT_EQ(level1.desc.height, 16u);
-    EXPECT_EQ(level1.row(0)[0], 0x0000);
-    EXPECT_EQ(level1.row(15)[0], 0xFFFF);
+    EXPECT_EQ(level1.pixel(0, 0), 0x0000);
+    EXPECT_EQ(level1.pixel(0, 15), 0xFFFF);
     const MemorySurface& level2 = display.layer.surface(level1.attached);
     EXPECT_EQ(level2.desc.width, 16u);
     EXPECT_EQ(level2.attached, SurfaceId::none);

@@ -254,7 +254,7 @@ HResult RecordingDisplayLayer::lock(SurfaceId id, std::uint32_t flags, void*& bi
     MemorySurface* s = find(id);
     if (!s || s->locked || fails("lock")) return kFailed;
     s->locked = true;
-    bits = s->pixels.data();
+    bits = s->bytes.data();
     pitch = s->desc.pitch;
     return kOk;
 }
@@ -272,7 +272,7 @@ HResult RecordingDisplayLayer::setColorKey(SurfaceId id, std::uint32_t flags, st
     record("setColorKey " + hex(flags) + " " + hex(low) + " " + hex(high));
     MemorySurface* s = find(id);
     if (!s) return kInvalidObject;
-    s->colorKey = static_cast<std::uint16_t>(low);
+    s->colorKey = low;
     return kOk;
 }
 
@@ -298,7 +298,7 @@ void RecordingDisplayLayer::releaseSurface(SurfaceId id) {
     record("releaseSurface " + std::to_string(static_cast<std::uint32_t>(id)));
     if (MemorySurface* s = find(id)) {
         s->released = true;
-        s->pixels.clear();
+        s->bytes.clear();
     }
 }
 
