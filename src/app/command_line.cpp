@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <vector>
+
 namespace zor {
 
 std::string joinArguments(int argc, const char* const* argv) {
@@ -13,17 +15,24 @@ std::string joinArguments(int argc, const char* const* argv) {
 
 PlayerArguments parsePlayerArguments(int argc, const char* const* argv) {
     PlayerArguments arguments;
+    int first = 1;
     if (argc >= 2 && argv[1] && std::string_view(argv[1]) == "--dir") {
         if (argc < 3 || !argv[2]) {
             arguments.folderMissing = true;
             return arguments;
         }
         arguments.folder = argv[2];
-        // The rest as if the program had been called without the two.
-        arguments.line = joinArguments(argc - 2, argv + 2);
-        return arguments;
+        first = 3;
     }
-    arguments.line = joinArguments(argc, argv);
+    // The rest as if the program had been called without the switches.
+    std::vector<const char*> rest = {argc > 0 ? argv[0] : ""};
+    for (int i = first; i < argc; ++i) {
+        const std::string_view argument = argv[i] ? argv[i] : "";
+        if (argument == "-smooth") arguments.smooth = true;
+        else if (argument == "--stretch") arguments.stretch = true;
+        else rest.push_back(argv[i]);
+    }
+    arguments.line = joinArguments(static_cast<int>(rest.size()), rest.data());
     return arguments;
 }
 

@@ -25,7 +25,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zor [--dir DIR] [-bass | -gaudio | -nosound]\n"
+    "Usage: zor [--dir DIR] [-smooth] [--stretch] [-bass | -gaudio | -nosound]\n"
     "\n"
     "Plays the scene glorp2.lws from zor.dat in the current folder (a file of\n"
     "the same name beside it takes precedence) with the music mp3.mp3. A set-up\n"
@@ -34,6 +34,12 @@ constexpr const char* kUsage =
     "\n"
     "  --dir DIR  play in the folder DIR instead of the current one; it comes\n"
     "             first and is taken off before the comparison below\n"
+    "  -smooth    smooth motion: every pass shows the clock's own moment, not\n"
+    "             the whole frame it falls in, at the display's refresh\n"
+    "  --stretch  spread the view over the whole of a display mode that is not\n"
+    "             4:3 (by default it keeps its shape between black bars)\n"
+    "The set-up window also offers 32-bit modes (8 bits a colour) and 32-bit\n"
+    "modes with 4x multisampling beside the original 15- and 16-bit ones.\n"
     "\n"
     "The whole rest of the command line is compared as one text:\n"
     "  -bass      music through the first music layer (also for any other text)\n"
@@ -109,9 +115,13 @@ int main(int argc, char** argv) {
         zor::SdlBass bass;
         zor::SdlGaudio gaudio;
         zor::SdlDialog dialog;
-        zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(zor::GlDisplayOptions{}), {});
+        zor::GlDisplayOptions options;
+        options.stretch = arguments.stretch;
+        options.vsync = arguments.smooth;
+        zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(options), options);
         zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, std::cerr));
         zor::PlayerParts parts{system, &bass, &gaudio, display, std::cerr};
+        parts.smooth = arguments.smooth;
         return zor::runPlayer(parts, commandLine);
     } catch (const std::bad_alloc&) {
         std::cerr << "OUT OF MEMORY!!!\n(Is that bad eh?)" << std::endl;

@@ -16,7 +16,7 @@ void MainLoop::runPass(std::uint32_t now) {
     Scene& scene = scenes_[sceneIndex_];
     const float t = sceneTime(now, start_);
     lastFrame_ = frameNumber(scene.firstFrame, t);
-    drawPass(slots_, target_, &scene, static_cast<float>(lastFrame_));
+    drawPass(slots_, target_, &scene, smooth_ ? smoothFrameNumber(scene.firstFrame, t) : static_cast<float>(lastFrame_));
     if (sceneEnded(scene.firstFrame, scene.lastFrame, t)) {
         start_ = static_cast<float>(system_.milliseconds());
         ++sceneIndex_;

@@ -24,6 +24,9 @@ public:
     MainLoop(WindowSystem& system, RenderSlots& slots, PassTarget& target, Scene* scenes, int sceneCount)
         : system_(system), slots_(slots), target_(target), scenes_(scenes), sceneCount_(sceneCount) {}
 
+    // Smooth motion: each pass draws the clock's fractional frame instead of
+    // the whole frame it falls in (off by default, as the player was made).
+    void setSmooth(bool smooth) { smooth_ = smooth; }
     // Starts (or restarts) the scene clock at the current reading.
     void startClock();
     // One pass after the message drain, at clock reading `now`.
@@ -48,6 +51,7 @@ private:
     float start_ = 0;
     int sceneIndex_ = 0;
     std::int32_t lastFrame_ = 0;
+    bool smooth_ = false;
     std::uint64_t passes_ = 0;
 };
 

@@ -129,6 +129,7 @@ bool PlayerSession::start(std::string_view commandLine) {
 
     target_ = std::make_unique<FramePassTarget>(*slots, parts_.display, viewport_);
     loop_ = std::make_unique<MainLoop>(system, *slots, *target_, scenes_, 1);
+    loop_->setSmooth(parts_.smooth);
     loop_->startClock();
     if (MusicResult r = music.start(); !r.ok) return musicFailure(r);
     return true;

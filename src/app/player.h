@@ -70,6 +70,7 @@ struct PlayerParts {
     PlayerDisplay& display;
     std::ostream& errors;         // reasons for failures, loader diagnostics
     SceneLoader loadScene = loadPlayerScene;
+    bool smooth = false;          // fractional frames (MainLoop::setSmooth)
 };
 
 class MainLoop;

@@ -56,7 +56,8 @@ bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t
     return true;
 }
 
-SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, std::uint32_t bits) {
+SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, std::uint32_t bits,
+                                    std::uint32_t samples) {
     return [=](const std::vector<DisplayAdapter>& adapters, DisplaySelection& selection) {
         if (adapters.empty()) return false;
         selection.selectedGuid = adapters[0].guid;
@@ -64,8 +65,9 @@ SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, s
         mode.flags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
         mode.width = width;
         mode.height = height;
-        mode.pixelFormat = bits == 15 ? rgb555Format() : rgb565Format();
+        mode.pixelFormat = bits == 32 ? xrgb8888Format() : bits == 15 ? rgb555Format() : rgb565Format();
         mode.pixelFormat.rgbBitCount = bits;
+        mode.multiSampleCount = samples;
         return true;
     };
 }
@@ -84,7 +86,7 @@ SceneStage::~SceneStage() = default;
 bool SceneStage::start(void* window, std::string& error) {
     // The player's flags; a layer that may not take the screen stays windowed.
     if (!initDisplay(context_, window, kPlayerCooperativeFlags,
-                     fixedModeChoice(options_.width, options_.height, options_.bits))) {
+                     fixedModeChoice(options_.width, options_.height, options_.bits, options_.samples))) {
         error = "cannot bring up the display";
         if (!shownMessages_.empty()) error += ": " + shownMessages_;
         return false;
@@ -225,9 +227,11 @@ StageLoad SceneStage::load() {
     return result;
 }
 
-void SceneStage::drawFrame(std::int32_t frame) {
+void SceneStage::drawFrame(std::int32_t frame) { drawFrameAt(static_cast<float>(frame)); }
+
+void SceneStage::drawFrameAt(float frame) {
     if (options_.startFromBlack) clearTarget(context_);
-    drawPass(*slots_, *this, scene_.get(), static_cast<float>(frame));
+    drawPass(*slots_, *this, scene_.get(), frame);
 }
 
 void SceneStage::drawScene(Scene& scene, float frame) { drawSceneFrame(scene, frame, viewport_, frame_, *slots_); }

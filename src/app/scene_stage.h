@@ -40,7 +40,8 @@ struct StageOptions {
     std::string logoName = kLogoFileName;
     std::uint32_t width = 640;
     std::uint32_t height = 480;
-    std::uint32_t bits = 16;  // 16 (5-6-5) or 15 (5-5-5)
+    std::uint32_t bits = 16;     // 16 (5-6-5), 15 (5-5-5) or 32 (true colour)
+    std::uint32_t samples = 0;   // multisampling asked of the mode; 0 or 1: none
     // Each pass starts from black, so a frame looks the same whatever was
     // shown before it. False: the player's own pass, where what a frame
     // leaves uncovered shows the picture of two flips before.
@@ -56,8 +57,10 @@ std::string nothingFoundHint(const std::filesystem::path& directory);
 bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height);
 
 // The set-up choice of a tool: the first adapter, a mode of exactly this
-// size and depth (the picture is drawn off-screen, so any size will do).
-SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, std::uint32_t bits);
+// size and depth (the picture is drawn off-screen, so any size will do),
+// multisampled when `samples` is above 1.
+SetupWindowFunction fixedModeChoice(std::uint32_t width, std::uint32_t height, std::uint32_t bits,
+                                    std::uint32_t samples = 0);
 
 struct StageLoad {
     bool sceneRead = false;  // the scene file was found and parsed
@@ -96,6 +99,8 @@ public:
     // One pass up to the flip: black (see startFromBlack), then the
     // player's pass (drawPass) with the shown scene, if any.
     void drawFrame(std::int32_t frame);
+    // The same at a fractional frame (smooth motion).
+    void drawFrameAt(float frame);
     // The flip.
     void present();
 

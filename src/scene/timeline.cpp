@@ -26,6 +26,13 @@ std::int32_t frameNumber(std::int32_t first, float t) {
     return static_cast<std::int32_t>(truncated);
 }
 
+float smoothFrameNumber(std::int32_t first, float t) {
+    const float sum = static_cast<float>(static_cast<std::uint32_t>(first)) + t;
+    constexpr float kLimit = 2147483648.0f;
+    if (!(sum >= -kLimit && sum < kLimit)) return static_cast<float>(std::numeric_limits<std::int32_t>::min());
+    return sum;
+}
+
 bool sceneEnded(std::int32_t first, std::int32_t last, float t) {
     const double firstValue = static_cast<std::uint32_t>(first);
     const double lastValue = static_cast<std::uint32_t>(last);

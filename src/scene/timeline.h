@@ -16,6 +16,10 @@ float sceneTime(std::uint32_t now, float start);
 // trunc(first + t), first taken as unsigned; a sum outside the 32-bit range
 // gives INT32_MIN, as the processor's conversion does.
 std::int32_t frameNumber(std::int32_t first, float t);
+// first + t without truncation, first taken as unsigned: the frame of smooth
+// motion, which moves at the display's rate instead of in whole frames. A sum
+// outside the 32-bit range gives INT32_MIN, as frameNumber does.
+float smoothFrameNumber(std::int32_t first, float t);
 // last < first + t, both frame bounds taken as unsigned, t before truncation.
 bool sceneEnded(std::int32_t first, std::int32_t last, float t);
 

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "../frame/scene_builder.h"
 #include "app/main_loop.h"
+#include "frame/camera.h"
+#include "frame/frame_pass.h"
+#include "support/recording_slots.h"
 #include "support/scripted_window_system.h"
 #include "test_support.h"
 
@@ -106,6 +110,56 @@ TEST_F(LoopFixture, EscapeOrAClickEndsItEarly) {
         EXPECT_EQ(loop.passes(), 50u);
         EXPECT_EQ(loop.sceneIndex(), 0);
         EXPECT_EQ(recorder.frames.back(), 15.0f);  // trunc(500 x 0.0303)
+    }
+}
+
+// The real frame pass into recording slots: what a pass puts on screen.
+class FramePassRecorder final : public PassTarget {
+public:
+    explicit FramePassRecorder(RenderSlots& slots) : slots_(slots) { setupViewport(viewport_, 0, 0); }
+    void drawScene(Scene& scene, float frame) override { drawSceneFrame(scene, frame, viewport_, context_, slots_); }
+    void blitLogo() override {}
+
+private:
+    RenderSlots& slots_;
+    Viewport viewport_;
+    FrameContext context_;
+};
+
+TEST(SmoothMotion, AMovingObjectMovesWithinOneWholeFrameOnlyWhenSmooth) {
+    for (const bool smooth : {false, true}) {
+        Scene scene;
+        scene.firstFrame = 0;
+        scene.lastFrame = 100;
+        scene.camera.motion = test::constantMotion(test::pose(0, 0, 0));
+        SceneObject& object = scene.objects.emplace_back();
+        object.motion = test::linearMotion(0, test::pose(0, 0, 10), 100, test::pose(10, 0, 10));
+        test::addPoint(object, {0, 0, 0}, {0, 0, -1});
+        test::addPoint(object, {1, 0, 0}, {0, 0, -1});
+        test::addPoint(object, {0, 1, 0}, {0, 0, -1});
+        test::addPolygon(object, {0, 1, 2});
+        ScriptedWindowSystem clock;
+        RecordingSlots slots;
+        FramePassRecorder target(slots);
+        MainLoop loop(clock, slots, target, &scene, 1);
+        loop.setSmooth(smooth);
+        loop.startClock();
+        // 1000 and 1015 ms: 30.3 and 30.75 frames, both in whole frame 30.
+        const auto placeAt = [&](std::uint32_t now) {
+            slots.clear();
+            loop.runPass(now);
+            const std::vector<RecordedCall> draws = slots.callsOf(SlotCall::drawPolygon);
+            EXPECT_EQ(draws.size(), 1u);
+            return draws.empty() ? std::array<float, 3>{} : draws[0].firstVertex;
+        };
+        const std::array<float, 3> first = placeAt(1000), second = placeAt(1015);
+        if (smooth) {
+            // 10 units over 100 frames: 0.45 frame later is 0.045 further.
+            EXPECT_NEAR(second[0] - first[0], 0.045f, 1e-3f);
+        } else {
+            EXPECT_EQ(second, first) << "two passes in one whole frame drew different pictures";
+            EXPECT_NEAR(first[0], 3.0f, 1e-4f);  // frame 30
+        }
     }
 }
 

@@ -112,6 +112,15 @@ TEST(CommandLine, OnlyALeadingDirIsTakenOffBeforeTheComparison) {
     EXPECT_EQ(musicBackendFor(a.line), MusicBackend::Bass);
     const char* bare[] = {"zor", "--dir"};
     EXPECT_TRUE(parsePlayerArguments(2, bare).folderMissing);
+    // The picture's switches are taken off wherever they stand.
+    const char* picture[] = {"zor", "--dir", "d", "-smooth", "-nosound", "--stretch"};
+    a = parsePlayerArguments(6, picture);
+    EXPECT_TRUE(a.smooth);
+    EXPECT_TRUE(a.stretch);
+    EXPECT_EQ(musicBackendFor(a.line), MusicBackend::None);
+    const char* plain[] = {"zor", "-nosound"};
+    a = parsePlayerArguments(2, plain);
+    EXPECT_FALSE(a.smooth || a.stretch);
 }
 
 TEST(SdlEvents, KeysButtonsAndCloseBecomeMessages) {

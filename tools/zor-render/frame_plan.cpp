@@ -65,6 +65,11 @@ std::optional<FramePlan> FramePlan::clock(std::int32_t first, std::int32_t last,
     return plan;
 }
 
+float FramePlan::smoothFrame(std::uint64_t index) const {
+    if (clock_) return smoothFrameNumber(first_, passTime(index, fps_));
+    return static_cast<float>(frame(index));
+}
+
 std::int32_t FramePlan::frame(std::uint64_t index) const {
     if (clock_) return frameNumber(first_, passTime(index, fps_));
     return static_cast<std::int32_t>(std::int64_t{first_} + static_cast<std::int64_t>(index) * step_);

@@ -26,6 +26,9 @@ public:
     std::uint64_t count() const { return count_; }
     bool empty() const { return count_ == 0; }
     std::int32_t frame(std::uint64_t index) const;
+    // The frame pass `index` shows in smooth motion: a clock plan's
+    // fractional frame (the same as frame() for a range).
+    float smoothFrame(std::uint64_t index) const;
 
 private:
     bool clock_ = false;

@@ -111,11 +111,23 @@ int main(int argc, char** argv) {
     double fps = 30.0;
     bool bench = false;
     bool quiet = false;
+    bool smooth = false;
+    bool trueColour = false;
+    std::uint32_t msaa = 0;
     app.add_option("--dir", directory, "Folder holding zor.dat and the data files (default: current folder)");
     app.add_option("--scene", options.sceneName, "Scene file to render")->capture_default_str();
     app.add_option("--size", size, "Picture size WxH")->capture_default_str();
-    app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")->check(CLI::IsMember({15, 16}))
-        ->capture_default_str();
+    auto* bppOption = app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")
+                          ->check(CLI::IsMember({15, 16}))
+                          ->capture_default_str();
+    app.add_flag("--true-colour,--true-color", trueColour,
+                 "8 bits a colour channel (32-bit) instead of the original 5-6-5, textures too")
+        ->excludes(bppOption);
+    app.add_option("--msaa", msaa, "Multisample each pixel N times (2, 4, 8...: as many as the device offers up to N)")
+        ->check(CLI::Range(1u, 64u));
+    app.add_flag("--stretch", options.stretch,
+                 "Spread the view over the whole of a --size that is not 4:3 (by default it keeps its shape in a "
+                 "centred 4:3 area between black bars)");
     auto* framesOption = app.add_option(
         "--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range); with --video, the player's clock "
                             "runs from A past B");
@@ -127,14 +139,17 @@ int main(int argc, char** argv) {
                           "sampled evenly over a longer run)");
     auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg")
                             ->excludes(outOption);
-    app.add_option("--fps", fps, "Passes per second of the run for --video")
-        ->needs(videoOption)
-        ->check(CLI::Range(1.0, 1000.0))
-        ->capture_default_str();
+    auto* fpsOption = app.add_option("--fps", fps, "Passes per second of the player's clock for --video (and for "
+                                                   "--bench --smooth)")
+                          ->check(CLI::Range(1.0, 1000.0))
+                          ->capture_default_str();
     app.add_flag("--bench", bench, "Render the frames without writing files; print frames/s")
         ->excludes(outOption)
         ->excludes(videoOption)
         ->excludes(sheetOption);
+    app.add_flag("--smooth", smooth,
+                 "Smooth motion: each pass of the clock (--video, --bench) shows its own moment, not the whole "
+                 "frame it falls in");
     app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
     app.add_flag("--quiet,-q", quiet,
                  "No progress (otherwise one line rewritten on a terminal, else a line a second on standard error)");
@@ -145,7 +160,12 @@ int main(int argc, char** argv) {
     }
 
     options.directory = directory;
-    options.bits = static_cast<std::uint32_t>(bits);
+    options.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
+    options.samples = msaa;
+    if (smooth && video.empty() && !bench)
+        return usage("--smooth runs the player's clock: it needs --video or --bench");
+    if (fpsOption->count() && video.empty() && !(bench && smooth))
+        return usage("--fps sets the pace of the player's clock: it needs --video, or --bench with --smooth");
     if (!zor::parsePictureSize(size, options.width, options.height)) return usage("--size wants WxH, e.g. 640x480: " + size);
     std::optional<FrameRange> range;
     if (!frames.empty() && !(range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
@@ -178,12 +198,19 @@ int main(int argc, char** argv) {
     const std::string whose = range ? "frames " + rangeText(first, last)
                                     : "the scene's frame range " + rangeText(first, last);
     zor::FramePlan plan = zor::FramePlan::range(first, last, range ? range->step : 1);
-    if (!video.empty()) {
+    if (!video.empty() || smooth) {
+        // Smooth benchmarks run the clock at 60 passes a second unless told.
+        if (video.empty() && !fpsOption->count()) fps = 60.0;
         std::string whyNot;
         const auto clock = zor::FramePlan::clock(first, last, fps, whyNot);
-        if (!clock) return fail("--video: " + whose + ": " + whyNot);
+        if (!clock) return fail(std::string(video.empty() ? "--smooth" : "--video") + ": " + whose + ": " + whyNot);
         plan = *clock;
     }
+    if (msaa > 1 && run.sampleCount() < static_cast<int>(msaa))
+        std::cerr << "zor-render: --msaa " << msaa << ": the device offers "
+                  << (run.sampleCount() > 1 ? "at most " + std::to_string(run.sampleCount()) + " samples a pixel"
+                                            : "no multisampling")
+                  << " for this picture; using " << run.sampleCount() << "\n";
     if (plan.empty()) return fail(whose + " is empty (the last frame comes before the first): nothing to render");
     const std::uint64_t count = plan.count();
 
@@ -236,7 +263,7 @@ int main(int argc, char** argv) {
     std::uint64_t done = 0;
     for (; done < count && !zor::stopSignal(); ++done) {
         const std::int32_t f = plan.frame(done);
-        run.renderFrame(f);
+        run.renderFrame(smooth ? plan.smoothFrame(done) : static_cast<float>(f));
         if (!bench) {
             if (!run.capture(picture)) return failMidRun("cannot read the picture back");
             std::string error;

@@ -1,7 +1,5 @@
 #include "render_run.h"
 
-#include "scene/scene_reader.h"
-
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
 #include "platform/sdl/sdl_gl_host.h"
@@ -21,16 +19,24 @@ StageOptions stageOptions(const RenderOptions& options) {
     stage.width = options.width;
     stage.height = options.height;
     stage.bits = options.bits;
+    stage.samples = options.samples;
     stage.startFromBlack = false;  // the player's pass, flip chain and all
     return stage;
+}
+
+GlDisplayOptions displayOptions(const RenderOptions& options) {
+    GlDisplayOptions display;
+    display.visible = options.visible;
+    display.allowFullScreen = false;
+    display.stretch = options.stretch;
+    return display;
 }
 
 }  // namespace
 
 struct RenderRun::State {
     explicit State(const RenderOptions& options)
-        : layer(std::make_unique<SdlGlHost>(GlDisplayOptions{options.visible, false}),
-                GlDisplayOptions{options.visible, false}),
+        : layer(std::make_unique<SdlGlHost>(displayOptions(options)), displayOptions(options)),
           stage(layer, stageOptions(options)) {}
 
     GlDisplayLayer layer;
@@ -71,10 +77,12 @@ std::int32_t RenderRun::firstFrame() const { return state_->stage.scene()->first
 
 std::int32_t RenderRun::lastFrame() const { return state_->stage.scene()->lastFrame; }
 
-void RenderRun::renderFrame(std::int32_t frame) {
-    state_->stage.drawFrame(frame);
+void RenderRun::renderFrame(float frame) {
+    state_->stage.drawFrameAt(frame);
     state_->stage.present();
 }
+
+int RenderRun::sampleCount() const { return state_->layer.sampleCount(); }
 
 bool RenderRun::capture(RgbPicture& picture) {
     return state_->layer.readFrontBuffer(picture.pixels, picture.width, picture.height);

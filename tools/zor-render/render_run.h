@@ -24,8 +24,10 @@ struct RenderOptions {
     std::string logoName = kLogoFileName;
     std::uint32_t width = 640;
     std::uint32_t height = 480;
-    std::uint32_t bits = 16;
-    bool visible = false;  // show a window while rendering
+    std::uint32_t bits = 16;     // 16, 15, or 32 (true colour)
+    std::uint32_t samples = 0;   // multisampling asked for; 0 or 1: none
+    bool stretch = false;        // the view over the whole of a size that is not 4:3
+    bool visible = false;        // show a window while rendering
 };
 
 class RenderRun {
@@ -42,8 +44,11 @@ public:
     std::int32_t firstFrame() const;
     std::int32_t lastFrame() const;
 
-    // One pass of the player at frame f; the picture is the presented buffer.
-    void renderFrame(std::int32_t frame);
+    // One pass of the player at frame f (fractional in smooth motion); the
+    // picture is the presented buffer.
+    void renderFrame(float frame);
+    // Samples a pixel the device gave (1 without multisampling).
+    int sampleCount() const;
     bool capture(RgbPicture& picture);
 
 private:

@@ -90,6 +90,9 @@ bool SdlGlHost::createContext(int width, int height) {
     if (!context_) return fail(std::string("cannot create an OpenGL ES 3.0 context: ") + SDL_GetError());
     if (SDL_GL_MakeCurrent(window_, context_) != 0)
         return fail(std::string("cannot make the OpenGL ES context current: ") + SDL_GetError());
+    // Each swap waits for the display's refresh; where the driver cannot,
+    // the swaps simply come as fast as the frames.
+    if (options_.vsync) SDL_GL_SetSwapInterval(1);
     pinDriverLibraries();
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "child_process.h"
@@ -288,6 +289,85 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
                                                                       << " pixels differ (if the sample demo changed on purpose, rerun with "
                                                                          "ZOR_UPDATE_REFERENCES=1)";
     }
+}
+
+// Pixels off by more than `levels` in any channel.
+std::size_t pixelsOff(const RgbPicture& a, const RgbPicture& b, int levels) {
+    std::size_t off = 0;
+    for (std::size_t i = 0; i + 2 < a.pixels.size() && i + 2 < b.pixels.size(); i += 3)
+        for (int k = 0; k < 3; ++k)
+            if (std::abs(int(a.pixels[i + k]) - int(b.pixels[i + k])) > levels) {
+                ++off;
+                break;
+            }
+    return off;
+}
+
+// Frame 1500 of the sample demo in each of `sizes` (with `extra` options),
+// read back.
+std::vector<RgbPicture> demoFrames(const test::ScratchDir& folder, const std::vector<std::string>& runs) {
+    const char* demoEnv = std::getenv("ZOR_DEMO_DIR");
+    const std::filesystem::path demo = demoEnv ? demoEnv : std::filesystem::path(ZOR_BINARY_DIR) / "demo";
+    std::vector<RgbPicture> pictures;
+    if (!std::filesystem::exists(demo / "zor.dat")) return pictures;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const auto out = folder / ("run" + std::to_string(i) + ".png");
+        const Result r = run("--dir " + demo.string() + " --frame 1500 -q " + runs[i] + " --out " + out.string(), folder);
+        EXPECT_EQ(r.status, 0) << runs[i] << ": " << r.output;
+        std::string error;
+        RgbPicture& picture = pictures.emplace_back();
+        EXPECT_TRUE(readPng(out, picture, error)) << error;
+    }
+    return pictures;
+}
+
+// A size that is not 4:3 keeps the view's shape: the picture of the 4:3
+// area between black bars, unless --stretch asks for the old spread.
+TEST(RenderTool, WideAndTallSizesKeepTheViewsShapeBetweenBlackBars) {
+    test::ScratchDir folder("tool-shape");
+    const std::vector<RgbPicture> p =
+        demoFrames(folder, {"--size 240x180", "--size 400x180", "--size 240x300", "--size 400x180 --stretch"});
+    if (p.empty()) GTEST_SKIP() << "no sample demo";
+    const RgbPicture& square = p[0];
+    const auto area = [](const RgbPicture& from, int x, int y, int w, int h) {
+        RgbPicture cut;
+        cut.width = w;
+        cut.height = h;
+        for (int row = 0; row < h; ++row) {
+            const auto at = from.pixels.begin() + (std::ptrdiff_t(row + y) * from.width + x) * 3;
+            cut.pixels.insert(cut.pixels.end(), at, at + w * 3);
+        }
+        return cut;
+    };
+    const auto black = [](const RgbPicture& cut) {
+        return std::all_of(cut.pixels.begin(), cut.pixels.end(), [](std::uint8_t v) { return v == 0; });
+    };
+    // Wide: 80 columns of bars each side; tall: 60 rows above and below.
+    EXPECT_TRUE(black(area(p[1], 0, 0, 80, 180)) && black(area(p[1], 320, 0, 80, 180)));
+    EXPECT_LE(pixelsOff(area(p[1], 80, 0, 240, 180), square, 2), 240u * 180 / 200);
+    EXPECT_TRUE(black(area(p[2], 0, 0, 240, 60)) && black(area(p[2], 0, 240, 240, 60)));
+    EXPECT_LE(pixelsOff(area(p[2], 0, 60, 240, 180), square, 2), 240u * 180 / 200);
+    // Stretched, the room reaches the edges.
+    EXPECT_FALSE(black(area(p[3], 0, 0, 80, 180)));
+}
+
+// --msaa smooths edges; --true-colour keeps 8 bits a channel, where 5-6-5
+// leaves red at most 32 levels.
+TEST(RenderTool, SharpPicturesMultisampleAndKeepEightBitsAChannel) {
+    test::ScratchDir folder("tool-sharp");
+    const std::vector<RgbPicture> p =
+        demoFrames(folder, {"--size 320x240", "--size 320x240 --msaa 4", "--size 320x240 --true-colour"});
+    if (p.empty()) GTEST_SKIP() << "no sample demo";
+    const std::size_t edges = pixelsOff(p[0], p[1], 8);
+    EXPECT_GT(edges, 320u * 240 / 100) << "multisampling changed too few pixels";
+    EXPECT_LT(edges, 320u * 240 / 4) << "multisampling changed more than edges";
+    const auto redLevels = [](const RgbPicture& picture) {
+        std::set<std::uint8_t> levels;
+        for (std::size_t i = 0; i < picture.pixels.size(); i += 3) levels.insert(picture.pixels[i]);
+        return levels.size();
+    };
+    EXPECT_LE(redLevels(p[0]), 32u);
+    EXPECT_GT(redLevels(p[2]), 64u);
 }
 
 TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
