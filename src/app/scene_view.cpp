@@ -154,7 +154,11 @@ std::vector<std::string> wrapText(const std::string& text, std::size_t columns, 
 }  // namespace
 
 SceneView::SceneView(ViewServices services, ViewOptions options)
-    : services_(std::move(services)), options_(options), transport_(services_.music), watch_(options.watch) {
+    : services_(std::move(services)),
+      options_(options),
+      transport_(services_.music),
+      watch_(options.watch),
+      smooth_(options.smooth) {
     if (services_.painter) overlay_ = std::make_unique<Overlay>(*services_.painter);
 }
 
@@ -295,6 +299,10 @@ bool SceneView::command(ViewCommand command, std::uint32_t now) {
     case ViewCommand::Quit: return false;
     case ViewCommand::Reload: reload(); break;
     case ViewCommand::ListWarnings: listWarnings(); break;
+    case ViewCommand::SmoothMotion:
+        smooth_ = !smooth_;
+        dirty_ = true;
+        break;
     case ViewCommand::BackFaces: {
         bool& shown = services_.stage.context().showBackFaces;
         shown = !shown;
@@ -327,13 +335,15 @@ std::string SceneView::statusLine(std::uint32_t now) {
     line += "  speed " + formatted("%g", transport_.speed()) + "x";
     line += "  " + (findings_ ? counted(findings_->warnings, findings_->errors) : findings(services_.stage.diagnostics()));
     line += services_.stage.context().showBackFaces ? "  B: back faces magenta" : "  B: back faces";
+    if (smooth_) line += "  smooth";
     if (!note_.empty() && static_cast<std::int32_t>(noteUntil_ - now) > 0) line += "  " + note_;
     return line;
 }
 
 void SceneView::draw(std::uint32_t now) {
     SceneStage& stage = services_.stage;
-    stage.drawFrame(transport_.frame(now));
+    if (smooth_) stage.drawFrameAt(static_cast<float>(transport_.position(now)));
+    else stage.drawFrame(transport_.frame(now));
     // A load error goes above the status line, wrapped to the picture.
     std::vector<std::string> lines;
     if (!loadError_.empty()) {

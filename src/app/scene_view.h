@@ -59,6 +59,9 @@ struct ViewOptions {
     // Start paused on this frame; without one, play from the first frame.
     std::optional<std::int32_t> startFrame;
     WatchTiming watch;
+    // Show the transport's fractional position (smooth motion) instead of
+    // the whole frame it lies in, as the player does; M switches.
+    bool smooth = false;
 };
 
 class SceneView {
@@ -113,6 +116,7 @@ private:
     std::string note_;             // a passing message (a saved frame)
     std::uint32_t noteUntil_ = 0;
     bool dirty_ = true;            // something changed since the last picture
+    bool smooth_ = false;          // fractional frames (ViewOptions::smooth, M)
     bool fullScreen_ = false;
     std::uint32_t lastDraw_ = 0;
     // Pictures per second while playing, over windows of half a second.

@@ -125,6 +125,7 @@ ViewCommand viewCommandForKey(int key) {
     case 'S': return ViewCommand::SaveFrame;
     case 'W': return ViewCommand::ListWarnings;
     case 'B': return ViewCommand::BackFaces;
+    case 'M': return ViewCommand::SmoothMotion;
     case kVirtualKeyEscape: return ViewCommand::Quit;
     default: return ViewCommand::None;
     }

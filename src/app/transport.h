@@ -19,11 +19,12 @@
 #include <string>
 
 #include "platform/music.h"
+#include "scene/player_constants.h"
 
 namespace zor {
 
 // Wall-clock frames per second of the player's clock (15.15, doubled).
-inline constexpr double kClockFramesPerSecond = 30.3;
+inline constexpr double kClockFramesPerSecond = 2 * kHalfFramesPerSecond;
 inline constexpr double kSlowestSpeed = 1.0 / 8;
 inline constexpr double kFastestSpeed = 8.0;
 
@@ -105,6 +106,7 @@ enum class ViewCommand {
     SaveFrame,
     ListWarnings,
     BackFaces,    // show culled faces in magenta, or not
+    SmoothMotion, // the frame's fraction shown, or whole frames as the player
     Quit,
 };
 

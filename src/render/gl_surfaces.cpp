@@ -193,7 +193,9 @@ HResult GlDisplayLayer::unlock(SurfaceId id) {
 HResult GlDisplayLayer::setColorKey(SurfaceId id, std::uint32_t, std::uint32_t low, std::uint32_t) {
     GlSurface* s = impl_->find(id);
     if (!s) return kInvalidObject;
-    s->memory.colorKey = static_cast<std::uint16_t>(low);
+    // The key is a pixel value of the surface's own size: 16 bits in the
+    // original modes, 32 in the true-colour ones.
+    s->memory.colorKey = s->memory.bytesPerPixel() == 2 ? low & 0xFFFFu : low;
     ++s->memory.version;
     return kOk;
 }

@@ -105,6 +105,10 @@ TEST_F(ViewOnDisk, TheStatusLineCountsAndWListsTheCheckersFindings) {
     ASSERT_TRUE(view->turn());
     for (const std::string& line : expected.lines) EXPECT_NE(log.str().find(line), std::string::npos) << line;
     EXPECT_NE(view->status().find("B: back faces"), std::string::npos) << view->status();
+    EXPECT_EQ(view->status().find("smooth"), std::string::npos) << view->status();
+    system.postMessage({MessageKind::KeyDown, 'M'});
+    ASSERT_TRUE(view->turn());
+    EXPECT_NE(view->status().find("  smooth"), std::string::npos) << view->status();
 }
 
 TEST_F(ViewOnDisk, AReloadKeepsTheFrameAndAFailedOneKeepsTheLastGoodScene) {

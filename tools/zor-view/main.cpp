@@ -40,6 +40,7 @@ constexpr const char* kKeys =
     "  S                save the frame as SCENE-FRAME.png beside the scene (never replaces a file)\n"
     "  W                list the scene's warnings (those of zor-inspect --check) on standard error\n"
     "  B                show the back faces the player culls, in magenta (B again: the player's picture)\n"
+    "  M                smooth motion on / off (the clock's own moment, not the whole frame it falls in)\n"
     "  Escape           quit\n";
 
 int fail(const std::string& message) {
@@ -87,12 +88,21 @@ int main(int argc, char** argv) {
     std::string size = "640x480";
     std::optional<std::int32_t> frame;
     bool noSound = false;
+    bool trueColour = false;
+    zor::ViewOptions viewOptions;
+    zor::GlDisplayOptions windowed{true, false};
     app.add_option("--dir", directory, "Folder holding the scene, its files and the archive (default: current folder)");
     app.add_option("--archive", stage.archiveName, "Archive read after the folder")->capture_default_str();
     app.add_option("--scene", stage.sceneName, "Scene file")->capture_default_str();
     app.add_option("--size", size, "Picture size WxH (the window can be resized)")->capture_default_str();
     app.add_option("--frame", frame, "Start paused on this frame (default: play from the first)");
     app.add_flag("--nosound,-n", noSound, "No music (also spelt -nosound, as for the player)");
+    app.add_flag("--smooth", viewOptions.smooth, "Start in smooth motion (M switches it)");
+    app.add_flag("--true-colour,--true-color", trueColour, "8 bits a colour channel instead of the original 5-6-5");
+    app.add_option("--msaa", stage.samples, "Multisample each pixel N times, as far as the device offers")
+        ->check(CLI::Range(1u, 64u));
+    app.add_flag("--stretch", windowed.stretch,
+                 "Spread the view over the whole of a --size that is not 4:3 (by default it keeps its shape)");
 
     // The player's spelling of the switch.
     std::vector<std::string> arguments(argv, argv + argc);
@@ -106,6 +116,7 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
     stage.directory = directory;
+    if (trueColour) stage.bits = 32;
     if (!zor::parsePictureSize(size, stage.width, stage.height)) {
         std::cerr << "zor-view: --size wants WxH, e.g. 640x480: " << size << '\n';
         return 2;
@@ -122,7 +133,7 @@ int main(int argc, char** argv) {
             return fail(std::string("no screen to show the window on (SDL video driver \"") +
                         (driver ? driver : "none") + "\"); set DISPLAY, or use zor-render for pictures without one");
         }
-        const zor::GlDisplayOptions windowed{true, false};
+        windowed.vsync = viewOptions.smooth;
         zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(windowed), windowed);
         zor::SceneStage scene(layer, stage);
         std::string error;
@@ -148,9 +159,8 @@ int main(int argc, char** argv) {
         source.directory = stage.directory;
         source.archiveName = stage.archiveName;
         services.check = [source, &stage] { return zor::inspect::findingsForView(source, stage.sceneName); };
-        zor::ViewOptions options;
-        options.startFrame = frame;
-        zor::SceneView view(services, options);
+        viewOptions.startFrame = frame;
+        zor::SceneView view(services, viewOptions);
         return view.run();
     } catch (const std::bad_alloc&) {
         std::cerr << "OUT OF MEMORY!!!\n(Is that bad eh?)" << std::endl;
