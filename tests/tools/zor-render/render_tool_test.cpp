@@ -155,8 +155,9 @@ TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
 // are stopped after the same number of frames: their peaks stay together.
 // The driver draws on the calling thread (LP_NUM_THREADS=0): its rasteriser
 // threads alone make the peak of identical runs vary by tens of MiB. Under
-// AddressSanitizer identical runs still differ by up to 17 MiB, so the bound
-// is 32 MiB; a sheet sized by the range would add about 530 MiB here.
+// AddressSanitizer identical runs differ by up to 45 MiB either way, so the
+// longer run may peak at most 128 MiB above the shorter; a sheet sized by the
+// range would add about 530 MiB here.
 TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
     const std::filesystem::path demo = std::filesystem::path(ZOR_BINARY_DIR) / "demo";
     if (!std::filesystem::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
@@ -174,7 +175,7 @@ TEST(RenderTool, PeakMemoryDoesNotGrowWithTheRange) {
         ASSERT_TRUE(render.wait(std::chrono::seconds(30)));
         peak[k] = render.peakKiB();
     }
-    EXPECT_LE(std::abs(peak[1] - peak[0]), 32 * 1024) << "peak " << peak[0] << " KiB for frames 0-300, " << peak[1]
+    EXPECT_LE(peak[1] - peak[0], 128 * 1024) << "peak " << peak[0] << " KiB for frames 0-300, " << peak[1]
                                                       << " KiB for frames 0-60000";
 }
 
@@ -356,7 +357,7 @@ TEST(RenderTool, WideAndTallSizesKeepTheViewsShapeBetweenBlackBars) {
 TEST(RenderTool, SharpPicturesMultisampleAndKeepEightBitsAChannel) {
     test::ScratchDir folder("tool-sharp");
     const std::vector<RgbPicture> p =
-        demoFrames(folder, {"--size 320x240", "--size 320x240 --msaa 4", "--size 320x240 --true-colour"});
+        demoFrames(folder, {"--size 320x240", "--size 320x240 --msaa 4", "--true-colour"});
     if (p.empty()) GTEST_SKIP() << "no sample demo";
     const std::size_t edges = pixelsOff(p[0], p[1], 8);
     EXPECT_GT(edges, 320u * 240 / 100) << "multisampling changed too few pixels";
@@ -368,6 +369,12 @@ TEST(RenderTool, SharpPicturesMultisampleAndKeepEightBitsAChannel) {
     };
     EXPECT_LE(redLevels(p[0]), 32u);
     EXPECT_GT(redLevels(p[2]), 64u);
+    // Finer levels, the same picture: the logo (shown at 640x480) keeps its
+    // magenta keyed out.
+    std::size_t magenta = 0;
+    for (std::size_t i = 0; i < p[2].pixels.size(); i += 3)
+        magenta += p[2].pixels[i] > 240 && p[2].pixels[i + 1] < 16 && p[2].pixels[i + 2] > 240;
+    EXPECT_EQ(magenta, 0u);
 }
 
 TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
