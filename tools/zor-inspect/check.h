@@ -31,8 +31,11 @@ struct Finding {
 inline constexpr int kCheckedFrames = 65;
 
 // Every finding for the scene, errors and warnings, in the order of the
-// scene's lines (findings about the scene as a whole first).
-std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName);
+// scene's lines (findings about the scene as a whole first). When the scene
+// was read, `playerFrames` (if given) receives one line on the frames the
+// player shows for its range (ShownFrames::describe).
+std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName,
+                                std::string* playerFrames = nullptr);
 
 // Prints the findings on `out` and a count on `summary`; the exit status:
 // 0 without errors, 1 with.
