@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,7 +75,7 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 // The author's side, in a process of its own: a file at a time, written in
-// place (truncated, then three pieces with pauses of up to 40 ms between
+// place (truncated, then three pieces with pauses of up to 80 ms between
 // them), then a rest of 100 to 400 ms. Ends when the soak ends it.
 [[noreturn]] void rewriteForever(const fs::path& folder, const std::vector<Rewritten>& files, unsigned seed) {
     std::mt19937 random(seed);
@@ -88,9 +89,9 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
         const std::size_t first = data.size() / 3 + random() % (data.size() / 3 + 1);
         const std::size_t second = first + random() % (data.size() - first + 1);
         writeAll(fd, data.data(), first);
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 41));
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 81));
         writeAll(fd, data.data() + first, second - first);
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 41));
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 81));
         writeAll(fd, data.data() + second, data.size() - second);
         ::close(fd);
         std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 301));
@@ -145,6 +146,13 @@ int main(int argc, char** argv) {
     app.add_option("--settle", settle, "Seconds before the reading the end is held against")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
+    std::uint32_t stageSettle = 2 * zor::WatchTiming{}.pollInterval;  // as zor-view
+    app.add_option("--stage-settle", stageSettle,
+                   "Milliseconds a file must have been still before a load takes it (0: none; shows torn scenes)")
+        ->capture_default_str();
+    std::string only;
+    app.add_option("--only", only, "Rewrite only this one of the three: scene, object or image")
+        ->check(CLI::IsMember({"scene", "object", "image"}));
     app.add_option("--seed", seed, "Seed of the writer's choices")->capture_default_str();
     CLI11_PARSE(app, argc, argv);
     ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -191,7 +199,7 @@ int main(int argc, char** argv) {
     options.directory = folder;
     options.width = 320;
     options.height = 240;
-    options.settleMilliseconds = 2 * zor::WatchTiming{}.pollInterval;  // as zor-view
+    options.settleMilliseconds = stageSettle;
     zor::SceneStage stage(layer, options);
     std::string error;
     if (!stage.start(nullptr, error)) {
@@ -205,7 +213,7 @@ int main(int argc, char** argv) {
     for (int combination = 0; combination < 8; ++combination) {
         for (std::size_t f = 0; f < files.size(); ++f)
             writeWhole(folder / files[f].name, files[f].versions[(combination >> f) & 1]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(options.settleMilliseconds + 20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
         const zor::StageLoad load = stage.load();
         if (!load.replaced || !stage.scene()) {
             std::cerr << "soak-view: a whole version does not load: " << load.error << '\n';
@@ -219,10 +227,12 @@ int main(int argc, char** argv) {
         for (const zor::Diagnostic& d : load.diagnostics.items()) whole.findings.insert(d.text());
     }
     for (const Rewritten& f : files) writeWhole(folder / f.name, f.versions[0]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(options.settleMilliseconds + 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
 
+    std::vector<Rewritten> rewritten = files;
+    if (!only.empty()) rewritten = {files[only == "scene" ? 0 : only == "object" ? 1 : 2]};
     const pid_t writer = ::fork();
-    if (writer == 0) rewriteForever(folder, files, seed);
+    if (writer == 0) rewriteForever(folder, rewritten, seed);
     if (writer < 0) {
         std::cerr << "soak-view: cannot start the writer\n";
         fs::remove_all(folder);
@@ -247,13 +257,16 @@ int main(int argc, char** argv) {
         if (!took) reasons.insert(std::regex_replace(view.loadError(), std::regex("[0-9]+"), "N"));
         if (const std::string why = torn(stage, whole, files[1].name, took); !why.empty()) {
             ++tornShown;
-            std::printf("soak-view: reload %llu shows a torn scene: %s\n",
-                        static_cast<unsigned long long>(seen), why.c_str());
+            std::printf("soak-view: reload %llu shows a torn scene: %s\n%s",
+                        static_cast<unsigned long long>(seen), why.c_str(), log.str().c_str());
         }
         memory.poll(static_cast<long long>(seen));
+        if (seen % 100 == 0)
+            std::printf("soak-view: %llu reloads: resident %ld KiB, heap in use %zu KiB\n",
+                        static_cast<unsigned long long>(seen), zor::soak::residentNowKiB(), mallinfo2().uordblks / 1024);
         log.str({});
     }
-    ::kill(writer, SIGTERM);
+    ::kill(writer, SIGKILL);  // SDL's handler, inherited, would only note a SIGTERM
     ::waitpid(writer, nullptr, 0);
     std::printf("soak-view: %lld reloads: %lld took a whole new scene, %lld kept the last good one; torn scenes "
                 "shown: %lld\n",

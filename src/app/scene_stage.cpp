@@ -172,6 +172,11 @@ void SceneStage::releaseUnused(const std::map<std::string, CachedTexture>& dropp
         Texture& t = context_.textures[static_cast<std::size_t>(texture.index)];
         if (t.surface != SurfaceId::none) context_.layer.releaseSurface(t.surface);
         t.surface = SurfaceId::none;
+        // Its texels no longer count against the scene's budget: a preview
+        // that decodes an image again at every reload would otherwise run
+        // out of it and refuse the image after some hundred reloads.
+        context_.textureTexels -= std::min(context_.textureTexels, t.texels);
+        t.texels = 0;
     }
 }
 

@@ -232,7 +232,10 @@ void GlDisplayLayer::releaseSurface(SurfaceId id) {
         const SurfaceId next = level->kind == GlSurfaceKind::TextureLevel ? level->memory.attached : SurfaceId::none;
         level->texture = 0;
         level->alive = false;
-        level->memory.pixels = {};
+        // Assigning {} would only clear the vector and keep its buffer, and
+        // the table keeps released entries: a preview that reloads its logo
+        // and textures would hold every old picture.
+        std::vector<std::uint16_t>().swap(level->memory.pixels);
         level = next == SurfaceId::none ? nullptr : d.find(next);
     }
 }
