@@ -42,7 +42,8 @@ def main():
         reading = resident_kib(child.pid)
         if reading:
             last = reading
-            if not start:
+            # The start: once the program is up (a second in), not while it execs.
+            if not start and time.monotonic() - began >= 1.0:
                 start = reading
                 print(f"{args.name}: start: resident {start} KiB", flush=True)
             if not settled and time.monotonic() - began >= args.settle:
