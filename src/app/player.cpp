@@ -96,6 +96,9 @@ bool PlayerSession::start(std::string_view commandLine) {
         return fail(kPlayerFailureStatus);
     }
     source_.setArchiveName(kArchiveFileName);
+    // The logo, the scene, its objects and images all from one archive, even
+    // when a writer replaces it during the start-up.
+    const ArchiveCache::Hold oneArchive = source_.holdArchive();
     parts_.display.setDataSource(source_);
     parts_.display.loadLogo(kLogoFileName);
     if (const std::optional<int> status = parts_.display.fatalStatus()) return fail(*status);

@@ -1,6 +1,8 @@
 #include "app/scene_stage.h"
 
 #include <algorithm>
+#include <ctime>
+#include <limits>
 #include <new>
 #include <set>
 
@@ -22,6 +24,36 @@ FileStamp stampSeen(const std::filesystem::path& path, const FileStamps& before)
 void addLookup(const DataLookup& lookup, const FileStamps& before, FileStamps& files) {
     files.emplace(lookup.diskPath, stampSeen(lookup.diskPath, before));
     if (!lookup.archivePath.empty()) files.emplace(lookup.archivePath, stampSeen(lookup.archivePath, before));
+}
+
+// Files that changed while a load read them, or so lately that their writer
+// may not be done, get a stamp no file has, so a watch sees them as changed
+// and loads again once they are still. The first such file, in words; empty
+// when every file was still.
+std::string settleCheckWith(FileStamps& files, std::uint32_t settleMilliseconds) {
+    timespec clock{};
+    clock_gettime(CLOCK_REALTIME, &clock);
+    const std::int64_t now = std::int64_t(clock.tv_sec) * 1'000'000'000 + clock.tv_nsec;
+    FileStamp unknown;
+    unknown.exists = true;
+    unknown.size = std::numeric_limits<std::uint64_t>::max();
+    std::string first;
+    for (auto& [path, stamp] : files) {
+        const FileStamp current = stampOf(path);
+        std::string why;
+        if (!(current == stamp)) {
+            why = "changed while the scene was read";
+        } else if (current.exists) {
+            // A file from the future (another machine's clock) counts as still.
+            const std::int64_t age = (now - current.modified) / 1'000'000;
+            if (age >= 0 && age < settleMilliseconds)
+                why = "was written " + std::to_string(age) + " ms ago and may not be whole yet";
+        }
+        if (why.empty()) continue;
+        if (first.empty()) first = path.filename().string() + " " + why + "; it is read again once it is still";
+        stamp = unknown;
+    }
+    return first;
 }
 
 bool unchanged(const FileStamps& files) {
@@ -147,6 +179,11 @@ void SceneStage::releaseUnused(const std::map<std::string, CachedTexture>& dropp
         Texture& t = context_.textures[static_cast<std::size_t>(texture.index)];
         if (t.surface != SurfaceId::none) context_.layer.releaseSurface(t.surface);
         t.surface = SurfaceId::none;
+        // Its texels no longer count against the scene's budget: a preview
+        // that decodes an image again at every reload would otherwise run
+        // out of it and refuse the image after some hundred reloads.
+        context_.textureTexels -= std::min(context_.textureTexels, t.texels);
+        t.texels = 0;
     }
 }
 
@@ -157,6 +194,9 @@ StageLoad SceneStage::load() {
         return result;
     }
     const FileStamps before = stampAll({known_.begin(), known_.end()});
+    // The logo, the scene, its objects and images all from one archive,
+    // even when a writer replaces it meanwhile.
+    const ArchiveCache::Hold oneArchive = context_.source.holdArchive();
     DataLookupLog log;
     context_.source.log = &log;
     context_.diagnostics = &result.diagnostics;
@@ -193,6 +233,7 @@ StageLoad SceneStage::load() {
     context_.diagnostics = nullptr;
     for (const DataLookup& lookup : log.lookups) addLookup(lookup, before, result.files);
     for (const auto& [path, stamp] : result.files) known_.insert(path);
+    const std::string unsettled = options_.settleMilliseconds ? settleCheckWith(result.files, options_.settleMilliseconds) : std::string();
 
     // Errors the shown scene already had (say, an archive that stays broken
     // while its files are read from the folder) do not hold a reload back.
@@ -207,6 +248,8 @@ StageLoad SceneStage::load() {
         }
     }
     if (!result.sceneRead && result.error.empty()) result.error = options_.sceneName + ": the scene cannot be read";
+    // A file caught while being written explains whatever else went wrong.
+    if (!unsettled.empty()) result.error = unsettled;
     result.replaced = result.error.empty();
 
     if (result.replaced || !scene_) {

@@ -46,6 +46,13 @@ struct StageOptions {
     // shown before it. False: the player's own pass, where what a frame
     // leaves uncovered shows the picture of two flips before.
     bool startFromBlack = true;
+    // For a caller that reloads while an author edits (zor-view): above 0, a
+    // load is refused when a file it read changed during the load or was
+    // written less than this many milliseconds before the load ended, since
+    // a file written in place may be only partly there. Its stamp is then
+    // recorded as unknown, so a watch of the files loads again once they are
+    // still. 0: files are taken as read.
+    std::uint32_t settleMilliseconds = 0;
 };
 
 // What a tool says when a scene or its objects were not found: files are

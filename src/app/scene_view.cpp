@@ -7,7 +7,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <ostream>
+
+#include "scene/timeline.h"
 
 namespace zor {
 
@@ -35,6 +38,27 @@ std::string formatted(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
     return text;
+}
+
+// The frames the transport moves over: those the player shows for the
+// scene's range, by its end rule.
+void setPlayerRange(Transport& transport, const Scene* scene, std::uint32_t now) {
+    if (!scene) {
+        transport.setRange(0, 0, now);
+        return;
+    }
+    const ShownFrames shown = shownFrames(scene->firstFrame, scene->lastFrame);
+    if (shown.endsAtOnce)
+        transport.setRange(shown.frame(0), shown.frame(0), now);
+    else if (shown.last < shown.first)  // a last frame read as 2^31 or more
+        transport.setRange(shown.first, std::numeric_limits<std::int32_t>::max(), now);
+    else
+        transport.setRange(shown.first, shown.last, now);
+}
+
+// One line on what the player's end rule gives for the scene's range.
+void sayRange(std::ostream& log, const Scene* scene) {
+    if (scene) log << "zor-view: " << shownFrames(scene->firstFrame, scene->lastFrame).describe("the scene's range") << '\n';
 }
 
 }  // namespace
@@ -181,7 +205,8 @@ void SceneView::begin() {
 
 void SceneView::startTransport(std::uint32_t now) {
     const Scene* scene = services_.stage.scene();
-    transport_.setRange(scene ? scene->firstFrame : 0, scene ? scene->lastFrame : 0, now);
+    sayRange(services_.log, scene);
+    setPlayerRange(transport_, scene, now);
     if (options_.startFrame) {
         transport_.seek(*options_.startFrame, now);
     } else {
@@ -194,6 +219,8 @@ bool SceneView::reload() {
     const std::uint32_t now = services_.system.milliseconds();
     const FileStamps previous = watch_.files();
     const bool hadScene = services_.stage.hasScene();
+    const std::int32_t rangeFirst = hadScene ? services_.stage.scene()->firstFrame : 0;
+    const std::int32_t rangeLast = hadScene ? services_.stage.scene()->lastFrame : 0;
     StageLoad load = services_.stage.load();
     ++reloads_;
     const std::string& scene = services_.stage.options().sceneName;
@@ -205,7 +232,8 @@ bool SceneView::reload() {
         services_.log << "zor-view: reloaded " << scene << " (" << found << (none ? "" : "; W lists them") << ")\n";
         if (hadScene) {
             const Scene* s = services_.stage.scene();
-            transport_.setRange(s->firstFrame, s->lastFrame, now);
+            if (s->firstFrame != rangeFirst || s->lastFrame != rangeLast) sayRange(services_.log, s);
+            setPlayerRange(transport_, s, now);
         } else {
             startTransport(now);  // the first scene of the run
         }

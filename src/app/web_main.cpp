@@ -80,11 +80,14 @@ public:
         return true;
     }
 
-    // Every frame of the scene once, as fast as the browser runs the loop;
-    // the page prints the rate.
+    // Every frame the player shows for the scene's range (its end rule)
+    // once, as fast as the browser runs the loop; the page prints the rate.
     bool bench(int width, int height) {
         if (!start(pictureOfSize(width, height))) return false;
-        benchFrame_ = session_->scene().firstFrame;
+        const Scene& scene = session_->scene();
+        benchFrames_ = shownFrames(scene.firstFrame, scene.lastFrame);
+        benchIndex_ = 0;
+        std::cout << "zor: " << benchFrames_.describe("the scene's range") << std::endl;
         benchStart_ = emscripten_get_now();
         emscripten_set_main_loop_arg(benchStep, this, 0, 0);
         emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
@@ -167,16 +170,15 @@ private:
 
     static void benchStep(void* self) {
         auto& player = *static_cast<WebPlayer*>(self);
-        const Scene& scene = player.session_->scene();
-        player.session_->loop().showFrame(player.benchFrame_);
-        if (player.benchFrame_++ < scene.lastFrame) return;
+        player.session_->loop().showFrame(player.benchFrames_.frame(player.benchIndex_));
+        if (++player.benchIndex_ < player.benchFrames_.count) return;
         emscripten_cancel_main_loop();
         // Reading the picture back waits until every frame is drawn.
         std::vector<std::uint8_t> rgb;
         int width = 0, height = 0;
         player.layer_->readFrontBuffer(rgb, width, height);
         const double seconds = (emscripten_get_now() - player.benchStart_) / 1000.0;
-        const double frames = double(scene.lastFrame) - double(scene.firstFrame) + 1.0;
+        const double frames = double(player.benchFrames_.count);
         const double rate = seconds > 0 ? frames / seconds : 0.0;
         char text[64];
         std::snprintf(text, sizeof text, "%.1f frames/s", rate);
@@ -196,7 +198,8 @@ private:
     std::unique_ptr<DevicePlayerDisplay> display_;
     std::unique_ptr<PlayerParts> parts_;
     std::unique_ptr<PlayerSession> session_;
-    std::int32_t benchFrame_ = 0;
+    ShownFrames benchFrames_;
+    std::uint64_t benchIndex_ = 0;
     double benchStart_ = 0;
 };
 

@@ -168,13 +168,33 @@ private:
 // The archive of a DataSource, opened at its first lookup and kept with its
 // directory while the file stays the same (same file, size and times), so a
 // load reads the directory once however many names it asks for.
+//
+// A writer replaces the archive by renaming a new file into place. Between
+// two lookups of one load that can happen, and a load that opened the
+// archive again would take some names from the old archive and some from
+// the new one. A load therefore holds the cache: while any Hold lives, every
+// lookup reads the archive that was open when the first one was made (its
+// directory and its open file, which the rename leaves readable), and the
+// file is looked at again only once the last Hold is gone.
 class ArchiveCache {
 public:
+    class Hold {
+    public:
+        explicit Hold(std::shared_ptr<ArchiveCache> cache);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        std::shared_ptr<ArchiveCache> cache_;
+    };
+
     // The entry's bytes as readDataFile gives them; nullopt when there is no
     // such entry (silently) or the archive or entry is unusable (in diags).
     std::optional<Bytes> readEntry(const std::filesystem::path& path, std::string_view name, Diagnostics* diags);
 
 private:
+    int holds_ = 0;
     struct Identity {
         bool exists = false;
         std::uint64_t device = 0, inode = 0;
@@ -214,6 +234,8 @@ struct DataSource {
     // Selects the archive. A name of kArchiveNameSize characters or more
     // does not fit and is refused whole (false, the selection unchanged).
     bool setArchiveName(std::string_view name);
+    // One load: every lookup until the Hold is gone reads one archive.
+    ArchiveCache::Hold holdArchive() const { return ArchiveCache::Hold(archive); }
     // False while no archive is selected (kNoFileSelected, or no name).
     bool selectsArchive() const { return !archiveName.empty() && archiveName != kNoFileSelected; }
     std::filesystem::path archivePath() const;
@@ -248,7 +270,9 @@ struct ReadFailure {
 // Opens a regular file for reading without ever blocking: FIFOs, devices,
 // sockets and folders are refused. The descriptor, or -1.
 int openRegularFile(const std::filesystem::path& path, ReadFailure* failure = nullptr);
-// Bytes of a whole regular file of at most kMaxEntrySize bytes.
+// Bytes of a whole regular file of at most kMaxEntrySize bytes. A file that
+// changes while it is read (it shrinks or grows under the read, or its size
+// or times differ afterwards) is refused: "it changed while it was read".
 std::optional<Bytes> readWholeFile(const std::filesystem::path& path, ReadFailure* failure = nullptr);
 // "1 GiB", or the count of bytes.
 std::string describeFileSize(std::int64_t size);

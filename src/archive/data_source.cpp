@@ -64,6 +64,18 @@ bool dataFileOnDisk(const DataSource& source, std::string_view name) {
     return path && ::stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+ArchiveCache::Hold::Hold(std::shared_ptr<ArchiveCache> cache) : cache_(std::move(cache)) {
+    if (!cache_) return;
+    std::lock_guard<std::mutex> hold(cache_->mutex_);
+    ++cache_->holds_;
+}
+
+ArchiveCache::Hold::~Hold() {
+    if (!cache_) return;
+    std::lock_guard<std::mutex> hold(cache_->mutex_);
+    --cache_->holds_;
+}
+
 std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_view name, Diagnostics* diags) {
     std::lock_guard<std::mutex> hold(mutex_);
     // The directory read before is reused while the file is the same one,
@@ -73,7 +85,8 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
     if (::stat(path.c_str(), &st) == 0)
         now = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec,
                st.st_ctim.tv_nsec};
-    if (!pack_ || path_ != path || !(identity_ == now)) {
+    // During a load (a Hold) the archive open since its first lookup stays.
+    if (!pack_ || path_ != path || (holds_ == 0 && !(identity_ == now))) {
         pack_ = std::make_unique<PackFile>(path.string());
         path_ = path;
         identity_ = now;

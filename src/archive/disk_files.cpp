@@ -79,31 +79,51 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
     const int fd = openRegularFile(path, failure);
     if (fd < 0) return std::nullopt;
     std::optional<Bytes> out;
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
+    struct stat before {};
+    if (fstat(fd, &before) != 0) {
         fail(failure, errno, reasonFor(errno));
-    } else if (st.st_size > kMaxEntrySize) {
+    } else if (before.st_size > kMaxEntrySize) {
         fail(failure, 0,
-             "larger than the limit of " + describeFileSize(kMaxEntrySize) + " (" + std::to_string(st.st_size) +
+             "larger than the limit of " + describeFileSize(kMaxEntrySize) + " (" + std::to_string(before.st_size) +
                  " bytes)");
     } else {
+        // The size fstat gives is only what the file held when it was
+        // opened: a file written in place can shrink or grow under the read.
+        // The read goes on to the end of the file (one byte past the size
+        // shows growth), and the bytes are taken only when they are as many
+        // as the size said and the file's size and times are the same after
+        // as before; anything else is a file still being written.
         try {
-            Bytes data(static_cast<std::size_t>(st.st_size));
+            const auto size = static_cast<std::size_t>(before.st_size);
+            Bytes data(size + 1);
             std::size_t done = 0;
+            int readError = 0;
             while (done < data.size()) {
                 const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
                 if (n < 0 && errno == EINTR) continue;
+                if (n < 0) readError = errno;
                 if (n <= 0) break;
                 done += static_cast<std::size_t>(n);
             }
-            if (done == data.size()) {
-                out = std::move(data);
+            struct stat after {};
+            const bool same = fstat(fd, &after) == 0 && after.st_size == before.st_size &&
+                              after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                              after.st_mtim.tv_nsec == before.st_mtim.tv_nsec &&
+                              after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                              after.st_ctim.tv_nsec == before.st_ctim.tv_nsec;
+            if (readError) {
+                fail(failure, readError, "cannot read it: " + reasonFor(readError));
+            } else if (done != size || !same) {
+                fail(failure, 0,
+                     "it changed while it was read (" + std::to_string(size) + " bytes when opened, " +
+                         (done > size ? "more" : std::to_string(done)) + " read" +
+                         (same || done != size ? "" : ", then rewritten") + "); it may still be being written");
             } else {
-                fail(failure, errno, "cannot read it whole (" + std::to_string(done) + " of " +
-                                         std::to_string(data.size()) + " bytes)");
+                data.resize(size);
+                out = std::move(data);
             }
         } catch (const std::bad_alloc&) {
-            fail(failure, ENOMEM, "out of memory for " + std::to_string(st.st_size) + " bytes");
+            fail(failure, ENOMEM, "out of memory for " + std::to_string(before.st_size) + " bytes");
         }
     }
     ::close(fd);

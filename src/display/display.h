@@ -92,6 +92,7 @@ struct Image {
 struct Texture {
     std::string name;  // at most kMaxTextureName characters
     SurfaceId surface = SurfaceId::none;  // top of the mip chain; none after a failed load
+    std::uint64_t texels = 0;  // its share of DisplayContext::textureTexels
 };
 
 struct DisplayContext {

@@ -94,6 +94,7 @@ int loadTextureFile(DisplayContext& context, std::string_view name) {
     context.textureTexels += texels;
     const bool mipmapped = !aviCompanionExists(context, name);
     Texture& texture = context.textures[index];
+    texture.texels = texels;
     if (!createTextureSurface(context, texture, image->width, image->height, mipmapped)) return -1;
     const SurfaceId top = texture.surface;
     if (!uploadLevel(context, top, top, image->pixels.data(), image->width, image->height)) return -1;

@@ -242,7 +242,10 @@ void GlDisplayLayer::releaseSurface(SurfaceId id) {
         const SurfaceId next = level->kind == GlSurfaceKind::TextureLevel ? level->memory.attached : SurfaceId::none;
         level->texture = 0;
         level->alive = false;
-        level->memory.bytes = {};
+        // Assigning {} would only clear the vector and keep its buffer, and
+        // the table keeps released entries: a preview that reloads its logo
+        // and textures would hold every old picture.
+        std::vector<std::uint8_t>().swap(level->memory.bytes);
         level = next == SurfaceId::none ? nullptr : d.find(next);
     }
 }

@@ -1,6 +1,7 @@
 #include "scene/timeline.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "scene/player_constants.h"
@@ -37,6 +38,56 @@ bool sceneEnded(std::int32_t first, std::int32_t last, float t) {
     const double firstValue = static_cast<std::uint32_t>(first);
     const double lastValue = static_cast<std::uint32_t>(last);
     return lastValue < firstValue + static_cast<double>(t);
+}
+
+ShownFrames shownFrames(std::int32_t first, std::int32_t last) {
+    ShownFrames shown;
+    shown.first = first;
+    shown.last = last;
+    const std::uint32_t from = static_cast<std::uint32_t>(first), to = static_cast<std::uint32_t>(last);
+    // The end test at scene time 0 is last < first; the strict test lets the
+    // pass at exactly last - first go on, so every frame up to last is shown.
+    shown.endsAtOnce = sceneEnded(first, last, 0.0f);
+    if (shown.endsAtOnce) return shown;
+    shown.count = std::uint64_t{to} - from + 1;
+    // The latest scene time the clock gives before its counter wraps.
+    shown.neverEnds = !sceneEnded(first, last, sceneTime(std::numeric_limits<std::uint32_t>::max(), 0.0f));
+    return shown;
+}
+
+std::int32_t ShownFrames::frame(std::uint64_t index) const {
+    return frameNumber(first, static_cast<float>(index));
+}
+
+std::string ShownFrames::describe(const std::string& what) const {
+    const std::uint32_t from = static_cast<std::uint32_t>(first), to = static_cast<std::uint32_t>(last);
+    const std::string range = what + " " + std::to_string(first) + " to " + std::to_string(last);
+    const std::int32_t drawn = frame(0);
+    if (endsAtOnce) {
+        const std::string why = first < 0 ? "the first frame is read as " + std::to_string(from) + ", after the last"
+                                          : "the last frame comes before the first";
+        return range + " ends at once for the player (" + why + "): it shows 1 frame" +
+               (drawn != first ? ", drawn as frame " : ", frame ") + std::to_string(drawn);
+    }
+    std::string unsignedNote;
+    if (first < 0) unsignedNote += "the first frame is read as " + std::to_string(from);
+    if (last < 0)
+        unsignedNote += (unsignedNote.empty() ? "the last frame is read as " : ", the last as ") + std::to_string(to);
+    if (neverEnds) {
+        const float wrap = sceneTime(std::numeric_limits<std::uint32_t>::max(), 0.0f);
+        char days[32];
+        std::snprintf(days, sizeof days, "%.1f", std::numeric_limits<std::uint32_t>::max() / 86400000.0);
+        return range + " never ends for the player (" + (unsignedNote.empty() ? "" : unsignedNote + "; ") +
+               "its clock wraps after " + days + " days, " + std::to_string(static_cast<std::uint64_t>(wrap)) +
+               " frames in, before it gets past the last): it shows frames until it is stopped";
+    }
+    std::string text = range + ": the player shows " + std::to_string(count) + (count == 1 ? " frame" : " frames");
+    if (!unsignedNote.empty() || drawn != first) {
+        text += " (" + unsignedNote;
+        if (drawn != first) text += std::string(unsignedNote.empty() ? "" : "; ") + "each drawn as frame " + std::to_string(drawn);
+        text += ")";
+    }
+    return text;
 }
 
 }  // namespace zor

@@ -6,6 +6,7 @@
 // the player shows.
 
 #include <cstdint>
+#include <string>
 
 namespace zor {
 
@@ -22,5 +23,36 @@ std::int32_t frameNumber(std::int32_t first, float t);
 float smoothFrameNumber(std::int32_t first, float t);
 // last < first + t, both frame bounds taken as unsigned, t before truncation.
 bool sceneEnded(std::int32_t first, std::int32_t last, float t);
+
+// The frames the player shows for a scene's range when its passes come
+// faster than the frames: one pass for every whole frame from the first to
+// the pass in which the range ends. The bounds are unsigned for the end test
+// (so a negative first frame lies after every last frame and the range ends
+// in the first pass) and the frame drawn is frameNumber's (a first frame read
+// as 2^31 or more is drawn as -2147483648). Tools that walk a scene's range
+// walk these, so they show what the player shows.
+struct ShownFrames {
+    std::int32_t first = 0;  // the scene's bounds, as written
+    std::int32_t last = 0;
+    std::uint64_t count = 1;  // passes with a frame of their own, at least 1
+    // The range ends in the first pass: last < first as unsigned values.
+    bool endsAtOnce = false;
+    // The millisecond clock wraps (after 49.7 days) before the scene time
+    // passes the last frame: the player never ends by itself.
+    bool neverEnds = false;
+
+    // The frame of the index-th pass (index below count): frameNumber at
+    // scene time index.
+    std::int32_t frame(std::uint64_t index) const;
+    // One line on what the rule gives for `what` (say, "the scene's range"):
+    // "the scene's range 0 to 1800: the player shows 1801 frames", with the
+    // reason whenever the rule gives what the two numbers do not suggest:
+    // "the scene's range -10 to 100 ends at once for the player (the first
+    // frame is read as 4294967286, after the last): it shows 1 frame, drawn
+    // as frame -2147483648".
+    std::string describe(const std::string& what) const;
+};
+
+ShownFrames shownFrames(std::int32_t first, std::int32_t last);
 
 }  // namespace zor

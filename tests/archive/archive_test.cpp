@@ -464,6 +464,43 @@ TEST(DataSourceLookup, DirectoryIsReadOncePerLoad) {
     EXPECT_EQ(opens, 1);
 }
 
+// A writer renames a new archive into place between two lookups of one
+// load: the load reads the old archive to its end, the next load the new one.
+TEST(DataSourceLookup, OneLoadReadsOneArchiveWhileItIsReplaced) {
+    test::ScratchDir dir("source-replaced");
+    const auto version = [&](char tag) {
+        PackFile pack((dir / (std::string("v") + tag)).string());
+        EXPECT_TRUE(pack.addData(Bytes(300, static_cast<std::uint8_t>(tag)), "one"));
+        EXPECT_TRUE(pack.addData(Bytes(300, static_cast<std::uint8_t>(tag)), "two"));
+    };
+    version('a');
+    version('b');
+    std::filesystem::copy_file((dir / "va"), (dir / "zor.dat"));
+    const DataSource source{dir.path(), "zor.dat"};
+    {
+        const auto hold = source.holdArchive();
+        EXPECT_EQ(readDataFile(source, "one"), Bytes(300, 'a'));
+        std::filesystem::rename((dir / "vb"), (dir / "zor.dat"));
+        EXPECT_EQ(readDataFile(source, "two"), Bytes(300, 'a'));
+    }
+    EXPECT_EQ(readDataFile(source, "two"), Bytes(300, 'b'));
+}
+
+// The size fstat gives is not always what read() returns: a file that
+// shrinks or grows under the read is refused, not taken cut or short.
+TEST(DataSourceLookup, FilesThatChangeWhileReadAreRefused) {
+    // Files of the kernel show both without a race: sysfs says 4096 bytes
+    // and gives fewer, procfs says 0 and gives more.
+    for (const char* path : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/devices/system/cpu/online",
+                             "/proc/self/status"}) {
+        struct stat st {};
+        if (stat(path, &st) != 0) continue;
+        ReadFailure failure;
+        EXPECT_FALSE(readWholeFile(path, &failure).has_value()) << path;
+        EXPECT_NE(failure.reason.find("changed while it was read"), std::string::npos) << failure.reason;
+    }
+}
+
 TEST(DataSourceLookup, NamesStayInsideThePlayFolder) {
     test::ScratchDir dir("source-inside");
     std::filesystem::create_directories((dir / "play/sub"));

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <malloc.h>
 #include <thread>
 
 #include "app/device_display.h"
@@ -638,6 +639,25 @@ TEST(GlRender, LogoMagentaIsTransparent) {
     expectPixel(p, 4, 4, {255, 255, 255}, 8);
     expectPixel(p, 32, 32, {0, 0, 200}, 8);  // blue (0 + 400) / 2 shows through the magenta
     expectMatchesReference(p, "logo");
+}
+
+// A preview loads its logo and textures again at every reload and releases
+// the old ones: a released surface gives its pixels back.
+TEST(GlRender, ReleasedSurfacesGiveTheirPixelsBack) {
+    GlRig rig("release");
+    ASSERT_TRUE(rig.up);
+    const auto heapInUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;  // small blocks and mapped ones
+    };
+    const std::size_t before = heapInUse();
+    for (int i = 0; i < 100; ++i) {
+        const SurfaceId surface = createOffscreenSurface(rig.context, rig.context.state.primary, 512, 512);
+        ASSERT_NE(surface, SurfaceId::none);
+        rig.layer.releaseSurface(surface);
+    }
+    // 100 surfaces of 512 x 512 x 2 bytes are 50 MiB; the table's entries a few KiB.
+    EXPECT_LT(heapInUse(), before + (4u << 20)) << "released surfaces keep their pixels";
 }
 
 TEST(GlRender, FifteenBitModeQuantisesToFiveBitsPerChannel) {

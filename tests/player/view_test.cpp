@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <climits>
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 #include "app/scene_stage.h"
@@ -32,6 +35,7 @@ struct ViewOnDisk : testing::Test {
     std::unique_ptr<SceneStage> stage;
     std::unique_ptr<SceneView> view;
     std::function<ViewFindings()> check;
+    std::uint32_t settleMilliseconds = 0;  // the stage's, as zor-view sets it
 
     void SetUp() override {
         test::useHeadlessSdl();
@@ -58,6 +62,7 @@ struct ViewOnDisk : testing::Test {
         options.sceneName = "edit.lws";
         options.width = 160;
         options.height = 120;
+        options.settleMilliseconds = settleMilliseconds;
         stage = std::make_unique<SceneStage>(*layer, options);
         std::string error;
         ASSERT_TRUE(stage->start(nullptr, error)) << error << ": " << layer->error();
@@ -150,6 +155,44 @@ TEST_F(ViewOnDisk, ASceneMissingAtTheStartIsShownOnceItAppears) {
     ASSERT_TRUE(stage->hasScene());
     EXPECT_TRUE(view->loadError().empty()) << view->loadError();
     EXPECT_EQ(view->transport().frame(system.time()), 10);
+}
+
+// The transport moves over the frames the player shows: a range that ends at
+// once for the player is one frame, and the log says why.
+TEST_F(ViewOnDisk, ARangeThePlayerEndsAtOnceIsOneFrame) {
+    std::ofstream(dir->path() / "edit.lws", std::ios::binary) << test::withFrameRange(scene, INT_MIN, INT_MAX);
+    open(std::nullopt);
+    ASSERT_TRUE(stage->hasScene());
+    EXPECT_EQ(view->transport().first(), INT_MIN);
+    EXPECT_EQ(view->transport().last(), INT_MIN);
+    EXPECT_FALSE(view->transport().playing());
+    EXPECT_NE(log.str().find("zor-view: the scene's range -2147483648 to 2147483647 ends at once for the player"),
+              std::string::npos)
+        << log.str();
+}
+
+// A scene written in place and caught half written is not taken: the last
+// good scene stays, the log says why, and the whole file is taken once it
+// has been still.
+TEST_F(ViewOnDisk, AHalfWrittenSceneKeepsTheLastGoodOne) {
+    settleMilliseconds = 100;
+    writeScene(600);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    open(300);
+    ASSERT_TRUE(stage->hasScene());
+    const std::string whole = test::withFrameRange(scene, 0, 400);
+    std::ofstream(dir->path() / "edit.lws", std::ios::binary) << whole.substr(0, whole.size() / 3);
+    EXPECT_FALSE(view->reload());
+    EXPECT_NE(view->loadError().find("edit.lws was written"), std::string::npos) << view->loadError();
+    EXPECT_NE(log.str().find("reload failed, the last good scene stays: edit.lws was written"), std::string::npos)
+        << log.str();
+    EXPECT_EQ(stage->scene()->lastFrame, 600);
+
+    std::ofstream(dir->path() / "edit.lws", std::ios::binary) << whole;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    settle();
+    EXPECT_TRUE(view->loadError().empty()) << view->loadError();
+    EXPECT_EQ(stage->scene()->lastFrame, 400);
 }
 
 }  // namespace

@@ -48,5 +48,46 @@ TEST(FrameClock, EndTestIsStrictAndUnsigned) {
     EXPECT_TRUE(sceneEnded(0, 100, sceneTime(3301, 0.0f)));
 }
 
+// What every walker of a range (zor-render, zor-view, zor-inspect --check,
+// the page's bench) takes from the end rule.
+TEST(FrameClock, ShownFramesFollowTheEndRule) {
+    // The widest range written: as unsigned values the first frame
+    // (2147483648) lies after the last (2147483647), so the player ends in
+    // its first pass.
+    const ShownFrames widest = shownFrames(INT_MIN, INT_MAX);
+    EXPECT_TRUE(widest.endsAtOnce);
+    EXPECT_EQ(widest.count, 1u);
+    EXPECT_EQ(widest.frame(0), INT_MIN);
+    EXPECT_EQ(widest.describe("the scene's range"),
+              "the scene's range -2147483648 to 2147483647 ends at once for the player (the first frame is read as "
+              "2147483648, after the last): it shows 1 frame, frame -2147483648");
+    EXPECT_EQ(shownFrames(-10, 100).describe("the scene's range"),
+              "the scene's range -10 to 100 ends at once for the player (the first frame is read as 4294967286, "
+              "after the last): it shows 1 frame, drawn as frame -2147483648");
+
+    // First after last: one frame, the first.
+    const ShownFrames backwards = shownFrames(100, 10);
+    EXPECT_TRUE(backwards.endsAtOnce);
+    EXPECT_EQ(backwards.count, 1u);
+    EXPECT_EQ(backwards.frame(0), 100);
+
+    // The pass at exactly last - first does not end the range (the test is
+    // strict), so the last frame is shown: 0 to 100 is 101 frames, and one
+    // frame for a range that starts where it ends.
+    const ShownFrames plain = shownFrames(0, 100);
+    EXPECT_FALSE(plain.endsAtOnce || plain.neverEnds);
+    EXPECT_EQ(plain.count, 101u);
+    EXPECT_EQ(plain.frame(100), 100);
+    EXPECT_FALSE(sceneEnded(0, 100, 100.0f));
+    EXPECT_EQ(plain.describe("the scene's range"), "the scene's range 0 to 100: the player shows 101 frames");
+    EXPECT_EQ(shownFrames(7, 7).count, 1u);
+    EXPECT_FALSE(shownFrames(7, 7).endsAtOnce);
+
+    // A last frame read as 4294967295 lies beyond what the clock reaches
+    // before its counter wraps.
+    EXPECT_TRUE(shownFrames(0, -1).neverEnds);
+    EXPECT_FALSE(shownFrames(0, 100000000).neverEnds);
+}
+
 }  // namespace
 }  // namespace zor

@@ -375,12 +375,64 @@ def bench(args):
     print(f"ratio page / native: {page_rate / native_rate:.2f}")
 
 
+def page_memory(browser):
+    """The page's JavaScript heap after a collection and its WebAssembly memory, in KiB."""
+    browser.call("HeapProfiler.collectGarbage", session=True)
+    heap = browser.call("Runtime.getHeapUsage", session=True)["usedSize"]
+    wasm = browser.evaluate("Module.HEAPU8.buffer.byteLength")
+    return heap // 1024, wasm // 1024
+
+
+def soak(args):
+    """The demo played again and again through "Play it again": each time a
+    few seconds of play, then Escape. The page's JavaScript heap plus its
+    WebAssembly memory at the start, after the first minute and at the end;
+    PASS when the end lies within 10% of the minute's reading."""
+    with serving(args.page) as base, Browser(640, 480) as browser:
+        browser.open(base + "index.html")
+        browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+        browser.click("#control-1024")
+        browser.wait_for("document.body.dataset.state === 'playing'")
+        began = time.monotonic()
+
+        def report(when, reading):
+            heap, wasm = reading
+            print(f"soak-page: {when}: JS heap {heap} KiB + wasm memory {wasm} KiB = {heap + wasm} KiB", flush=True)
+            return heap + wasm
+
+        start = report("start", page_memory(browser))
+        settled = None
+        for replay in range(args.replays + 1):
+            browser.pump(args.play_seconds)
+            browser.press_escape()
+            browser.wait_for("document.body.dataset.state === 'ended'", timeout=30)
+            if settled is None and time.monotonic() - began >= args.settle:
+                settled = report(f"after {args.settle:.0f} s ({replay} replays)", page_memory(browser))
+            if replay == args.replays:
+                break
+            browser.click("#again")
+            browser.wait_for("document.body.dataset.state === 'playing'", timeout=60)
+        end = report(f"end ({args.replays} replays, {time.monotonic() - began:.0f} s)", page_memory(browser))
+        errors = page_errors(browser)
+        check(not errors, f"the page reported errors: {errors}")
+    base = settled or start
+    passed = base * 0.9 <= end <= base * 1.1
+    against = "the first minute's" if settled else "the start's"
+    print(f"soak-page: end {end} KiB, {100.0 * (end - base) / base:+.1f}% against {against} {base} KiB: "
+          f"{'PASS' if passed else 'FAIL'}", flush=True)
+    check(passed, "the page's memory grew by more than 10%")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bundle", "bench"])
+    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bundle", "bench", "soak"])
     parser.add_argument("--page", help="folder of the built page (build-web)")
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
     parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
+    parser.add_argument("--replays", type=int, default=50, help="soak: times played again (default 50)")
+    parser.add_argument("--play-seconds", type=float, default=2.0, help="soak: seconds of each play (default 2)")
+    parser.add_argument("--settle", type=float, default=60.0,
+                        help="soak: seconds before the reading the end is held against (default 60)")
     args = parser.parse_args()
     if args.case == "bundle":
         if not args.bundle or not os.path.isfile(args.bundle):
@@ -392,7 +444,8 @@ def main():
     for name in PAGE_FILES + ("zor.dat",):
         if not os.path.exists(os.path.join(args.page, name)):
             sys.exit(f"browser_test: {args.page} has no {name}; run scripts/web first")
-    {"frames": test_frames, "panels": test_panels, "bad-input": test_bad_input, "bench": bench}[args.case](args)
+    {"frames": test_frames, "panels": test_panels, "bad-input": test_bad_input, "bench": bench,
+     "soak": soak}[args.case](args)
 
 
 if __name__ == "__main__":

@@ -92,6 +92,9 @@ std::string times(int count) { return count > 1 ? " (" + std::to_string(count) +
 
 class SceneChecker {
 public:
+    bool sceneRead() const { return sceneRead_; }
+    const Scene& scene() const { return scene_; }
+
     SceneChecker(const DataSource& source, std::string_view sceneName)
         : source_(source),
           sceneName_(sceneName),
@@ -132,6 +135,7 @@ private:
     Diagnostics diagnostics_;
     ObjectLoader loader_;
     Scene scene_;
+    bool sceneRead_ = false;
     SceneSourceLines lines_;
     std::vector<std::string_view> textLines_;  // of sceneText_, from line 1
     Bytes sceneText_;
@@ -428,12 +432,13 @@ bool SceneChecker::reportFrameRange() {
 }
 
 void SceneChecker::evaluateFrames(bool emptyRange) {
+    // Spread over the frames the player shows, by its end rule.
     std::vector<float> frames;
-    const std::int64_t span = std::max<std::int64_t>(0, std::int64_t{scene_.lastFrame} - scene_.firstFrame);
-    const int samples = emptyRange || span == 0 ? 1 : kCheckedFrames;
+    const ShownFrames shown = shownFrames(scene_.firstFrame, scene_.lastFrame);
+    const int samples = emptyRange || shown.count == 1 ? 1 : kCheckedFrames;
     for (int k = 0; k < samples; ++k) {
-        const float t = samples == 1 ? 0.0f : static_cast<float>(static_cast<double>(span) * k / (samples - 1));
-        const float frame = static_cast<float>(frameNumber(scene_.firstFrame, t));
+        const auto index = samples == 1 ? 0 : static_cast<std::uint64_t>(static_cast<double>(shown.count - 1) * k / (samples - 1));
+        const float frame = static_cast<float>(shown.frame(index));
         if (frames.empty() || frames.back() != frame) frames.push_back(frame);
     }
 
@@ -510,7 +515,7 @@ std::vector<Finding> SceneChecker::run() {
     context.loadObject = [this](std::string& name, Mesh& mesh) { loadObject(name, mesh); };
     context.diagnostics = &diagnostics_;
     context.lines = &lines_;
-    const bool read = readScene(scene_, sceneName_, context);
+    const bool read = sceneRead_ = readScene(scene_, sceneName_, context);
     reportReaderDiagnostics();
     if (!read) add(Severity::Error, sceneName_, 0, "the scene cannot be read: " + nothingFoundHint(source_.directory));
     if (read) {
@@ -548,8 +553,12 @@ std::string Finding::format() const {
     return out + text;
 }
 
-std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName) {
-    return SceneChecker(source, sceneName).run();
+std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName, std::string* playerFrames) {
+    SceneChecker checker(source, sceneName);
+    std::vector<Finding> findings = checker.run();
+    if (playerFrames && checker.sceneRead())
+        *playerFrames = shownFrames(checker.scene().firstFrame, checker.scene().lastFrame).describe("the scene's range");
+    return findings;
 }
 
 ViewFindings findingsForView(const DataSource& source, std::string_view sceneName) {

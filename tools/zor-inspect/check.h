@@ -32,8 +32,11 @@ struct Finding {
 inline constexpr int kCheckedFrames = 65;
 
 // Every finding for the scene, errors and warnings, in the order of the
-// scene's lines (findings about the scene as a whole first).
-std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName);
+// scene's lines (findings about the scene as a whole first). When the scene
+// was read, `playerFrames` (if given) receives one line on the frames the
+// player shows for its range (ShownFrames::describe).
+std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName,
+                                std::string* playerFrames = nullptr);
 
 // The findings as zor-view's status line counts them and W lists them.
 ViewFindings findingsForView(const DataSource& source, std::string_view sceneName);

@@ -81,12 +81,17 @@ int main(int argc, char** argv) {
     zor::DataSource source;
     source.directory = directory;
     source.archiveName = archive;
+    // Every name of the scene from one archive, even when it is replaced meanwhile.
+    const zor::ArchiveCache::Hold oneArchive = source.holdArchive();
     if (check) {
         if (frame || json) {
             std::cerr << "zor-inspect: --check takes neither --frame nor --json\n";
             return 2;
         }
-        return zor::inspect::printFindings(std::cout, std::cerr, sceneName, zor::inspect::checkScene(source, sceneName));
+        std::string playerFrames;
+        const auto findings = zor::inspect::checkScene(source, sceneName, &playerFrames);
+        if (!playerFrames.empty()) std::cerr << "zor-inspect: " << playerFrames << '\n';
+        return zor::inspect::printFindings(std::cout, std::cerr, sceneName, findings);
     }
     zor::Diagnostics diagnostics;
     TextureNames textures;

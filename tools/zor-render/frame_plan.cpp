@@ -28,22 +28,23 @@ FramePlan FramePlan::range(std::int32_t first, std::int32_t last, std::int32_t s
     return plan;
 }
 
+FramePlan FramePlan::player(const ShownFrames& shown) {
+    FramePlan plan;
+    plan.kind_ = Kind::Player;
+    plan.first_ = shown.first;
+    plan.count_ = shown.count;
+    return plan;
+}
+
 std::optional<FramePlan> FramePlan::clock(std::int32_t first, std::int32_t last, double fps, std::string& whyNot) {
     if (!(fps > 0)) {
         whyNot = "the pass rate must be above 0";
         return std::nullopt;
     }
-    if (first < 0 || last < 0) {
-        whyNot = "the player's clock reads a negative first or last frame as a number above 2147483647, so it "
-                 "would not play frames " + std::to_string(first) + " to " + std::to_string(last) +
-                 " as written (give --frames with frames from 0 up)";
-        return std::nullopt;
-    }
     FramePlan plan;
-    plan.clock_ = true;
+    plan.kind_ = Kind::Clock;
     plan.first_ = first;
     plan.fps_ = fps;
-    if (last < first) return plan;  // empty
     // The last pass before the millisecond counter wraps.
     std::uint64_t low = 0, high = static_cast<std::uint64_t>(
                                        std::floor(double(std::numeric_limits<std::uint32_t>::max()) * fps / 1000.0));
@@ -66,12 +67,13 @@ std::optional<FramePlan> FramePlan::clock(std::int32_t first, std::int32_t last,
 }
 
 float FramePlan::smoothFrame(std::uint64_t index) const {
-    if (clock_) return smoothFrameNumber(first_, passTime(index, fps_));
+    if (kind_ == Kind::Clock) return smoothFrameNumber(first_, passTime(index, fps_));
     return static_cast<float>(frame(index));
 }
 
 std::int32_t FramePlan::frame(std::uint64_t index) const {
-    if (clock_) return frameNumber(first_, passTime(index, fps_));
+    if (kind_ == Kind::Clock) return frameNumber(first_, passTime(index, fps_));
+    if (kind_ == Kind::Player) return ShownFrames{first_}.frame(index);
     return static_cast<std::int32_t>(std::int64_t{first_} + static_cast<std::int64_t>(index) * step_);
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "scene/timeline.h"
+
 namespace zor {
 
 class FramePlan {
@@ -15,12 +17,14 @@ public:
     // when last comes before first.
     static FramePlan range(std::int32_t first, std::int32_t last, std::int32_t step);
 
+    // The frames the player shows for a scene's range (shownFrames).
+    static FramePlan player(const ShownFrames& shown);
+
     // The player's clock at `fps` passes a second starting at `first`: pass k
     // shows the frame the player's rules give at k / fps seconds, and the
-    // pass in which the scene ends after `last` is the final one. Those rules
-    // take both frames as unsigned numbers; ranges they cannot play as
-    // written (a negative frame, an end the millisecond clock never reaches)
-    // are refused with the reason in `whyNot`.
+    // pass in which the scene ends after `last` is the final one (the first,
+    // when the end rule ends the range at once). A range whose end the
+    // millisecond clock never reaches is refused with the reason in `whyNot`.
     static std::optional<FramePlan> clock(std::int32_t first, std::int32_t last, double fps, std::string& whyNot);
 
     std::uint64_t count() const { return count_; }
@@ -31,7 +35,8 @@ public:
     float smoothFrame(std::uint64_t index) const;
 
 private:
-    bool clock_ = false;
+    enum class Kind { Range, Player, Clock };
+    Kind kind_ = Kind::Range;
     std::int32_t first_ = 0;
     std::int32_t step_ = 1;
     double fps_ = 0;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,7 @@
 #include "archive/file_problem.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
+#include "scene/timeline.h"
 #include "platform/progress.h"
 #include "platform/stop_signals.h"
 #include "render_run.h"
@@ -129,8 +131,8 @@ int main(int argc, char** argv) {
                  "Spread the view over the whole of a --size that is not 4:3 (by default it keeps its shape in a "
                  "centred 4:3 area between black bars)");
     auto* framesOption = app.add_option(
-        "--frames", frames, "Frames A-B or A-B:STEP (default: the scene's range); with --video, the player's clock "
-                            "runs from A past B");
+        "--frames", frames, "Frames A-B or A-B:STEP, as written (default: the frames the player shows for the "
+                            "scene's range, by its end rule); with --video, the player's clock runs from A past B");
     app.add_option("--frame", single, "One frame")->excludes(framesOption);
     auto* outOption =
         app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
@@ -150,6 +152,11 @@ int main(int argc, char** argv) {
     app.add_flag("--smooth", smooth,
                  "Smooth motion: each pass of the clock (--video, --bench) shows its own moment, not the whole "
                  "frame it falls in");
+    std::uint64_t repeat = 1;
+    app.add_option("--repeat", repeat, "With --bench, run the frames this many times over (a longer measure, a soak)")
+        ->needs("--bench")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 32))
+        ->capture_default_str();
     app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
     app.add_flag("--quiet,-q", quiet,
                  "No progress (otherwise one line rewritten on a terminal, else a line a second on standard error)");
@@ -192,12 +199,16 @@ int main(int argc, char** argv) {
     run.diagnostics().print(std::cerr);
     if (!started) return fail(run.error());
 
-    // The frames, from --frames or --frame, else the scene's own range.
+    // The frames, from --frames or --frame, else those the player shows for
+    // the scene's own range. One line says what the player's end rule gives
+    // and, for frames asked for, how they differ from it.
     const std::int32_t first = range ? range->first : run.firstFrame();
     const std::int32_t last = range ? range->last : run.lastFrame();
     const std::string whose = range ? "frames " + rangeText(first, last)
                                     : "the scene's frame range " + rangeText(first, last);
-    zor::FramePlan plan = zor::FramePlan::range(first, last, range ? range->step : 1);
+    const zor::ShownFrames shown = zor::shownFrames(first, last);
+    std::string rule = shown.describe(range ? "the range" : "the scene's range");
+    zor::FramePlan plan = range ? zor::FramePlan::range(first, last, range->step) : zor::FramePlan::player(shown);
     if (!video.empty() || smooth) {
         // Smooth benchmarks run the clock at 60 passes a second unless told.
         if (video.empty() && !fpsOption->count()) fps = 60.0;
@@ -205,14 +216,27 @@ int main(int argc, char** argv) {
         const auto clock = zor::FramePlan::clock(first, last, fps, whyNot);
         if (!clock) return fail(std::string(video.empty() ? "--smooth" : "--video") + ": " + whose + ": " + whyNot);
         plan = *clock;
+        char fpsText[32];
+        std::snprintf(fpsText, sizeof fpsText, "%g", fps);
+        rule += std::string(video.empty() ? "; smooth motion runs" : "; the video runs") + " the player's clock at " + fpsText +
+                " passes a second: " + std::to_string(plan.count()) + (plan.count() == 1 ? " pass" : " passes");
+    } else if (range && !single) {
+        const bool same = plan.count() == shown.count && !shown.neverEnds && plan.frame(0) == shown.frame(0);
+        if (!same)
+            rule += "; rendering the " + std::to_string(plan.count()) + (plan.count() == 1 ? " frame" : " frames") +
+                    " asked for" + (range->step > 1 ? " (every " + std::to_string(range->step) + ")" : "");
     }
     if (msaa > 1 && run.sampleCount() < static_cast<int>(msaa))
         std::cerr << "zor-render: --msaa " << msaa << ": the device offers "
                   << (run.sampleCount() > 1 ? "at most " + std::to_string(run.sampleCount()) + " samples a pixel"
                                             : "no multisampling")
                   << " for this picture; using " << run.sampleCount() << "\n";
+    if (!single) std::cerr << "zor-render: " << rule << '\n';
     if (plan.empty()) return fail(whose + " is empty (the last frame comes before the first): nothing to render");
-    const std::uint64_t count = plan.count();
+    if (plan.count() > std::numeric_limits<std::uint64_t>::max() / repeat)
+        return usage("--repeat " + std::to_string(repeat) + " times " + std::to_string(plan.count()) +
+                     " frames is more than can be counted");
+    const std::uint64_t count = plan.count() * repeat;
 
     // Where pictures go.
     fs::path folder, file;
@@ -262,8 +286,8 @@ int main(int argc, char** argv) {
     zor::StopDeferral deferral;
     std::uint64_t done = 0;
     for (; done < count && !zor::stopSignal(); ++done) {
-        const std::int32_t f = plan.frame(done);
-        run.renderFrame(smooth ? plan.smoothFrame(done) : static_cast<float>(f));
+        const std::int32_t f = plan.frame(done % plan.count());
+        run.renderFrame(smooth ? plan.smoothFrame(done % plan.count()) : static_cast<float>(f));
         if (!bench) {
             if (!run.capture(picture)) return failMidRun("cannot read the picture back");
             std::string error;

@@ -117,6 +117,9 @@ int main(int argc, char** argv) {
     }
     stage.directory = directory;
     if (trueColour) stage.bits = 32;
+    // An author's editor may write a file in place, in several steps: a file
+    // is taken once it has been still for two polls.
+    stage.settleMilliseconds = 2 * zor::WatchTiming{}.pollInterval;
     if (!zor::parsePictureSize(size, stage.width, stage.height)) {
         std::cerr << "zor-view: --size wants WxH, e.g. 640x480: " << size << '\n';
         return 2;

@@ -197,6 +197,41 @@ TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
     EXPECT_EQ(PackFile(a).findEntry("late"), -1);
 }
 
+// zorpack add rewrites the archive (a new file renamed into place) while
+// loads read it: each load, holding the archive as the player and the tools
+// do, sees the old archive or the new one, never a name of each.
+TEST(Zorpack, LoadsDuringAnAddSeeOneArchive) {
+    test::ScratchDir dir("zorpack-reading");
+    const std::string archive = (dir / "zor.dat").string();
+    const auto version = [&](int v) {
+        dir.write("one.txt", text(3000, static_cast<char>('a' + v % 20)));
+        dir.write("two.txt", text(3000, static_cast<char>('a' + v % 20)));
+    };
+    version(0);
+    ASSERT_EQ(zorpack("add " + archive + " " + (dir / "one.txt").string() + " " + (dir / "two.txt").string()).status, 0);
+    const DataSource source{dir.path(), "zor.dat"};
+    std::filesystem::remove((dir / "one.txt"));
+    std::filesystem::remove((dir / "two.txt"));
+    std::filesystem::create_directories((dir / "in"));
+    int mixed = 0, loads = 0;
+    for (int v = 1; v <= 40; ++v) {
+        dir.write("in/one.txt", text(3000, static_cast<char>('a' + v % 20)));
+        dir.write("in/two.txt", text(3000, static_cast<char>('a' + v % 20)));
+        const pid_t add = startZorpack({"add", archive, (dir / "in/one.txt").string(), (dir / "in/two.txt").string()},
+                                       (dir / "add.log").string());
+        for (int i = 0; i < 10; ++i, ++loads) {
+            const auto oneArchive = source.holdArchive();
+            const std::optional<Bytes> one = readDataFile(source, "one.txt");
+            ::usleep(1000);
+            const std::optional<Bytes> two = readDataFile(source, "two.txt");
+            ASSERT_TRUE(one && two);
+            mixed += *one != *two;
+        }
+        ASSERT_EQ(exitStatus(add), 0);
+    }
+    EXPECT_EQ(mixed, 0) << "of " << loads << " loads";
+}
+
 TEST(Zorpack, LongPathsAreNeverCut) {
     test::ScratchDir dir("zorpack-long");
     const std::filesystem::path deep = dir.path() / std::string(120, 'A') / std::string(120, 'B');
