@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <ostream>
 
 namespace zor {
@@ -25,6 +28,36 @@ void Progress::update(const std::string& text, bool last) {
     } else {
         out_ << text << '\n' << std::flush;
     }
+}
+
+namespace {
+
+// M:SS, or H:MM:SS from an hour on.
+std::string clockText(double seconds) {
+    const auto whole = static_cast<std::uint64_t>(std::llround(std::max(seconds, 0.0)));
+    char text[32];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%llu:%02u:%02u", static_cast<unsigned long long>(whole / 3600),
+                      static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
+    else
+        std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(whole / 60), static_cast<unsigned>(whole % 60));
+    return text;
+}
+
+}  // namespace
+
+std::string countText(std::uint64_t done, std::uint64_t total, double seconds, const std::string& unit) {
+    // Whole percent, rounded down: 100% only when everything is done.
+    const unsigned percent =
+        total == 0 ? 100u : static_cast<unsigned>(static_cast<long double>(std::min(done, total)) * 100 / total);
+    std::string text = std::to_string(done) + "/" + std::to_string(total) + ", " + std::to_string(percent) + "%";
+    if (done == 0 || !(seconds > 0)) return text;
+    const double rate = double(done) / seconds;
+    char figure[64];
+    std::snprintf(figure, sizeof figure, ", %.1f %s/s", rate, unit.c_str());
+    text += figure;
+    if (done >= total) return text + " in " + clockText(seconds);
+    return text + ", " + clockText(double(total - done) / rate) + " left";
 }
 
 void Progress::endLine() {

@@ -6,6 +6,7 @@
 // shows nothing.
 
 #include <chrono>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -31,5 +32,11 @@ private:
     bool lineOpen_ = false;  // a terminal line waits for its end
     std::chrono::steady_clock::time_point lastShown_{};
 };
+
+// "DONE/TOTAL, P%" and, once time has passed, the rate over the run so far
+// and the time left at that rate ("24.1 frames/s, 1:05 left"), or the time
+// taken when all is done ("24.1 frames/s in 2:31"). `unit` names what is
+// counted, e.g. "frames".
+std::string countText(std::uint64_t done, std::uint64_t total, double seconds, const std::string& unit);
 
 }  // namespace zor

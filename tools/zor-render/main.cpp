@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     std::string out;
     std::string video;
     std::string sheet;
-    double fps = 30.0;
+    std::string fpsText = "30";
     bool bench = false;
     bool quiet = false;
     bool smooth = false;
@@ -141,9 +141,9 @@ int main(int argc, char** argv) {
                           "sampled evenly over a longer run)");
     auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg")
                             ->excludes(outOption);
-    auto* fpsOption = app.add_option("--fps", fps, "Passes per second of the player's clock for --video (and for "
-                                                   "--bench --smooth)")
-                          ->check(CLI::Range(1.0, 1000.0))
+    auto* fpsOption = app.add_option("--fps", fpsText,
+                                     "Passes per second of the player's clock for --video (and --bench --smooth), 1 "
+                                     "to 1000: a decimal number (60, 30.3) or a fraction (30000/1001)")
                           ->capture_default_str();
     app.add_flag("--bench", bench, "Render the frames without writing files; print frames/s")
         ->excludes(outOption)
@@ -180,6 +180,15 @@ int main(int argc, char** argv) {
     if (!bench && video.empty() && out.empty()) return usage("--out PATH is needed (or --bench, or --video FILE)");
     if (!video.empty() && range && range->stepGiven)
         return usage("--video runs at the player's pace; --frames takes no STEP with it");
+    // Smooth benchmarks run the clock at 60 passes a second unless told.
+    if (bench && smooth && !fpsOption->count()) fpsText = "60";
+    const std::optional<zor::FrameRate> fps = zor::parseFrameRate(fpsText);
+    if (!fps || fps->value() < 1.0 || fps->value() > 1000.0)
+        return usage("--fps wants a rate from 1 to 1000, e.g. 60, 30.3 or 30000/1001: " + fpsText);
+    const zor::VideoFormat* format = video.empty() ? nullptr : zor::videoFormatFor(video);
+    if (!video.empty() && !format)
+        return usage("--video " + video + ": zor-render writes " + zor::videoExtensions() +
+                     " files (H.264 and AAC; VP9 and Opus in .webm)");
 
     std::error_code ec;
     if (!fs::is_directory(directory, ec))
@@ -210,14 +219,10 @@ int main(int argc, char** argv) {
     std::string rule = shown.describe(range ? "the range" : "the scene's range");
     zor::FramePlan plan = range ? zor::FramePlan::range(first, last, range->step) : zor::FramePlan::player(shown);
     if (!video.empty() || smooth) {
-        // Smooth benchmarks run the clock at 60 passes a second unless told.
-        if (video.empty() && !fpsOption->count()) fps = 60.0;
         std::string whyNot;
-        const auto clock = zor::FramePlan::clock(first, last, fps, whyNot);
+        const auto clock = zor::FramePlan::clock(first, last, fps->value(), whyNot);
         if (!clock) return fail(std::string(video.empty() ? "--smooth" : "--video") + ": " + whose + ": " + whyNot);
         plan = *clock;
-        char fpsText[32];
-        std::snprintf(fpsText, sizeof fpsText, "%g", fps);
         rule += std::string(video.empty() ? "; smooth motion runs" : "; the video runs") + " the player's clock at " + fpsText +
                 " passes a second: " + std::to_string(plan.count()) + (plan.count() == 1 ? " pass" : " passes");
     } else if (range && !single) {
@@ -252,34 +257,50 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The video is written beside its place and renamed into it once
+    // finished, so a failed run leaves an earlier file of that name alone.
     zor::VideoEncoder encoder;
+    const fs::path partial = video.empty() ? fs::path() : fs::path(video + "." + std::to_string(getpid()) + ".part");
     if (!video.empty()) {
-        std::vector<std::string> arguments = {"-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
-                                              "-s", std::to_string(options.width) + "x" + std::to_string(options.height),
-                                              "-r", std::to_string(fps), "-i", "-"};
+        zor::VideoJob job{options.width, options.height, *fps, {}, partial};
         const fs::path music = fs::path(directory) / zor::kMusicFileName;
         if (fs::is_regular_file(music, ec)) {
-            // The pictures decide the length: music that ends early is
-            // followed by silence, longer music is cut where they end.
-            arguments.insert(arguments.end(), {"-i", music.string(), "-af", "apad", "-shortest"});
+            job.music = music;
         } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
             std::cerr << "zor-render: " << music.string() << " " << problem << ": the video will be silent\n";
         } else {
             std::cerr << "zor-render: no " << zor::kMusicFileName << " in " << directory << ": the video will be silent\n";
         }
-        arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", video});
         std::string error;
-        if (!encoder.start("ffmpeg", arguments, error)) return fail(error);
+        if (!encoder.start("ffmpeg", zor::encoderArguments(*format, job), error)) return fail(error);
     }
+    // Ends the encoder and puts the finished file in its place; false (and
+    // the unfinished file removed) when either fails.
+    const auto finishVideo = [&](std::string& error) {
+        if (!encoder.finish()) {
+            error = "ffmpeg failed to encode " + video;
+        } else if (fs::rename(partial, video, ec); ec) {
+            error = "cannot put the video in place as " + video + ": " + ec.message();
+        } else {
+            return true;
+        }
+        fs::remove(partial, ec);
+        return false;
+    };
 
     zor::RgbPicture picture;
     std::optional<zor::ContactSheet> contact;
     if (!sheet.empty()) contact.emplace(static_cast<int>(options.width), static_cast<int>(options.height), count);
     const auto start = std::chrono::steady_clock::now();
     zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(quiet));
-    // Ends the progress line first, so the message starts a line of its own.
+    // Ends the progress line first, so the message starts a line of its own;
+    // an unfinished video goes.
     const auto failMidRun = [&](const std::string& message) {
         progress.endLine();
+        if (!video.empty()) {
+            encoder.finish();
+            fs::remove(partial, ec);
+        }
         return fail(message);
     };
     // Signals wait for the frame in hand; a second one ends at once.
@@ -293,7 +314,6 @@ int main(int argc, char** argv) {
             std::string error;
             if (!video.empty()) {
                 if (!encoder.write(picture.pixels.data(), picture.pixels.size())) {
-                    encoder.finish();
                     if (zor::stopSignal()) break;  // ffmpeg was stopped with us
                     return failMidRun("ffmpeg stopped taking frames for " + video);
                 }
@@ -305,7 +325,8 @@ int main(int argc, char** argv) {
             }
             if (contact && contact->wants(done)) contact->add(picture, done);
         }
-        progress.update("frame " + std::to_string(f) + " (" + std::to_string(done + 1) + "/" + std::to_string(count) + ")",
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        progress.update("frame " + std::to_string(f) + " (" + zor::countText(done + 1, count, elapsed, "frames") + ")",
                         done + 1 == count);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -313,17 +334,19 @@ int main(int argc, char** argv) {
     if (const int signal = zor::stopSignal()) {
         std::cerr << "zor-render: stopped by a signal after " << done << " of " << count << " frames";
         if (!video.empty()) {
-            if (encoder.finish()) {
+            std::string error;
+            if (finishVideo(error))
                 std::cerr << "; " << video << " holds the frames so far";
-            } else {
-                fs::remove(video, ec);
-                std::cerr << "; the unfinished " << video << " was removed";
-            }
+            else
+                std::cerr << "; " << error << ", the unfinished video was removed";
         }
         std::cerr << '\n';
         zor::endByStopSignal(signal);
     }
-    if (!video.empty() && !encoder.finish()) return fail("ffmpeg failed to encode " + video);
+    if (!video.empty()) {
+        std::string error;
+        if (!finishVideo(error)) return fail(error);
+    }
     if (contact) {
         std::string error;
         if (!zor::writePng(sheet, contact->picture(), error)) return fail(error);

@@ -38,7 +38,7 @@ Result run(const std::string& arguments, const test::ScratchDir& folder, const s
     return r;
 }
 
-// Pictures done so far, from the last progress line "frame F (N/TOTAL)".
+// Pictures done so far, from the last progress line "frame F (N/TOTAL, ...)".
 std::uint64_t framesDone(const std::string& errors) {
     const std::size_t at = errors.rfind(" (");
     return at == std::string::npos ? 0 : std::strtoull(errors.c_str() + at + 2, nullptr, 10);
@@ -81,8 +81,9 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     EXPECT_FALSE(std::filesystem::exists(out / "frame-00003.png"));
     // Into a file, progress comes as whole lines: the first and the last.
     EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("frame 2 (1/3)\n"), std::string::npos) << r.output;
-    EXPECT_TRUE(r.output.ends_with("frame 8 (3/3)\n")) << r.output;
+    EXPECT_NE(r.output.find("frame 2 (1/3, 33%"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::regex_search(r.output, std::regex("\nframe 8 \\(3/3, 100%, [0-9]+\\.[0-9] frames/s in 0:0[0-9]\\)\n$")))
+        << r.output;
     const Result quiet = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --quiet --out " +
                                  out.string(), folder);
     ASSERT_EQ(quiet.status, 0) << quiet.output;
@@ -188,7 +189,7 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
     EXPECT_TRUE(render.waitForError([](const std::string& e) { return framesDone(e) >= 10; },
                                     std::chrono::seconds(60)))
         << render.errors();
-    EXPECT_NE(render.errors().find("/100000001)"), std::string::npos);
+    EXPECT_NE(render.errors().find("/100000001, 0%, "), std::string::npos);
     render.signal(SIGTERM);
     EXPECT_TRUE(render.wait(std::chrono::seconds(30)));
 
@@ -205,7 +206,7 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
                                 "frame is read as 4294967196, after the last): it shows 1 frame"),
                   std::string::npos)
             << r.output;
-        EXPECT_NE(r.output.find("(1/1)"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("(1/1"), std::string::npos) << r.output;
     }
     {
         test::ScratchDir scene("tool-ranges-scene");
@@ -422,29 +423,59 @@ void makeSceneWithMusic(const test::ScratchDir& folder) {
     ASSERT_EQ(std::system(make.c_str()), 0) << "sox and lame make the test music";
 }
 
+// The top-level boxes of an MP4 file, in order.
+std::string mp4Boxes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string boxes;
+    unsigned char head[8];
+    while (in.read(reinterpret_cast<char*>(head), 8)) {
+        const std::uint32_t size = (std::uint32_t(head[0]) << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+        boxes += std::string(reinterpret_cast<char*>(head + 4), 4) + " ";
+        if (size < 8) break;
+        in.seekg(size - 8, std::ios::cur);
+    }
+    return boxes;
+}
+
+// A capture for a video site: H.264 in 4:2:0, AAC, the rate as the exact
+// fraction given, the index at the front, the length of the passes.
 TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     test::ScratchDir folder("tool-video-encode");
     makeSceneWithMusic(folder);
     const auto video = folder / "run.mp4";
-    const Result r =
-        run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " + video.string(),
-            folder);
+    const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " +
+                             video.string(), folder);
     ASSERT_EQ(r.status, 0) << r.output;
     // Frames 1 to 60 at 30.3 frames a second of scene, 60 passes a second:
     // a pass every 0.505 frames, the last one past frame 60.
-    EXPECT_NE(r.output.find("(118/118)"), std::string::npos) << r.output;
-    const std::string pictures = commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                               "stream=codec_name,width,height,nb_read_frames -of csv=p=0 '" +
-                                               video.string() + "'");
-    EXPECT_EQ(pictures, "h264,96,64,118\n");
+    EXPECT_NE(r.output.find("(118/118, 100%, "), std::string::npos) << r.output;
+    // The first line already has a rate and the time left at that rate.
+    std::smatch first;
+    ASSERT_TRUE(std::regex_search(r.output, first, std::regex("(^|\n)frame 1 \\(1/118, 0%, ([0-9.]+) frames/s, "
+                                                              "([0-9]+):([0-9]{2}) left\\)\n")))
+        << r.output;
+    EXPECT_NEAR(std::stoi(first[3]) * 60 + std::stoi(first[4]), 117 / std::stod(first[2]), 1.0) << first[0];
+    EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                            "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
+                            video.string() + "'"),
+              "h264,96,64,yuv420p,60/1,118\n");
     // The short music does not shorten the run; it plays, then silence.
-    const std::string sound = commandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
-                                            "-of csv=p=0 '" + video.string() + "'");
-    EXPECT_FALSE(sound.empty()) << "no sound stream";
+    EXPECT_EQ(commandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,channels "
+                            "-of csv=p=0 '" + video.string() + "'"),
+              "aac,48000,2\n");
     const double length = std::atof(commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
                                                   video.string() + "'").c_str());
-    EXPECT_NEAR(length, 118 / 60.0, 0.1);
+    EXPECT_NEAR(length, 118 / 60.0, 0.05);
+    EXPECT_TRUE(mp4Boxes(video).starts_with("ftyp moov ")) << mp4Boxes(video);
+
+    // The player's own rate, 30.3, is written as 303/10, not rounded.
+    const auto player = folder / "player.mp4";
+    ASSERT_EQ(run("--dir " + folder.path().string() + " --scene ballcone.lws --size 32x24 --frames 1-10 --fps 30.3 "
+                  "--video " + player.string(), folder).status, 0);
+    EXPECT_EQ(commandOutput("ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 '" +
+                            player.string() + "'"),
+              "303/10\n");
 }
 
 TEST(RenderTool, VideoFollowsTheFramesAskedAndSaysWhenItIsSilent) {
@@ -494,14 +525,47 @@ TEST(RenderTool, SignalsEndTheRunAndLeaveAPlayableVideo) {
     EXPECT_TRUE(bench.killedBy(SIGTERM)) << test::describeEnd(bench);
 }
 
+// Music ffmpeg cannot read makes it fail: said, and an earlier video of the
+// same name is left as it was.
 TEST(RenderTool, VideoEncoderFailureIsReported) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     test::ScratchDir folder("tool-video-fail");
-    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --video " +
-                             (folder / "v.no-such-format").string(),
-                         folder);
+    for (const char* name : {"ballcone.lws", "greenball.lwo", "redcone.lwo"})
+        std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
+    std::ofstream(folder / "mp3.mp3") << "no music in here";
+    std::ofstream(folder / "v.mp4") << "an earlier video";
+    const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --video " +
+                             (folder / "v.mp4").string(), folder);
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("\nzor-render: ffmpeg"), std::string::npos) << r.output;
+    std::stringstream kept;
+    kept << std::ifstream(folder / "v.mp4").rdbuf();
+    EXPECT_EQ(kept.str(), "an earlier video");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path() << " left behind";
+}
+
+// WebM holds VP9 and Opus, Matroska the same H.264 and AAC as MP4; other
+// containers are refused before any work. A rate given as a fraction is
+// written as that fraction.
+TEST(RenderTool, VideoContainersGetTheirCodecs) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    test::ScratchDir folder("tool-video-containers");
+    makeSceneWithMusic(folder);
+    for (const auto& [name, codecs] : {std::pair{"v.webm", "vp9,30000/1001\nopus,0/0\n"}, std::pair{"v.MKV", "h264,30000/1001\naac,0/0\n"}}) {
+        const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 32x24 --frames 1-5 "
+                             "--fps 30000/1001 --video " + (folder / name).string(), folder);
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(commandOutput("ffprobe -v error -show_entries stream=codec_name,r_frame_rate -of csv=p=0 '" +
+                                (folder / name).string() + "'"),
+                  codecs) << name;
+    }
+    const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --video " +
+                             (folder / "v.avi").string(), folder);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("v.avi: zor-render writes .mp4, .mov, .mkv or .webm files"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(std::filesystem::exists(folder / "v.avi"));
 }
 
 TEST(RenderTool, VideoWantsAnEvenSize) {
@@ -543,7 +607,8 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("frames 9 to 3 is empty"), std::string::npos) << r.output;
     // Usage errors, whoever finds them, end with status 2.
-    for (const char* arguments : {"--size 12 --bench", "--bogus", "--fps 0 --video v.mp4", "--frame abc --bench",
+    for (const char* arguments : {"--size 12 --bench", "--bogus", "--fps 0 --video v.mp4", "--fps 30,3 --video v.mp4",
+                                  "--fps 1e2 --video v.mp4", "--frame abc --bench",
                                   "--bench --sheet s.png", "--frames 1-9:2 --video v.mp4"})
         EXPECT_EQ(run(arguments, folder).status, 2) << arguments;
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws", folder);
