@@ -57,6 +57,9 @@ public:
     }
 
     void setSound(bool on) { commandLine_ = on ? "" : "-nosound"; }
+    // Smooth motion: every pass shows the clock's own moment (the browser
+    // already paces the passes at the display's refresh).
+    void setSmooth(bool on) { smooth_ = on; }
 
     // Shows the set-up window in the page; the player starts once a choice
     // is accepted there.
@@ -135,6 +138,7 @@ private:
         layer_ = makeLayer();
         display_ = std::make_unique<DevicePlayerDisplay>(*layer_, system_, std::move(choose));
         parts_ = std::make_unique<PlayerParts>(PlayerParts{system_, &bass_, nullptr, *display_, std::cerr});
+        parts_->smooth = smooth_;
         session_ = std::make_unique<PlayerSession>(*parts_);
         if (!session_->start(commandLine_)) {
             const int status = session_->finish();
@@ -190,6 +194,7 @@ private:
     BrowserBass bass_;
     BrowserDialog dialog_;
     std::string commandLine_;
+    bool smooth_ = false;
     std::unique_ptr<GlDisplayLayer> layer_;
     std::vector<DisplayAdapter> adapters_;
     std::vector<SetupAdapter> lists_;
@@ -220,6 +225,8 @@ EMSCRIPTEN_KEEPALIVE const char* zor_archive_report() {
 }
 
 EMSCRIPTEN_KEEPALIVE void zor_set_sound(int on) { zor::thePlayer->setSound(on != 0); }
+
+EMSCRIPTEN_KEEPALIVE void zor_set_smooth(int on) { zor::thePlayer->setSmooth(on != 0); }
 
 EMSCRIPTEN_KEEPALIVE int zor_open_setup() { return zor::thePlayer->openSetup() ? 1 : 0; }
 

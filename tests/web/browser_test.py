@@ -8,6 +8,10 @@ server and is driven through the DevTools protocol.
   browser_test.py panels --page DIR
       the set-up panel starts the demo, Escape ends it, the end panel plays
       it again
+  browser_test.py phone --page DIR
+      in Chromium's mobile emulation (390x844, touch, sound only after a
+      gesture): a tap starts the demo and its music, the canvas stays 4:3 and
+      centred in portrait and after turning to landscape, a tap ends it
   browser_test.py bad-input --page DIR
       each kind of bad data gives its message in the page and on the console
   browser_test.py bundle --bundle TARBALL
@@ -197,6 +201,50 @@ def test_panels(args):
         browser.click("#screen")
         browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
     print("set-up panel, Escape, end panel, play again, click: as expected")
+
+
+# ---- phone ---------------------------------------------------------------------
+def canvas_box(browser):
+    return browser.evaluate("(() => { const r = document.getElementById('screen').getBoundingClientRect();"
+                            " return [r.left, r.top, r.width, r.height, innerWidth, innerHeight]; })()")
+
+
+def check_centred(box, what):
+    left, top, width, height, view_width, view_height = box
+    check(abs(width * 3 - height * 4) <= 4, f"{what}: the canvas is shown at {width}x{height}, not 4:3")
+    check(width <= view_width and height <= view_height and (width >= view_width - 1 or height >= view_height - 1),
+          f"{what}: the canvas ({width}x{height}) is not the largest 4:3 box in {view_width}x{view_height}")
+    check(abs(left - (view_width - width) / 2) <= 1 and abs(top - (view_height - height) / 2) <= 1,
+          f"{what}: the canvas at {left},{top} is not centred in {view_width}x{view_height}")
+
+
+def test_phone(args):
+    # Sound only after a gesture, as on a phone.
+    with serving(args.page) as base, Browser(390, 844, gesture_for_sound=True) as browser:
+        browser.emulate_phone(390, 844)
+        browser.open(base + "index.html")
+        browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+        check(browser.evaluate("innerWidth") == 390, "the page is not laid out at the phone's width")
+        button = browser.evaluate("(() => { const r = document.getElementById('control-1024')"
+                                  ".getBoundingClientRect(); return r.right <= innerWidth && r.bottom <= innerHeight;"
+                                  " })()")
+        check(button, "the start button lies outside the phone's screen")
+        browser.tap("#control-1024")
+        browser.wait_for("document.body.dataset.state === 'playing'")
+        browser.wait_for("Module.page.audio.context && Module.page.audio.context.state === 'running'", timeout=10)
+        check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 1,
+              "the tap did not start the music")
+        check_centred(canvas_box(browser), "portrait")
+        browser.emulate_phone(844, 390, landscape=True)
+        browser.wait_for("innerWidth === 844")
+        browser.pump(0.3)
+        check_centred(canvas_box(browser), "landscape")
+        check(browser.evaluate("document.body.dataset.state") == "playing", "turning the phone ended the demo")
+        browser.tap("#screen")
+        browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
+        browser.tap("#again")
+        browser.wait_for("document.body.dataset.state === 'playing'")
+    print("phone: portrait and landscape centred at 4:3, a tap starts the demo with sound, a tap ends it")
 
 
 # ---- bad input -----------------------------------------------------------------
@@ -425,7 +473,7 @@ def soak(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["frames", "panels", "bad-input", "bundle", "bench", "soak"])
+    parser.add_argument("case", choices=["frames", "panels", "phone", "bad-input", "bundle", "bench", "soak"])
     parser.add_argument("--page", help="folder of the built page (build-web)")
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
     parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
@@ -444,7 +492,7 @@ def main():
     for name in PAGE_FILES + ("zor.dat",):
         if not os.path.exists(os.path.join(args.page, name)):
             sys.exit(f"browser_test: {args.page} has no {name}; run scripts/web first")
-    {"frames": test_frames, "panels": test_panels, "bad-input": test_bad_input, "bench": bench,
+    {"frames": test_frames, "panels": test_panels, "phone": test_phone, "bad-input": test_bad_input, "bench": bench,
      "soak": soak}[args.case](args)
 
 

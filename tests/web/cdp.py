@@ -21,7 +21,7 @@ class BrowserError(Exception):
 
 
 class Browser:
-    def __init__(self, width, height, executable="chromium"):
+    def __init__(self, width, height, executable="chromium", gesture_for_sound=False):
         self.profile = tempfile.mkdtemp(prefix="zor-chromium-")
         to_child_read, self.to_child = os.pipe()
         self.from_child, from_child_write = os.pipe()
@@ -36,9 +36,11 @@ class Browser:
             executable, "--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
             "--disable-background-networking", "--disable-component-update", "--disable-sync", "--no-first-run",
             "--disable-gpu-vsync", "--hide-scrollbars", "--mute-audio",
-            "--autoplay-policy=no-user-gesture-required", f"--user-data-dir={self.profile}",
+            f"--user-data-dir={self.profile}",
             f"--window-size={width},{height}", "--remote-debugging-pipe", "about:blank",
         ]
+        if not gesture_for_sound:
+            args.insert(-3, "--autoplay-policy=no-user-gesture-required")
         self.process = subprocess.Popen(args, preexec_fn=wire, pass_fds=(3, 4), stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(to_child_read)
@@ -159,6 +161,22 @@ class Browser:
         for kind in ("mousePressed", "mouseReleased"):
             self.call("Input.dispatchMouseEvent", session=True, type=kind, x=box[0], y=box[1], button="left",
                       clickCount=1)
+
+    def tap(self, selector):
+        """A finger's tap on the element's centre (touch emulation must be on)."""
+        box = self.evaluate(
+            f"(() => {{ const r = document.querySelector({json.dumps(selector)}).getBoundingClientRect();"
+            " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+        self.call("Input.dispatchTouchEvent", session=True, type="touchStart", touchPoints=[{"x": box[0], "y": box[1]}])
+        self.call("Input.dispatchTouchEvent", session=True, type="touchEnd", touchPoints=[])
+
+    def emulate_phone(self, width, height, landscape=False):
+        """Chromium's mobile emulation: a phone's viewport, touch, an orientation."""
+        self.call("Emulation.setDeviceMetricsOverride", session=True, width=width, height=height,
+                  deviceScaleFactor=3, mobile=True,
+                  screenOrientation={"type": "landscapePrimary" if landscape else "portraitPrimary",
+                                     "angle": 90 if landscape else 0})
+        self.call("Emulation.setTouchEmulationEnabled", session=True, enabled=True, maxTouchPoints=5)
 
     def press_escape(self):
         for kind in ("rawKeyDown", "keyUp"):

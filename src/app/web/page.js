@@ -276,6 +276,7 @@
           // The click that starts the demo is the one that may start sound.
           unlockAudio();
           Module._zor_set_sound($("nosound").checked ? 0 : 1);
+          Module._zor_set_smooth($("smooth").checked ? 1 : 0);
           this.report(id, 0);
         });
       } else if (kind === "list") {
