@@ -193,8 +193,12 @@ def test_panels(args):
         check(not browser.evaluate("document.getElementById('end-panel').hidden"), "no end panel")
         check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 0,
               "the music plays on after the end")
+        # An Escape too many on the end panel belongs to the ended play.
+        browser.press_escape()
         browser.click("#again")
         browser.wait_for("document.body.dataset.state === 'playing'")
+        browser.pump(1.0)
+        check(browser.evaluate("document.body.dataset.state") == "playing", "played again, the demo ended at once")
         check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 1,
               "no music when played again")
         # A click on the picture ends it as well.

@@ -40,6 +40,9 @@ BrowserWindowSystem::~BrowserWindowSystem() { stopListening(); }
 
 bool BrowserWindowSystem::createMainWindow(std::string_view title) {
     pageSetTitle(std::string(title).c_str());
+    // A new window has no messages: keys and clicks of the last play (an
+    // Escape pressed again on the end panel) must not end the next one.
+    queue_ = MessageQueue{};
     // Always anew: destroying a WebGL context on the canvas also drops every
     // event handler on it.
     if (emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, onKeyDown) !=
