@@ -28,9 +28,14 @@ void MainLoop::runPass(std::uint32_t now) {
 }
 
 void MainLoop::showFrame(std::int32_t frame) {
+    showFrameAt(static_cast<float>(frame));
+    if (sceneCount_ >= 1) lastFrame_ = frame;
+}
+
+void MainLoop::showFrameAt(float frame) {
     if (sceneCount_ < 1) return;
-    lastFrame_ = frame;
-    drawPass(slots_, target_, &scenes_[0], static_cast<float>(frame));
+    lastFrame_ = static_cast<std::int32_t>(frame);
+    drawPass(slots_, target_, &scenes_[0], frame);
     slots_.endFrame();
     ++passes_;
 }

@@ -34,6 +34,8 @@ public:
     // A pass at a fixed frame number of scene entry 0, without the clock and
     // the end test: depth clear, particle size, frame, logo, present.
     void showFrame(std::int32_t frame);
+    // The same at a fractional frame (smooth motion).
+    void showFrameAt(float frame);
     // Drain, pass, drain, pass, ... until a quit message is taken.
     void run();
 

@@ -10,6 +10,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -19,6 +20,7 @@
 
 #include "app/device_display.h"
 #include "app/main_loop.h"
+#include "scene/timeline.h"
 #include "app/player.h"
 #include "app/scene_stage.h"
 #include "app/setup_window.h"
@@ -85,12 +87,17 @@ public:
 
     // Every frame the player shows for the scene's range (its end rule)
     // once, as fast as the browser runs the loop; the page prints the rate.
-    bool bench(int width, int height) {
+    // Smooth: the player's clock at 60 passes a second instead, each pass at
+    // its own fractional frame, to the pass in which the scene ends.
+    bool bench(int width, int height, bool smooth) {
         if (!start(pictureOfSize(width, height))) return false;
         const Scene& scene = session_->scene();
         benchFrames_ = shownFrames(scene.firstFrame, scene.lastFrame);
         benchIndex_ = 0;
-        std::cout << "zor: " << benchFrames_.describe("the scene's range") << std::endl;
+        benchSmooth_ = smooth && !benchFrames_.neverEnds;
+        std::cout << "zor: " << benchFrames_.describe("the scene's range")
+                  << (benchSmooth_ ? "; smooth motion runs the player's clock at 60 passes a second" : "")
+                  << std::endl;
         benchStart_ = emscripten_get_now();
         emscripten_set_main_loop_arg(benchStep, this, 0, 0);
         emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
@@ -174,15 +181,24 @@ private:
 
     static void benchStep(void* self) {
         auto& player = *static_cast<WebPlayer*>(self);
-        player.session_->loop().showFrame(player.benchFrames_.frame(player.benchIndex_));
-        if (++player.benchIndex_ < player.benchFrames_.count) return;
+        if (player.benchSmooth_) {
+            const auto milliseconds = static_cast<std::uint32_t>(std::llround(player.benchIndex_ * 1000.0 / 60.0));
+            const float t = sceneTime(milliseconds, 0.0f);
+            const ShownFrames& range = player.benchFrames_;
+            player.session_->loop().showFrameAt(smoothFrameNumber(range.first, t));
+            ++player.benchIndex_;
+            if (!sceneEnded(range.first, range.last, t)) return;
+        } else {
+            player.session_->loop().showFrame(player.benchFrames_.frame(player.benchIndex_));
+            if (++player.benchIndex_ < player.benchFrames_.count) return;
+        }
         emscripten_cancel_main_loop();
         // Reading the picture back waits until every frame is drawn.
         std::vector<std::uint8_t> rgb;
         int width = 0, height = 0;
         player.layer_->readFrontBuffer(rgb, width, height);
         const double seconds = (emscripten_get_now() - player.benchStart_) / 1000.0;
-        const double frames = double(player.benchFrames_.count);
+        const double frames = double(player.benchIndex_);
         const double rate = seconds > 0 ? frames / seconds : 0.0;
         char text[64];
         std::snprintf(text, sizeof text, "%.1f frames/s", rate);
@@ -205,6 +221,7 @@ private:
     std::unique_ptr<PlayerSession> session_;
     ShownFrames benchFrames_;
     std::uint64_t benchIndex_ = 0;
+    bool benchSmooth_ = false;
     double benchStart_ = 0;
 };
 
@@ -234,7 +251,9 @@ EMSCRIPTEN_KEEPALIVE int zor_show_frame(int frame, int width, int height) {
     return zor::thePlayer->showFrame(frame, width, height) ? 1 : 0;
 }
 
-EMSCRIPTEN_KEEPALIVE int zor_bench(int width, int height) { return zor::thePlayer->bench(width, height) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int zor_bench(int width, int height, int smooth) {
+    return zor::thePlayer->bench(width, height, smooth != 0) ? 1 : 0;
+}
 
 EMSCRIPTEN_KEEPALIVE int zor_play_again() { return zor::thePlayer->playAgain() ? 1 : 0; }
 
