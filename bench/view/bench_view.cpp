@@ -16,31 +16,12 @@
 #include "headless_player.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
+#include "wall_clock_system.h"
 
 namespace zor {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The wall clock and no messages: the view runs as it would on a desktop
-// with nobody at the keys.
-class WallClockSystem final : public WindowSystem {
-public:
-    bool createMainWindow(std::string_view) override { return true; }
-    bool peekMessage(WindowMessage&) override { return false; }
-    void postQuitMessage() override {}
-    std::uint32_t milliseconds() override {
-        return static_cast<std::uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
-    }
-    void messageBox(std::string_view, std::string_view) override {}
-    void* nativeWindow() const override { return nullptr; }
-    const std::string& error() const override { return error_; }
-
-private:
-    Clock::time_point start_ = Clock::now();
-    std::string error_;
-};
 
 // The demo's archive and music in a fresh folder, its scene beside them.
 struct DemoView {

@@ -33,30 +33,12 @@
 #include "memory_watch.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
+#include "wall_clock_system.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// The wall clock and no messages: nobody at the keys.
-class WallClockSystem final : public zor::WindowSystem {
-public:
-    bool createMainWindow(std::string_view) override { return true; }
-    bool peekMessage(zor::WindowMessage&) override { return false; }
-    void postQuitMessage() override {}
-    std::uint32_t milliseconds() override {
-        return static_cast<std::uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
-    }
-    void messageBox(std::string_view, std::string_view) override {}
-    void* nativeWindow() const override { return nullptr; }
-    const std::string& error() const override { return error_; }
-
-private:
-    Clock::time_point start_ = Clock::now();
-    std::string error_;
-};
 
 // One of the three files, in its two whole versions.
 struct Rewritten {
@@ -191,7 +173,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    WallClockSystem system;
+    zor::WallClockSystem system;
     std::ostringstream log;
     const zor::GlDisplayOptions hidden{false, false};
     zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(hidden), hidden);
