@@ -76,6 +76,11 @@ void allocateMesh(Mesh& mesh, std::uint16_t pointCount, std::uint16_t polygonCou
 // renormalised). Point indices must be below pointCount.
 void computeNormals(Mesh& mesh);
 
+// What one object may hold, in either format: at most this many points and
+// this many polygons (16-bit counts), polygons of 1 to 255 vertices.
+inline constexpr std::size_t kMaxObjectCount = 65535;
+inline constexpr std::size_t kMaxPolygonVertices = 255;
+
 inline constexpr int kSurfaceTableSize = 128;
 inline constexpr int kMaxBinaryMeshSurfaces = 150;
 inline constexpr std::size_t kMaxBinaryTextureNameLength = 119;

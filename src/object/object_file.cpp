@@ -30,8 +30,6 @@ using detail::terminatedLength;
 constexpr std::size_t kFileHeaderSize = 12;
 constexpr std::size_t kChunkHeaderSize = 8;
 constexpr std::size_t kPointSize = 12;
-constexpr std::size_t kMaxCount = 65535;
-constexpr std::size_t kMaxVertices = 255;
 
 struct Chunk {
     const std::uint8_t* id = nullptr;
@@ -153,7 +151,7 @@ bool walkPolygons(const Chunk& chunk, std::string& error, Visit visit) {
             return false;
         }
         record.vertexCount = readU16BE(data.data() + offset);
-        if (record.vertexCount == 0 || record.vertexCount > kMaxVertices) {
+        if (record.vertexCount == 0 || record.vertexCount > kMaxPolygonVertices) {
             error = chunk.where() + ": " + which() + " has " + std::to_string(record.vertexCount) +
                     " vertices (1 to 255 are allowed)";
             return false;
@@ -164,8 +162,8 @@ bool walkPolygons(const Chunk& chunk, std::string& error, Visit visit) {
                     " vertices runs past the end of the chunk";
             return false;
         }
-        if (record.index >= kMaxCount) {
-            error = chunk.where() + ": more than " + std::to_string(kMaxCount) + " polygons";
+        if (record.index >= kMaxObjectCount) {
+            error = chunk.where() + ": more than " + std::to_string(kMaxObjectCount) + " polygons";
             return false;
         }
         record.indices = data.data() + offset + 2;
@@ -231,9 +229,9 @@ bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::u
         if (chunk.is("PNTS")) {
             if (pointChunk) return refuse(fileName, mesh, chunk.where() + ": a second PNTS chunk");
             pointChunk = &chunk;
-            if (chunk.data.size() / kPointSize > kMaxCount) {
+            if (chunk.data.size() / kPointSize > kMaxObjectCount) {
                 return refuse(fileName, mesh, chunk.where() + ": " + std::to_string(chunk.data.size() / kPointSize) +
-                                                  " points, more than " + std::to_string(kMaxCount));
+                                                  " points, more than " + std::to_string(kMaxObjectCount));
             }
         } else if (chunk.is("POLS")) {
             if (polygonChunk) return refuse(fileName, mesh, chunk.where() + ": a second POLS chunk");

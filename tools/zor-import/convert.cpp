@@ -18,6 +18,8 @@
 #include <stb_image_resize.h>
 
 #include "motion_math.h"
+#include "object/object.h"
+#include "object/surface.h"
 #include "readers.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
@@ -33,12 +35,10 @@ using write::LwsKey;
 using write::LwsMotion;
 using write::LwsScene;
 
-constexpr std::size_t kMaxPoints = 65535;
-constexpr std::size_t kMaxPolygons = 65535;
-constexpr std::size_t kMaxLwobSurfaces = 128;
-constexpr std::size_t kMaxBinarySurfaces = 150;
-constexpr std::size_t kMaxPolygonVertices = 255;
-constexpr std::size_t kMaxSurfaceName = 63;
+// The object formats' limits, as the player's readers have them.
+constexpr std::size_t kMaxLwobSurfaces = kSurfaceTableSize;
+constexpr std::size_t kMaxBinarySurfaces = kMaxBinaryMeshSurfaces;
+constexpr std::size_t kMaxSurfaceName = kMaxSurfaceNameLength;
 // The scene reader's limits over all objects together.
 constexpr std::size_t kMaxScenePoints = std::size_t{1} << 20;
 // A vertex normal further than this from its face's normal leans: past
@@ -655,7 +655,7 @@ private:
                     keys.push_back(std::move(key));
                 }
                 const bool newSurface = !surfaceOf.count(p.surface);
-                if (points.size() + fresh > kMaxPoints || placed.size() + 1 > kMaxPolygons ||
+                if (points.size() + fresh > kMaxObjectCount || placed.size() + 1 > kMaxObjectCount ||
                     (newSurface && surfaceOf.size() + 1 > surfaceLimit))
                     break;
                 if (newSurface) surfaceOf[p.surface] = static_cast<int>(surfaceOf.size());
