@@ -76,7 +76,11 @@ TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
     EXPECT_NE(desktop.str().find("\nIcon=zor\n"), std::string::npos) << desktop.str();
     for (const char* size : {"16x16", "48x48", "256x256"})
         EXPECT_TRUE(fs::exists(root_ / "usr/share/icons/hicolor" / size / "apps/zor.png")) << size;
-    EXPECT_TRUE(fs::exists(root_ / "usr/share/doc/zor/copyright"));
+    // Our own files are under the MIT (Expat) licence, and the copyright file says so.
+    std::stringstream copyright;
+    copyright << std::ifstream(root_ / "usr/share/doc/zor/copyright").rdbuf();
+    EXPECT_NE(copyright.str().find("Files: *\nCopyright: 2026 the zor developers\nLicense: Expat\n"), std::string::npos)
+        << copyright.str();
     // Dependencies found in the programs themselves.
     const Output depends = run("dpkg-deb -f " + quoted(kPackage) + " Depends", scratch_ / "depends.log");
     for (const char* library : {"libc6", "libsdl2-2.0-0", "libjpeg62-turbo", "libpng16-16", "zlib1g"})
