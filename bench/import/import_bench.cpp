@@ -23,7 +23,7 @@
 #include <stb_image_write.h>
 
 #include "convert.h"
-#include "play_folder.h"
+#include "writers/play_folder.h"
 #include "readers.h"
 
 namespace {
@@ -144,10 +144,12 @@ void BM_Import100kTriangles(benchmark::State& state) {
     for (auto _ : state) {
         const zor::import::SourceModel source = zor::import::readGltf(model);
         last = zor::import::convertModel(source, {});
-        zor::import::FolderOptions options;
-        options.folder = folder / "play";
-        options.force = true;
-        zor::import::writePlayFolder(last, options);
+        zor::write::PlayFolder play;
+        play.folder = folder / "play";
+        play.pack = false;
+        play.replace = zor::Replace::Always;
+        play.files = last.files;
+        zor::write::writePlayFolder(play);
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

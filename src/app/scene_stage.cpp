@@ -62,11 +62,6 @@ bool unchanged(const FileStamps& files) {
 
 }  // namespace
 
-std::string nothingFoundHint(const std::filesystem::path& directory) {
-    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
-           ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
-}
-
 bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height) {
     const std::size_t x = text.find('x');
     if (x == std::string_view::npos) return false;
@@ -229,6 +224,7 @@ StageLoad SceneStage::load() {
         result.sceneRead = false;
     }
 
+    result.objects = objects.loads();
     context_.source.log = nullptr;
     context_.diagnostics = nullptr;
     for (const DataLookup& lookup : log.lookups) addLookup(lookup, before, result.files);

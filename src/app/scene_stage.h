@@ -24,6 +24,7 @@
 #include "app/file_watch.h"
 #include "app/pass.h"
 #include "archive/diagnostics.h"
+#include "object/object.h"
 #include "display/display.h"
 #include "frame/camera.h"
 #include "frame/render_slots.h"
@@ -55,11 +56,6 @@ struct StageOptions {
     std::uint32_t settleMilliseconds = 0;
 };
 
-// What a tool says when a scene or its objects were not found: files are
-// looked for in the data folder (`directory`) and its archive, never beside
-// the scene, so a scene named with a folder finds none of its objects.
-std::string nothingFoundHint(const std::filesystem::path& directory);
-
 // "WxH" with both sides from 1 to 8192; false for anything else.
 bool parsePictureSize(std::string_view text, std::uint32_t& width, std::uint32_t& height);
 
@@ -74,6 +70,7 @@ struct StageLoad {
     bool replaced = false;   // the new scene is the one shown now
     std::string error;       // why it was not taken; empty when it was
     Diagnostics diagnostics; // everything this load found
+    ObjectLoads objects;     // what became of the scene's objects
     FileStamps files;        // what it looked at, with the stamps it saw
 };
 

@@ -1,9 +1,6 @@
 #include "app/scene_view.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -270,35 +267,19 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
     const std::filesystem::path scenePath = stage.options().directory / stage.options().sceneName;
     const std::filesystem::path folder = scenePath.parent_path();
     const std::string stem = scenePath.stem().string();
-    const auto temporary = folder / (".zor-view-" + std::to_string(::getpid()) + ".png.tmp");
-    if (!writePng(temporary, picture, error)) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return {};
-    }
+    std::vector<std::uint8_t> png;
+    if (!encodePng(picture, png, error)) return {};
     char number[16];
     std::snprintf(number, sizeof number, "%05d", frame);
     for (int copy = 1; copy < 10000; ++copy) {
         const std::string name = stem + "-" + number + (copy > 1 ? "-" + std::to_string(copy) : "") + ".png";
         const auto target = folder / name;
-        // A hard link fails rather than replace a file that is already there.
-        if (::link(temporary.c_str(), target.c_str()) == 0) {
-            ::unlink(temporary.c_str());
-            return target;
-        }
-        const int linkError = errno;
-        if (linkError == EEXIST) continue;
-        // A file system without hard links: rename, after a look.
-        std::error_code ec;
-        if (!std::filesystem::exists(target, ec) && !ec) {
-            std::filesystem::rename(temporary, target, ec);
-            if (!ec) return target;
-        }
-        error = target.string() + ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(linkError)));
-        ::unlink(temporary.c_str());
+        std::string why;
+        if (writeFileByRename(target, png, Replace::Never, why)) return target;
+        if (why == "exists") continue;
+        error = target.string() + ": " + why;
         return {};
     }
-    ::unlink(temporary.c_str());
     error = "too many saved pictures of frame " + std::string(number) + " in " + folder.string();
     return {};
 }

@@ -35,6 +35,11 @@ struct ViewFindings {
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::vector<std::string> lines;  // one "FILE:LINE: warning: text" each
+
+    void add(bool error, std::string line) {
+        ++(error ? errors : warnings);
+        lines.push_back(std::move(line));
+    }
 };
 
 struct ViewServices {

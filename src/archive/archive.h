@@ -141,7 +141,9 @@ private:
 // rename that replaces it, so two writers never build on the same old copy
 // (the later rename would drop the earlier writer's entries). It is a lock
 // (flock) on the file "ARCHIVE.lock" beside the archive, made when missing
-// and left in place. Readers need no lock: a rename gives them the old or the
+// and removed by its holder when it is done, so none stays in a folder that
+// is shipped (a writer that waited on the removed file takes the lock again
+// on a new one). Readers need no lock: a rename gives them the old or the
 // new archive whole.
 class ArchiveLock {
 public:
@@ -255,6 +257,11 @@ struct DataSource {
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name,
                                   Diagnostics* diags = nullptr, std::string* origin = nullptr);
 
+// What a tool says when a scene or its objects were not found: files are
+// looked for in the data folder (`directory`) and its archive, never beside
+// the scene, so a scene named with a folder finds none of its objects.
+std::string nothingFoundHint(const std::filesystem::path& directory);
+
 // Whether a regular file of that name lies on disk, found as readDataFile
 // finds it (inside the folder, letter case ignored when needed).
 bool dataFileOnDisk(const DataSource& source, std::string_view name);
@@ -289,6 +296,11 @@ enum class Replace { Never, Always };
 // already at `path` stays and the call fails with why = "exists".
 bool writeFileByRename(const std::filesystem::path& path, std::span<const std::uint8_t> data, Replace replace,
                        std::string& why);
+
+// Renames the finished file `temporary` to `path` (in the same folder) as
+// writeFileByRename does; on failure `temporary` is removed.
+bool renameIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path, Replace replace,
+                     std::string& why);
 
 // A name read from a data file as a path inside a folder, lexically
 // normalised; nullopt when it is absolute, climbs out ("..") or holds a zero.

@@ -16,7 +16,12 @@ namespace zor {
 namespace fs = std::filesystem;
 
 ArchiveLock::~ArchiveLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    if (fd_ < 0) return;
+    // Removed while still held: a writer waiting on this file finds, once it
+    // has the lock, that the name no longer leads to it, and starts over on
+    // a new one (acquire), so no two writers ever hold locks at once.
+    ::unlink(lockFileOf(archive_).c_str());
+    ::close(fd_);  // closing releases the lock
 }
 
 fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(archive.string() + ".lock"); }
@@ -24,34 +29,42 @@ fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(arch
 bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
     archive_ = archive;
     const fs::path lockFile = lockFileOf(archive);
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        const fs::path folder = archive.parent_path().empty() ? fs::path(".") : archive.parent_path();
-        std::error_code ec;
-        error_ = errno == ENOENT && !fs::is_directory(folder, ec)
-                     ? archive.string() + ": the folder " + folder.string() + " does not exist"
-                     : lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = lockFile.string() + ": the lock file is not a regular file";
-        ::close(fd_);
+    // The lock counts only while the name leads to the file locked: the
+    // holder before us may have removed it when it finished.
+    for (;;) {
+        fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            const fs::path folder = archive.parent_path().empty() ? fs::path(".") : archive.parent_path();
+            std::error_code ec;
+            error_ = errno == ENOENT && !fs::is_directory(folder, ec)
+                         ? archive.string() + ": the folder " + folder.string() + " does not exist"
+                         : lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
+            return false;
+        }
+        struct stat st {};
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            error_ = lockFile.string() + ": the lock file is not a regular file";
+            ::close(fd_);
+            fd_ = -1;
+            return false;
+        }
+        int rc = 0;
+        while ((rc = flock(fd_, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+        }
+        if (rc != 0) {
+            error_ = errno == EWOULDBLOCK ? archive.string() + ": another program is changing it (it holds " +
+                                                lockFile.string() + "); nothing was changed"
+                                          : lockFile.string() + ": cannot lock: " + std::strerror(errno);
+            ::close(fd_);
+            fd_ = -1;
+            return false;
+        }
+        struct stat named {};
+        if (::lstat(lockFile.c_str(), &named) == 0 && named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+            return true;
+        ::close(fd_);  // a file its holder removed: the lock is on the new one
         fd_ = -1;
-        return false;
     }
-    int rc = 0;
-    while ((rc = flock(fd_, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
-    }
-    if (rc != 0) {
-        error_ = errno == EWOULDBLOCK ? archive.string() + ": another program is changing it (it holds " +
-                                            lockFile.string() + "); nothing was changed"
-                                      : lockFile.string() + ": cannot lock: " + std::strerror(errno);
-        ::close(fd_);
-        fd_ = -1;
-        return false;
-    }
-    return true;
 }
 
 int ArchiveLock::removeStaleTemporaries() const {

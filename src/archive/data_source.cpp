@@ -55,6 +55,11 @@ std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view nam
 
 }  // namespace
 
+std::string nothingFoundHint(const std::filesystem::path& directory) {
+    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
+           ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
+}
+
 bool dataFileOnDisk(const DataSource& source, std::string_view name) {
     const std::optional<fs::path> relative = nameInsideFolder(name);
     if (!relative || relative->empty()) return false;

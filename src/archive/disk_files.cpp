@@ -166,6 +166,10 @@ bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data,
         why = "cannot write: " + reasonFor(error);
         return false;
     }
+    return renameIntoPlace(temporary, path, replace, why);
+}
+
+bool renameIntoPlace(const fs::path& temporary, const fs::path& path, Replace replace, std::string& why) {
     if (replace == Replace::Always) {
         // A link at `path` is replaced, not followed.
         if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;

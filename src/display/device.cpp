@@ -261,7 +261,7 @@ void clearTarget(DisplayContext& context) {
 }
 
 void blitLogo(DisplayContext& context, const Image& logo) {
-    const Rect rect{0, 0, 256, 256};
+    const Rect rect{0, 0, kLogoSide, kLogoSide};
     context.layer.blt(context.state.backBuffer, &rect, logo.surface, &rect, DDBLT_KEYSRC | DDBLT_DONOTWAIT);
 }
 

@@ -153,6 +153,9 @@ bool checkDirectDraw(DisplayContext& context, HResult result);
 
 // Clears the back buffer's colour to black (start-up, twice, with endFrame).
 void clearTarget(DisplayContext& context);
+// The side of the logo's square. The blit is refused, and no logo shows, when
+// the image or the picture is smaller than that either way.
+inline constexpr int kLogoSide = 256;
 // Blits the logo's top-left 256 x 256 pixels onto the back buffer with its
 // colour key; the result is ignored, as a skipped blit only loses one pass.
 void blitLogo(DisplayContext& context, const Image& logo);

@@ -2,29 +2,13 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
 
 namespace zor {
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
-
-bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std::string& error) {
+bool encodePng(const RgbPicture& picture, std::vector<std::uint8_t>& png, std::string& error) {
     if (picture.width <= 0 || picture.height <= 0 ||
         picture.pixels.size() != std::size_t(picture.width) * picture.height * 3) {
-        error = path.string() + ": picture has no pixels";
-        return false;
-    }
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = path.string() + ": cannot open for writing";
+        error = "picture has no pixels";
         return false;
     }
     png_image image{};
@@ -32,12 +16,30 @@ bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std:
     image.width = static_cast<png_uint_32>(picture.width);
     image.height = static_cast<png_uint_32>(picture.height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_stdio(&image, file.get(), 0, picture.pixels.data(), picture.width * 3, nullptr)) {
-        error = path.string() + ": " + image.message;
+    // Asked once for the size, then written.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), picture.width * 3, nullptr)) {
+        error = image.message;
         return false;
     }
-    if (std::fflush(file.get()) != 0) {
-        error = path.string() + ": write failed";
+    png.resize(size);
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, picture.pixels.data(), picture.width * 3, nullptr)) {
+        error = image.message;
+        return false;
+    }
+    png.resize(size);
+    return true;
+}
+
+bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std::string& error, Replace replace) {
+    std::vector<std::uint8_t> png;
+    if (!encodePng(picture, png, error)) {
+        error = path.string() + ": " + error;
+        return false;
+    }
+    std::string why;
+    if (!writeFileByRename(path, png, replace, why)) {
+        error = path.string() + ": " + why;
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
+
 namespace zor {
 
 struct RgbPicture {
@@ -14,8 +16,15 @@ struct RgbPicture {
     std::vector<std::uint8_t> pixels;  // 3 bytes per pixel, top row first
 };
 
-// False with a reason in error when the file cannot be written.
-bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std::string& error);
+// The picture as the bytes of a PNG file; false with a reason in error.
+bool encodePng(const RgbPicture& picture, std::vector<std::uint8_t>& png, std::string& error);
+// Writes the PNG beside `path` and renames it into place
+// (writeFileByRename): a failed write leaves no partial file. False with
+// "PATH: reason" in error (the system's reason, say "no space left on
+// device"); with Replace::Never a file already at `path` stays, and the
+// reason is "exists".
+bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std::string& error,
+              Replace replace = Replace::Always);
 // Reads any 8-bit PNG as RGB (grey and palette expanded, alpha dropped).
 bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string& error);
 

@@ -71,6 +71,21 @@ void evaluateSceneMotions(Scene& scene, float frame, FrameContext& context) {
     }
 }
 
+Evaluation evaluateAt(Scene& scene, float frame) {
+    Evaluation evaluation;
+    evaluation.frame = frame;
+    FrameContext context;
+    evaluateSceneMotions(scene, frame, context);
+    evaluation.visible.reserve(scene.objects.size());
+    for (SceneObject& object : scene.objects) {
+        const bool visible = isVisible(object);
+        evaluation.visible.push_back(visible);
+        if (visible) evaluateObject(object, scene, frame, context);
+    }
+    evaluation.view = context.view;
+    return evaluation;
+}
+
 void evaluateObject(SceneObject& object, const Scene& scene, float frame, FrameContext& context) {
     deformBones(object, frame, context);
     if (object.hasMorph == 1) applyMorph(object);

@@ -9,6 +9,7 @@
 // object after the opaque pass.
 
 #include <array>
+#include <vector>
 
 #include "frame/camera.h"
 #include "frame/transform.h"
@@ -36,6 +37,19 @@ void evaluateSceneMotions(Scene& scene, float frame, FrameContext& context);
 // Bones, morph, then transform (with lighting) of one object, as the pass does
 // for each visible object.
 void evaluateObject(SceneObject& object, const Scene& scene, float frame, FrameContext& context);
+
+// The state of a scene evaluated at one frame, for tools that look at a
+// frame instead of drawing it.
+struct Evaluation {
+    float frame = 0;
+    CameraView view;
+    std::vector<bool> visible;  // per object
+};
+
+// Camera, motions and lights at the frame, then bones, morph and transform of
+// every visible object in order, as the pass evaluates them. No trail, no
+// drawing.
+Evaluation evaluateAt(Scene& scene, float frame);
 
 // The whole pass between beginFrame and endFrame. Keeps nothing between calls
 // except the scratch in context.

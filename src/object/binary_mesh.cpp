@@ -23,7 +23,6 @@ constexpr std::size_t kSurfaceFixedSize = 13;  // flags and three f32
 constexpr std::size_t kPointSize = 12;
 constexpr std::size_t kPolygonHeaderSize = 4;
 constexpr std::size_t kVertexSize = 10;  // u16 index, f32 u, f32 v
-constexpr std::int32_t kMaxCount = 65535;
 
 struct BinarySurface {
     std::uint8_t flags = 0;
@@ -85,11 +84,14 @@ bool ObjectLoader::parseBinaryMesh(std::string_view fileName, std::span<const st
         return refuse(fileName, mesh, "surface count " + std::to_string(surfaceCount) + " is outside 0.." +
                                           std::to_string(kMaxBinaryMeshSurfaces));
     }
+    constexpr auto kMaxCount = static_cast<std::int32_t>(kMaxObjectCount);
     if (pointCount < 0 || pointCount > kMaxCount) {
-        return refuse(fileName, mesh, "point count " + std::to_string(pointCount) + " is outside 0..65535");
+        return refuse(fileName, mesh, "point count " + std::to_string(pointCount) + " is outside 0.." +
+                                          std::to_string(kMaxCount));
     }
     if (polygonCount < 0 || polygonCount > kMaxCount) {
-        return refuse(fileName, mesh, "polygon count " + std::to_string(polygonCount) + " is outside 0..65535");
+        return refuse(fileName, mesh, "polygon count " + std::to_string(polygonCount) + " is outside 0.." +
+                                          std::to_string(kMaxCount));
     }
 
     std::array<BinarySurface, kMaxBinaryMeshSurfaces> surfaces{};

@@ -85,6 +85,19 @@ inline constexpr int kSurfaceTableSize = 128;
 inline constexpr int kMaxBinaryMeshSurfaces = 150;
 inline constexpr std::size_t kMaxBinaryTextureNameLength = 119;
 
+// What became of the objects an ObjectLoader was asked for by loadObject.
+struct ObjectLoads {
+    int loaded = 0;   // read (an object file or its binary mesh)
+    int refused = 0;  // found, but broke a limit of its format
+    int missing = 0;  // found neither as an object file nor as a binary mesh
+    std::string firstRefusal;  // "FILE: why" of the first refused file
+};
+
+// What a tool says when a scene shows none of its objects: how many were
+// refused (with the first reason) and how many were not found, and, only
+// when some were not found, where files are looked for (nothingFoundHint).
+std::string describeNoObject(const ObjectLoads& loads, const std::filesystem::path& directory);
+
 // Reads meshes from LightWave object files (binary IFF, big-endian) and, when
 // an object file is nowhere to be found, from the binary mesh file of the same
 // base name with the extension "3d" (little-endian).
@@ -118,6 +131,8 @@ public:
     std::array<Surface, kSurfaceTableSize>& surfaces() { return surfaces_; }
     // Image kind of the last "CTEX"/"RIMG" of the object read last.
     ImageKind lastImageKind() const { return lastImage_; }
+    // The objects loadObject was asked for so far.
+    const ObjectLoads& loads() const { return loads_; }
 
 private:
     enum class FindResult { Loaded, Refused, Missing };
@@ -129,6 +144,8 @@ private:
     Diagnostics* diagnostics_;
     std::array<Surface, kSurfaceTableSize> surfaces_{};
     ImageKind lastImage_ = ImageKind::None;
+    ObjectLoads loads_;
+    std::string lastRefusal_;  // "FILE: why" of the last refused file
 };
 
 }  // namespace zor

@@ -190,21 +190,41 @@ ObjectLoader::ObjectLoader(DataSource source, TextureLoader loadTexture, Diagnos
 
 bool ObjectLoader::refuse(std::string_view fileName, Mesh& mesh, std::string message) {
     mesh = Mesh{};
+    lastRefusal_ = std::string(fileName) + ": " + message;
     if (diagnostics_) diagnostics_->warning(fileName, 0, "object refused: " + message);
     return false;
 }
 
 void ObjectLoader::loadObject(std::string& name, Mesh& mesh) {
     mesh = Mesh{};
+    FindResult result = FindResult::Loaded;
     if (std::optional<Bytes> bytes = readDataFile(source_, name, diagnostics_)) {
-        parseObject(name, *bytes, mesh);
-        return;
+        if (!parseObject(name, *bytes, mesh)) result = FindResult::Refused;
+    } else {
+        const std::string objectName = name;
+        result = readBinaryMesh(name, mesh);
+        if (result == FindResult::Missing && diagnostics_) {
+            diagnostics_->warning(objectName, 0,
+                                  "object file not found on disk or in the archive, nor its binary mesh " + name);
+        }
     }
-    const std::string objectName = name;
-    if (readBinaryMesh(name, mesh) == FindResult::Missing && diagnostics_) {
-        diagnostics_->warning(objectName, 0,
-                              "object file not found on disk or in the archive, nor its binary mesh " + name);
+    switch (result) {
+    case FindResult::Loaded: ++loads_.loaded; break;
+    case FindResult::Missing: ++loads_.missing; break;
+    case FindResult::Refused:
+        if (loads_.refused++ == 0) loads_.firstRefusal = lastRefusal_;
+        break;
     }
+}
+
+std::string describeNoObject(const ObjectLoads& loads, const std::filesystem::path& directory) {
+    if (loads.refused == 0) return "not one of its objects was found; " + nothingFoundHint(directory);
+    std::string text = "not one of its objects could be used: " + std::to_string(loads.refused) +
+                       (loads.refused == 1 ? " was refused (" : " were refused (the first: ") + loads.firstRefusal + ")";
+    if (loads.missing > 0)
+        text += ", " + std::to_string(loads.missing) + (loads.missing == 1 ? " was" : " were") + " not found; " +
+                nothingFoundHint(directory);
+    return text;
 }
 
 bool ObjectLoader::parseObject(std::string_view fileName, std::span<const std::uint8_t> data, Mesh& mesh) {

@@ -19,6 +19,9 @@ inline constexpr const char* kMainWindowTitle = "ZOR @ QUENT7";
 
 // The clock runs 15.15 x 2 = 30.3 scene frames per second of wall time.
 inline constexpr double kHalfFramesPerSecond = 15.15;
+// The same rate whole, for what converts seconds to frames (exactly 30.3: the
+// doubling is exact).
+inline constexpr double kFramesPerSecond = 2 * kHalfFramesPerSecond;
 
 // Half the side of a particle square, set at the start of every pass.
 inline constexpr float kParticleHalfSize = 0.25f;

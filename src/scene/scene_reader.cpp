@@ -54,15 +54,6 @@ private:
     std::vector<std::size_t> up_;  // some ancestor of each item; itself for a top
 };
 
-// What the scene as a whole may hold. Each LoadObject line loads its file
-// anew and each bone holds a weight for every point of its object, so a few
-// bytes of scene text could otherwise ask for gigabytes: one object file on
-// many lines, or many bones on a large object. The bounds are far above any
-// scene the player can draw at its pace (64 MiB of points, 32 MiB of weights).
-constexpr std::uint64_t kMaxScenePoints = std::uint64_t{1} << 20;
-constexpr std::uint64_t kMaxScenePolygons = std::uint64_t{1} << 20;
-constexpr std::uint64_t kMaxSceneWeights = std::uint64_t{1} << 23;
-
 class SceneParser {
 public:
     SceneParser(Scene& scene, TokenStream& tokens, const ObjectLoadFunction& loadObject, SceneSourceLines* lines)

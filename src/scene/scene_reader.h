@@ -88,6 +88,16 @@ std::string objectBaseName(std::string_view fileName);
 
 inline constexpr std::size_t kMaxStoredObjectName = 27;
 
+// What the scene as a whole may hold: objects past these totals are left
+// empty (a warning says so). Each LoadObject line loads its file anew and each
+// bone holds a weight for every point of its object, so a few bytes of scene
+// text could otherwise ask for gigabytes: one object file on many lines, or
+// many bones on a large object. The bounds are far above any scene the player
+// can draw at its pace (64 MiB of points, 32 MiB of weights).
+inline constexpr std::uint64_t kMaxScenePoints = std::uint64_t{1} << 20;
+inline constexpr std::uint64_t kMaxScenePolygons = std::uint64_t{1} << 20;
+inline constexpr std::uint64_t kMaxSceneWeights = std::uint64_t{1} << 23;
+
 // Adds an object: loaded from `fileName` through `loadObject`, or a null
 // object when there is no name. "mcube.lwo" and "mball.lwo" load nothing and
 // are unlit.

@@ -3,6 +3,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "object/object.h"
 #include "writers/byte_writer.h"
 
 namespace zor::write {
@@ -88,12 +89,13 @@ void writeSurface(ByteWriter& out, const LwSurface& s) {
 }
 
 void check(const LwObject& object) {
-    if (object.points.size() > 65535) throw std::invalid_argument("LWOB: more than 65535 points");
-    if (object.polygons.size() > 65535) throw std::invalid_argument("LWOB: more than 65535 polygons");
+    const std::string most = std::to_string(kMaxObjectCount);
+    if (object.points.size() > kMaxObjectCount) throw std::invalid_argument("LWOB: more than " + most + " points");
+    if (object.polygons.size() > kMaxObjectCount) throw std::invalid_argument("LWOB: more than " + most + " polygons");
     if (object.surfaces.empty() && !object.polygons.empty())
         throw std::invalid_argument("LWOB: polygons without surfaces");
     for (const LwPolygon& p : object.polygons) {
-        if (p.points.empty() || p.points.size() > 255)
+        if (p.points.empty() || p.points.size() > kMaxPolygonVertices)
             throw std::invalid_argument("LWOB: polygon with " + std::to_string(p.points.size()) + " vertices");
         for (std::uint16_t i : p.points)
             if (i >= object.points.size())

@@ -2,17 +2,20 @@
 
 #include <stdexcept>
 
+#include "object/object.h"
 #include "writers/byte_writer.h"
 
 namespace zor::write {
 namespace {
 
 void check(const BinaryMesh& mesh) {
-    if (mesh.surfaces.size() > 150) throw std::invalid_argument("3d: more than 150 surfaces");
-    if (mesh.points.size() > 65535) throw std::invalid_argument("3d: more than 65535 points");
-    if (mesh.polygons.size() > 65535) throw std::invalid_argument("3d: more than 65535 polygons");
+    const std::string most = std::to_string(kMaxObjectCount);
+    if (mesh.surfaces.size() > kMaxBinaryMeshSurfaces)
+        throw std::invalid_argument("3d: more than " + std::to_string(kMaxBinaryMeshSurfaces) + " surfaces");
+    if (mesh.points.size() > kMaxObjectCount) throw std::invalid_argument("3d: more than " + most + " points");
+    if (mesh.polygons.size() > kMaxObjectCount) throw std::invalid_argument("3d: more than " + most + " polygons");
     for (const BinarySurface& s : mesh.surfaces)
-        if ((s.flags & binTextured) && (s.texture.empty() || s.texture.size() > 119))
+        if ((s.flags & binTextured) && (s.texture.empty() || s.texture.size() > kMaxBinaryTextureNameLength))
             throw std::invalid_argument("3d: textured surface needs a name of 1 to 119 characters");
     for (const BinaryPolygon& p : mesh.polygons) {
         if (p.points.empty() || p.points.size() > 255)

@@ -4,15 +4,12 @@
 // plays its demo exactly as the build's zor-render plays the build's demo.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "child_process.h"
 #include "display/png_file.h"
 
 namespace zor {
@@ -23,17 +20,9 @@ namespace fs = std::filesystem;
 const fs::path kBuild = ZOR_BINARY_DIR;
 const fs::path kPackage = kBuild / ("zor_" ZOR_VERSION "_amd64.deb");
 
-struct Output {
-    int status = -1;
-    std::string text;
-};
-
 // Runs a shell command with its standard output and error in `log`.
-Output run(const std::string& command, const fs::path& log) {
-    const int raw = std::system((command + " >'" + log.string() + "' 2>&1").c_str());
-    std::stringstream text;
-    text << std::ifstream(log).rdbuf();
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+test::ShellRun run(const std::string& command, const fs::path& log) {
+    return test::runShell(command, log.parent_path(), test::Streams::Merged, log.stem().string());
 }
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
@@ -49,8 +38,8 @@ protected:
         fs::remove_all(scratch_);
         fs::create_directories(scratch_);
         root_ = scratch_ / "root";
-        const Output unpacked = run("dpkg-deb -x " + quoted(kPackage) + " " + quoted(root_), scratch_ / "unpack.log");
-        ASSERT_EQ(unpacked.status, 0) << unpacked.text;
+        const test::ShellRun unpacked = run("dpkg-deb -x " + quoted(kPackage) + " " + quoted(root_), scratch_ / "unpack.log");
+        ASSERT_EQ(unpacked.status, 0) << unpacked.out;
     }
     void TearDown() override {
         if (!scratch_.empty() && !HasFailure()) fs::remove_all(scratch_);
@@ -65,38 +54,36 @@ TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
     for (const auto& program : fs::directory_iterator(root_ / "usr/bin")) {
         const std::string name = program.path().filename().string();
         EXPECT_TRUE(fs::exists(root_ / "usr/share/man/man1" / (name + ".1.gz"))) << name << " has no manual page";
-        const Output version = run(quoted(program.path()) + " --version", scratch_ / "version.log");
-        EXPECT_EQ(version.text, name + " " ZOR_VERSION "\n");
+        const test::ShellRun version = run(quoted(program.path()) + " --version", scratch_ / "version.log");
+        EXPECT_EQ(version.out, name + " " ZOR_VERSION "\n");
     }
     for (const char* file : {"zor.dat", "mp3.mp3", "water.avi"})
         EXPECT_EQ(fs::file_size(root_ / "usr/share/zor/demo" / file), fs::file_size(kBuild / "demo" / file)) << file;
-    std::stringstream desktop;
-    desktop << std::ifstream(root_ / "usr/share/applications/zor.desktop").rdbuf();
-    EXPECT_NE(desktop.str().find("\nExec=zor --dir /usr/share/zor/demo\n"), std::string::npos) << desktop.str();
-    EXPECT_NE(desktop.str().find("\nIcon=zor\n"), std::string::npos) << desktop.str();
+    const std::string desktop = test::readText(root_ / "usr/share/applications/zor.desktop");
+    EXPECT_NE(desktop.find("\nExec=zor --dir /usr/share/zor/demo\n"), std::string::npos) << desktop;
+    EXPECT_NE(desktop.find("\nIcon=zor\n"), std::string::npos) << desktop;
     for (const char* size : {"16x16", "48x48", "256x256"})
         EXPECT_TRUE(fs::exists(root_ / "usr/share/icons/hicolor" / size / "apps/zor.png")) << size;
     // Our own files are under the MIT (Expat) licence, and the copyright file says so.
-    std::stringstream copyright;
-    copyright << std::ifstream(root_ / "usr/share/doc/zor/copyright").rdbuf();
-    EXPECT_NE(copyright.str().find("Files: *\nCopyright: 2026 the zor developers\nLicense: Expat\n"), std::string::npos)
-        << copyright.str();
+    const std::string copyrightText = test::readText(root_ / "usr/share/doc/zor/copyright");
+    EXPECT_NE(copyrightText.find("Files: *\nCopyright: 2026 the zor developers\nLicense: Expat\n"), std::string::npos)
+        << copyrightText;
     // Dependencies found in the programs themselves.
-    const Output depends = run("dpkg-deb -f " + quoted(kPackage) + " Depends", scratch_ / "depends.log");
+    const test::ShellRun depends = run("dpkg-deb -f " + quoted(kPackage) + " Depends", scratch_ / "depends.log");
     for (const char* library : {"libc6", "libsdl2-2.0-0", "libjpeg62-turbo", "libpng16-16", "zlib1g"})
-        EXPECT_NE(depends.text.find(library), std::string::npos) << depends.text;
+        EXPECT_NE(depends.out.find(library), std::string::npos) << depends.out;
 }
 
 TEST_F(Package, UnpackedZorRenderPlaysTheUnpackedDemoAsTheBuildDoes) {
     const std::string frames = " --size 160x120 --frames 0-1600:400 --quiet --out ";
-    const Output packaged = run("SDL_VIDEODRIVER=offscreen " + quoted(root_ / "usr/bin/zor-render") + " --dir " +
+    const test::ShellRun packaged = run("SDL_VIDEODRIVER=offscreen " + quoted(root_ / "usr/bin/zor-render") + " --dir " +
                                     quoted(root_ / "usr/share/zor/demo") + frames + quoted(scratch_ / "packaged"),
                                 scratch_ / "packaged.log");
-    ASSERT_EQ(packaged.status, 0) << packaged.text;
-    const Output built = run("SDL_VIDEODRIVER=offscreen " + quoted(kBuild / "tools/zor-render/zor-render") + " --dir " +
+    ASSERT_EQ(packaged.status, 0) << packaged.out;
+    const test::ShellRun built = run("SDL_VIDEODRIVER=offscreen " + quoted(kBuild / "tools/zor-render/zor-render") + " --dir " +
                                  quoted(kBuild / "demo") + frames + quoted(scratch_ / "built"),
                              scratch_ / "built.log");
-    ASSERT_EQ(built.status, 0) << built.text;
+    ASSERT_EQ(built.status, 0) << built.out;
     int compared = 0;
     for (const auto& file : fs::directory_iterator(scratch_ / "built")) {
         RgbPicture expected, actual;
@@ -112,12 +99,12 @@ TEST_F(Package, UnpackedZorRenderPlaysTheUnpackedDemoAsTheBuildDoes) {
 
 TEST_F(Package, UnpackedPlayerNamesItsDemoWhereThereIsNothingToPlay) {
     fs::create_directories(scratch_ / "empty");
-    const Output player = run("cd " + quoted(scratch_ / "empty") + " && SDL_VIDEODRIVER=offscreen " +
+    const test::ShellRun player = run("cd " + quoted(scratch_ / "empty") + " && SDL_VIDEODRIVER=offscreen " +
                                   quoted(root_ / "usr/bin/zor") + " -nosound",
                               scratch_ / "player.log");
     EXPECT_EQ(player.status, 1);
-    EXPECT_NE(player.text.find("zor --dir " + (root_ / "usr/share/zor/demo").string() + "\n"), std::string::npos)
-        << player.text;
+    EXPECT_NE(player.out.find("zor --dir " + (root_ / "usr/share/zor/demo").string() + "\n"), std::string::npos)
+        << player.out;
 }
 
 }  // namespace

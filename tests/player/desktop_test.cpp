@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include "child_process.h"
 #include "png_compare.h"
 #include "test_support.h"
 #include "x_server.h"
@@ -84,10 +85,7 @@ EndBehavior 1
 ZoomFactor 3.2
 )";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readText;
 
 struct PlayerOnXServer : testing::TestWithParam<int> {
     std::unique_ptr<test::ScratchDir> dir;
@@ -109,12 +107,12 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
                                "ASAN_OPTIONS=detect_leaks=0 '" + (kBuild / "tools/zor-render/zor-render").string() +
                                "' --size 640x480 --bpp " + std::to_string(bits) +
                                " --frame 0 --out expected.png > render.log 2>&1";
-    ASSERT_EQ(std::system(render.c_str()), 0) << readFile(folder / "render.log");
+    ASSERT_EQ(std::system(render.c_str()), 0) << readText(folder / "render.log");
     test::RgbImage expected;
     ASSERT_TRUE(test::readPng(folder / "expected.png", expected));
 
     test::XServer x(folder);
-    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start: " << readFile(folder / "xvfb.err");
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start: " << readText(folder / "xvfb.err");
     test::ChildProcess player({(kBuild / "src/app/zor").string(), "-nosound"}, folder, "player",
                               {"DISPLAY=" + x.display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
                                "ASAN_OPTIONS=detect_leaks=0"});

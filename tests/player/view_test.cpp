@@ -14,7 +14,7 @@
 
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
-#include "check.h"
+#include "check/check.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
@@ -95,13 +95,15 @@ TEST_F(ViewOnDisk, TheStatusLineCountsAndWListsTheCheckersFindings) {
     DataSource source;
     source.directory = dir->path();
     source.archiveName = "zor.dat";
-    ViewFindings expected;
-    for (const inspect::Finding& f : inspect::checkScene(source, "edit.lws")) {
-        ++(f.severity == Severity::Error ? expected.errors : expected.warnings);
-        expected.lines.push_back(f.format());
-    }
+    const auto checked = [source] {  // as zor-view's
+        ViewFindings found;
+        for (const check::Finding& f : check::checkScene(source, "edit.lws"))
+            found.add(f.severity == Severity::Error, f.format());
+        return found;
+    };
+    const ViewFindings expected = checked();
     ASSERT_GT(expected.warnings, 0u);
-    check = [source] { return inspect::findingsForView(source, "edit.lws"); };  // as zor-view's
+    check = checked;
     open(0);
     EXPECT_NE(expected.warnings, stage->diagnostics().count(Severity::Warning));
     EXPECT_NE(view->status().find("  " + std::to_string(expected.warnings) + " warnings"), std::string::npos)

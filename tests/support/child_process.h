@@ -1,8 +1,9 @@
 #pragma once
-// A program run as a child process for the tests that signal it or measure
-// it: standard output and error go to files, the child can be waited for
-// with a bound (a hang fails the test instead of stalling the suite), and its
-// peak resident memory comes from the kernel's accounting of the child.
+// A program run as a child process for the tests: standard output and error
+// go to files, the child can be waited for with a bound (a hang fails the
+// test instead of stalling the suite), signalled, and its peak resident
+// memory comes from the kernel's accounting of the child. runShell runs a
+// shell command line through it and hands back what it printed.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,14 +15,23 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "scratch_dir.h"
+
 extern char** environ;
 
 namespace zor::test {
+
+// A whole file as text; empty when it cannot be read.
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class ChildProcess {
 public:
@@ -99,11 +109,7 @@ private:
         if (wait4(pid_, &status_, WNOHANG, &usage_) == pid_) ended_ = true;
         return !ended_;
     }
-    static std::string read(const std::filesystem::path& path) {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    }
+    static std::string read(const std::filesystem::path& path) { return readText(path); }
 
     std::filesystem::path out_, err_;
     pid_t pid_ = -1;
@@ -119,6 +125,33 @@ inline std::string describeEnd(const ChildProcess& child) {
     if (WIFEXITED(s)) return "exit status " + std::to_string(WEXITSTATUS(s));
     if (WIFSIGNALED(s)) return "killed by signal " + std::to_string(WTERMSIG(s));
     return "status " + std::to_string(s);
+}
+
+// How a shell command ended and what it printed.
+struct ShellRun {
+    int status = -1;  // the exit status; -1 when killed, hung or not started
+    std::string out;  // standard output (with standard error when merged)
+    std::string err;
+};
+
+enum class Streams { Separate, Merged };
+
+// Runs `command` with /bin/sh in `folder` (its output in folder/NAME.out and
+// .err; without a folder, in a scratch folder of its own), waiting at most
+// `limit`; a child still running then is killed.
+inline ShellRun runShell(const std::string& command, const std::filesystem::path& folder = {},
+                         Streams streams = Streams::Merged, const std::string& name = "shell",
+                         std::chrono::milliseconds limit = std::chrono::minutes(10)) {
+    std::optional<ScratchDir> own;
+    if (folder.empty()) own.emplace("shell-" + name);
+    ChildProcess child({"/bin/sh", "-c", streams == Streams::Merged ? "exec 2>&1; " + command : command},
+                       own ? own->path() : folder, name);
+    ShellRun run;
+    if (!child.started()) return run;
+    if (child.wait(limit) && WIFEXITED(child.status())) run.status = WEXITSTATUS(child.status());
+    run.out = child.output();
+    run.err = child.errors();
+    return run;
 }
 
 }  // namespace zor::test

@@ -461,7 +461,7 @@ LwsScene scene() {
     s.scene.firstFrame = kFirstFrame;
     s.scene.lastFrame = kLastFrame;
     s.scene.frameStep = 1;
-    s.scene.framesPerSecond = kPlayerFramesPerSecond;
+    s.scene.framesPerSecond = static_cast<float>(kFramesPerSecond);
 
     s.load("Objects\\Room.lwo", still({0, 0, 0}));
 

@@ -28,7 +28,6 @@ inline constexpr int kActFrames = 480;
 inline constexpr int kActs = 4;
 inline constexpr int kFirstFrame = 0;
 inline constexpr int kLastFrame = kActFrames * kActs;  // 1920 frames: 63.4 s at 30.3 fps
-inline constexpr float kPlayerFramesPerSecond = 30.3f;
 
 inline constexpr const char* kSceneFile = kSceneFileName;
 inline constexpr const char* kBinaryOnlyObject = "Something";  // scene says Something.lwo, only Something.3d exists

@@ -34,13 +34,6 @@ void say(const DemoSetOptions& o, const std::string& line) {
     if (o.progress) o.progress(line);
 }
 
-// A new file renamed into place: whatever lay at `path` (a link planted
-// there included) is replaced, never written through.
-void writeFile(const fs::path& path, const Bytes& bytes) {
-    std::string why;
-    if (!writeFileByRename(path, bytes, Replace::Always, why)) throw std::runtime_error(path.string() + ": " + why);
-}
-
 // A new, empty file of a unique name in `folder`, removed again unless it
 // was renamed into place.
 class TemporaryFile {
@@ -80,12 +73,6 @@ void makeFolder(const fs::path& folder) {
     if (ec) throw std::runtime_error(folder.string() + ": cannot create folder: " + ec.message());
 }
 
-void removeIfPresent(const fs::path& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
-    if (ec) throw std::runtime_error(path.string() + ": cannot remove: " + ec.message());
-}
-
 // Runs a program without a shell and waits for it; throws unless it exits 0.
 void run(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -101,7 +88,8 @@ void run(const std::vector<std::string>& args) {
         throw std::runtime_error(args[0] + ": failed (status " + std::to_string(status) + ")");
 }
 
-void encodeMusic(const DemoSetOptions& o) {
+// The music, synthesised and encoded by lame; its bytes.
+Bytes encodeMusic(const DemoSetOptions& o) {
     MusicPlan plan;
     std::vector<std::int16_t> samples = synthesiseMusic(plan);
     say(o, "music: " + std::to_string(samples.size() / 2 / plan.sampleRate) + " s synthesised");
@@ -109,10 +97,14 @@ void encodeMusic(const DemoSetOptions& o) {
     // made itself, never into whatever lies at a fixed name.
     TemporaryFile wav(o.out, "mp3", ".wav");
     TemporaryFile partial(o.out, "mp3", ".mp3");
-    writeFile(wav.path(), writeWav(samples, 2, plan.sampleRate));
+    std::string why;
+    if (!writeFileByRename(wav.path(), writeWav(samples, 2, plan.sampleRate), Replace::Always, why))
+        throw std::runtime_error(wav.path() + ": " + why);
     run(lameArguments(o, wav.path(), partial.path()));
-    partial.renameTo(o.out / kMusicFileName);
-    say(o, std::string("wrote ") + kMusicFileName + " (" + std::to_string(fs::file_size(o.out / kMusicFileName)) + " bytes)");
+    ReadFailure failure;
+    std::optional<Bytes> mp3 = readWholeFile(partial.path(), &failure);
+    if (!mp3) throw std::runtime_error(partial.path() + ": cannot read what lame wrote: " + failure.reason);
+    return std::move(*mp3);
 }
 
 }  // namespace
@@ -142,28 +134,26 @@ void writeDemoSet(const DemoSetOptions& o) {
     say(o, "made " + std::to_string(files.size()) + " data files");
 
     if (!o.sources.empty()) {
-        makeFolder(o.sources);
-        for (const DataFile& f : files) writeFile(o.sources / f.name, f.bytes);
+        PlayFolder loose;
+        loose.folder = o.sources;
+        loose.files = files;
+        loose.pack = false;
+        loose.replace = Replace::Always;
+        writePlayFolder(loose);
         say(o, "wrote loose files to " + o.sources.string());
     }
 
-    // A fresh archive every time: adding to an old one would keep stale
-    // entries. The new archive is renamed into place.
-    const fs::path archive = o.out / kArchiveFileName;
-    removeIfPresent(archive);
-    {
-        PackFile pack(archive.string());
-        for (const DataFile& f : files)
-            if (!pack.addData(f.bytes, f.name)) throw std::runtime_error(pack.error());
-        if (!pack.flush()) throw std::runtime_error(pack.error());
-    }
-    say(o, "wrote zor.dat (" + std::to_string(fs::file_size(archive)) + " bytes, " + std::to_string(files.size()) +
-               " entries)");
-
+    // A fresh archive every time (adding to an old one would keep stale
+    // entries), the companion the player looks for on disk only, the music.
     const std::string companion = "Companion of water.jpg: its presence turns off that texture's mip levels.\n";
-    writeFile(o.out / kNoMipCompanion, Bytes(companion.begin(), companion.end()));
-
-    encodeMusic(o);
+    PlayFolder play;
+    play.folder = o.out;
+    play.files = std::move(files);
+    play.diskOnly.push_back({kNoMipCompanion, Bytes(companion.begin(), companion.end())});
+    play.music = encodeMusic(o);
+    play.replace = Replace::Always;
+    play.progress = o.progress;
+    writePlayFolder(play);
 }
 
 }  // namespace zor::demo

@@ -11,13 +11,11 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "writers/play_folder.h"
 
 namespace zor::demo {
 
-struct DataFile {
-    std::string name;
-    Bytes bytes;
-};
+using DataFile = write::DataFile;
 
 // Every file that goes into the archive, in archive order.
 std::vector<DataFile> demoDataFiles();

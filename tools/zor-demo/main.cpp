@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/tool_usage.h"
 #include "demo_set.h"
 
 int main(int argc, char** argv) {
@@ -27,14 +28,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({64, 80, 96, 112, 128}))
         ->capture_default_str();
     app.add_flag("--quiet,-q", quiet, "No progress lines");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return 2;
-    }
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
 
     options.out = out;
     options.sources = sources;

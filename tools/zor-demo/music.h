@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/player_constants.h"
+
 namespace zor::demo {
 
 struct MusicPlan {
     int sampleRate = 44100;
     int bars = 33;              // 32 bars of scene and one to ring out
-    double beatSeconds = 15.0 / 30.3;
+    double beatSeconds = 15.0 / kFramesPerSecond;
 };
 
 // Interleaved stereo 16-bit samples.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -21,6 +22,7 @@
 #include "object/object.h"
 #include "object/surface.h"
 #include "readers.h"
+#include "scene/scene_reader.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
 #include "writers/mesh3d_writer.h"
@@ -39,16 +41,12 @@ using write::LwsScene;
 constexpr std::size_t kMaxLwobSurfaces = kSurfaceTableSize;
 constexpr std::size_t kMaxBinarySurfaces = kMaxBinaryMeshSurfaces;
 constexpr std::size_t kMaxSurfaceName = kMaxSurfaceNameLength;
-// The scene reader's limits over all objects together.
-constexpr std::size_t kMaxScenePoints = std::size_t{1} << 20;
 // A vertex normal further than this from its face's normal leans: past
 // rounding noise, short of the facets of a finely divided surface.
 const double kSmoothCosine = std::cos(0.3 * 3.14159265358979 / 180.0);
 // Faces sharing a vertex (and so its one normal) while their own normals
 // differ by more than this can only be smooth.
 const double kCreaseCosine = std::cos(1.0 * 3.14159265358979 / 180.0);
-// Deepest parent chain the player follows.
-constexpr int kMaxAncestors = 25;
 
 float linearToDisplay(float v) {
     v = std::clamp(std::isfinite(v) ? v : 0.0f, 0.0f, 1.0f);
@@ -169,7 +167,12 @@ public:
         for (const std::string& n : m_.notCarried) notCarried(n);
         gatherChannels();
         computeRange();
-        if (sampled_) out_.notes.push_back("stepped and cubic-spline keys were sampled once a frame (30.3 a second)");
+        if (sampled_) {
+            char rate[16];
+            std::snprintf(rate, sizeof rate, "%g", kFramesPerSecond);
+            out_.notes.push_back("stepped and cubic-spline keys were sampled once a frame (" + std::string(rate) +
+                                 " a second)");
+        }
         nameNodes();
         // Scene objects in node order: each node becomes an object (its
         // first mesh part) or a null; further parts hang below the first.
@@ -178,13 +181,14 @@ public:
         if (totalPoints_ == 0) throw ImportError(m_.fileName + ": holds no geometry to import");
         if (totalPoints_ > kMaxScenePoints)
             out_.notes.push_back("the scene holds " + std::to_string(totalPoints_) +
-                                 " points; the player reads at most 1048576 in one scene and leaves later objects empty");
+                                 " points; the player reads at most " + std::to_string(kMaxScenePoints) +
+                                 " in one scene and leaves later objects empty");
         addCamera();
         addLights();
         scene_.firstFrame = 0;
         scene_.lastFrame = lastFrame_;
         scene_.frameStep = 1;
-        scene_.framesPerSecond = kPlayerFramesPerSecond;
+        scene_.framesPerSecond = kImportFramesPerSecond;
         out_.firstFrame = 0;
         out_.lastFrame = lastFrame_;
         const std::string text = write::writeScene(scene_);
@@ -241,7 +245,7 @@ private:
             out_.notes.push_back("no animation: the scene plays " + std::to_string(kStillSceneFrames) + " frames (10 s)");
             return;
         }
-        const double frames = std::ceil(static_cast<double>(longest) * kPlayerFramesPerSecond - 1e-4);
+        const double frames = std::ceil(static_cast<double>(longest) * kImportFramesPerSecond - 1e-4);
         lastFrame_ = static_cast<int>(std::clamp(frames, 1.0, 1e6));
         if (frames > 1e6) notCarried("animation past 1000000 frames (cut there)");
     }
@@ -754,7 +758,7 @@ private:
             // between keys then lie on the source's own, and only the frame
             // around a key's corner differs.
             for (float t : c->times) {
-                const double at = std::clamp(static_cast<double>(t) * kPlayerFramesPerSecond, 0.0,
+                const double at = std::clamp(static_cast<double>(t) * kImportFramesPerSecond, 0.0,
                                              static_cast<double>(lastFrame_));
                 const int below = static_cast<int>(std::floor(at + 1e-4)), above = static_cast<int>(std::ceil(at - 1e-4));
                 frames.insert(below);
@@ -767,7 +771,7 @@ private:
         return {frames.begin(), frames.end()};
     }
 
-    static float timeOf(int frame) { return static_cast<float>(frame / static_cast<double>(kPlayerFramesPerSecond)); }
+    static float timeOf(int frame) { return static_cast<float>(frame / static_cast<double>(kImportFramesPerSecond)); }
 
     // A key of the player's motion from a placement in the player's space.
     static LwsKey keyOf(int frame, const std::array<float, 3>& position, const Mat3d& rotation, const Vec3& scale,
@@ -884,11 +888,6 @@ private:
         object.parent = parent;
         std::vector<Part> parts;
         if (n.mesh >= 0 && n.mesh < static_cast<int>(m_.meshes.size())) parts = writeMesh(node, m_.meshes[n.mesh]);
-        int depth = 0;
-        for (int p = n.parent; p >= 0 && p < static_cast<int>(m_.nodes.size()) && depth <= kMaxAncestors + 1;
-             p = m_.nodes[p].parent)
-            ++depth;
-        if (depth > kMaxAncestors) notCarried("hierarchies deeper than 25 levels");
         if (parts.empty()) {
             object.nullName = nodeName_[node];
             ++out_.nullObjects;

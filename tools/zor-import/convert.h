@@ -2,7 +2,7 @@
 // Turns a SourceModel into the files of a play folder: the scene, one object
 // file per mesh part (LightWave object, or binary mesh where texture
 // coordinates must travel with the polygons), and JPEG images. No file is
-// touched here: the result is names and bytes, written by play_folder.
+// touched here: the result is names and bytes, written by writePlayFolder.
 //
 // Conventions of the result: the source's right-handed, +Y up space becomes
 // the player's left-handed one by turning z around (x right, y up, z away
@@ -16,11 +16,14 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "scene/player_constants.h"
+#include "writers/play_folder.h"
 #include "source_model.h"
 
 namespace zor::import {
 
-inline constexpr float kPlayerFramesPerSecond = 30.3f;
+// The player's frame rate as the conversion has always computed with it.
+inline constexpr float kImportFramesPerSecond = static_cast<float>(kFramesPerSecond);
 // Longest side of a converted image: sides are powers of two from 8 to this.
 inline constexpr int kMaxImageSide = 256;
 inline constexpr int kMinImageSide = 8;
@@ -34,13 +37,10 @@ inline constexpr int kStillSceneFrames = 303;
 
 struct ConvertOptions {
     float scale = 1.0f;
-    std::string sceneName = "glorp2.lws";
+    std::string sceneName = kSceneFileName;
 };
 
-struct OutputFile {
-    std::string name;
-    Bytes bytes;
-};
+using OutputFile = write::DataFile;
 
 struct Conversion {
     std::vector<OutputFile> files;  // the scene first

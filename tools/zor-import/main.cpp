@@ -12,9 +12,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/tool_usage.h"
 #include "archive/archive.h"
 #include "convert.h"
-#include "play_folder.h"
 #include "readers.h"
 
 namespace {
@@ -32,6 +32,19 @@ const char* const kDescription =
     "a frame. Without a camera or a light in the source, a view framing the model and a distant light are\n"
     "added.";
 
+// The music, read before anything is written: a bad file stops the import
+// first. An MP3 stream starts with an ID3 tag or an MPEG audio frame header.
+zor::Bytes readMusic(const std::string& path) {
+    zor::ReadFailure failure;
+    std::optional<zor::Bytes> bytes = zor::readWholeFile(path, &failure);
+    if (!bytes) throw zor::import::ImportError(path + ": cannot be read: " + failure.reason);
+    const zor::Bytes& b = *bytes;
+    const bool id3 = b.size() >= 3 && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
+    const bool frame = b.size() >= 4 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[1] & 0x06) != 0;
+    if (!id3 && !frame) throw zor::import::ImportError(path + ": is not an MP3 file");
+    return std::move(*bytes);
+}
+
 void printList(const char* title, const std::vector<std::string>& lines) {
     if (lines.empty()) return;
     std::cout << "zor-import: " << title << ":\n";
@@ -45,7 +58,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("zor-import ") + ZOR_VERSION);
     app.footer("Nothing already in FOLDER is replaced without --force; every file is written beside its place and "
                "renamed into it.\n\nExit status: 0 success, 1 failure, 2 usage error.");
-    std::string source, out, sceneName = "glorp2.lws", music;
+    std::string source, out, sceneName = zor::kSceneFileName, music;
     float scale = 1.0f;
     bool pack = false, force = false, quiet = false;
     app.add_option("SOURCE", source, "Model to import (.gltf, .glb or .obj)")->required();
@@ -56,15 +69,8 @@ int main(int argc, char** argv) {
     app.add_option("--scale", scale, "Player units per source unit")->capture_default_str();
     app.add_flag("--force", force, "Replace files of the same names in FOLDER");
     app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
-    }
-    auto usage = [](const std::string& what) {
-        std::cerr << "zor-import: " << what << "\nRun with --help for more information.\n";
-        return 2;
-    };
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    auto usage = [](const std::string& what) { return zor::usageError("zor-import", what); };
     if (!(scale > 0) || !std::isfinite(scale)) return usage("--scale wants a positive number");
     if (sceneName.empty() || sceneName.size() > static_cast<std::size_t>(zor::kMaxEntryNameLength) ||
         sceneName.find_first_of("/\\ \t\n") != std::string::npos || sceneName == "." || sceneName == "..")
@@ -82,15 +88,16 @@ int main(int argc, char** argv) {
         zor::import::ConvertOptions options;
         options.scale = scale;
         options.sceneName = sceneName;
-        const zor::import::Conversion conversion = zor::import::convertModel(model, options);
+        zor::import::Conversion conversion = zor::import::convertModel(model, options);
 
-        zor::import::FolderOptions folder;
+        zor::write::PlayFolder folder;
         folder.folder = out;
         folder.pack = pack;
-        folder.music = music;
-        folder.force = force;
+        if (!music.empty()) folder.music = readMusic(music);
+        folder.replace = force ? zor::Replace::Always : zor::Replace::Never;
         folder.progress = progress;
-        zor::import::writePlayFolder(conversion, folder);
+        folder.files = std::move(conversion.files);
+        zor::write::writePlayFolder(folder);
 
         if (!quiet) {
             const auto ms =

@@ -215,21 +215,6 @@ void printTree(std::ostream& out, const Scene& scene, const std::optional<Evalua
 
 }  // namespace
 
-Evaluation evaluateAt(Scene& scene, float frame) {
-    Evaluation evaluation;
-    evaluation.frame = frame;
-    FrameContext context;
-    evaluateSceneMotions(scene, frame, context);
-    evaluation.visible.reserve(scene.objects.size());
-    for (SceneObject& object : scene.objects) {
-        const bool visible = isVisible(object);
-        evaluation.visible.push_back(visible);
-        if (visible) evaluateObject(object, scene, frame, context);
-    }
-    evaluation.view = context.view;
-    return evaluation;
-}
-
 Json toJson(const Scene& scene, const std::vector<std::string>& textures, const std::optional<Evaluation>& evaluation,
             const std::vector<std::string>& nullNames) {
     Json doc;

@@ -10,21 +10,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "frame/camera.h"
+#include "frame/frame_pass.h"
 #include "scene/scene.h"
 
 namespace zor::inspect {
-
-// The state of a scene evaluated at one frame.
-struct Evaluation {
-    float frame = 0;
-    CameraView view;
-    std::vector<bool> visible;  // per object
-};
-
-// Camera, motions and lights at the frame, then bones, morph and transform of
-// every visible object in order. No trail, no drawing.
-Evaluation evaluateAt(Scene& scene, float frame);
 
 // Objects and lights are numbered from 1, as the scene file counts them
 // ("number" in the JSON, whose "parent" stays the 0-based position in

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scene_stage.h"
+#include "app/tool_usage.h"
 #include "archive/file_problem.h"
-#include "check.h"
+#include "check/check.h"
 #include "inspect.h"
 #include "object/object.h"
 #include "scene/player_constants.h"
@@ -62,15 +62,8 @@ int main(int argc, char** argv) {
                  "Report what will go wrong or be ignored when the player plays the scene, one "
                  "'FILE:LINE: error|warning: text' line each on standard output; exit status 1 when there are errors");
     app.add_option("SCENE", sceneName, "Scene file name")->required();
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : 2;
-    }
-    if (frame && !std::isfinite(*frame)) {
-        std::cerr << "zor-inspect: --frame wants a finite number\nRun with --help for more information.\n";
-        return 2;
-    }
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (frame && !std::isfinite(*frame)) return zor::usageError("zor-inspect", "--frame wants a finite number");
     std::error_code ec;
     if (!std::filesystem::is_directory(directory, ec)) {
         std::cerr << "zor-inspect: --dir " << directory << ": "
@@ -84,14 +77,16 @@ int main(int argc, char** argv) {
     // Every name of the scene from one archive, even when it is replaced meanwhile.
     const zor::ArchiveCache::Hold oneArchive = source.holdArchive();
     if (check) {
-        if (frame || json) {
-            std::cerr << "zor-inspect: --check takes neither --frame nor --json\n";
-            return 2;
-        }
+        if (frame || json) return zor::usageError("zor-inspect", "--check takes neither --frame nor --json");
         std::string playerFrames;
-        const auto findings = zor::inspect::checkScene(source, sceneName, &playerFrames);
+        const auto findings = zor::check::checkScene(source, sceneName, &playerFrames);
         if (!playerFrames.empty()) std::cerr << "zor-inspect: " << playerFrames << '\n';
-        return zor::inspect::printFindings(std::cout, std::cerr, sceneName, findings);
+        for (const zor::check::Finding& f : findings) std::cout << f.format() << '\n';
+        std::cout.flush();
+        const std::size_t errors = zor::check::countErrors(findings), warnings = findings.size() - errors;
+        std::cerr << "zor-inspect: " << sceneName << ": " << errors << (errors == 1 ? " error, " : " errors, ")
+                  << warnings << (warnings == 1 ? " warning\n" : " warnings\n");
+        return errors > 0 || !std::cout.good() ? 1 : 0;
     }
     zor::Diagnostics diagnostics;
     TextureNames textures;
@@ -116,8 +111,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::optional<zor::inspect::Evaluation> evaluation;
-    if (frame) evaluation = zor::inspect::evaluateAt(scene, *frame);
+    std::optional<zor::Evaluation> evaluation;
+    if (frame) evaluation = zor::evaluateAt(scene, *frame);
     if (json)
         std::cout << zor::inspect::dumpJson(zor::inspect::toJson(scene, textures.names(), evaluation, lines.nullNames))
                   << '\n';
@@ -125,8 +120,7 @@ int main(int argc, char** argv) {
         zor::inspect::printSummary(std::cout, scene, textures.names(), evaluation, lines.nullNames);
     std::cout.flush();
     if (zor::loadedNoObject(scene)) {
-        std::cerr << "zor-inspect: " << sceneName << ": not one of its objects was found; "
-                  << zor::nothingFoundHint(directory) << '\n';
+        std::cerr << "zor-inspect: " << sceneName << ": " << zor::describeNoObject(loader.loads(), directory) << '\n';
         return 1;
     }
     // Errors while loading (an unusable archive, an entry that does not

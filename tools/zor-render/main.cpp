@@ -20,7 +20,10 @@
 #include <optional>
 #include <string>
 
+#include "app/tool_usage.h"
 #include "app/scene_stage.h"
+#include "display/display.h"
+#include "render/picture_area.h"
 #include "archive/file_problem.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
@@ -74,10 +77,7 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int usage(const std::string& message) {
-    std::cerr << "zor-render: " << message << "\nRun with --help for more information.\n";
-    return 2;
-}
+int usage(const std::string& message) { return zor::usageError("zor-render", message); }
 
 // Why a file cannot be written at `path`, or empty: checked before any
 // rendering, so a long run does not end in a file that cannot be made.
@@ -95,39 +95,51 @@ std::string rangeText(std::int32_t first, std::int32_t last) {
     return std::to_string(first) + " to " + std::to_string(last);
 }
 
-}  // namespace
 
-int main(int argc, char** argv) {
-    zor::installStopSignals();
-    CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
-    app.set_version_flag("--version", "zor-render " ZOR_VERSION);
+// What the command line asks for, checked.
+struct Request {
     zor::RenderOptions options;
     std::string directory = ".";
     std::string size = "640x480";
+    std::optional<FrameRange> range;
+    bool single = false;  // --frame: one frame, no line on the range
+    std::string out, video, sheet;
+    std::string fpsText = "30";
+    std::optional<zor::FrameRate> fps;
+    const zor::VideoFormat* format = nullptr;
+    bool bench = false, quiet = false, smooth = false;
+    std::uint32_t msaa = 0;
+    std::uint64_t repeat = 1;
+};
+
+// The frames to render and where their pictures go.
+struct Plan {
+    zor::FramePlan frames;
+    std::uint64_t count = 0;  // frames x repeat
+    fs::path folder, file;    // frame-NNNNN.png files in folder, or the one file
+};
+
+// Options, then the checks that need no scene. Nothing when the run goes on,
+// else the status to end with.
+std::optional<int> parse(int argc, char** argv, Request& r) {
+    CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
+    app.set_version_flag("--version", "zor-render " ZOR_VERSION);
     int bits = 16;
     std::string frames;
     std::optional<std::int32_t> single;
-    std::string out;
-    std::string video;
-    std::string sheet;
-    std::string fpsText = "30";
-    bool bench = false;
-    bool quiet = false;
-    bool smooth = false;
     bool trueColour = false;
-    std::uint32_t msaa = 0;
-    app.add_option("--dir", directory, "Folder holding zor.dat and the data files (default: current folder)");
-    app.add_option("--scene", options.sceneName, "Scene file to render")->capture_default_str();
-    app.add_option("--size", size, "Picture size WxH")->capture_default_str();
+    app.add_option("--dir", r.directory, "Folder holding zor.dat and the data files (default: current folder)");
+    app.add_option("--scene", r.options.sceneName, "Scene file to render")->capture_default_str();
+    app.add_option("--size", r.size, "Picture size WxH")->capture_default_str();
     auto* bppOption = app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")
                           ->check(CLI::IsMember({15, 16}))
                           ->capture_default_str();
     app.add_flag("--true-colour,--true-color", trueColour,
                  "8 bits a colour channel (32-bit) instead of the original 5-6-5, textures too")
         ->excludes(bppOption);
-    app.add_option("--msaa", msaa, "Multisample each pixel N times (2, 4, 8...: as many as the device offers up to N)")
+    app.add_option("--msaa", r.msaa, "Multisample each pixel N times (2, 4, 8...: as many as the device offers up to N)")
         ->check(CLI::Range(1u, 64u));
-    app.add_flag("--stretch", options.stretch,
+    app.add_flag("--stretch", r.options.stretch,
                  "Spread the view over the whole of a --size that is not 4:3 (by default it keeps its shape in a "
                  "centred 4:3 area between black bars)");
     auto* framesOption = app.add_option(
@@ -135,229 +147,285 @@ int main(int argc, char** argv) {
                             "scene's range, by its end rule); with --video, the player's clock runs from A past B");
     app.add_option("--frame", single, "One frame")->excludes(framesOption);
     auto* outOption =
-        app.add_option("--out", out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
+        app.add_option("--out", r.out, "PNG file for one frame, else a folder for frame-NNNNN.png files");
     auto* sheetOption = app.add_option(
-        "--sheet", sheet, "Also write a contact sheet of the rendered frames to this PNG file (at most 64 frames, "
-                          "sampled evenly over a longer run)");
-    auto* videoOption = app.add_option("--video", video, "Encode the run with the music through ffmpeg")
+        "--sheet", r.sheet, "Also write a contact sheet of the rendered frames to this PNG file (at most 64 frames, "
+                            "sampled evenly over a longer run)");
+    auto* videoOption = app.add_option("--video", r.video, "Encode the run with the music through ffmpeg")
                             ->excludes(outOption);
-    auto* fpsOption = app.add_option("--fps", fpsText,
+    auto* fpsOption = app.add_option("--fps", r.fpsText,
                                      "Passes per second of the player's clock for --video (and --bench --smooth), 1 "
                                      "to 1000: a decimal number (60, 30.3) or a fraction (30000/1001)")
                           ->capture_default_str();
-    app.add_flag("--bench", bench, "Render the frames without writing files; print frames/s")
+    app.add_flag("--bench", r.bench, "Render the frames without writing files; print frames/s")
         ->excludes(outOption)
         ->excludes(videoOption)
         ->excludes(sheetOption);
-    app.add_flag("--smooth", smooth,
+    app.add_flag("--smooth", r.smooth,
                  "Smooth motion: each pass of the clock (--video, --bench) shows its own moment, not the whole "
                  "frame it falls in");
-    std::uint64_t repeat = 1;
-    app.add_option("--repeat", repeat, "With --bench, run the frames this many times over (a longer measure, a soak)")
+    app.add_option("--repeat", r.repeat, "With --bench, run the frames this many times over (a longer measure, a soak)")
         ->needs("--bench")
         ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 32))
         ->capture_default_str();
-    app.add_flag("--window", options.visible, "Show the picture in a window while rendering");
-    app.add_flag("--quiet,-q", quiet,
-                 "No progress (otherwise one line rewritten on a terminal, else a line a second on standard error)");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : 2;
-    }
+    app.add_flag("--window", r.options.visible, "Show the picture in a window while rendering");
+    app.add_flag("--quiet,-q", r.quiet,
+                 "Print nothing but warnings and errors (otherwise progress: one line rewritten on a terminal, else "
+                 "a line a second on standard error)");
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return status;
 
-    options.directory = directory;
-    options.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
-    options.samples = msaa;
-    if (smooth && video.empty() && !bench)
+    r.options.directory = r.directory;
+    r.options.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
+    r.options.samples = r.msaa;
+    if (r.smooth && r.video.empty() && !r.bench)
         return usage("--smooth runs the player's clock: it needs --video or --bench");
-    if (fpsOption->count() && video.empty() && !(bench && smooth))
+    if (fpsOption->count() && r.video.empty() && !(r.bench && r.smooth))
         return usage("--fps sets the pace of the player's clock: it needs --video, or --bench with --smooth");
-    if (!zor::parsePictureSize(size, options.width, options.height)) return usage("--size wants WxH, e.g. 640x480: " + size);
-    std::optional<FrameRange> range;
-    if (!frames.empty() && !(range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
-    if (single) range = FrameRange{*single, *single, 1, false};
-    if (!bench && video.empty() && out.empty()) return usage("--out PATH is needed (or --bench, or --video FILE)");
-    if (!video.empty() && range && range->stepGiven)
+    if (!zor::parsePictureSize(r.size, r.options.width, r.options.height))
+        return usage("--size wants WxH, e.g. 640x480: " + r.size);
+    if (!frames.empty() && !(r.range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
+    if (single) r.range = FrameRange{*single, *single, 1, false};
+    r.single = single.has_value();
+    if (!r.bench && r.video.empty() && r.out.empty()) return usage("--out PATH is needed (or --bench, or --video FILE)");
+    if (!r.video.empty() && r.range && r.range->stepGiven)
         return usage("--video runs at the player's pace; --frames takes no STEP with it");
     // Smooth benchmarks run the clock at 60 passes a second unless told.
-    if (bench && smooth && !fpsOption->count()) fpsText = "60";
-    const std::optional<zor::FrameRate> fps = zor::parseFrameRate(fpsText);
-    if (!fps || fps->value() < 1.0 || fps->value() > 1000.0)
-        return usage("--fps wants a rate from 1 to 1000, e.g. 60, 30.3 or 30000/1001: " + fpsText);
-    const zor::VideoFormat* format = video.empty() ? nullptr : zor::videoFormatFor(video);
-    if (!video.empty() && !format)
-        return usage("--video " + video + ": zor-render writes " + zor::videoExtensions() +
+    if (r.bench && r.smooth && !fpsOption->count()) r.fpsText = "60";
+    r.fps = zor::parseFrameRate(r.fpsText);
+    if (!r.fps || r.fps->value() < 1.0 || r.fps->value() > 1000.0)
+        return usage("--fps wants a rate from 1 to 1000, e.g. 60, 30.3 or 30000/1001: " + r.fpsText);
+    r.format = r.video.empty() ? nullptr : zor::videoFormatFor(r.video);
+    if (!r.video.empty() && !r.format)
+        return usage("--video " + r.video + ": zor-render writes " + zor::videoExtensions() +
                      " files (H.264 and AAC; VP9 and Opus in .webm)");
 
     std::error_code ec;
-    if (!fs::is_directory(directory, ec))
-        return fail("--dir " + directory + ": " + (fs::exists(directory, ec) ? "is not a folder" : "no such folder"));
-    for (const auto& [option, path] : {std::pair{"--sheet", &sheet}, std::pair{"--video", &video}}) {
+    if (!fs::is_directory(r.directory, ec))
+        return fail("--dir " + r.directory + ": " + (fs::exists(r.directory, ec) ? "is not a folder" : "no such folder"));
+    for (const auto& [option, path] : {std::pair{"--sheet", &r.sheet}, std::pair{"--video", &r.video}}) {
         if (path->empty()) continue;
         if (const std::string problem = outputProblem(*path); !problem.empty())
             return fail(std::string(option) + " " + *path + ": " + problem);
     }
-    if (!video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+    if (!r.video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
         return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
-    if (!video.empty() && (options.width % 2 || options.height % 2))
-        return fail("--video needs an even width and height (the encoder halves the colour planes): " + size);
+    if (!r.video.empty() && (r.options.width % 2 || r.options.height % 2))
+        return fail("--video needs an even width and height (the encoder halves the colour planes): " + r.size);
+    return std::nullopt;
+}
 
-    zor::RenderRun run(options);
-    const bool started = run.start();
-    run.diagnostics().print(std::cerr);
-    if (!started) return fail(run.error());
-
-    // The frames, from --frames or --frame, else those the player shows for
-    // the scene's own range. One line says what the player's end rule gives
-    // and, for frames asked for, how they differ from it.
-    const std::int32_t first = range ? range->first : run.firstFrame();
-    const std::int32_t last = range ? range->last : run.lastFrame();
-    const std::string whose = range ? "frames " + rangeText(first, last)
-                                    : "the scene's frame range " + rangeText(first, last);
+// The frames, from --frames or --frame, else those the player shows for the
+// scene's own range, and the folder or file for the pictures. One line says
+// what the player's end rule gives and, for frames asked for, how they differ
+// from it. Nothing when the run goes on, else the status to end with.
+std::optional<int> plan(const Request& r, zor::RenderRun& run, Plan& p) {
+    const std::int32_t first = r.range ? r.range->first : run.firstFrame();
+    const std::int32_t last = r.range ? r.range->last : run.lastFrame();
+    const std::string whose = r.range ? "frames " + rangeText(first, last)
+                                      : "the scene's frame range " + rangeText(first, last);
     const zor::ShownFrames shown = zor::shownFrames(first, last);
-    std::string rule = shown.describe(range ? "the range" : "the scene's range");
-    zor::FramePlan plan = range ? zor::FramePlan::range(first, last, range->step) : zor::FramePlan::player(shown);
-    if (!video.empty() || smooth) {
+    std::string rule = shown.describe(r.range ? "the range" : "the scene's range");
+    p.frames = r.range ? zor::FramePlan::range(first, last, r.range->step) : zor::FramePlan::player(shown);
+    if (!r.video.empty() || r.smooth) {
         std::string whyNot;
-        const auto clock = zor::FramePlan::clock(first, last, fps->value(), whyNot);
-        if (!clock) return fail(std::string(video.empty() ? "--smooth" : "--video") + ": " + whose + ": " + whyNot);
-        plan = *clock;
-        rule += std::string(video.empty() ? "; smooth motion runs" : "; the video runs") + " the player's clock at " + fpsText +
-                " passes a second: " + std::to_string(plan.count()) + (plan.count() == 1 ? " pass" : " passes");
-    } else if (range && !single) {
-        const bool same = plan.count() == shown.count && !shown.neverEnds && plan.frame(0) == shown.frame(0);
+        const auto clock = zor::FramePlan::clock(first, last, r.fps->value(), whyNot);
+        if (!clock) return fail(std::string(r.video.empty() ? "--smooth" : "--video") + ": " + whose + ": " + whyNot);
+        p.frames = *clock;
+        rule += std::string(r.video.empty() ? "; smooth motion runs" : "; the video runs") + " the player's clock at " +
+                r.fpsText + " passes a second: " + std::to_string(p.frames.count()) +
+                (p.frames.count() == 1 ? " pass" : " passes");
+    } else if (r.range && !r.single) {
+        const bool same =
+            p.frames.count() == shown.count && !shown.neverEnds && p.frames.frame(0) == shown.frame(0);
         if (!same)
-            rule += "; rendering the " + std::to_string(plan.count()) + (plan.count() == 1 ? " frame" : " frames") +
-                    " asked for" + (range->step > 1 ? " (every " + std::to_string(range->step) + ")" : "");
+            rule += "; rendering the " + std::to_string(p.frames.count()) +
+                    (p.frames.count() == 1 ? " frame" : " frames") + " asked for" +
+                    (r.range->step > 1 ? " (every " + std::to_string(r.range->step) + ")" : "");
     }
-    if (msaa > 1 && run.sampleCount() < static_cast<int>(msaa))
-        std::cerr << "zor-render: --msaa " << msaa << ": the device offers "
+    if (r.msaa > 1 && run.sampleCount() < static_cast<int>(r.msaa))
+        std::cerr << "zor-render: warning: --msaa " << r.msaa << ": the device offers "
                   << (run.sampleCount() > 1 ? "at most " + std::to_string(run.sampleCount()) + " samples a pixel"
                                             : "no multisampling")
                   << " for this picture; using " << run.sampleCount() << "\n";
-    if (!single) std::cerr << "zor-render: " << rule << '\n';
-    if (plan.empty()) return fail(whose + " is empty (the last frame comes before the first): nothing to render");
-    if (plan.count() > std::numeric_limits<std::uint64_t>::max() / repeat)
-        return usage("--repeat " + std::to_string(repeat) + " times " + std::to_string(plan.count()) +
+    if (!r.single && !r.quiet) std::cerr << "zor-render: " << rule << '\n';
+    if (p.frames.empty()) return fail(whose + " is empty (the last frame comes before the first): nothing to render");
+    if (p.frames.count() > std::numeric_limits<std::uint64_t>::max() / r.repeat)
+        return usage("--repeat " + std::to_string(r.repeat) + " times " + std::to_string(p.frames.count()) +
                      " frames is more than can be counted");
-    const std::uint64_t count = plan.count() * repeat;
+    p.count = p.frames.count() * r.repeat;
 
-    // Where pictures go.
-    fs::path folder, file;
-    if (!bench && video.empty()) {
-        const bool oneFile = count == 1 && !out.ends_with('/') && !fs::is_directory(out, ec);
+    if (!r.bench && r.video.empty()) {
+        std::error_code ec;
+        const bool oneFile = p.count == 1 && !r.out.ends_with('/') && !fs::is_directory(r.out, ec);
         if (oneFile) {
-            file = out;
-            if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+            p.file = r.out;
+            if (p.file.has_parent_path()) fs::create_directories(p.file.parent_path(), ec);
         } else {
-            folder = out;
-            fs::create_directories(folder, ec);
-            if (ec) return fail(out + ": cannot create the folder: " + ec.message());
+            p.folder = r.out;
+            fs::create_directories(p.folder, ec);
+            if (ec) return fail(r.out + ": cannot create the folder: " + ec.message());
         }
     }
+    return std::nullopt;
+}
 
-    // The video is written beside its place and renamed into it once
-    // finished, so a failed run leaves an earlier file of that name alone.
-    zor::VideoEncoder encoder;
-    const fs::path partial = video.empty() ? fs::path() : fs::path(video + "." + std::to_string(getpid()) + ".part");
-    if (!video.empty()) {
-        zor::VideoJob job{options.width, options.height, *fps, {}, partial};
-        const fs::path music = fs::path(directory) / zor::kMusicFileName;
+// The video, written beside its place and renamed into it once finished, so
+// a failed run leaves an earlier file of that name alone.
+class VideoOutput {
+public:
+    explicit VideoOutput(const Request& r)
+        : r_(r), partial_(r.video.empty() ? fs::path() : fs::path(r.video + "." + std::to_string(getpid()) + ".part")) {}
+    ~VideoOutput() { abandon(); }
+
+    bool wanted() const { return !r_.video.empty(); }
+    bool start(std::string& error) {
+        zor::VideoJob job{r_.options.width, r_.options.height, *r_.fps, {}, partial_};
+        const fs::path music = fs::path(r_.directory) / zor::kMusicFileName;
+        std::error_code ec;
         if (fs::is_regular_file(music, ec)) {
             job.music = music;
         } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
-            std::cerr << "zor-render: " << music.string() << " " << problem << ": the video will be silent\n";
+            std::cerr << "zor-render: warning: " << music.string() << " " << problem << ": the video will be silent\n";
         } else {
-            std::cerr << "zor-render: no " << zor::kMusicFileName << " in " << directory << ": the video will be silent\n";
+            std::cerr << "zor-render: warning: no " << zor::kMusicFileName << " in " << r_.directory
+                      << ": the video will be silent\n";
         }
-        std::string error;
-        if (!encoder.start("ffmpeg", zor::encoderArguments(*format, job), error)) return fail(error);
+        started_ = encoder_.start("ffmpeg", zor::encoderArguments(*r_.format, job), error);
+        return started_;
     }
+    bool write(const zor::RgbPicture& picture) { return encoder_.write(picture.pixels.data(), picture.pixels.size()); }
     // Ends the encoder and puts the finished file in its place; false (and
     // the unfinished file removed) when either fails.
-    const auto finishVideo = [&](std::string& error) {
-        if (!encoder.finish()) {
-            error = "ffmpeg failed to encode " + video;
-        } else if (fs::rename(partial, video, ec); ec) {
-            error = "cannot put the video in place as " + video + ": " + ec.message();
+    bool finish(std::string& error) {
+        started_ = false;
+        std::error_code ec;
+        if (!encoder_.finish()) {
+            error = "ffmpeg failed to encode " + r_.video;
+        } else if (fs::rename(partial_, r_.video, ec); ec) {
+            error = "cannot put the video in place as " + r_.video + ": " + ec.message();
         } else {
             return true;
         }
-        fs::remove(partial, ec);
+        fs::remove(partial_, ec);
         return false;
-    };
+    }
+    // An unfinished video goes.
+    void abandon() {
+        if (!started_) return;
+        started_ = false;
+        encoder_.finish();
+        std::error_code ec;
+        fs::remove(partial_, ec);
+    }
 
+private:
+    const Request& r_;
+    fs::path partial_;
+    zor::VideoEncoder encoder_;
+    bool started_ = false;
+};
+
+// Draws the planned frames and writes each where it goes; prints frames/s for
+// --bench. Ctrl-C ends the run after the frame in hand (a video is closed so
+// that it plays), and the process then ends by that signal.
+int render(const Request& r, zor::RenderRun& run, const Plan& p) {
+    VideoOutput video(r);
+    if (video.wanted()) {
+        std::string error;
+        if (!video.start(error)) return fail(error);
+    }
     zor::RgbPicture picture;
     std::optional<zor::ContactSheet> contact;
-    if (!sheet.empty()) contact.emplace(static_cast<int>(options.width), static_cast<int>(options.height), count);
+    if (!r.sheet.empty())
+        contact.emplace(static_cast<int>(r.options.width), static_cast<int>(r.options.height), p.count);
     const auto start = std::chrono::steady_clock::now();
-    zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(quiet));
-    // Ends the progress line first, so the message starts a line of its own;
-    // an unfinished video goes.
+    zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(r.quiet));
+    // Ends the progress line first, so the message starts a line of its own.
     const auto failMidRun = [&](const std::string& message) {
         progress.endLine();
-        if (!video.empty()) {
-            encoder.finish();
-            fs::remove(partial, ec);
-        }
+        video.abandon();
         return fail(message);
     };
     // Signals wait for the frame in hand; a second one ends at once.
     zor::StopDeferral deferral;
     std::uint64_t done = 0;
-    for (; done < count && !zor::stopSignal(); ++done) {
-        const std::int32_t f = plan.frame(done % plan.count());
-        run.renderFrame(smooth ? plan.smoothFrame(done % plan.count()) : static_cast<float>(f));
-        if (!bench) {
+    for (; done < p.count && !zor::stopSignal(); ++done) {
+        const std::uint64_t index = done % p.frames.count();
+        const std::int32_t f = p.frames.frame(index);
+        run.renderFrame(r.smooth ? p.frames.smoothFrame(index) : static_cast<float>(f));
+        if (!r.bench) {
             if (!run.capture(picture)) return failMidRun("cannot read the picture back");
-            std::string error;
-            if (!video.empty()) {
-                if (!encoder.write(picture.pixels.data(), picture.pixels.size())) {
+            if (video.wanted()) {
+                if (!video.write(picture)) {
                     if (zor::stopSignal()) break;  // ffmpeg was stopped with us
-                    return failMidRun("ffmpeg stopped taking frames for " + video);
+                    return failMidRun("ffmpeg stopped taking frames for " + r.video);
                 }
             } else {
                 char name[32];
                 std::snprintf(name, sizeof name, "frame-%05d.png", f);
-                const auto path = file.empty() ? folder / name : file;
-                if (!zor::writePng(path, picture, error)) return failMidRun(error);
+                std::string error;
+                if (!zor::writePng(p.file.empty() ? p.folder / name : p.file, picture, error))
+                    return failMidRun(error);
             }
             if (contact && contact->wants(done)) contact->add(picture, done);
         }
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        progress.update("frame " + std::to_string(f) + " (" + zor::countText(done + 1, count, elapsed, "frames") + ")",
-                        done + 1 == count);
+        progress.update("frame " + std::to_string(f) + " (" + zor::countText(done + 1, p.count, elapsed, "frames") + ")",
+                        done + 1 == p.count);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.endLine();
     if (const int signal = zor::stopSignal()) {
-        std::cerr << "zor-render: stopped by a signal after " << done << " of " << count << " frames";
-        if (!video.empty()) {
+        std::cerr << "zor-render: stopped by a signal after " << done << " of " << p.count << " frames";
+        if (video.wanted()) {
             std::string error;
-            if (finishVideo(error))
-                std::cerr << "; " << video << " holds the frames so far";
+            if (video.finish(error))
+                std::cerr << "; " << r.video << " holds the frames so far";
             else
                 std::cerr << "; " << error << ", the unfinished video was removed";
         }
         std::cerr << '\n';
         zor::endByStopSignal(signal);
     }
-    if (!video.empty()) {
+    if (video.wanted()) {
         std::string error;
-        if (!finishVideo(error)) return fail(error);
+        if (!video.finish(error)) return fail(error);
     }
     if (contact) {
         std::string error;
-        if (!zor::writePng(sheet, contact->picture(), error)) return fail(error);
-        std::cerr << "contact sheet: " << sheet << '\n';
+        if (!zor::writePng(r.sheet, contact->picture(), error)) return fail(error);
+        if (!r.quiet) std::cerr << "contact sheet: " << r.sheet << '\n';
     }
-    if (bench) {
+    if (r.bench) {
         char text[64];
-        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(count) / seconds : 0.0);
+        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(p.count) / seconds : 0.0);
         std::cout << text << '\n';
     }
     // A signal that came while the sheet was written still ends the run by it.
     if (const int signal = zor::stopSignal()) zor::endByStopSignal(signal);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zor::installStopSignals();
+    Request request;
+    if (const std::optional<int> status = parse(argc, argv, request)) return *status;
+    zor::RenderRun run(request.options);
+    const bool started = run.start();
+    // --quiet keeps the errors only.
+    for (const zor::Diagnostic& d : run.diagnostics().items())
+        if (!request.quiet || d.severity == zor::Severity::Error)
+            std::cerr << (d.severity == zor::Severity::Error ? "error: " : "warning: ") << d.text() << '\n';
+    if (!started) return fail(run.error());
+    const zor::PictureArea area =
+        zor::pictureArea(request.options.width, request.options.height, request.options.stretch);
+    if (!request.quiet && (area.width < zor::kLogoSide || area.height < zor::kLogoSide))
+        std::cerr << "zor-render: warning: the picture (" << area.width << " x " << area.height
+                  << ") is smaller than the logo's " << zor::kLogoSide << " x " << zor::kLogoSide
+                  << " corner: the player shows no logo at this size\n";
+    Plan frames;
+    if (const std::optional<int> status = plan(request, run, frames)) return *status;
+    return render(request, run, frames);
 }

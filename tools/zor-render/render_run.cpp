@@ -67,7 +67,7 @@ bool RenderRun::start() {
     }
     // A picture with nothing in it is no picture of the scene.
     if (loadedNoObject(*s.stage.scene())) {
-        error_ = options_.sceneName + ": not one of its objects was found; " + nothingFoundHint(options_.directory);
+        error_ = options_.sceneName + ": " + describeNoObject(load.objects, options_.directory);
         return false;
     }
     return true;

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/tool_usage.h"
 #include "app/scene_stage.h"
 #include "app/scene_view.h"
 #include "app/transport.h"
-#include "check.h"
+#include "check/check.h"
 #include "object/object.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "platform/sdl/sdl_music.h"
@@ -72,7 +73,7 @@ std::string nothingToShow(const zor::StageOptions& stage) {
         return why + "; " + zor::nothingFoundHint(stage.directory);
     }
     if (zor::loadedNoObject(scene))
-        return stage.sceneName + ": not one of its objects was found; " + zor::nothingFoundHint(stage.directory);
+        return stage.sceneName + ": " + zor::describeNoObject(objects.loads(), stage.directory);
     return {};
 }
 
@@ -110,20 +111,16 @@ int main(int argc, char** argv) {
         if (argument == "-nosound") argument = "--nosound";
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());
-    try {
-        app.parse(static_cast<int>(pointers.size()), pointers.data());
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
-    }
+    if (const std::optional<int> status =
+            zor::parseToolArguments(app, static_cast<int>(pointers.size()), pointers.data()))
+        return *status;
     stage.directory = directory;
     if (trueColour) stage.bits = 32;
     // An author's editor may write a file in place, in several steps: a file
     // is taken once it has been still for two polls.
     stage.settleMilliseconds = 2 * zor::WatchTiming{}.pollInterval;
-    if (!zor::parsePictureSize(size, stage.width, stage.height)) {
-        std::cerr << "zor-view: --size wants WxH, e.g. 640x480: " << size << '\n';
-        return 2;
-    }
+    if (!zor::parsePictureSize(size, stage.width, stage.height))
+        return zor::usageError("zor-view", "--size wants WxH, e.g. 640x480: " + size);
 
     if (const std::string problem = nothingToShow(stage); !problem.empty()) return fail(problem);
 
@@ -161,7 +158,12 @@ int main(int argc, char** argv) {
         zor::DataSource source;
         source.directory = stage.directory;
         source.archiveName = stage.archiveName;
-        services.check = [source, &stage] { return zor::inspect::findingsForView(source, stage.sceneName); };
+        services.check = [source, &stage] {
+            zor::ViewFindings found;
+            for (const zor::check::Finding& f : zor::check::checkScene(source, stage.sceneName))
+                found.add(f.severity == zor::Severity::Error, f.format());
+            return found;
+        };
         viewOptions.startFrame = frame;
         zor::SceneView view(services, viewOptions);
         return view.run();

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -16,23 +17,22 @@
 #include <string>
 #include <vector>
 
+#include "app/tool_usage.h"
 #include "archive/archive.h"
+#include "scene/player_constants.h"
 
 namespace {
 
 using zor::PackFile;
 
-constexpr int kUsageStatus = 2;
+using zor::kUsageStatus;
 
 int failure(const std::string& message) {
     std::cerr << "zorpack: " << message << '\n';
     return 1;
 }
 
-int usageError(const std::string& message) {
-    std::cerr << "zorpack: " << message << '\n';
-    return kUsageStatus;
-}
+int usageError(const std::string& message) { return zor::usageError("zorpack", message); }
 
 // A name as text safe for a terminal and for reading back: control
 // characters, the backslash and bytes that are not UTF-8 become \xHH, so a
@@ -135,12 +135,62 @@ struct AddOptions {
     bool quiet = false;
 };
 
-int cmdAdd(const std::string& archive, const AddOptions& o) {
+// The files of a folder given to add, as FILE and entry name: its regular
+// files and those of its sub-folders (named "sub/file"), in name order. Left
+// out: hidden names, the archive and its lock, and the music, which the
+// player reads from the folder only.
+std::vector<std::pair<std::string, std::string>> folderFiles(const std::filesystem::path& folder,
+                                                             const std::string& archive, bool quiet) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::string, std::string>> found;
+    std::error_code ec;
+    const fs::path archivePath = fs::weakly_canonical(archive, ec);
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with('.')) {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_regular_file(ec)) continue;
+        const fs::path path = fs::weakly_canonical(it->path(), ec);
+        if (path == archivePath || path == fs::path(archivePath.string() + ".lock")) continue;
+        const std::string entry = it->path().lexically_relative(folder).generic_string();
+        if (PackFile::namesMatch(entry, zor::kMusicFileName) == 0) {
+            if (!quiet)
+                std::cerr << "left out " << (folder / entry).string() << ": the player reads " << zor::kMusicFileName
+                          << " from the folder only\n";
+            continue;
+        }
+        found.emplace_back(it->path().string(), entry);
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    return found;
+}
+
+int cmdAdd(const std::string& archive, AddOptions o) {
+    // A folder stands for its files.
+    std::vector<std::string> files, entries;
+    for (const std::string& file : o.files) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(file, ec)) {
+            files.push_back(file);
+            entries.push_back(std::filesystem::path(file).filename().string());
+            continue;
+        }
+        if (!o.as.empty()) return usageError("add: --as names one entry, not a folder: " + file);
+        const auto inside = folderFiles(file, archive, o.quiet);
+        if (inside.empty()) return failure(file + ": a folder with no files to add; nothing was added to " + archive);
+        for (const auto& [path, entry] : inside) {
+            files.push_back(path);
+            entries.push_back(entry);
+        }
+    }
+    o.files = files;
     if (!o.as.empty() && o.files.size() != 1) return usageError("add: --as names one entry, so give exactly one FILE");
     std::vector<std::string> names;
     std::set<std::string> seen;
-    for (const std::string& file : o.files) {
-        names.push_back(o.as.empty() ? std::filesystem::path(file).filename().string() : o.as);
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        names.push_back(o.as.empty() ? entries[i] : o.as);
         // Two files under one name would silently keep only the last.
         bool clash = false;
         for (const std::string& earlier : seen) clash = clash || PackFile::namesMatch(earlier, names.back()) == 0;
@@ -327,7 +377,8 @@ int main(int argc, char** argv) {
     auto* add = app.add_subcommand(
         "add", "Add files (the archive is created if missing); an entry of the same name is replaced");
     add->add_option("ARCHIVE", archive, "Archive file")->required();
-    add->add_option("FILE", addOptions.files, "Files to add")->required();
+    add->add_option("FILE", addOptions.files, "Files to add; a folder adds its files (and those of its sub-folders)")
+        ->required();
     add->add_option("--as", addOptions.as, "Entry name (one FILE only; default: the file's base name)");
     add->add_flag("--keep-both", addOptions.keepBoth,
                   "Keep an entry of the same name and add a second one after it (lookups find the first)");
@@ -361,14 +412,7 @@ int main(int argc, char** argv) {
     auto* verify = app.add_subcommand("verify", "Check that every entry inflates to exactly its stated size");
     verify->add_option("ARCHIVE", archive, "Archive file")->required();
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kUsageStatus;
-    }
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
 
     if (list->parsed()) return cmdList(archive);
     if (add->parsed()) return cmdAdd(archive, addOptions);

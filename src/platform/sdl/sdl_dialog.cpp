@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "platform/sdl/sdl_video.h"
 #include "platform/sdl/sdl_window_system.h"
 
 namespace zor {
@@ -76,19 +77,19 @@ SdlDialog::~SdlDialog() {
 }
 
 int SdlDialog::screenWidth() {
-    if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoReady_) videoReady_ = startSdlVideo(false, error_);
     SDL_DisplayMode mode{};
     return videoReady_ && SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.w : 640;
 }
 
 int SdlDialog::screenHeight() {
-    if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoReady_) videoReady_ = startSdlVideo(false, error_);
     SDL_DisplayMode mode{};
     return videoReady_ && SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.h : 480;
 }
 
 bool SdlDialog::canBeShown(std::string& why) {
-    if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoReady_) videoReady_ = startSdlVideo(false, error_);
     if (displayCanShowBoxes()) return true;
     const char* driver = videoReady_ ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
     why = std::string("SDL's \"") + (driver ? driver : "") + "\" video driver has no screen";
@@ -97,8 +98,9 @@ bool SdlDialog::canBeShown(std::string& why) {
 
 bool SdlDialog::create(std::string_view title, int x, int y, int width, int height) {
     if (!videoReady_) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            error_ = std::string("cannot start the video system: ") + SDL_GetError();
+        std::string why;
+        if (!startSdlVideo(false, why)) {
+            error_ = "cannot start the video system: " + why;
             return false;
         }
         videoReady_ = true;

@@ -1,4 +1,5 @@
 #include "platform/sdl/sdl_gl_host.h"
+#include "platform/sdl/sdl_video.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -33,7 +34,8 @@ bool SdlGlHost::fail(std::string text) {
 
 bool SdlGlHost::start() {
     if (sdlReady_) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(std::string("cannot start SDL's video: ") + SDL_GetError());
+    std::string why;
+    if (!startSdlVideo(!options_.visible, why)) return fail("cannot start SDL's video: " + why);
     sdlReady_ = true;
     return true;
 }

@@ -1,4 +1,5 @@
 #include "platform/sdl/sdl_window_system.h"
+#include "platform/sdl/sdl_video.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -79,8 +80,9 @@ SdlWindowSystem::~SdlWindowSystem() {
 
 bool SdlWindowSystem::createMainWindow(std::string_view title) {
     if (!videoReady_) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            error_ = std::string("cannot start the video system: ") + SDL_GetError();
+        std::string why;
+        if (!startSdlVideo(false, why)) {
+            error_ = "cannot start the video system: " + why;
             return false;
         }
         videoReady_ = true;
@@ -118,10 +120,17 @@ bool SdlWindowSystem::createMainWindow(std::string_view title) {
 
 bool SdlWindowSystem::setFullScreen(bool on) {
     if (!window_ || !style_.windowed) return false;
+    if (on && !fullScreen()) SDL_GetWindowSize(window_, &windowedWidth_, &windowedHeight_);
     if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
         error_ = std::string("cannot change to full screen: ") + SDL_GetError();
         return false;
     }
+    // Where no window manager answers (a bare X server), SDL keeps the
+    // screen's size as the window's after it leaves full screen, and the
+    // picture would be drawn for a surface four times too big: the size is
+    // set again, which SDL then knows.
+    if (!on && windowedWidth_ > 0 && windowedHeight_ > 0)
+        SDL_SetWindowSize(window_, windowedWidth_, windowedHeight_);
     return true;
 }
 

@@ -44,6 +44,7 @@ private:
     SdlWindowStyle style_;
     bool videoReady_ = false;
     SDL_Window* window_ = nullptr;
+    int windowedWidth_ = 0, windowedHeight_ = 0;  // the size to come back to from full screen
     MessageQueue queue_;
     std::string error_;
 };

@@ -15,6 +15,7 @@
 
 #include "archive/archive.h"
 #include "demo_set.h"
+#include "child_process.h"
 #include "scratch_dir.h"
 
 namespace zor {
@@ -24,28 +25,10 @@ namespace fs = std::filesystem;
 
 const fs::path kDemoDir = ZOR_DEMO_DIR;
 
-std::string readText(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::readText;
 
-struct GeneratorRun {
-    int status = -1;
-    std::string out, err;
-};
-
-GeneratorRun runGenerator(const std::string& args, const fs::path& scratch) {
-    fs::path out = scratch / "stdout.txt", err = scratch / "stderr.txt";
-    std::string command = std::string("\"") + ZOR_DEMO_GEN + "\" " + args + " >\"" + out.string() + "\" 2>\"" +
-                          err.string() + "\"";
-    GeneratorRun r;
-    int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = readText(out);
-    r.err = readText(err);
-    return r;
+test::ShellRun runGenerator(const std::string& args, const fs::path& scratch) {
+    return test::runShell(std::string("\"") + ZOR_DEMO_GEN + "\" " + args, scratch, test::Streams::Separate, "generator");
 }
 
 Bytes bytesOf(const fs::path& p) {
@@ -58,9 +41,9 @@ TEST(DemoGenerator, TwoRunsGiveByteIdenticalSets) {
     const fs::path& scratch = dir.path();
     // Every file gets 0666 less the umask, those renamed into place too.
     const mode_t mask = umask(027);
-    GeneratorRun a = runGenerator("--out \"" + (scratch / "a").string() + "\" --quiet", scratch);
+    test::ShellRun a = runGenerator("--out \"" + (scratch / "a").string() + "\" --quiet", scratch);
     umask(mask);
-    GeneratorRun b = runGenerator("--out \"" + (scratch / "b").string() + "\" --sources \"" + (scratch / "src").string() + "\"",
+    test::ShellRun b = runGenerator("--out \"" + (scratch / "b").string() + "\" --sources \"" + (scratch / "src").string() + "\"",
                          scratch);
     ASSERT_EQ(a.status, 0) << a.err;
     ASSERT_EQ(b.status, 0) << b.err;
@@ -90,15 +73,15 @@ TEST(DemoGenerator, TwoRunsGiveByteIdenticalSets) {
 TEST(DemoGenerator, CommandLineHelpAndFailures) {
     const test::ScratchDir dir;
     const fs::path& scratch = dir.path();
-    GeneratorRun help = runGenerator("--help", scratch);
+    test::ShellRun help = runGenerator("--help", scratch);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos);
 
-    GeneratorRun version = runGenerator("--version", scratch);
+    test::ShellRun version = runGenerator("--version", scratch);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("zor-demo-gen ", 0), 0u) << version.out;
 
-    GeneratorRun missing = runGenerator("", scratch);
+    test::ShellRun missing = runGenerator("", scratch);
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("--out"), std::string::npos);
     EXPECT_EQ(runGenerator("--out x --frobnicate", scratch).status, 2);
@@ -107,7 +90,7 @@ TEST(DemoGenerator, CommandLineHelpAndFailures) {
     // A missing encoder fails the run, names the program and leaves no
     // half-made music behind.
     fs::path out = scratch / "noenc";
-    GeneratorRun noEncoder = runGenerator("--out \"" + out.string() + "\" --lame /nonexistent/lame-encoder", scratch);
+    test::ShellRun noEncoder = runGenerator("--out \"" + out.string() + "\" --lame /nonexistent/lame-encoder", scratch);
     EXPECT_NE(noEncoder.status, 0);
     EXPECT_NE(noEncoder.err.find("lame-encoder"), std::string::npos) << noEncoder.err;
     EXPECT_FALSE(fs::exists(out / "mp3.mp3"));
@@ -130,7 +113,7 @@ TEST(DemoGenerator, NeverWritesThroughPlantedLinks) {
         std::ofstream(victim) << "not yours";
         fs::create_symlink(victim, planted[i]);
     }
-    GeneratorRun run = runGenerator("--out \"" + out.string() + "\" --sources \"" + sources.string() + "\" --quiet",
+    test::ShellRun run = runGenerator("--out \"" + out.string() + "\" --sources \"" + sources.string() + "\" --quiet",
                                     scratch);
     ASSERT_EQ(run.status, 0) << run.err;
     for (std::size_t i = 0; i < planted.size(); ++i) {

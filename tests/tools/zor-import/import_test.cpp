@@ -18,7 +18,7 @@
 #include "object/object.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
-#include "../../support/child_process.h"
+#include "child_process.h"
 
 namespace fs = std::filesystem;
 using zor::test::ChildProcess;
@@ -89,10 +89,7 @@ const zor::SceneObject* objectNamed(const zor::Scene& scene, const std::string& 
     return nullptr;
 }
 
-std::string readText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return (std::stringstream() << file.rdbuf()).str();
-}
+using zor::test::readText;
 
 // Where the player's fixed view (45 x 34 degrees) shows a camera-space point,
 // in -1..1 across and up.

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "child_process.h"
 #include "scratch_dir.h"
+#include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
 
 namespace zor {
@@ -140,12 +142,6 @@ std::string sceneText() {
     return text;
 }
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class InspectTest : public testing::Test {
 protected:
     test::ScratchDir scratch;
@@ -165,24 +161,14 @@ protected:
     }
     void write(const std::string& name, const Bytes& data) { scratch.write(name, data); }
 
-    ToolRun run(const std::string& arguments) {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    test::ShellRun run(const std::string& arguments) {
         // Bounds on CPU seconds and output size turn a runaway into a failure.
-        const std::string command = std::string("ulimit -t 30; ulimit -f 400000; '") + ZOR_INSPECT_PATH + "' " + arguments +
-                                    " >'" + out.string() + "' 2>'" + err.string() + "'";
-        ToolRun result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::stringstream o, e;
-        o << std::ifstream(out).rdbuf();
-        e << std::ifstream(err).rdbuf();
-        result.out = o.str();
-        result.err = e.str();
-        return result;
+        return test::runShell(std::string("ulimit -t 30; ulimit -f 400000; '") + ZOR_INSPECT_PATH + "' " + arguments,
+                              dir, test::Streams::Separate, "inspect");
     }
 
     Json runJson(const std::string& arguments) {
-        ToolRun r = run(arguments);
+        test::ShellRun r = run(arguments);
         EXPECT_EQ(r.status, 0) << r.err;
         return Json::parse(r.out);
     }
@@ -298,13 +284,13 @@ TEST_F(InspectTest, JsonWithoutAFrameHasNoEvaluatedFields) {
 }
 
 TEST_F(InspectTest, FloatsHaveNineSignificantDigits) {
-    const ToolRun r = run(dirArg() + " --frame 5 --json scene.lws");
+    const test::ShellRun r = run(dirArg() + " --frame 5 --json scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"intensity\": 0.800000012"), std::string::npos) << r.out.substr(0, 2000);
 }
 
 TEST_F(InspectTest, SummaryShowsTheTree) {
-    const ToolRun r = run(dirArg() + " scene.lws");
+    const test::ShellRun r = run(dirArg() + " scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("frames 0 to 60"), std::string::npos) << r.out;
     // Numbered from 1 as the scene counts (ParentObject 2 is the null), the
@@ -340,7 +326,7 @@ TEST_F(InspectTest, DeepHierarchiesCostOneStepPerItem) {
             if (i > 0) text << "ParentObject " << i << '\n';
         }
     }
-    const ToolRun r = run("--dir '" + dir.string() + "' --frame 1 deep.lws");
+    const test::ShellRun r = run("--dir '" + dir.string() + "' --frame 1 deep.lws");
     ASSERT_EQ(r.status, 0) << "ended by the CPU limit or a crash; " << r.err.substr(0, 500);
     EXPECT_NE(r.out.find("(level 49999) [50000] N (null): 0 points, 0 polygons, 65000 bones at (1, 0, 0)\n"),
               std::string::npos);
@@ -352,14 +338,14 @@ TEST_F(InspectTest, DeepHierarchiesCostOneStepPerItem) {
 
 TEST_F(InspectTest, WarningsGoToStandardError) {
     std::ofstream(dir / "scene.lws", std::ios::app) << "LoadObject missing.lwo\n";
-    const ToolRun r = run(dirArg() + " --json scene.lws");
+    const test::ShellRun r = run(dirArg() + " --json scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("missing"), std::string::npos) << r.err;
     EXPECT_EQ(Json::parse(r.out)["objects"].size(), 6u);  // stdout is still pure JSON
 }
 
 TEST_F(InspectTest, FailuresAndUsage) {
-    ToolRun r = run(dirArg() + " nothing.lws");
+    test::ShellRun r = run(dirArg() + " nothing.lws");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nothing.lws"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
@@ -386,7 +372,7 @@ TEST_F(InspectTest, FailuresAndUsage) {
 TEST_F(InspectTest, LoadingErrorsFailTheRun) {
     fs::remove(dir / "zor.dat");
     std::ofstream(dir / "zor.dat", std::ios::binary) << "short:-)";
-    const ToolRun r = run(dirArg() + " scene.lws");
+    const test::ShellRun r = run(dirArg() + " scene.lws");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error: target.lwo: archive unusable"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("5 objects"), std::string::npos) << r.out;
@@ -404,7 +390,7 @@ TEST_F(InspectTest, NamesThatAreNotUtf8AreReadAsLatin1) {
 
 TEST_F(InspectTest, ArchiveNameIsAnOption) {
     fs::rename(dir / "zor.dat", dir / "other.dat");
-    ToolRun r = run(dirArg() + " --json scene.lws");
+    test::ShellRun r = run(dirArg() + " --json scene.lws");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Json::parse(r.out)["objects"][3]["pointCount"], 0);  // target not found
     r = run(dirArg() + " --archive other.dat --json scene.lws");
@@ -467,14 +453,14 @@ TEST_F(InspectTest, CheckFindsEachFaultOnItsLine) {
         std::ofstream(dir / "check.lws") << "PreviewFirstFrame 0\nPreviewLastFrame 60\nPreviewFrameStep 1\n"
                                          << (ownRate ? "" : "FramesPerSecond 30.3\n") << c.body << light
                                          << constantMotion("CameraMotion", "0 0 -10 0 0 0 1 1 1");
-        const ToolRun r = run(dirArg() + " --check check.lws");
+        const test::ShellRun r = run(dirArg() + " --check check.lws");
         EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find(c.finding), std::string::npos) << c.what << "\n" << r.out;
     }
 
     // An empty range: its last frame comes before its first.
     std::ofstream(dir / "check.lws") << "PreviewFirstFrame 50\nPreviewLastFrame 10\n" << light;
-    ToolRun r = run(dirArg() + " --check check.lws");
+    test::ShellRun r = run(dirArg() + " --check check.lws");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("check.lws:2: error: the frame range 50 to 10 is empty"), std::string::npos) << r.out;
     EXPECT_EQ(run(dirArg() + " --check --json check.lws").status, 2);
@@ -516,18 +502,24 @@ TEST_F(InspectTest, CheckNamesTheSilentTraps) {
         {"NoLogo", "LoadObject quad.lwo\n",
          "skane.jpg: warning: image not found on disk or in the archive (looked in ", 0},
         {"NothingFromHere", "LoadObject Objects\\gone.lwo\n",
-         "check.lws: error: not one of the scene's objects was found: scenes, objects and images are looked for in the "
+         "check.lws: error: not one of its objects was found; scenes, objects and images are looked for in the "
          "data folder (", 1},
     };
     for (const CheckCase& c : cases) {
         std::ofstream(dir / "check.lws") << header << c.body << camera;
-        const ToolRun r = run(dirArg() + " --check check.lws");
+        const test::ShellRun r = run(dirArg() + " --check check.lws");
         EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find(c.finding), std::string::npos) << c.what << "\n" << r.out;
     }
+    // A logo smaller than the corner the player blits does not show.
+    write("skane.jpg", write::encodeJpeg(write::RgbImage(64, 48)));
+    std::ofstream(dir / "check.lws") << header << "LoadObject quad.lwo\n" << camera;
+    EXPECT_NE(run(dirArg() + " --check check.lws")
+                  .out.find("skane.jpg: warning: is 64 x 48 pixels; the player blits a 256 x 256 corner of it"),
+              std::string::npos);
     // The front of the same quad, and a still one, warn of neither.
     std::ofstream(dir / "check.lws") << header << "LoadObject quad.lwo\n" << camera;
-    const ToolRun r = run(dirArg() + " --check check.lws");
+    const test::ShellRun r = run(dirArg() + " --check check.lws");
     EXPECT_EQ(r.out.find("seen only from the back"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("drawn over by nothing"), std::string::npos) << r.out;
 }
@@ -539,7 +531,7 @@ TEST_F(InspectTest, NothingFoundFailsWithAHint) {
     fs::rename(dir / "scene.lws", dir / "sub" / "scene.lws");
     for (const char* name : {"base.lwo", "box.lwo", "boned.lwo", "zor.dat"}) fs::rename(dir / name, dir / "sub" / name);
     for (const std::string mode : {"", "--json ", "--check "}) {
-        const ToolRun r = run(dirArg() + " " + mode + "sub/scene.lws");
+        const test::ShellRun r = run(dirArg() + " " + mode + "sub/scene.lws");
         EXPECT_EQ(r.status, 1) << mode << r.err;
         EXPECT_NE((r.out + r.err).find("use --dir FOLDER"), std::string::npos) << mode << r.out << r.err;
     }
@@ -550,7 +542,7 @@ TEST_F(InspectTest, NothingFoundFailsWithAHint) {
 TEST_F(InspectTest, CheckFindsNoErrorInTheSampleDemo) {
     const fs::path demo = fs::path(ZOR_BINARY_DIR) / "demo";
     if (!fs::exists(demo / "zor.dat")) GTEST_SKIP() << "no sample demo in " << demo;
-    const ToolRun r = run("--dir '" + demo.string() + "' --check glorp2.lws");
+    const test::ShellRun r = run("--dir '" + demo.string() + "' --check glorp2.lws");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find(": error: "), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("glorp2.lws: 0 errors"), std::string::npos) << r.err;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "small_disk.h"
 #include "display/png_file.h"
 #include "display_test_support.h"
 
@@ -19,28 +20,18 @@ namespace {
 const std::string kTool = std::string(ZOR_BINARY_DIR) + "/tools/zor-render/zor-render";
 const std::string kCorpusScene = std::string(ZOR_CORPUS_DIR) + "/java3d";
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = test::ShellRun;
 
+// The tool with `arguments`, standard output and error together in .out.
 Result run(const std::string& arguments, const test::ScratchDir& folder, const std::string& environment = "") {
-    const auto log = folder / "log.txt";
-    const std::string command = "SDL_VIDEODRIVER=offscreen " + environment + " " + kTool + " " + arguments + " > " +
-                                log.string() + " 2>&1";
-    Result r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(log);
-    std::stringstream text;
-    text << in.rdbuf();
-    r.output = text.str();
-    return r;
+    return test::runShell("SDL_VIDEODRIVER=offscreen " + environment + " " + kTool + " " + arguments, folder.path(),
+                          test::Streams::Merged, "log");
 }
 
 // Pictures done so far, from the last progress line "frame F (N/TOTAL, ...)".
 std::uint64_t framesDone(const std::string& errors) {
-    const std::size_t at = errors.rfind(" (");
+    const std::size_t line = errors.rfind("frame ");
+    const std::size_t at = line == std::string::npos ? line : errors.find(" (", line);
     return at == std::string::npos ? 0 : std::strtoull(errors.c_str() + at + 2, nullptr, 10);
 }
 
@@ -55,9 +46,7 @@ const std::vector<std::string> kOffscreen = {"SDL_VIDEODRIVER=offscreen"};
 void copyBallcone(const test::ScratchDir& folder, const std::string& first = "1", const std::string& last = "60") {
     for (const char* name : {"greenball.lwo", "redcone.lwo"})
         std::filesystem::copy_file(std::filesystem::path(kCorpusScene) / name, folder / name);
-    std::stringstream text;
-    text << std::ifstream(std::filesystem::path(kCorpusScene) / "ballcone.lws").rdbuf();
-    std::string scene = text.str();
+    std::string scene = test::readText(std::filesystem::path(kCorpusScene) / "ballcone.lws");
     scene.replace(scene.find("PreviewFirstFrame 1"), 19, "PreviewFirstFrame " + first);
     scene.replace(scene.find("PreviewLastFrame 60"), 19, "PreviewLastFrame " + last);
     std::ofstream(folder / "ballcone.lws") << scene;
@@ -68,7 +57,10 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     const auto out = folder / "frames";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --out " +
                              out.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("warning: the picture (85 x 64) is smaller than the logo's 256 x 256 corner"),
+              std::string::npos)
+        << r.out;
     for (int f : {2, 5, 8}) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%05d.png", f);
@@ -80,14 +72,18 @@ TEST(RenderTool, WritesOnePicturePerFrame) {
     }
     EXPECT_FALSE(std::filesystem::exists(out / "frame-00003.png"));
     // Into a file, progress comes as whole lines: the first and the last.
-    EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("frame 2 (1/3, 33%"), std::string::npos) << r.output;
-    EXPECT_TRUE(std::regex_search(r.output, std::regex("\nframe 8 \\(3/3, 100%, [0-9]+\\.[0-9] frames/s in 0:0[0-9]\\)\n$")))
-        << r.output;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("frame 2 (1/3, 33%"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nframe 8 \\(3/3, 100%, [0-9]+\\.[0-9] frames/s in 0:0[0-9]\\)\n$")))
+        << r.out;
+    // --quiet: not a word on success, neither the range nor the sheet; and
+    // run as a user runs it (no SDL_VIDEODRIVER, no screen, no
+    // XDG_RUNTIME_DIR), no complaint from a video driver either.
     const Result quiet = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 96x64 --frames 2-8:3 --quiet --out " +
-                                 out.string(), folder);
-    ASSERT_EQ(quiet.status, 0) << quiet.output;
-    EXPECT_EQ(quiet.output.find("frame "), std::string::npos) << quiet.output;
+                                 out.string() + " --sheet " + (folder / "quiet.png").string(),
+                             folder, "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR");
+    ASSERT_EQ(quiet.status, 0) << quiet.out;
+    EXPECT_EQ(quiet.out, "");
 }
 
 // Renders `frames` of ballcone at `size` to folder/frames with a contact
@@ -116,7 +112,7 @@ TEST(RenderTool, ContactSheetShrinksFramesIntoAGrid) {
     test::ScratchDir folder("tool-sheet");
     RgbPicture sheet;
     const Result r = renderWithSheet(folder, "320x240", "0-40:8", sheet);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     const RgbPicture last = framePicture(folder, 40);
     // Six frames halved to 160x120, four to a row: two rows.
     ASSERT_EQ(sheet.width, 640);
@@ -137,7 +133,7 @@ TEST(RenderTool, ContactSheetOfALongRunSamplesItEvenly) {
     test::ScratchDir folder("tool-sheet-long");
     RgbPicture sheet;
     const Result r = renderWithSheet(folder, "32x24", "0-99", sheet);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     // 100 frames, 64 cells: four to a row, cell k showing frame k * 99 / 63.
     ASSERT_EQ(sheet.width, 4 * 32);
     ASSERT_EQ(sheet.height, 16 * 24);
@@ -201,12 +197,12 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
         test::ScratchDir scene("tool-ranges-scene");
         copyBallcone(scene, "-100", "60");
         const Result r = run("--dir " + scene.path().string() + " --scene ballcone.lws --size 32x24 --bench", scene);
-        EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_NE(r.output.find("zor-render: the scene's range -100 to 60 ends at once for the player (the first "
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("zor-render: the scene's range -100 to 60 ends at once for the player (the first "
                                 "frame is read as 4294967196, after the last): it shows 1 frame"),
                   std::string::npos)
-            << r.output;
-        EXPECT_NE(r.output.find("(1/1"), std::string::npos) << r.output;
+            << r.out;
+        EXPECT_NE(r.out.find("(1/1"), std::string::npos) << r.out;
     }
     {
         test::ScratchDir scene("tool-ranges-scene");
@@ -214,8 +210,8 @@ TEST(RenderTool, FrameRangesAreWalkedNotStored) {
         const Result r = run("--dir " + scene.path().string() + " --scene ballcone.lws --size 32x24 --video " +
                                  (scene / "v.mp4").string(),
                              scene);
-        EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.output.find("would wrap (after 49.7 days)"), std::string::npos) << r.output;
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("would wrap (after 49.7 days)"), std::string::npos) << r.out;
         EXPECT_FALSE(std::filesystem::exists(scene / "v.mp4"));
     }
 }
@@ -225,7 +221,7 @@ TEST(RenderTool, OneFrameToOneFileInFifteenBits) {
     const auto file = folder / "sub" / "one.png";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --bpp 15 --frame 1 --out " +
                              file.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     RgbPicture p;
     std::string error;
     ASSERT_TRUE(readPng(file, p, error)) << error;
@@ -236,9 +232,9 @@ TEST(RenderTool, WindowedRunWritesTheSamePicture) {
     test::ScratchDir folder("tool-window");
     const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frame 3 --out ";
     Result r = run(common + (folder / "window.png").string() + " --window", folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     r = run(common + (folder / "hidden.png").string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     RgbPicture shown, hidden;
     std::string error;
     ASSERT_TRUE(readPng(folder / "window.png", shown, error)) << error;
@@ -252,20 +248,42 @@ TEST(RenderTool, OutputPathsAreCheckedBeforeRendering) {
     const std::string common = "--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --frames 1-30 ";
     Result r = run(common + "--out " + out.string() + " --sheet " + folder.path().string(), folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("--sheet " + folder.path().string() + ": is a folder"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("--sheet " + folder.path().string() + ": is a folder"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(out)) << "frames were rendered first";
     r = run(common + "--video " + (folder / "missing" / "v.mp4").string(), folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("the folder " + (folder / "missing").string() + " does not exist"), std::string::npos)
-        << r.output;
-    EXPECT_EQ(r.output.find("frame 1 "), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("the folder " + (folder / "missing").string() + " does not exist"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("frame 1 "), std::string::npos) << r.out;
+}
+
+// A disk that fills up midway: the frames written whole stay, the one that
+// did not fit leaves nothing, and the message says why.
+TEST(RenderTool, AFullDiskLeavesNoTornFrame) {
+    test::ScratchDir folder("tool-full-disk");
+    const test::SmallDisk disk(folder / "disk", 64);
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 160x120 --frames 0-100 --out " +
+                             disk.path().string(),
+                         folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(".png: cannot write: no space left on device"), std::string::npos) << r.out;
+    int whole = 0;
+    for (const auto& file : std::filesystem::directory_iterator(disk.path())) {
+        RgbPicture picture;
+        std::string error;
+        EXPECT_TRUE(readPng(file.path(), picture, error)) << error;
+        ++whole;
+    }
+    EXPECT_GT(whole, 0);
+    EXPECT_LT(whole, 101);
 }
 
 TEST(RenderTool, BenchPrintsFramesPerSecond) {
     test::ScratchDir folder("tool-bench");
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 64x48 --frames 1-5 --bench", folder);
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find(" frames/s"), std::string::npos) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(" frames/s"), std::string::npos) << r.out;
 }
 
 // The sample demo, when the build made it (or ZOR_DEMO_DIR names it): a few
@@ -278,7 +296,7 @@ TEST(RenderTool, SampleDemoFramesMatchTheReferences) {
     test::ScratchDir folder("tool-demo");
     const auto out = folder / "frames";
     const Result r = run("--dir " + demo.string() + " --size 160x120 --frames 0-1600:400 --out " + out.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     const bool update = std::getenv("ZOR_UPDATE_REFERENCES") && std::string(std::getenv("ZOR_UPDATE_REFERENCES")) == "1";
     for (int f = 0; f <= 1600; f += 400) {
         char name[32];
@@ -328,7 +346,7 @@ std::vector<RgbPicture> demoFrames(const test::ScratchDir& folder, const std::ve
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const auto out = folder / ("run" + std::to_string(i) + ".png");
         const Result r = run("--dir " + demo.string() + " --frame 1500 -q " + runs[i] + " --out " + out.string(), folder);
-        EXPECT_EQ(r.status, 0) << runs[i] << ": " << r.output;
+        EXPECT_EQ(r.status, 0) << runs[i] << ": " << r.out;
         std::string error;
         RgbPicture& picture = pictures.emplace_back();
         EXPECT_TRUE(readPng(out, picture, error)) << error;
@@ -397,7 +415,7 @@ TEST(RenderTool, VideoWithoutFfmpegSaysSo) {
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --video " + (folder / "v.mp4").string(),
                          folder, "PATH=" + (folder / "no-programs").string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("--video needs ffmpeg"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("--video needs ffmpeg"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(folder / "v.mp4"));
 }
 
@@ -446,15 +464,15 @@ TEST(RenderTool, VideoHoldsEveryPassAndTheMusic) {
     const auto video = folder / "run.mp4";
     const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --fps 60 --video " +
                              video.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
     // Frames 1 to 60 at 30.3 frames a second of scene, 60 passes a second:
     // a pass every 0.505 frames, the last one past frame 60.
-    EXPECT_NE(r.output.find("(118/118, 100%, "), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("(118/118, 100%, "), std::string::npos) << r.out;
     // The first line already has a rate and the time left at that rate.
     std::smatch first;
-    ASSERT_TRUE(std::regex_search(r.output, first, std::regex("(^|\n)frame 1 \\(1/118, 0%, ([0-9.]+) frames/s, "
+    ASSERT_TRUE(std::regex_search(r.out, first, std::regex("(^|\n)frame 1 \\(1/118, 0%, ([0-9.]+) frames/s, "
                                                               "([0-9]+):([0-9]{2}) left\\)\n")))
-        << r.output;
+        << r.out;
     EXPECT_NEAR(std::stoi(first[3]) * 60 + std::stoi(first[4]), 117 / std::stod(first[2]), 1.0) << first[0];
     EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                             "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
@@ -484,9 +502,9 @@ TEST(RenderTool, VideoFollowsTheFramesAskedAndSaysWhenItIsSilent) {
     const auto video = folder / "clip.mp4";
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 32x24 --fps 60 --frames 10-20 --video " +
                              video.string(), folder);
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("no mp3.mp3 in " + kCorpusScene + ": the video will be silent"), std::string::npos)
-        << r.output;
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("warning: no mp3.mp3 in " + kCorpusScene + ": the video will be silent"), std::string::npos)
+        << r.out;
     // From frame 10 a pass every 0.505 frames; pass 20 is the first past 20.
     EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
                             "-of csv=p=0 '" + video.string() + "'"),
@@ -536,11 +554,9 @@ TEST(RenderTool, VideoEncoderFailureIsReported) {
     std::ofstream(folder / "v.mp4") << "an earlier video";
     const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 96x64 --video " +
                              (folder / "v.mp4").string(), folder);
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_NE(r.output.find("\nzor-render: ffmpeg"), std::string::npos) << r.output;
-    std::stringstream kept;
-    kept << std::ifstream(folder / "v.mp4").rdbuf();
-    EXPECT_EQ(kept.str(), "an earlier video");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("\nzor-render: ffmpeg"), std::string::npos) << r.out;
+    EXPECT_EQ(test::readText(folder / "v.mp4"), "an earlier video");
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path() << " left behind";
 }
@@ -555,16 +571,16 @@ TEST(RenderTool, VideoContainersGetTheirCodecs) {
     for (const auto& [name, codecs] : {std::pair{"v.webm", "vp9,30000/1001\nopus,0/0\n"}, std::pair{"v.MKV", "h264,30000/1001\naac,0/0\n"}}) {
         const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --size 32x24 --frames 1-5 "
                              "--fps 30000/1001 --video " + (folder / name).string(), folder);
-        ASSERT_EQ(r.status, 0) << r.output;
+        ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(commandOutput("ffprobe -v error -show_entries stream=codec_name,r_frame_rate -of csv=p=0 '" +
                                 (folder / name).string() + "'"),
                   codecs) << name;
     }
     const Result r = run("--dir " + folder.path().string() + " --scene ballcone.lws --video " +
                              (folder / "v.avi").string(), folder);
-    EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("v.avi: zor-render writes .mp4, .mov, .mkv or .webm files"), std::string::npos)
-        << r.output;
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("v.avi: zor-render writes .mp4, .mov, .mkv or .webm files"), std::string::npos)
+        << r.out;
     EXPECT_FALSE(std::filesystem::exists(folder / "v.avi"));
 }
 
@@ -574,24 +590,24 @@ TEST(RenderTool, VideoWantsAnEvenSize) {
     const Result r = run("--dir " + kCorpusScene + " --scene ballcone.lws --size 97x64 --video " +
                              (folder / "v.mp4").string(), folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("even width and height"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("even width and height"), std::string::npos) << r.out;
 }
 
 TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     test::ScratchDir folder("tool-missing");
     Result r = run("--dir " + folder.path().string() + " --out " + (folder / "x.png").string(), folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("glorp2.lws"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("not found"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("glorp2.lws"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("not found"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
     // A scene that is there but cannot be read says why.
     std::filesystem::create_directories(folder / "glorp2.lws");
     r = run("--dir " + folder.path().string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("glorp2.lws: cannot read the scene: is a folder"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("glorp2.lws: cannot read the scene: is a folder"), std::string::npos) << r.out;
     r = run("--dir " + (folder / "nowhere").string() + " --bench", folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("nowhere: no such folder"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("nowhere: no such folder"), std::string::npos) << r.out;
     // A scene named with its folder is read, but its objects are looked for
     // in --dir: no black picture and status 0, but a hint.
     std::filesystem::create_directories(folder / "sub");
@@ -600,12 +616,23 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     r = run("--dir " + folder.path().string() + " --scene sub/ballcone.lws --frame 1 --out " + (folder / "x.png").string(),
             folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("sub/ballcone.lws: not one of its objects was found;"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("use --dir FOLDER"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("sub/ballcone.lws: not one of its objects was found;"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("use --dir FOLDER"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+    // Objects that are there but refused are no reason to look elsewhere.
+    for (const char* name : {"greenball.lwo", "redcone.lwo"})
+        std::ofstream(folder / "sub" / name) << std::string("FORM\0\0\0\x10LWOBPNTS\xff\xff\xff\xff", 20);
+    r = run("--dir " + (folder / "sub").string() + " --scene ballcone.lws --frame 1 --out " +
+                (folder / "x.png").string(),
+            folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ballcone.lws: not one of its objects could be used: 2 were refused (the first: "),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("--dir FOLDER"), std::string::npos) << r.out;
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws --frames 9-3 --bench", folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("frames 9 to 3 is empty"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find("frames 9 to 3 is empty"), std::string::npos) << r.out;
     // Usage errors, whoever finds them, end with status 2.
     for (const char* arguments : {"--size 12 --bench", "--bogus", "--fps 0 --video v.mp4", "--fps 30,3 --video v.mp4",
                                   "--fps 1e2 --video v.mp4", "--frame abc --bench",
@@ -613,13 +640,13 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
         EXPECT_EQ(run(arguments, folder).status, 2) << arguments;
     r = run("--dir " + kCorpusScene + " --scene ballcone.lws", folder);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("--out"), std::string::npos);
+    EXPECT_NE(r.out.find("--out"), std::string::npos);
     r = run("--help", folder);
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("--frames"), std::string::npos);
+    EXPECT_NE(r.out.find("--frames"), std::string::npos);
     r = run("--version", folder);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "zor-render " ZOR_VERSION "\n");
+    EXPECT_EQ(r.out, "zor-render " ZOR_VERSION "\n");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 
+#include "child_process.h"
 #include "png_compare.h"
 #include "test_support.h"
 #include "x_server.h"
@@ -35,10 +36,7 @@ constexpr const char* kLeakSuppressions =
     "leak:libEGL_mesa.so\nleak:libGLX_mesa.so\nleak:swrast_dri.so\nleak:libglapi.so\nleak:libLLVM\n"
     "leak:libdrm\nleak:libX11.so\nleak:libxcb\nleak:libdbus-1\nleak:libfontconfig\nleak:libfreetype\n";
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readText;
 
 struct ViewWindow : testing::Test {
     std::unique_ptr<test::ScratchDir> dir;
@@ -144,6 +142,27 @@ TEST_F(ViewWindow, KeysMoveTheFrameHomeShowsFrameZeroSSavesAndEscapeQuits) {
         << "after Escape: " << test::describeEnd(*view) << "\n" << view->errors();
     for (const auto& entry : std::filesystem::directory_iterator(dir->path()))
         EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
+}
+
+// F twice: full screen and back to the window's own picture, status line
+// and all (no window manager here, as on a bare X server).
+TEST_F(ViewWindow, FullScreenAndBackRestoresThePicture) {
+    startView({"--size", "320x240", "--frame", "400", "-nosound"});
+    const unsigned long window = windowNamed("^zor-view: glorp2.lws$");
+    ASSERT_NE(window, 0u) << view->errors();
+    server->xdotool("windowfocus --sync " + std::to_string(window));
+    const auto lit = [](const RgbImage& image) {
+        return std::count_if(image.pixels.begin(), image.pixels.end(), [](std::uint8_t v) { return v > 16; }) >
+               static_cast<long>(image.pixels.size() / 10);
+    };
+    const RgbImage before = grabWhen(window, lit);
+    ASSERT_TRUE(lit(before)) << view->errors();
+    key("f");
+    std::this_thread::sleep_for(1s);
+    key("f");
+    const RgbImage after = grabWhen(window, [&](const RgbImage& image) { return matches(image, before); });
+    EXPECT_TRUE(matches(after, before)) << test::countDifferentPixels(after, before, 8) << " pixels differ\n"
+                                        << view->errors();
 }
 
 TEST_F(ViewWindow, SigtermEndsItByTheSignal) {

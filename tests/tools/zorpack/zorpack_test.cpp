@@ -2,60 +2,40 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <fstream>
 
 #include "archive/archive.h"
+#include "child_process.h"
+#include "small_disk.h"
 #include "scratch_dir.h"
 
 namespace zor {
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;  // standard output and error together
-};
+using ToolRun = test::ShellRun;
 
-// `wrapper` (e.g. "timeout 20") runs before the tool.
+// `wrapper` (e.g. "timeout 20") runs before the tool; .out holds standard
+// output and error together.
 ToolRun zorpack(const std::string& args, const std::string& wrapper = "") {
-    std::string cmd = wrapper + " " + std::string(ZORPACK_PATH) + " " + args + " 2>&1";
-    ToolRun r{-1, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return test::runShell(wrapper + " " + std::string(ZORPACK_PATH) + " " + args);
 }
 
-// Starts zorpack without a shell, standard output and error into `log`.
-pid_t startZorpack(const std::vector<std::string>& args, const std::string& log) {
-    std::vector<char*> argv{const_cast<char*>(ZORPACK_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, ZORPACK_PATH, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+// Starts zorpack without a shell; its output in folder/NAME.out and .err.
+std::unique_ptr<test::ChildProcess> startZorpack(std::vector<std::string> args, const test::ScratchDir& folder,
+                                                 const std::string& name) {
+    args.insert(args.begin(), ZORPACK_PATH);
+    return std::make_unique<test::ChildProcess>(args, folder.path(), name);
 }
 
-int exitStatus(pid_t pid) {
-    int st = 0;
-    if (pid < 0 || waitpid(pid, &st, 0) != pid) return -1;
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+// Its exit status once it ended (within a minute), else -1.
+int exitStatus(test::ChildProcess& child) {
+    return child.wait(std::chrono::minutes(1)) && WIFEXITED(child.status()) ? WEXITSTATUS(child.status()) : -1;
 }
 
 Bytes text(std::size_t n, char c) {
@@ -96,6 +76,35 @@ TEST(Zorpack, AddListCatExtractRemoveVerify) {
     r = zorpack("verify " + a);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("2 entries OK"), std::string::npos);
+
+    // A play folder given whole: its files and sub-folders, not the music
+    // (read from disk only) nor the archive itself.
+    dir.write("play/glorp2.lws", text(10, 's'));
+    dir.write("play/tex/wood.jpg", text(10, 'w'));
+    dir.write("play/mp3.mp3", text(10, 'm'));
+    const std::string inside = (dir / "play/zor.dat").string();
+    r = zorpack("add " + inside + " " + (dir / "play").string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    r = zorpack("list " + inside);
+    EXPECT_NE(r.out.find("glorp2.lws"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tex/wood.jpg"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2 entries"), std::string::npos) << r.out;
+}
+
+// On a disk that fills up, the archive stays as it was (here: none) and no
+// temporary file is left; the message gives the system's reason.
+TEST(Zorpack, AFullDiskLeavesTheArchiveAsItWas) {
+    test::ScratchDir dir("zorpack-full-disk");
+    const test::SmallDisk disk(dir / "disk", 64);
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    Bytes noise(200000);
+    std::uint32_t x = 12345;
+    for (std::uint8_t& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    dir.write("noise.bin", noise);
+    const ToolRun r = zorpack("add " + (disk.path() / "t.dat").string() + " " + (dir / "noise.bin").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("o space left on device"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::filesystem::is_empty(disk.path())) << "something was left on the disk";
 }
 
 TEST(Zorpack, FailuresNameTheArchiveAndEntry) {
@@ -155,7 +164,7 @@ TEST(Zorpack, UnreadableInputsSayWhyWithoutWaiting) {
     EXPECT_NE(r.out.find("FIFO"), std::string::npos) << r.out;
     r = zorpack("add " + a + " " + (dir / "folder.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("is a folder"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("folder.lwo: a folder with no files to add"), std::string::npos) << r.out;
     r = zorpack("add " + a + " " + (dir / "huge.lwo").string(), timeout);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("larger than the limit"), std::string::npos) << r.out;
@@ -170,13 +179,12 @@ TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
     const std::string a = (dir / "t.dat").string();
     dir.write("a.bin", text(200000, 'a'));
     dir.write("b.bin", text(200000, 'b'));
-    const std::string logA = (dir / "a.log").string(), logB = (dir / "b.log").string();
     for (int round = 0; round < 20; ++round) {
         const std::string n = std::to_string(round);
-        pid_t first = startZorpack({"add", a, (dir / "a.bin").string(), "--as", "a" + n}, logA);
-        pid_t second = startZorpack({"add", a, (dir / "b.bin").string(), "--as", "b" + n}, logB);
-        ASSERT_EQ(exitStatus(first), 0) << "round " << round;
-        ASSERT_EQ(exitStatus(second), 0) << "round " << round;
+        auto first = startZorpack({"add", a, (dir / "a.bin").string(), "--as", "a" + n}, dir, "a");
+        auto second = startZorpack({"add", a, (dir / "b.bin").string(), "--as", "b" + n}, dir, "b");
+        ASSERT_EQ(exitStatus(*first), 0) << "round " << round << ": " << first->errors();
+        ASSERT_EQ(exitStatus(*second), 0) << "round " << round << ": " << second->errors();
     }
     {
         PackFile pack(a);
@@ -186,6 +194,10 @@ TEST(Zorpack, ConcurrentWritersKeepEveryEntry) {
             EXPECT_GE(pack.findEntry("b" + std::to_string(round)), 0) << round;
         }
     }
+    // The last writer takes its lock file with it, even from a failed add.
+    EXPECT_FALSE(std::filesystem::exists(a + ".lock"));
+    EXPECT_EQ(zorpack("add " + a + " " + (dir / "missing.bin").string()).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(a + ".lock"));
     // With the lock held elsewhere, --no-wait gives up at once and says so.
     int lock = ::open((a + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
     ASSERT_GE(lock, 0);
@@ -217,8 +229,8 @@ TEST(Zorpack, LoadsDuringAnAddSeeOneArchive) {
     for (int v = 1; v <= 40; ++v) {
         dir.write("in/one.txt", text(3000, static_cast<char>('a' + v % 20)));
         dir.write("in/two.txt", text(3000, static_cast<char>('a' + v % 20)));
-        const pid_t add = startZorpack({"add", archive, (dir / "in/one.txt").string(), (dir / "in/two.txt").string()},
-                                       (dir / "add.log").string());
+        const auto add =
+            startZorpack({"add", archive, (dir / "in/one.txt").string(), (dir / "in/two.txt").string()}, dir, "add");
         for (int i = 0; i < 10; ++i, ++loads) {
             const auto oneArchive = source.holdArchive();
             const std::optional<Bytes> one = readDataFile(source, "one.txt");
@@ -227,7 +239,7 @@ TEST(Zorpack, LoadsDuringAnAddSeeOneArchive) {
             ASSERT_TRUE(one && two);
             mixed += *one != *two;
         }
-        ASSERT_EQ(exitStatus(add), 0);
+        ASSERT_EQ(exitStatus(*add), 0) << add->errors();
     }
     EXPECT_EQ(mixed, 0) << "of " << loads << " loads";
 }

@@ -1,4 +1,4 @@
-#include "picture_check.h"
+#include "check/picture_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "object/object.h"
 #include "scene/scene.h"
 
-namespace zor::inspect {
+namespace zor::check {
 namespace {
 
 // The renderer's own projection: x and y scaled by its diagonal, divided by
@@ -124,4 +124,4 @@ void CoverageSlots::triangle(std::size_t object, bool doubleSided, const Point3&
     }
 }
 
-}  // namespace zor::inspect
+}  // namespace zor::check

@@ -5,7 +5,7 @@
 // over the range, with the same frame code the player draws with, to see
 // which objects ever come within the view and which lights ever shine.
 
-#include "check.h"
+#include "check/check.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,20 +16,18 @@
 #include <map>
 #include <ostream>
 
-#include "app/scene_stage.h"
 #include "display/display.h"
 #include "frame/frame_pass.h"
 #include "frame/transform.h"
-#include "inspect.h"
 #include "object/object.h"
-#include "picture_check.h"
+#include "check/picture_check.h"
 #include "scene/decimal.h"
 #include "scene/motion.h"
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
 
-namespace zor::inspect {
+namespace zor::check {
 namespace {
 
 std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
@@ -314,9 +312,13 @@ void SceneChecker::checkLogo() {
     std::string text;
     if (!bytes) {
         text = "image not found on disk or in the archive" + whereLooked();
-    } else if (!decodeJpeg(*bytes, kLogoFileName, &local)) {
+    } else if (const std::optional<DecodedImage> logo = decodeJpeg(*bytes, kLogoFileName, &local); !logo) {
         const std::string kind = imageKind(*bytes);
         text = kind.empty() ? "cannot decode the image" : "is " + kind + ", not a JPEG";
+    } else if (logo->width < kLogoSide || logo->height < kLogoSide) {
+        text = "is " + std::to_string(logo->width) + " x " + std::to_string(logo->height) + " pixels; the player blits a " +
+               std::to_string(kLogoSide) + " x " + std::to_string(kLogoSide) + " corner of it, which a smaller image " +
+               "does not hold";
     } else {
         return;
     }
@@ -527,8 +529,7 @@ std::vector<Finding> SceneChecker::run() {
             at = end + 1;
         }
         if (loadedNoObject(scene_))
-            add(Severity::Error, sceneName_, 0,
-                "not one of the scene's objects was found: " + nothingFoundHint(source_.directory));
+            add(Severity::Error, sceneName_, 0, describeNoObject(loader_.loads(), source_.directory));
         reportKeywords();
         reportReadNotes();
         checkLogo();
@@ -561,26 +562,9 @@ std::vector<Finding> checkScene(const DataSource& source, std::string_view scene
     return findings;
 }
 
-ViewFindings findingsForView(const DataSource& source, std::string_view sceneName) {
-    ViewFindings findings;
-    for (const Finding& f : checkScene(source, sceneName)) {
-        ++(f.severity == Severity::Error ? findings.errors : findings.warnings);
-        findings.lines.push_back(f.format());
-    }
-    return findings;
+std::size_t countErrors(const std::vector<Finding>& findings) {
+    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(),
+                                                  [](const Finding& f) { return f.severity == Severity::Error; }));
 }
 
-int printFindings(std::ostream& out, std::ostream& summary, std::string_view sceneName,
-                  const std::vector<Finding>& findings) {
-    std::size_t errors = 0;
-    for (const Finding& f : findings) {
-        out << f.format() << '\n';
-        if (f.severity == Severity::Error) ++errors;
-    }
-    out.flush();
-    summary << "zor-inspect: " << sceneName << ": " << errors << (errors == 1 ? " error, " : " errors, ")
-            << findings.size() - errors << (findings.size() - errors == 1 ? " warning\n" : " warnings\n");
-    return errors > 0 || !out.good() ? 1 : 0;
-}
-
-}  // namespace zor::inspect
+}  // namespace zor::check

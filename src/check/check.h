@@ -1,21 +1,20 @@
 #pragma once
-// zor-inspect --check: reads a scene as the player does and says what will
-// go wrong or be ignored, one finding a line, as "FILE:LINE: error: text" or
+// The scene checker (zor-inspect --check, zor-view's W and status line):
+// reads a scene as the player does and says what will go wrong or be
+// ignored, one finding a line, as "FILE:LINE: error: text" or
 // "FILE:LINE: warning: text". Objects and images are read through the
 // player's own loaders and decoder, and the scene is evaluated through the
 // frame code at frames spread over its range; the checker only adds where to
 // look and what to tell the author.
 
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/archive.h"
-#include "app/scene_view.h"
 #include "archive/diagnostics.h"
 
-namespace zor::inspect {
+namespace zor::check {
 
 struct Finding {
     Severity severity = Severity::Warning;
@@ -38,12 +37,7 @@ inline constexpr int kCheckedFrames = 65;
 std::vector<Finding> checkScene(const DataSource& source, std::string_view sceneName,
                                 std::string* playerFrames = nullptr);
 
-// The findings as zor-view's status line counts them and W lists them.
-ViewFindings findingsForView(const DataSource& source, std::string_view sceneName);
+// How many of the findings are errors.
+std::size_t countErrors(const std::vector<Finding>& findings);
 
-// Prints the findings on `out` and a count on `summary`; the exit status:
-// 0 without errors, 1 with.
-int printFindings(std::ostream& out, std::ostream& summary, std::string_view sceneName,
-                  const std::vector<Finding>& findings);
-
-}  // namespace zor::inspect
+}  // namespace zor::check

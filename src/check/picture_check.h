@@ -14,7 +14,7 @@
 
 #include "frame/render_slots.h"
 
-namespace zor::inspect {
+namespace zor::check {
 
 inline constexpr int kGridColumns = 64;
 inline constexpr int kGridRows = 48;
@@ -64,4 +64,4 @@ private:
     bool transformed_ = false;
 };
 
-}  // namespace zor::inspect
+}  // namespace zor::check

@@ -1,0 +1,35 @@
+#pragma once
+// The tools' command-line rule, in one place: --help and --version print and
+// end with status 0; a usage error prints what is wrong and ends with status
+// 2 (other failures end with 1). Header-only over CLI11, which only the
+// tools link.
+
+#include <iostream>
+#include <optional>
+#include <string_view>
+
+#include <CLI/CLI.hpp>
+
+namespace zor {
+
+inline constexpr int kUsageStatus = 2;
+
+// Parses the command line. Nothing when the program goes on; otherwise the
+// status to end with (0 after --help or --version, 2 after a usage error,
+// which CLI11 has printed).
+inline std::optional<int> parseToolArguments(CLI::App& app, int argc, char** argv) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : kUsageStatus;
+    }
+    return std::nullopt;
+}
+
+// "TOOL: message" and the way to --help on standard error; the usage status.
+inline int usageError(std::string_view tool, std::string_view message) {
+    std::cerr << tool << ": " << message << "\nRun with --help for more information.\n";
+    return kUsageStatus;
+}
+
+}  // namespace zor
