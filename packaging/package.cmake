@@ -1,7 +1,8 @@
 # What `cmake --install` puts in place and what the Debian package holds:
 # the programs, the sample demo, a desktop entry with icons made from the
-# demo's logo, a manual page for every program, the copyright file and the
-# changelog. `scripts/package` builds zor_VERSION_amd64.deb through CPack.
+# demo's logo, a manual page for every program, the user's documents (the
+# README, the author's guide and the worked examples), the copyright file
+# and the changelog. `scripts/package` builds zor_VERSION_amd64.deb through CPack.
 #
 # A new program is one more name in ZOR_PROGRAMS with its one-line summary
 # (its manual page's NAME line); its own CMakeLists.txt installs nothing.
@@ -39,9 +40,10 @@ foreach(entry IN LISTS ZOR_PROGRAMS)
       OUTPUT "${page}"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${zor_package_dir}/man"
       COMMAND "${ZOR_HELP2MAN}" --no-info --section=1 "--name=${summary}"
+              "--include=${CMAKE_CURRENT_LIST_DIR}/see-also.h2m"
               "--output=${zor_package_dir}/man/${program}.1" "$<TARGET_FILE:${program}>"
       COMMAND "${ZOR_GZIP}" -9nf "${zor_package_dir}/man/${program}.1"
-      DEPENDS ${program}
+      DEPENDS ${program} "${CMAKE_CURRENT_LIST_DIR}/see-also.h2m"
       COMMENT "Manual page of ${program}"
       VERBATIM)
     list(APPEND zor_manual_pages "${page}")
@@ -96,6 +98,15 @@ if(ZOR_HELP2MAN)
 else()
   message(STATUS "No manual pages: help2man is missing (scripts/install-deps package)")
 endif()
+
+# The documents a user reads: how to play and the tools (the README), the
+# author's guide and the worked example it refers to, what the sample demo
+# shows, what the readers do with bad input. The licence is the copyright
+# file's.
+install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/docs/authoring.md"
+              "${CMAKE_SOURCE_DIR}/docs/sample-demo.md" "${CMAKE_SOURCE_DIR}/docs/robustness.md"
+        DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/" DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 
 # The copyright file and a changelog, as Debian's policy has them.
 string(TIMESTAMP ZOR_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)

@@ -64,6 +64,11 @@ TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
     EXPECT_NE(desktop.find("\nIcon=zor\n"), std::string::npos) << desktop;
     for (const char* size : {"16x16", "48x48", "256x256"})
         EXPECT_TRUE(fs::exists(root_ / "usr/share/icons/hicolor" / size / "apps/zor.png")) << size;
+    // The guide and its worked example, named by every manual page.
+    for (const char* file : {"authoring.md", "README.md", "examples/import/turntable.gltf"})
+        EXPECT_TRUE(fs::exists(root_ / "usr/share/doc/zor" / file)) << file;
+    const test::ShellRun page = run("zcat " + quoted(root_ / "usr/share/man/man1/zor-import.1.gz"), scratch_ / "man.log");
+    EXPECT_NE(page.out.find("/usr/share/doc/zor/authoring.md"), std::string::npos) << page.out;
     // Our own files are under the MIT (Expat) licence, and the copyright file says so.
     const std::string copyrightText = test::readText(root_ / "usr/share/doc/zor/copyright");
     EXPECT_NE(copyrightText.find("Files: *\nCopyright: 2026 the zor developers\nLicense: Expat\n"), std::string::npos)
