@@ -17,6 +17,7 @@ set(ZOR_PROGRAMS
   "zor-inspect|summarise a zor scene and check it for problems"
   "zor-demo-gen|write the zor sample demo"
   "zor-import|turn glTF 2.0 and Wavefront OBJ models into a zor play folder"
+  "zor-publish|make a zor demo into a web page, a web site or a Windows zip"
 )
 set(ZOR_MAINTAINER "zor developers <zor-developers@users.noreply.example.org>")
 set(ZOR_DEMO_FILES zor.dat mp3.mp3 water.avi)

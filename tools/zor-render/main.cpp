@@ -30,7 +30,7 @@
 #include "scene/timeline.h"
 #include "platform/progress.h"
 #include "platform/stop_signals.h"
-#include "render_run.h"
+#include "app/render_run.h"
 #include "scene/player_constants.h"
 #include "video_encoder.h"
 

@@ -1,8 +1,8 @@
 #pragma once
-// Headless capture of the player's picture: the scene is loaded as the
-// player loads it and every requested frame goes through the player's pass
-// (depth clear, particle size, frame pass, logo, flip); the presented buffer
-// is read back.
+// Headless capture of the player's picture, for zor-render's frames and
+// videos and zor-publish's poster: the scene is loaded as the player loads it
+// and every requested frame goes through the player's pass (depth clear,
+// particle size, frame pass, logo, flip); the presented buffer is read back.
 
 #include <cstdint>
 #include <filesystem>

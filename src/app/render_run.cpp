@@ -1,4 +1,4 @@
-#include "render_run.h"
+#include "app/render_run.h"
 
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
@@ -62,7 +62,7 @@ bool RenderRun::start() {
             error_ = onDisk.string() + ": cannot read the scene: " + problem;
         else
             error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
-                     " (neither on disk nor in zor.dat); " + nothingFoundHint(options_.directory);
+                     " (neither on disk nor in " + kArchiveFileName + "); " + nothingFoundHint(options_.directory);
         return false;
     }
     // A picture with nothing in it is no picture of the scene.

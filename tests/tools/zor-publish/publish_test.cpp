@@ -1,0 +1,101 @@
+// zor-publish over a small play folder of loose files (a scene from the
+// corpus) with stand-in runtimes that carry the page's markers: what it packs,
+// what each output holds, and what it refuses. The real page plays what it
+// writes in the browser cases (tests/web).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "archive/archive.h"
+#include "child_process.h"
+#include "scratch_dir.h"
+
+namespace zor {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Publish : testing::Test {
+    test::ScratchDir dir{"publish"};
+    fs::path play = dir / "play", web = dir / "web-runtime", windows = dir / "windows-runtime";
+
+    void SetUp() override {
+        const fs::path corpus = fs::path(ZOR_CORPUS_DIR) / "java3d";
+        fs::create_directories(play);
+        fs::copy_file(corpus / "ballcone.lws", play / "glorp2.lws");
+        for (const char* name : {"greenball.lwo", "redcone.lwo"}) fs::copy_file(corpus / name, play / name);
+        dir.write("play/mp3.mp3", std::string("ID3 not really music"));
+        dir.write("web-runtime/index.html",
+                  std::string("<title>ZOR @ QUENT7</title>\n<!-- zor:head -->\n<!-- zor:data -->\n"
+                              "<script src=\"zor-files.js\"></script>\n<script src=\"page.js\"></script>\n"));
+        for (const char* name : {"page.js", "zor-files.js", "zor.js", "zor.wasm", "LICENSE.txt"})
+            dir.write(std::string("web-runtime/") + name, "/* " + std::string(name) + " */");
+        dir.write("web-runtime/SERVING.md", std::string("zor @VERSION@ for web browsers\n"));
+        dir.write("windows-runtime/zor.exe", std::string("MZ"));
+        dir.write("windows-runtime/README.txt", std::string("how to play"));
+    }
+    test::ShellRun publish(const std::string& arguments) {
+        return test::runShell("SDL_VIDEODRIVER=offscreen '" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() +
+                                  "' --web-runtime '" + web.string() + "' --windows-runtime '" + windows.string() +
+                                  "' " + arguments,
+                              dir.path());
+    }
+    // The entry names of an archive.
+    static std::vector<std::string> entries(const fs::path& archive) {
+        PackFile pack(archive.string());
+        std::vector<std::string> names;
+        for (int i = 0; i < pack.entryCount(); ++i) names.emplace_back(pack.entry(i).name);
+        return names;
+    }
+};
+
+TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
+    const test::ShellRun r = publish("--web site --html one.html --windows win.zip --title 'Ball <&> cone' --no-poster");
+    ASSERT_EQ(r.status, 0) << r.out;
+    // The loose files the scene reads, packed as zorpack packs them.
+    EXPECT_EQ(entries(dir / "site/zor.dat"), (std::vector<std::string>{"glorp2.lws", "greenball.lwo", "redcone.lwo"}));
+    for (const char* name : {"index.html", "index.html.gz", "page.js", "zor.wasm.gz", "mp3.mp3", "LICENSE.txt", "README"})
+        EXPECT_TRUE(fs::exists(dir / "site" / name)) << name;
+    EXPECT_EQ(test::readText(dir / "site/README"), "zor " ZOR_VERSION " for web browsers\n");
+    const std::string site = test::readText(dir / "site/index.html");
+    EXPECT_NE(site.find("<title>Ball &lt;&amp;&gt; cone</title>"), std::string::npos) << site;
+    EXPECT_NE(site.find("\"title\":\"Ball <&> cone\""), std::string::npos) << site;
+    // The single file: the scripts written in, the player and the demo as
+    // data blocks, nothing left to fetch.
+    const std::string page = test::readText(dir / "one.html");
+    EXPECT_EQ(page.find("src=\"page.js\""), std::string::npos);
+    EXPECT_NE(page.find("/* page.js */"), std::string::npos);
+    for (const char* name : {"zor.wasm", "zor.js", "zor.dat", "mp3.mp3", "LICENSE.txt"})
+        EXPECT_NE(page.find(std::string("data-zor-file=\"") + name + "\""), std::string::npos) << name;
+    const test::ShellRun listed = test::runShell("unzip -l '" + (dir / "win.zip").string() + "'", dir.path());
+    for (const char* name : {"win/zor.exe", "win/README.txt", "win/zor.dat", "win/mp3.mp3"})
+        EXPECT_NE(listed.out.find(name), std::string::npos) << listed.out;
+    // Nothing is replaced unless asked.
+    const test::ShellRun again = publish("--web site --no-poster");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.out.find("site: already exists (--force replaces it)"), std::string::npos) << again.out;
+    EXPECT_EQ(publish("--web site --no-poster --force").status, 0);
+}
+
+TEST_F(Publish, ErrorsOfTheCheckAndMissingRuntimesStopIt) {
+    fs::remove(play / "redcone.lwo");
+    fs::remove(play / "greenball.lwo");
+    test::ShellRun r = publish("--web site --no-poster");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("errors; nothing was written (--force publishes anyway)"), std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(dir / "site"));
+    EXPECT_EQ(publish("--web site --no-poster --force").status, 0);
+    r = test::runShell("'" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() + "' --windows w.zip --windows-runtime '" +
+                           (dir / "none").string() + "'",
+                       dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("the windows runtime given: " + (dir / "none").string() + " does not exist"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(test::runShell("'" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() + "'", dir.path()).status, 2);
+}
+
+}  // namespace
+}  // namespace zor

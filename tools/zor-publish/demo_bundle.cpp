@@ -1,0 +1,120 @@
+#include "demo_bundle.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+#include "scene/player_constants.h"
+
+namespace zor::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+Bytes readOrThrow(const fs::path& path) {
+    ReadFailure failure;
+    std::optional<Bytes> bytes = readWholeFile(path, &failure);
+    if (!bytes) throw std::runtime_error(path.string() + ": cannot read: " + failure.reason);
+    return std::move(*bytes);
+}
+
+// The entries of the folder's own archive, in its order; none when there is
+// no archive. A corrupt one stops the publishing.
+std::vector<write::DataFile> archiveEntries(const fs::path& archive) {
+    std::vector<write::DataFile> entries;
+    std::error_code ec;
+    if (!fs::exists(archive, ec)) return entries;
+    PackFile pack(archive.string());
+    if (pack.isCorrupt()) throw std::runtime_error(archive.string() + ": " + pack.error());
+    for (int i = 0; i < pack.entryCount(); ++i) {
+        std::optional<Bytes> data = pack.readEntryAt(i);
+        if (!data) throw std::runtime_error(archive.string() + ": " + pack.error());
+        const PackEntry& e = pack.entry(i);
+        entries.push_back({std::string(e.name, strnlen(e.name, sizeof e.name)), std::move(*data)});
+    }
+    return entries;
+}
+
+}  // namespace
+
+DemoBundle bundleDemo(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw std::runtime_error(folder.string() + ": " + (fs::exists(folder, ec) ? "is not a folder" : "no such folder"));
+    DemoBundle bundle;
+
+    // The check, which loads the scene, its objects, images and logo as the
+    // player does; the log says which names were asked for.
+    DataLookupLog log;
+    DataSource source;
+    source.directory = folder;
+    source.archiveName = kArchiveFileName;
+    {
+        const ArchiveCache::Hold oneArchive = source.holdArchive();
+        DataSource logged = source;
+        logged.log = &log;
+        bundle.findings = check::checkScene(logged, kSceneFileName);
+    }
+
+    // The archive's entries, then every name the player read from the
+    // folder in place of (or beside) them, in the order it asked.
+    std::vector<write::DataFile> files = archiveEntries(folder / kArchiveFileName);
+    std::map<std::string, std::size_t> byName;
+    for (std::size_t i = 0; i < files.size(); ++i) byName.emplace(lowered(files[i].name), i);
+    for (const DataLookup& lookup : log.lookups) {
+        if (!lookup.archivePath.empty() || lookup.diskPath.empty() || !fs::is_regular_file(lookup.diskPath, ec))
+            continue;  // not read from the folder
+        const std::string key = lowered(lookup.name);
+        if (lookup.name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
+            throw std::runtime_error((folder / lookup.name).string() + ": the name is longer than the archive's " +
+                                     std::to_string(kMaxEntryNameLength) + " characters, so it cannot be packed");
+        Bytes bytes = readOrThrow(lookup.diskPath);
+        if (const auto at = byName.find(key); at != byName.end()) {
+            if (files[at->second].bytes == bytes) continue;
+            files[at->second].bytes = std::move(bytes);
+        } else {
+            byName.emplace(key, files.size());
+            files.push_back({lookup.name, std::move(bytes)});
+        }
+        ++bundle.packedFromDisk;
+    }
+    if (files.empty())
+        throw std::runtime_error(folder.string() + ": neither " + kArchiveFileName + " nor any file the scene " +
+                                 kSceneFileName + " reads is here");
+    bundle.entries = static_cast<int>(files.size());
+
+    // Built as zorpack builds an archive, in a temporary file away from the
+    // author's folder.
+    std::string pattern = (fs::temp_directory_path(ec) / "zor-publish-XXXXXX").string();
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + fs::temp_directory_path(ec).string());
+    ::close(fd);
+    std::string why;
+    const bool built = write::writeArchiveByRename(pattern, files, Replace::Always, why);
+    std::optional<Bytes> archive = built ? readWholeFile(pattern) : std::nullopt;
+    ::unlink(pattern.c_str());
+    if (!archive) throw std::runtime_error(std::string("cannot build the archive: ") + (built ? "cannot read it back" : why));
+    bundle.archive = std::move(*archive);
+
+    const fs::path music = folder / kMusicFileName;
+    if (fs::exists(music, ec)) bundle.music = readOrThrow(music);
+    // Companions the player looks for on disk only: NAME.avi beside NAME.jpg.
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with('.') || lowered(entry.path().extension().string()) != ".avi" ||
+            !entry.is_regular_file(ec) || name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
+            continue;
+        bundle.diskOnly.push_back({name, readOrThrow(entry.path())});
+    }
+    return bundle;
+}
+
+}  // namespace zor::publish

@@ -1,0 +1,185 @@
+// zor-publish: what the audience opens, from an author's play folder. One
+// self-contained HTML file that plays from the disk (--html), a web site
+// (--web, a folder or a .tar.gz or .zip of one), and the Windows player with
+// the demo beside it (--windows FILE.zip), each built from the runtimes the
+// build already makes (the page, the Windows player) and the folder's data:
+// checked as zor-inspect --check checks it, packed into one zor.dat, with its
+// music, a title, a description and a poster picture rendered as zor-render
+// renders it.
+//
+// Exit status: 0 success, 1 failure (said on standard error), 2 usage error.
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "app/render_run.h"
+#include "app/tool_usage.h"
+#include "bundle_writer.h"
+#include "demo_bundle.h"
+#include "display/png_file.h"
+#include "writers/jpeg_writer.h"
+#include "pages.h"
+#include "platform/stop_signals.h"
+#include "scene/player_constants.h"
+#include "scene/timeline.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zor::publish::DemoBundle;
+
+int fail(const std::string& message) {
+    std::cerr << "zor-publish: " << message << '\n';
+    return 1;
+}
+
+std::string sizeText(std::uint64_t bytes) {
+    char text[32];
+    if (bytes >= 1024 * 1024) std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    else std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
+    return text;
+}
+
+// The poster: frame `frame` of the scene (by default the middle of the
+// frames the player shows) as zor-render renders it, at 640x480, as a JPEG.
+std::optional<zor::Bytes> renderPoster(const fs::path& folder, std::optional<std::int32_t> frame, std::string& why) {
+    zor::RenderOptions options;
+    options.directory = folder;
+    zor::RenderRun run(options);
+    if (!run.start()) {
+        why = run.error();
+        return std::nullopt;
+    }
+    if (!frame) {
+        const zor::ShownFrames shown = zor::shownFrames(run.firstFrame(), run.lastFrame());
+        frame = shown.frame(shown.count / 2);
+    }
+    run.renderFrame(static_cast<float>(*frame));
+    zor::RgbPicture picture;
+    if (!run.capture(picture)) {
+        why = "cannot read the picture back";
+        return std::nullopt;
+    }
+    zor::write::RgbImage image(picture.width, picture.height);
+    image.rgb = std::move(picture.pixels);
+    try {
+        return zor::write::encodeJpeg(image, {.quality = 85});
+    } catch (const std::exception& e) {
+        why = e.what();
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zor::installStopSignals();
+    CLI::App app{"Writes what the audience opens from a play folder (a zor.dat or the loose files of one, with "
+                 "mp3.mp3): a single HTML file that plays from the disk, a web site, or a Windows zip."};
+    app.set_version_flag("--version", "zor-publish " ZOR_VERSION);
+    std::string folder, html, web, windows, title, description, url, webRuntime, windowsRuntime;
+    std::optional<std::int32_t> posterFrame;
+    bool noPoster = false, force = false, quiet = false;
+    app.add_option("FOLDER", folder, "The play folder")->required();
+    app.add_option("--html", html, "One self-contained HTML file that plays when opened from the disk");
+    app.add_option("--web", web,
+                   "A web site for any static host: a folder, or a .tar.gz or .zip holding one (README in it says "
+                   "what the server must do)");
+    app.add_option("--windows", windows, "A .zip of the Windows player with the demo beside zor.exe");
+    app.add_option("--title", title, "The demo's title: the page's title, its link preview and its start panel");
+    app.add_option("--description", description, "One or two sentences on the demo, for the same places");
+    auto* frameOption =
+        app.add_option("--poster-frame", posterFrame, "The frame shown as the preview picture (default: the middle)");
+    app.add_flag("--no-poster", noPoster, "No preview picture")->excludes(frameOption);
+    app.add_option("--url", url, "The address the site will be served from, for the link preview's picture");
+    app.add_option("--web-runtime", webRuntime, "The page's runtime folder (default: the installed one, or the build's)");
+    app.add_option("--windows-runtime", windowsRuntime,
+                   "The Windows player's folder (default: the installed one, or the build's)");
+    app.add_flag("--force", force, "Go on although the check found errors, and replace what is already there");
+    app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
+    app.footer("The folder is checked first as zor-inspect --check checks it: errors stop the publishing (--force "
+               "goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
+               "Exit status: 0 success, 1 failure, 2 usage error.");
+    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (html.empty() && web.empty() && windows.empty())
+        return zor::usageError("zor-publish", "say what to write: --html FILE, --web DIR|FILE.tar.gz|FILE.zip or "
+                                              "--windows FILE.zip");
+    if (!windows.empty() && zor::publish::bundleKindOf(windows) != zor::publish::BundleKind::Zip)
+        return zor::usageError("zor-publish", "--windows wants a .zip file: " + windows);
+    const zor::Replace replace = force ? zor::Replace::Always : zor::Replace::Never;
+
+    try {
+        // The runtimes first: a missing one is known before any work.
+        // The build's own runtimes only for the program of this build tree.
+        std::error_code ec;
+        const bool fromBuild = fs::read_symlink("/proc/self/exe", ec).string().starts_with(ZOR_BUILD_DIR "/");
+        fs::path webDir, windowsDir;
+        if (!html.empty() || !web.empty())
+            webDir = zor::publish::findRuntime("web", webRuntime, fromBuild ? ZOR_BUILD_WEB_RUNTIME : "");
+        if (!windows.empty())
+            windowsDir = zor::publish::findRuntime("windows", windowsRuntime, fromBuild ? ZOR_BUILD_WINDOWS_RUNTIME : "");
+
+        const DemoBundle demo = zor::publish::bundleDemo(folder);
+        const std::size_t errors = zor::check::countErrors(demo.findings);
+        for (const zor::check::Finding& f : demo.findings)
+            if (!quiet || f.severity == zor::Severity::Error) std::cerr << f.format() << '\n';
+        if (errors > 0 && !force)
+            return fail(folder + ": the check found " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                        "; nothing was written (--force publishes anyway)");
+        if (!quiet)
+            std::cerr << "zor-publish: " << zor::kArchiveFileName << ": " << demo.entries << " entries ("
+                      << demo.packedFromDisk << " from loose files), " << sizeText(demo.archive.size())
+                      << (demo.music ? ", with " : ", without ") << zor::kMusicFileName << '\n';
+
+        zor::publish::DemoInfo info;
+        if (!title.empty()) info.title = title;
+        if (!description.empty()) info.description = description;
+        info.url = url;
+        if (!noPoster && (!html.empty() || !web.empty())) {
+            std::string why;
+            info.poster = renderPoster(folder, posterFrame, why);
+            if (!info.poster) std::cerr << "zor-publish: warning: no poster: " << why << '\n';
+        }
+
+        if (!html.empty()) {
+            const std::string page = zor::publish::singleFilePage(webDir, demo, info);
+            std::string why;
+            if (!zor::writeFileByRename(html, std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()),
+                                        replace, why))
+                return fail(html + ": " + (why == "exists" ? "already exists (--force replaces it)" : why));
+            if (!quiet) {
+                // Against what it carries: the demo's data as it is, the
+                // runtime as a server would send it (gzipped).
+                std::uint64_t data = demo.archive.size() + (demo.music ? demo.music->size() : 0), runtime = 0;
+                for (const zor::write::DataFile& f : demo.diskOnly) data += f.bytes.size();
+                for (const char* name : {"index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm"})
+                    if (const auto bytes = zor::readWholeFile(webDir / name)) runtime += zor::publish::gzipped(*bytes).size();
+                std::cerr << "zor-publish: wrote " << html << " (" << sizeText(page.size()) << ": the data "
+                          << sizeText(data) << " and the runtime " << sizeText(runtime) << " gzipped make "
+                          << sizeText(data + runtime) << ", so "
+                          << static_cast<int>(100.0 * page.size() / std::max<std::uint64_t>(1, data + runtime))
+                          << "% of that)\n";
+            }
+        }
+        if (!web.empty()) {
+            const std::vector<zor::write::DataFile> files = zor::publish::siteFiles(webDir, demo, info);
+            zor::publish::writeBundle(web, files, replace);
+            std::uint64_t total = 0;
+            for (const zor::write::DataFile& f : files) total += f.bytes.size();
+            if (!quiet)
+                std::cerr << "zor-publish: wrote " << web << " (" << files.size() << " files, " << sizeText(total)
+                          << (fs::is_directory(web, ec) ? "" : ", " + sizeText(fs::file_size(web, ec)) + " packed")
+                          << ")\n";
+        }
+        if (!windows.empty()) {
+            zor::publish::writeBundle(windows, zor::publish::windowsFiles(windowsDir, demo), replace);
+            if (!quiet) std::cerr << "zor-publish: wrote " << windows << " (" << sizeText(fs::file_size(windows)) << ")\n";
+        }
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    return 0;
+}

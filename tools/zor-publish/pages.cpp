@@ -1,0 +1,249 @@
+#include "pages.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "scene/player_constants.h"
+
+namespace zor::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kDataMarker = "<!-- zor:data -->";
+constexpr const char* kHeadMarker = "<!-- zor:head -->";
+
+std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes readRuntimeFile(const fs::path& runtime, const std::string& name) {
+    ReadFailure failure;
+    std::optional<Bytes> data = readWholeFile(runtime / name, &failure);
+    if (!data) throw std::runtime_error((runtime / name).string() + ": cannot read: " + failure.reason);
+    return std::move(*data);
+}
+
+// Text for an HTML element or a quoted attribute.
+std::string escaped(const std::string& in) {
+    std::string out;
+    for (char c : in) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+void replaceOnce(std::string& page, const std::string& what, const std::string& with, const std::string& where) {
+    const std::size_t at = page.find(what);
+    if (at == std::string::npos || page.find(what, at + 1) != std::string::npos)
+        throw std::runtime_error(where + ": the page's template does not hold " + what + " exactly once");
+    page.replace(at, what.size(), with);
+}
+
+// A data block of the page: gzip, then base64, or base64 alone where gzip
+// does not shrink the file (the archive and the music are compressed).
+std::string dataBlock(const std::string& name, const Bytes& data) {
+    const Bytes packed = gzippedSmallest(data);
+    const bool gzip = packed.size() < data.size();
+    return "<script type=\"application/octet-stream\" data-zor-file=\"" + escaped(name) +
+           "\" data-zor-encoding=\"" + (gzip ? "gzip+base64" : "base64") + "\">" + base64(gzip ? packed : data) +
+           "</script>";
+}
+
+// The head's description, Open Graph tags and the start panel's demo block.
+std::string headBlock(const DemoInfo& info, const std::string& posterUrl, const std::string& posterLink) {
+    std::string head;
+    nlohmann::ordered_json demo = nlohmann::ordered_json::object();
+    if (info.title) {
+        head += "<meta property=\"og:title\" content=\"" + escaped(*info.title) + "\">\n";
+        demo["title"] = *info.title;
+    }
+    if (info.description) {
+        head += "<meta name=\"description\" content=\"" + escaped(*info.description) + "\">\n";
+        head += "<meta property=\"og:description\" content=\"" + escaped(*info.description) + "\">\n";
+        demo["description"] = *info.description;
+    }
+    head += "<meta property=\"og:type\" content=\"website\">\n";
+    if (!posterLink.empty()) head += "<meta property=\"og:image\" content=\"" + escaped(posterLink) + "\">\n";
+    if (!posterUrl.empty()) demo["poster"] = posterUrl;
+    std::string json = demo.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    // Inside a script element "</" would end it.
+    for (std::size_t at = 0; (at = json.find("</", at)) != std::string::npos; at += 3) json.replace(at, 2, "<\\/");
+    return head + "<script type=\"application/json\" id=\"zor-demo\">" + json + "</script>";
+}
+
+// index.html with the demo's title and head filled in.
+std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const std::string& posterUrl,
+                         const std::string& posterLink) {
+    std::string page = text(readRuntimeFile(runtime, "index.html"));
+    const std::string where = (runtime / "index.html").string();
+    if (info.title) {
+        const std::size_t open = page.find("<title>"), close = page.find("</title>");
+        if (open == std::string::npos || close == std::string::npos || close < open)
+            throw std::runtime_error(where + ": the page's template has no title element");
+        page.replace(open, close + 8 - open, "<title>" + escaped(*info.title) + "</title>");
+    }
+    replaceOnce(page, kHeadMarker, headBlock(info, posterUrl, posterLink), where);
+    return page;
+}
+
+std::string demoFileBlocks(const DemoBundle& demo) {
+    std::string blocks = dataBlock(kArchiveFileName, demo.archive);
+    if (demo.music) blocks += "\n" + dataBlock(kMusicFileName, *demo.music);
+    for (const write::DataFile& f : demo.diskOnly) blocks += "\n" + dataBlock(f.name, f.bytes);
+    return blocks;
+}
+
+}  // namespace
+
+Bytes gzippedSmallest(std::span<const std::uint8_t> data) {
+    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
+        libdeflate_alloc_compressor(12), libdeflate_free_compressor);
+    if (!compressor) throw std::bad_alloc();
+    Bytes out(libdeflate_gzip_compress_bound(compressor.get(), data.size()));
+    const std::size_t size = libdeflate_gzip_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
+    if (size == 0) throw std::runtime_error("libdeflate cannot compress");
+    out.resize(size);
+    return out;
+}
+
+Bytes gzipped(std::span<const std::uint8_t> data) {
+    z_stream z{};
+    // 15 + 16: a gzip wrapper (its time left at zero) around deflate data.
+    if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("zlib cannot start");
+    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 32);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (result != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
+    return out;
+}
+
+std::string base64(std::span<const std::uint8_t> data) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((data.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < data.size(); i += 3) {
+        const std::uint32_t v = (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
+        out += {kDigits[v >> 18], kDigits[(v >> 12) & 63], kDigits[(v >> 6) & 63], kDigits[v & 63]};
+    }
+    if (const std::size_t left = data.size() - i; left > 0) {
+        const std::uint32_t v = (data[i] << 16) | (left == 2 ? data[i + 1] << 8 : 0);
+        out += {kDigits[v >> 18], kDigits[(v >> 12) & 63], left == 2 ? kDigits[(v >> 6) & 63] : '=', '='};
+    }
+    return out;
+}
+
+fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::path& buildOwn) {
+    const auto complete = [&](const fs::path& dir, std::string* missing) {
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec)) {
+            if (missing) *missing = dir.string() + " does not exist";
+            return false;
+        }
+        const auto has = [&](const char* name) {
+            if (fs::is_regular_file(dir / name, ec)) return true;
+            if (missing) *missing = (dir / name).string() + " is missing";
+            return false;
+        };
+        if (kind == "web") {
+            for (const char* name : kWebRuntimeFiles)
+                if (!has(name)) return false;
+            return true;
+        }
+        return has(kWindowsPlayer);
+    };
+    std::string missing;
+    if (!given.empty()) {
+        if (complete(given, &missing)) return given;
+        throw std::runtime_error("the " + kind + " runtime given: " + missing);
+    }
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path installed = self.parent_path().parent_path() / "share" / "zor" / kind;
+    if (!ec && complete(installed, nullptr)) return installed;
+    if (!buildOwn.empty() && complete(buildOwn, &missing)) return buildOwn;
+    const std::string how = kind == "web" ? "scripts/web builds it" : "scripts/windows builds it";
+    throw std::runtime_error("no " + kind + " runtime: neither " + installed.string() + " (installed with the package)" +
+                             (buildOwn.empty() ? std::string() : " nor " + buildOwn.string() + " (this build's own; " +
+                                                                     how + ")") +
+                             " holds it");
+}
+
+std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+    const std::string posterUrl = info.poster ? "data:image/jpeg;base64," + base64(*info.poster) : std::string();
+    std::string page = pageWithHead(runtime, info, posterUrl, {});
+    const std::string where = (runtime / "index.html").string();
+    for (const char* name : {"zor-files.js", "page.js"}) {
+        std::string script = text(readRuntimeFile(runtime, name));
+        std::string lower = script;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
+            throw std::runtime_error((runtime / name).string() + ": holds a closing script tag or a comment's opening");
+        replaceOnce(page, std::string("<script src=\"") + name + "\"></script>", "<script>\n" + script + "\n</script>",
+                    where);
+    }
+    std::string blocks = dataBlock("zor.wasm", readRuntimeFile(runtime, "zor.wasm")) + "\n" +
+                         dataBlock("zor.js", readRuntimeFile(runtime, "zor.js")) + "\n" +
+                         dataBlock("LICENSE.txt", readRuntimeFile(runtime, "LICENSE.txt")) + "\n" + demoFileBlocks(demo);
+    replaceOnce(page, kDataMarker, blocks, where);
+    return page;
+}
+
+std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+    const std::string poster = info.poster ? "poster.jpg" : "";
+    const std::string link = info.poster ? (info.url.empty() ? poster : info.url + (info.url.ends_with('/') ? "" : "/") +
+                                                                            poster)
+                                         : "";
+    std::vector<write::DataFile> files;
+    files.push_back({"index.html", bytes(pageWithHead(runtime, info, poster, link))});
+    for (const char* name : {"page.js", "zor-files.js", "zor.js", "zor.wasm", "LICENSE.txt"})
+        files.push_back({name, readRuntimeFile(runtime, name)});
+    // For hosts that send a stored .gz copy to browsers that accept gzip; the
+    // archive and the music are compressed already.
+    const std::size_t compressible = files.size() - 1;
+    for (std::size_t i = 0; i < compressible; ++i)
+        files.push_back({files[i].name + ".gz", gzippedSmallest(files[i].bytes)});
+    files.push_back({kArchiveFileName, demo.archive});
+    if (demo.music) files.push_back({kMusicFileName, *demo.music});
+    for (const write::DataFile& f : demo.diskOnly) files.push_back(f);
+    if (info.poster) files.push_back({poster, *info.poster});
+    std::string readme = text(readRuntimeFile(runtime, "SERVING.md"));
+    for (std::size_t at = 0; (at = readme.find("@VERSION@", at)) != std::string::npos;) readme.replace(at, 9, ZOR_VERSION);
+    files.push_back({"README", bytes(readme)});
+    return files;
+}
+
+std::vector<write::DataFile> windowsFiles(const fs::path& runtime, const DemoBundle& demo) {
+    std::vector<write::DataFile> files;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(runtime, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file(ec) || name == kArchiveFileName || name == kMusicFileName) continue;
+        files.push_back({name, readRuntimeFile(runtime, name)});
+    }
+    if (ec) throw std::runtime_error(runtime.string() + ": cannot list: " + ec.message());
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    files.push_back({kArchiveFileName, demo.archive});
+    if (demo.music) files.push_back({kMusicFileName, *demo.music});
+    for (const write::DataFile& f : demo.diskOnly) files.push_back(f);
+    return files;
+}
+
+}  // namespace zor::publish
