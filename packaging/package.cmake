@@ -56,6 +56,21 @@ install(TARGETS ${zor_program_targets} RUNTIME DESTINATION "${CMAKE_INSTALL_BIND
 list(TRANSFORM ZOR_DEMO_FILES PREPEND "${CMAKE_BINARY_DIR}/demo/" OUTPUT_VARIABLE zor_demo_paths)
 install(FILES ${zor_demo_paths} DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/demo")
 
+# The runtimes zor-publish puts an author's demo beside, so that the package
+# alone publishes: the page for web browsers (scripts/web builds it into
+# build-web/; its README template and the licence come from the sources) and
+# the Windows player (scripts/windows, build-win/runtime/). scripts/package
+# builds both first; a build without them installs the rest.
+set(ZOR_WEB_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-web")
+set(ZOR_WINDOWS_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-win/runtime")
+foreach(file index.html page.js zor-files.js zor.js zor.wasm)
+  install(FILES "${ZOR_WEB_RUNTIME_DIR}/${file}" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" OPTIONAL)
+endforeach()
+install(FILES "${CMAKE_SOURCE_DIR}/src/app/web/SERVING.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web")
+install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" RENAME LICENSE.txt)
+install(DIRECTORY "${ZOR_WINDOWS_RUNTIME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/windows"
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ OPTIONAL)
+
 # The desktop entry names the demo where it is installed, which is known
 # only when installing (cmake --install --prefix, or /usr in the package).
 install(CODE "
@@ -138,8 +153,9 @@ OpenGL ES 3.
 The package holds the player, the sample demo (zor --dir
 /usr/share/zor/demo, or the desktop entry) and the tools: zorpack for
 archives, zor-render for frames and videos without a screen, zor-view to
-watch a scene while it is made, zor-inspect to check one, and zor-demo-gen,
-which writes the sample demo.")
+watch a scene while it is made, zor-inspect to check one, zor-import for
+glTF and OBJ models, zor-publish to make a demo into a web page, a web site
+or a Windows zip, and zor-demo-gen, which writes the sample demo.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

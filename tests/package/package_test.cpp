@@ -49,7 +49,7 @@ protected:
 };
 
 TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
-    for (const char* program : {"zor", "zorpack", "zor-render", "zor-view", "zor-inspect", "zor-demo-gen"})
+    for (const char* program : {"zor", "zorpack", "zor-render", "zor-view", "zor-inspect", "zor-demo-gen", "zor-import", "zor-publish"})
         EXPECT_TRUE(fs::exists(root_ / "usr/bin" / program)) << program;
     for (const auto& program : fs::directory_iterator(root_ / "usr/bin")) {
         const std::string name = program.path().filename().string();
@@ -110,6 +110,26 @@ TEST_F(Package, UnpackedPlayerNamesItsDemoWhereThereIsNothingToPlay) {
     EXPECT_EQ(player.status, 1);
     EXPECT_NE(player.out.find("zor --dir " + (root_ / "usr/share/zor/demo").string() + "\n"), std::string::npos)
         << player.out;
+}
+
+// The packaged zor-publish finds the page it carries (../share/zor/web) and
+// writes, outside any build tree, the single file the build's zor-publish
+// writes from the same page (which the browser cases play).
+TEST_F(Package, UnpackedZorPublishWritesTheBuildsSingleFile) {
+    for (const char* file : {"zor.wasm", "zor.js", "page.js", "index.html", "SERVING.md", "LICENSE.txt"})
+        ASSERT_TRUE(fs::exists(root_ / "usr/share/zor/web" / file)) << file;
+    const test::ShellRun packaged =
+        run("SDL_VIDEODRIVER=offscreen " + quoted(root_ / "usr/bin/zor-publish") + " " +
+                quoted(root_ / "usr/share/zor/demo") + " --no-poster --title Sample --html " + quoted(scratch_ / "p.html"),
+            scratch_ / "publish-packaged.log");
+    ASSERT_EQ(packaged.status, 0) << packaged.out;
+    const test::ShellRun built =
+        run("SDL_VIDEODRIVER=offscreen " + quoted(kBuild / "tools/zor-publish/zor-publish") + " " +
+                quoted(kBuild / "demo") + " --no-poster --title Sample --web-runtime " + quoted(root_ / "usr/share/zor/web") +
+                " --html " + quoted(scratch_ / "b.html"),
+            scratch_ / "publish-built.log");
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_TRUE(test::readText(scratch_ / "p.html") == test::readText(scratch_ / "b.html"));
 }
 
 }  // namespace
