@@ -56,6 +56,9 @@ struct Conversion {
     std::vector<std::string> renamed;     // "source name -> new name"
     std::vector<std::string> notCarried;  // one line per kind
     std::vector<std::string> notes;       // what the import added or decided
+
+    // Adds a kind of content to notCarried once.
+    void addNotCarried(const std::string& what);
 };
 
 // Throws ImportError when the model cannot become a scene at all (no
