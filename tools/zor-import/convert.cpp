@@ -1,15 +1,22 @@
-// The conversion proper. Order of work: the animation's channels and range,
-// names for every node, then node by node its object (each mesh written as
-// object files, converting its images on the way) or a null, and its motion;
-// the camera (baked to world placement: the player's camera has no parent),
-// the lights, then the scene text. Every source index is checked again
-// here: the readers hand on what the file said.
+// The conversion proper. Order of work: per source its animation's channels
+// and range; the scale of each source (given, or fitted into the view when
+// no source's camera becomes the scene's); then source by source its root
+// null, names for every node, node by node its object (each mesh written as
+// object files, converting its images on the way; a morphing mesh with its
+// twin in the target's shape; a skinned mesh's rigid pieces after the
+// nodes, each on its joint) or a null, and the lights; then the camera
+// (baked to world placement: the player's camera has no parent), a default
+// light when the scene has none, and the scene text. Every source index is
+// checked again here: the readers hand on what the file said.
 
 #include "convert.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "camera_lights.h"
@@ -18,8 +25,10 @@
 #include "motions.h"
 #include "names.h"
 #include "readers.h"
-#include "object/surface.h"
 #include "scene/scene_reader.h"
+#include "scene/timeline.h"
+#include "skins.h"
+#include "writers/jpeg_writer.h"
 #include "writers/scene_writer.h"
 
 namespace zor::import {
@@ -32,118 +41,458 @@ namespace {
 
 using write::LwsKey;
 
-class Converter {
+LwsKey stillKey(const std::array<float, 3>& at = {0, 0, 0}) {
+    return LwsKey{0, {at[0], at[1], at[2], 0, 0, 0, 1, 1, 1}, true};
+}
+
+// "A", "A and B", "A, B and C".
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+class Composer {
 public:
-    Converter(const SourceModel& model, const ConvertOptions& options) : m_(model), o_(options) {}
+    Composer(const std::vector<SourceInput>& inputs, const ConvertOptions& options, const ExistingScene* existing)
+        : inputs_(inputs), options_(options), existing_(existing) {
+        if (existing_) {
+            objectBase_ = existing_->objects;
+            for (const std::string& name : existing_->names) {
+                const std::string stem = std::filesystem::path(name).stem().string();
+                objectNames_.reserve(stem);
+                imageNames_.reserve(stem);
+            }
+        }
+    }
 
     Conversion run() {
-        if (!(o_.scale > 0) || !std::isfinite(o_.scale)) throw ImportError("the scale must be a positive number");
-        for (const std::string& n : m_.notCarried) out_.addNotCarried(n);
-        Animation& animation = animation_.emplace(m_, o_.scale, out_);
-        if (animation.sampled()) {
-            char rate[16];
-            std::snprintf(rate, sizeof rate, "%g", kFramesPerSecond);
-            out_.notes.push_back("stepped and cubic-spline keys were sampled once a frame (" + std::string(rate) +
-                                 " a second)");
+        if (inputs_.empty()) throw ImportError("no source to import");
+        for (const SourceInput& input : inputs_) {
+            if (!input.model) throw ImportError("no source to import");
+            if (input.scale && (!(*input.scale > 0) || !std::isfinite(*input.scale)))
+                throw ImportError("the scale must be a positive number");
+            Source& source = sources_.emplace_back();
+            source.input = &input;
+            source.label = std::filesystem::path(input.model->fileName).filename().string();
+            if (source.label.empty()) source.label = input.name;
+            for (const std::string& n : input.model->notCarried) source.report.addNotCarried(n);
+            source.animation = std::make_unique<Animation>(*input.model, source.report);
+            source.bounds = modelBounds(*input.model, *source.animation);
         }
-        nameNodes();
-        // Scene objects in node order: each node becomes an object (its
-        // first mesh part) or a null; further parts hang below the first.
-        for (std::size_t i = 0; i < m_.nodes.size(); ++i) addNodeObject(static_cast<int>(i));
-        if (out_.objects == 0 && out_.nullObjects == 0) throw ImportError(m_.fileName + ": holds no nodes to import");
-        if (totalPoints_ == 0) throw ImportError(m_.fileName + ": holds no geometry to import");
+        chooseCamera();
+        chooseScales();
+        for (Source& source : sources_) addSource(source);
         if (totalPoints_ > kMaxScenePoints)
             out_.notes.push_back("the scene holds " + std::to_string(totalPoints_) +
                                  " points; the player reads at most " + std::to_string(kMaxScenePoints) +
                                  " in one scene and leaves later objects empty");
-        addCamera(m_, animation, o_.scale, scene_, out_);
-        addLights(m_, animation, o_.scale, objectIndex_, lightNames_, scene_, out_);
-        scene_.firstFrame = 0;
-        scene_.lastFrame = animation.lastFrame();
-        scene_.frameStep = 1;
-        scene_.framesPerSecond = kImportFramesPerSecond;
-        out_.firstFrame = 0;
-        out_.lastFrame = animation.lastFrame();
-        const std::string text = write::writeScene(scene_);
-        out_.files.insert(out_.files.begin(), OutputFile{o_.sceneName, Bytes(text.begin(), text.end())});
+        addCamera();
+        if (out_.lights == 0 && (!existing_ || existing_->lights == 0)) {
+            scene_.lights.push_back(defaultLight());
+            ++out_.keys;
+            ++out_.lights;
+            char intensity[32];
+            std::snprintf(intensity, sizeof intensity, "%.2f", scene_.lights.back().intensity.constant);
+            out_.notes.push_back(std::string("no light in the source: a white distant light from the upper left was "
+                                             "added (LgtIntensity ") +
+                                 intensity + ": faces turned to the view show their images' own colours)");
+        }
+        setRange();
+        writeText();
         return std::move(out_);
     }
 
 private:
-    void nameNodes() {
-        nodeName_.resize(m_.nodes.size());
-        for (std::size_t i = 0; i < m_.nodes.size(); ++i) {
-            const SourceNode& n = m_.nodes[i];
-            std::string source = n.name;
-            if (source.empty() && n.mesh >= 0 && n.mesh < static_cast<int>(m_.meshes.size()))
-                source = m_.meshes[n.mesh].name;
-            nodeName_[i] = objectNames_.take(source, n.mesh >= 0 ? "object" : "null", "object");
+    struct Source {
+        const SourceInput* input = nullptr;
+        std::string label;  // the file's name, for messages
+        Conversion report;  // its files, counts and messages, merged into the scene's
+        std::unique_ptr<Animation> animation;
+        Bounds bounds;      // at scale 1, before its placement
+        float scale = 1;
+        std::vector<std::string> nodeName;
+        std::vector<int> objectOfNode;  // per node: its 1-based object in the scene
+    };
+
+    const SourceModel& model(const Source& s) const { return *s.input->model; }
+
+    // The scene's camera: a new scene takes the first source's camera;
+    // others are noted. A scene added to keeps its own.
+    void chooseCamera() {
+        for (std::size_t i = 0; i < sources_.size(); ++i) {
+            if (cameraNode(model(sources_[i])) < 0) continue;
+            if (!existing_ && cameraSource_ < 0) cameraSource_ = static_cast<int>(i);
+            else
+                sources_[i].report.addNotCarried(existing_ ? "the camera (the scene keeps its own)"
+                                                           : "the camera (the scene's camera is " +
+                                                                 sources_[cameraSource_].label + "'s)");
         }
     }
 
-    void addNodeObject(int node) {
-        const SourceNode& n = m_.nodes[node];
-        write::LwsObject object;
-        object.motion = animation_->nodeMotion(node);
-        const int parent = n.parent >= 0 && n.parent < node ? objectIndex_[n.parent] : 0;
-        object.parent = parent;
-        std::vector<Part> parts;
-        if (n.mesh >= 0 && n.mesh < static_cast<int>(m_.meshes.size()))
-            parts = meshes_.write(nodeName_[node], m_.meshes[n.mesh]);
-        if (parts.empty()) {
-            object.nullName = nodeName_[node];
-            ++out_.nullObjects;
-        } else {
-            object.file = parts.front().file;
+    // Sources without a scale of their own: 1 beside a source's camera,
+    // which was placed for the model as it is; otherwise, together, the
+    // scale that brings them into the framing view, when they do not fit it
+    // as they are.
+    void chooseScales() {
+        Bounds together;
+        std::vector<Source*> fitted;
+        for (Source& s : sources_) {
+            if (s.input->scale) {
+                s.scale = *s.input->scale;
+                continue;
+            }
+            s.scale = 1;
+            if (cameraSource_ >= 0) continue;
+            fitted.push_back(&s);
+            together.add(s.bounds);
         }
+        if (fitted.empty() || together.empty()) return;
+        const double radius = together.radius();
+        if (framingFits(radius)) return;
+        // The largest scale that still fits: the framing distance grows as
+        // radius / sin(half the view's height) once past the near plane.
+        const double scale = roundScale(kFittedSize / (2 * radius), largestFittingScale(radius));
+        std::vector<std::string> labels;
+        for (Source* s : fitted) {
+            s->scale = static_cast<float>(scale);
+            labels.push_back(s->label);
+        }
+        const std::string across = std::to_string(static_cast<long long>(std::llround(2 * radius)));
+        out_.notes.push_back((fitted.size() == 1 ? std::string("scaled by ")
+                                                 : listed(labels) + " scaled by ") +
+                             scaleText(scale) + " to fit the view (" + across + " units across" +
+                             (fitted.size() == 1 ? "" : " together") + "); --scale to choose");
+    }
+
+    void addSource(Source& s) {
+        const SourceModel& m = model(s);
+        Conversion& report = s.report;
+        Animation& animation = *s.animation;
+        if (animation.sampled()) {
+            char rate[16];
+            std::snprintf(rate, sizeof rate, "%g", kFramesPerSecond);
+            report.notes.push_back("stepped and cubic-spline keys were sampled once a frame (" + std::string(rate) +
+                                   " a second)");
+        }
+        if (m.nodes.empty()) throw ImportError(m.fileName + ": holds no nodes to import");
+
+        // The root: where the model stands, and nothing else.
+        write::LwsObject root;
+        // Named after the file as it is cleaned, which is no renaming to report.
+        root.nullName = objectNames_.take("", cleanName(s.input->name, "model"), "model");
+        root.motion.keys.push_back(stillKey(s.input->at));
+        ++report.keys;
+        ++report.nullObjects;
+        scene_.objects.push_back(std::move(root));
+        const int rootObject = objectBase_ + static_cast<int>(scene_.objects.size());
+
+        s.nodeName.resize(m.nodes.size());
+        for (std::size_t i = 0; i < m.nodes.size(); ++i) {
+            const SourceNode& n = m.nodes[i];
+            std::string name = n.name;
+            if (name.empty() && n.mesh >= 0 && n.mesh < static_cast<int>(m.meshes.size())) name = m.meshes[n.mesh].name;
+            s.nodeName[i] = objectNames_.take(name, n.mesh >= 0 ? "object" : "null", "object");
+        }
+        ImageBaker images(m, imageNames_, report);
+        MeshWriter meshes(m, s.scale, options_.doubleSided, images, objectNames_, report);
+        std::vector<int> skinned;
+        const std::size_t pointsBefore = totalPoints_;
+        for (std::size_t i = 0; i < m.nodes.size(); ++i)
+            addNode(s, static_cast<int>(i), rootObject, meshes, skinned);
+        for (int node : skinned) addSkinnedMesh(s, node, meshes);
+        if (totalPoints_ == pointsBefore) throw ImportError(m.fileName + ": holds no geometry to import");
+        addLights(m, animation, s.scale, s.objectOfNode, scene_, report);
+        merge(s);
+    }
+
+    // Appends an object below `parent`, counting it; its 1-based number.
+    int append(write::LwsObject object, Conversion& report) {
+        if (object.file.empty()) ++report.nullObjects;
         scene_.objects.push_back(std::move(object));
-        objectIndex_.push_back(static_cast<int>(scene_.objects.size()));
-        const int self = objectIndex_.back();
+        return objectBase_ + static_cast<int>(scene_.objects.size());
+    }
+
+    // Appends a mesh's parts: the first with `motion` below `parent`, the
+    // others still below the first; morphing parts with their hidden twins.
+    // The first part's number, or 0 when there is none.
+    int appendParts(const std::vector<Part>& parts, write::LwsMotion motion, int parent,
+                    std::optional<write::LwsEnvelope> morph, Conversion& report) {
+        int first = 0;
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            ++out_.objects;
-            out_.points += parts[i].points;
-            out_.polygons += parts[i].polygons;
+            write::LwsObject object;
+            object.file = parts[i].file;
+            object.parent = i == 0 ? parent : first;
+            if (i == 0) object.motion = motion;
+            else {
+                object.motion.keys.push_back(stillKey());
+                ++report.keys;
+            }
+            if (!parts[i].morphFile.empty()) {
+                object.metamorph = morph;
+                // The twin follows its part at once.
+                object.morphTarget = objectBase_ + static_cast<int>(scene_.objects.size()) + 2;
+            }
+            const int self = append(std::move(object), report);
+            if (i == 0) first = self;
+            ++report.objects;
+            report.points += parts[i].points;
+            report.polygons += parts[i].polygons;
             totalPoints_ += static_cast<std::size_t>(parts[i].points);
-            if (i == 0) continue;
-            write::LwsObject extra;
-            extra.file = parts[i].file;
-            extra.parent = self;
-            extra.motion.keys.push_back(LwsKey{0, {0, 0, 0, 0, 0, 0, 1, 1, 1}, true});
-            ++out_.keys;
-            scene_.objects.push_back(std::move(extra));
+            if (!parts[i].morphFile.empty()) {
+                write::LwsObject twin;
+                twin.file = parts[i].morphFile;
+                twin.parent = self;
+                twin.motion.keys.push_back(stillKey());
+                twin.dissolve = write::LwsEnvelope::fixed(1);  // its points only: never drawn
+                ++report.keys;
+                append(std::move(twin), report);
+                ++report.objects;
+                totalPoints_ += static_cast<std::size_t>(parts[i].points);
+            }
         }
+        return first;
+    }
+
+    void addNode(Source& s, int node, int rootObject, MeshWriter& meshes, std::vector<int>& skinned) {
+        const SourceModel& m = model(s);
+        Animation& animation = *s.animation;
+        Conversion& report = s.report;
+        const SourceNode& n = m.nodes[node];
+        const int parent = n.parent >= 0 && n.parent < node ? s.objectOfNode[n.parent] : rootObject;
+        write::LwsMotion motion = animation.nodeMotion(node, s.scale);
+        const bool hasMesh = n.mesh >= 0 && n.mesh < static_cast<int>(m.meshes.size());
+        const bool skin = hasMesh && n.skin >= 0 && n.skin < static_cast<int>(m.skins.size());
+        int self = 0;
+        if (hasMesh && !skin) {
+            const SourceMesh& mesh = m.meshes[n.mesh];
+            const int target = morphTarget(s, node);
+            std::optional<write::LwsEnvelope> morph;
+            if (target >= 0) morph = animation.morphEnvelope(node, target, restWeight(m, node, target));
+            self = appendParts(meshes.write(s.nodeName[node], mesh, target), motion, parent, morph, report);
+        }
+        if (self == 0) {
+            // A null: no mesh, a mesh of nothing the player draws, or a skin
+            // whose pieces hang on its joints.
+            write::LwsObject null;
+            null.nullName = s.nodeName[node];
+            null.motion = std::move(motion);
+            null.parent = parent;
+            self = append(std::move(null), report);
+        }
+        if (skin) skinned.push_back(node);
+        s.objectOfNode.push_back(self);
         // Non-uniform scale above a rotated child is applied in the child's
         // own frame by the player.
         if (n.parent >= 0 && n.parent < node) {
-            const Vec3& s = m_.nodes[n.parent].rest.scale;
+            const Vec3& sc = m.nodes[n.parent].rest.scale;
             const bool uniform =
-                std::abs(s[0] - s[1]) < 1e-4f * std::abs(s[0]) && std::abs(s[0] - s[2]) < 1e-4f * std::abs(s[0]);
+                std::abs(sc[0] - sc[1]) < 1e-4f * std::abs(sc[0]) && std::abs(sc[0] - sc[2]) < 1e-4f * std::abs(sc[0]);
             const Quat& q = n.rest.rotation;
-            const bool rotated = std::abs(q[3]) < 0.99999f || animation_->channels(node).rotation;
-            if ((!uniform || animation_->channels(n.parent).scale) && rotated)
-                out_.addNotCarried("non-uniform scale of a parent above a rotated child (applied along the child's own axes)");
+            const bool rotated = std::abs(q[3]) < 0.99999f || animation.channels(node).rotation;
+            if ((!uniform || animation.channels(n.parent).scale) && rotated)
+                report.addNotCarried("non-uniform scale of a parent above a rotated child (applied along the child's own axes)");
         }
     }
 
-    const SourceModel& m_;
-    const ConvertOptions& o_;
+    static float restWeight(const SourceModel& m, int node, int target) {
+        const SourceNode& n = m.nodes[node];
+        const std::vector<float>& w = !n.weights.empty() ? n.weights : m.meshes[n.mesh].weights;
+        return target < static_cast<int>(w.size()) ? w[target] : 0.0f;
+    }
+
+    // The morph target a node's mesh keeps: of those with positions, the
+    // one whose weight reaches furthest from 0 (the first of equals); -1
+    // for none.
+    int morphTarget(Source& s, int node) {
+        const SourceModel& m = model(s);
+        const SourceMesh& mesh = m.meshes[m.nodes[node].mesh];
+        std::size_t targets = 0;
+        for (const SourcePrimitive& p : mesh.primitives) targets = std::max(targets, p.targets.size());
+        if (targets == 0) return -1;
+        const SourceChannel* channel = s.animation->channels(node).weights;
+        int best = -1;
+        float reach = -1;
+        for (std::size_t t = 0; t < targets; ++t) {
+            bool positions = false;
+            for (const SourcePrimitive& p : mesh.primitives)
+                positions = positions || (t < p.targets.size() && !p.targets[t].empty());
+            if (!positions) continue;
+            float r = std::abs(restWeight(m, node, static_cast<int>(t)));
+            if (channel && channel->width > 0)
+                for (std::size_t i = t; i < channel->values.size(); i += static_cast<std::size_t>(channel->width))
+                    r = std::max(r, std::abs(channel->values[i]));
+            if (r > reach) reach = r, best = static_cast<int>(t);
+        }
+        if (targets > 1)
+            s.report.addNotCarried("morph targets beyond one per mesh (the player blends one per object; the one "
+                                   "weighted most is kept)");
+        return best;
+    }
+
+    // A skinned mesh as rigid pieces, each hung on its joint's object.
+    void addSkinnedMesh(Source& s, int node, MeshWriter& meshes) {
+        const SourceModel& m = model(s);
+        const SourceNode& n = m.nodes[node];
+        const SourceMesh& mesh = m.meshes[n.mesh];
+        for (const SourcePrimitive& p : mesh.primitives)
+            if (!p.targets.empty()) s.report.addNotCarried("morph targets of skinned meshes");
+        const RigidSplit split = splitSkinnedMesh(mesh, m.skins[n.skin]);
+        std::vector<std::string> joints;
+        for (const RigidPiece& piece : split.pieces) {
+            const bool onJoint = piece.node >= 0 && piece.node < static_cast<int>(s.objectOfNode.size());
+            const std::string jointName = onJoint ? m.nodes[piece.node].name : std::string();
+            const std::string name = objectNames_.take(
+                "", s.nodeName[node] + "_" + cleanName(jointName, "joint" + std::to_string(piece.joint + 1)), "piece");
+            const int parent = onJoint ? s.objectOfNode[piece.node] : s.objectOfNode[node];
+            write::LwsMotion still;
+            still.keys.push_back(stillKey());
+            ++s.report.keys;
+            if (appendParts(meshes.write(name, piece.mesh), std::move(still), parent, std::nullopt, s.report) != 0)
+                joints.push_back(onJoint ? s.nodeName[piece.node] : s.nodeName[node]);
+        }
+        if (joints.empty()) return;
+        const long long share =
+            split.vertices ? std::llround(100.0 * static_cast<double>(split.blended) / static_cast<double>(split.vertices)) : 0;
+        s.report.notes.push_back(
+            "skinned mesh " + s.nodeName[node] + " split into " + std::to_string(joints.size()) +
+            " rigid pieces by each vertex's strongest joint, each hung on its joint (" + listed(joints) +
+            ") so the skeleton's animation moves it; " + std::to_string(share) + "% of its vertices (" +
+            std::to_string(split.blended) + " of " + std::to_string(split.vertices) +
+            ") have a strongest weight below 1 and now follow that joint alone");
+    }
+
+    void addCamera() {
+        if (existing_) return;  // the scene keeps its camera
+        if (cameraSource_ >= 0) {
+            Source& s = sources_[cameraSource_];
+            Conversion report;
+            addSourceCamera(model(s), *s.animation, s.scale, s.input->at, s.label, scene_, report);
+            mergeMessages(report, sources_.size() > 1 ? s.label : std::string());
+            // The camera's keys were counted by the source's animation.
+            out_.keys += s.report.keys;
+            s.report.keys = 0;
+            return;
+        }
+        Bounds scene;
+        for (const Source& s : sources_) scene.add(s.bounds.placed(s.scale, s.input->at));
+        addFramingCamera(scene, scene_, out_);
+        if (!framingFits(scene.radius()))
+            out_.notes.push_back("the scene is " + std::to_string(std::llround(2 * scene.radius())) +
+                                 " units across: the view shows only 1 to 100 units ahead, so parts of it stay "
+                                 "dark; choose a smaller --scale or bring the sources closer with --at");
+    }
+
+    void setRange() {
+        int last = 0;
+        bool animated = false;
+        for (const Source& s : sources_)
+            if (s.animation->animated()) {
+                last = std::max(last, s.animation->lastFrame());
+                animated = true;
+            }
+        if (existing_) {
+            out_.firstFrame = existing_->firstFrame;
+            out_.lastFrame = existing_->lastFrame;
+            if (animated && last > existing_->lastFrame)
+                out_.notes.push_back("the animation runs to frame " + std::to_string(last) +
+                                     ", past the scene's last frame " + std::to_string(existing_->lastFrame) +
+                                     ": raise PreviewLastFrame to " + std::to_string(last) + " to play it all");
+            return;
+        }
+        out_.firstFrame = 0;
+        out_.lastFrame = animated ? last : kStillSceneFrames;
+        if (!animated)
+            out_.notes.push_back("no animation: a still scene of 10 s (" +
+                                 shownFrames(out_.firstFrame, out_.lastFrame).describe("the scene's range") + ")");
+    }
+
+    void writeText() {
+        std::string text;
+        if (existing_) {
+            text = existing_->text;
+            if (!text.empty() && text.back() != '\n') text += '\n';
+            text += write::writeSceneItems(scene_, objectBase_);
+        } else {
+            scene_.firstFrame = out_.firstFrame;
+            scene_.lastFrame = out_.lastFrame;
+            scene_.frameStep = 1;
+            scene_.framesPerSecond = kImportFramesPerSecond;
+            text = write::writeScene(scene_);
+            if (options_.logo) addLogo();
+        }
+        out_.files.insert(out_.files.begin(), OutputFile{options_.sceneName, Bytes(text.begin(), text.end())});
+    }
+
+    // The player blits its logo into every frame and keys out pure magenta:
+    // an all-magenta logo shows the picture through, where a missing one
+    // is a warning of every check and render.
+    void addLogo() {
+        write::RgbImage logo(kLogoSide, kLogoSide);
+        for (int y = 0; y < kLogoSide; ++y)
+            for (int x = 0; x < kLogoSide; ++x) {
+                std::uint8_t* p = logo.at(x, y);
+                p[0] = 255, p[1] = 0, p[2] = 255;
+            }
+        write::JpegOptions jpeg;
+        jpeg.quality = 90;
+        jpeg.fullChroma = true;
+        out_.files.push_back({kLogoFileName, write::encodeJpeg(logo, jpeg)});
+        out_.notes.push_back(std::string("the logo ") + kLogoFileName +
+                             " was added see-through (all magenta, which the player leaves out): replace it with "
+                             "your own " + std::to_string(kLogoSide) + " x " + std::to_string(kLogoSide) + " JPEG");
+    }
+
+    // A source's files, counts and messages into the scene's; messages name
+    // the source when there are several.
+    void merge(Source& s) {
+        Conversion& r = s.report;
+        for (OutputFile& f : r.files) out_.files.push_back(std::move(f));
+        out_.objects += r.objects;
+        out_.nullObjects += r.nullObjects;
+        out_.polygons += r.polygons;
+        out_.points += r.points;
+        out_.images += r.images;
+        out_.keys += r.keys;
+        out_.lights += r.lights;
+        mergeMessages(r, sources_.size() > 1 ? s.label : std::string());
+        r = Conversion{};
+    }
+
+    void mergeMessages(const Conversion& r, const std::string& label) {
+        const std::string prefix = label.empty() ? "" : label + ": ";
+        for (const std::string& n : r.notCarried) out_.addNotCarried(prefix + n);
+        for (const std::string& n : r.notes) out_.notes.push_back(prefix + n);
+        for (const std::string& w : r.warnings) out_.warnings.push_back(w);
+    }
+
+    const std::vector<SourceInput>& inputs_;
+    const ConvertOptions& options_;
+    const ExistingScene* existing_;
     Conversion out_;
-    write::LwsScene scene_;
-    std::optional<Animation> animation_;
-    std::vector<std::string> nodeName_;
+    write::LwsScene scene_;  // the new objects and lights; a new scene's camera and range
+    std::deque<Source> sources_;  // a deque: each source's animation keeps a reference to its report
+    int cameraSource_ = -1;
+    int objectBase_ = 0;     // objects of the scene before the new ones
+    std::size_t totalPoints_ = 0;
     NameBook objectNames_{kMaxObjectBaseName, out_.renamed};
     NameBook imageNames_{kMaxImageBaseName, out_.renamed};
-    NameBook lightNames_{kMaxSurfaceNameLength, out_.renamed};
-    ImageBaker images_{m_, imageNames_, out_};
-    MeshWriter meshes_{m_, o_.scale, images_, objectNames_, out_};
-    std::vector<int> objectIndex_;  // per node: its 1-based object in the scene
-    std::size_t totalPoints_ = 0;
 };
 
 }  // namespace
 
+Conversion composeScene(const std::vector<SourceInput>& sources, const ConvertOptions& options,
+                        const ExistingScene* existing) {
+    return Composer(sources, options, existing).run();
+}
+
 Conversion convertModel(const SourceModel& model, const ConvertOptions& options) {
-    return Converter(model, options).run();
+    SourceInput input;
+    input.model = &model;
+    input.name = std::filesystem::path(model.fileName).filename().string();
+    input.scale = options.scale;
+    return composeScene({input}, options, nullptr);
 }
 
 }  // namespace zor::import

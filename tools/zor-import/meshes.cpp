@@ -78,7 +78,7 @@ const SourceMaterial& MeshWriter::materialOf(int index) const {
 }
 
 Corner MeshWriter::corner(const SourcePrimitive& p, std::uint32_t i, const SurfaceKey& key,
-                          const std::array<float, 3>& faceNormal) const {
+                          const std::array<float, 3>& faceNormal, int morphTarget) const {
     Corner c;
     c.position = toPlayer(p.positions[i], scale_);
     const Vec3 normal = key.smooth ? p.normals[i] : Vec3{faceNormal[0], faceNormal[1], faceNormal[2]};
@@ -89,6 +89,11 @@ Corner MeshWriter::corner(const SourcePrimitive& p, std::uint32_t i, const Surfa
         c.weldNormal[k] = std::round(normal[k] * 1000.0f) / 1000.0f + 0.0f;
     }
     c.uv = key.textured ? p.uvs[i] : Vec2{0, 0};
+    if (morphTarget >= 0 && static_cast<std::size_t>(morphTarget) < p.targets.size() &&
+        p.targets[morphTarget].size() == p.positions.size()) {
+        c.morph = toPlayer(p.targets[morphTarget][i], scale_);
+        for (float& m : c.morph) m += 0.0f;
+    }
     return c;
 }
 
@@ -103,7 +108,7 @@ void MeshWriter::noteMaterial(const SourceMaterial& material) {
 }
 
 // Polygons of a mesh in the player's space, with their surfaces.
-void MeshWriter::collectPolygons(const SourceMesh& mesh, std::vector<Polygon>& polygons,
+void MeshWriter::collectPolygons(const SourceMesh& mesh, int morphTarget, std::vector<Polygon>& polygons,
                                  std::vector<SurfacePlan>& surfaces) {
     std::map<SurfaceKey, int> surfaceIndex;
     bool splitLarge = false;
@@ -179,7 +184,8 @@ void MeshWriter::collectPolygons(const SourceMesh& mesh, std::vector<Polygon>& p
             // The picture stays the source's (x right, y up on screen in
             // both), so the source's counter-clockwise front faces are turned
             // round to run clockwise, the player's front.
-            for (auto i = face.rbegin(); i != face.rend(); ++i) polygon.corners.push_back(corner(p, *i, key, faceNormal));
+            for (auto i = face.rbegin(); i != face.rend(); ++i)
+                polygon.corners.push_back(corner(p, *i, key, faceNormal, morphTarget));
             polygons.push_back(std::move(polygon));
         }
     }
@@ -198,22 +204,25 @@ std::string MeshWriter::surfaceName(const SurfacePlan& s, std::set<std::string>&
     return name;
 }
 
-std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMesh& mesh) {
+std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMesh& mesh, int morphTarget) {
     std::vector<Polygon> polygons;
     std::vector<SurfacePlan> surfaces;
-    collectPolygons(mesh, polygons, surfaces);
+    collectPolygons(mesh, morphTarget, polygons, surfaces);
     if (polygons.empty()) return {};
     bool binary = false;
     for (const SurfacePlan& s : surfaces)
         if (s.key.textured && !s.planar) binary = true;
     const std::size_t surfaceLimit = binary ? kMaxBinarySurfaces : kMaxLwobSurfaces;
+    // Points weld where position and normal agree, and with a morph target
+    // where its offset agrees too.
+    const std::size_t keyFloats = morphTarget >= 0 ? 9 : 6;
 
     std::vector<Part> parts;
     std::size_t next = 0;
     while (next < polygons.size()) {
         // One part: as many polygons as the limits allow.
         std::unordered_map<std::string, std::uint16_t> pointOf;
-        std::vector<std::array<float, 3>> points;
+        std::vector<std::array<float, 3>> points, morphs;
         std::map<int, int> surfaceOf;  // plan index -> 0-based in this part
         struct Placed {
             int surface;
@@ -226,9 +235,10 @@ std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMes
             std::vector<std::string> keys;
             std::size_t fresh = 0;
             for (const Corner& c : p.corners) {
-                std::string key(sizeof(float) * 6, '\0');
+                std::string key(sizeof(float) * keyFloats, '\0');
                 std::memcpy(key.data(), c.position.data(), sizeof(float) * 3);
                 std::memcpy(key.data() + sizeof(float) * 3, c.weldNormal.data(), sizeof(float) * 3);
+                if (keyFloats == 9) std::memcpy(key.data() + sizeof(float) * 6, c.morph.data(), sizeof(float) * 3);
                 if (!pointOf.count(key) && std::find(keys.begin(), keys.end(), key) == keys.end()) ++fresh;
                 keys.push_back(std::move(key));
             }
@@ -241,7 +251,10 @@ std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMes
             q.surface = surfaceOf[p.surface];
             for (std::size_t k = 0; k < p.corners.size(); ++k) {
                 auto [it, added] = pointOf.try_emplace(keys[k], static_cast<std::uint16_t>(points.size()));
-                if (added) points.push_back(p.corners[k].position);
+                if (added) {
+                    points.push_back(p.corners[k].position);
+                    morphs.push_back(p.corners[k].morph);
+                }
                 q.points.push_back(it->second);
                 q.uv.push_back({p.corners[k].uv[0], p.corners[k].uv[1]});
             }
@@ -257,34 +270,36 @@ std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMes
         // Surfaces of this part in their local order.
         std::vector<int> planOf(surfaceOf.size());
         for (auto [plan, local] : surfaceOf) planOf[local] = plan;
-        std::set<std::string> usedNames;
-        if (binary) {
-            write::BinaryMesh b;
-            b.points = points;
-            for (int plan : planOf) {
-                const SurfacePlan& s = surfaces[plan];
-                const SourceMaterial& mat = materialOf(s.key.material);
-                write::BinarySurface bs;
-                bs.flags = s.key.textured ? write::binTextured : write::binFlat;
-                if (s.key.smooth) bs.flags |= write::binSmooth;
-                if (mat.doubleSided || s.key.lineOrPoint) bs.flags |= write::binDoubleSided;
-                if (mat.alpha == AlphaMode::Blend) bs.flags |= write::binTransparent;
-                for (int c = 0; c < 3; ++c) bs.color[c] = linearToDisplay(mat.baseColor[c]);
-                if (s.key.textured) bs.texture = s.image.substr(0, s.image.size() - 4);
-                b.surfaces.push_back(bs);
+        // The part's object file under `name` with these points.
+        auto emit = [&](const std::string& name, const std::vector<std::array<float, 3>>& at) {
+            std::set<std::string> usedNames;
+            if (binary) {
+                write::BinaryMesh b;
+                b.points = at;
+                for (int plan : planOf) {
+                    const SurfacePlan& s = surfaces[plan];
+                    const SourceMaterial& mat = materialOf(s.key.material);
+                    write::BinarySurface bs;
+                    bs.flags = s.key.textured ? write::binTextured : write::binFlat;
+                    if (s.key.smooth) bs.flags |= write::binSmooth;
+                    if (mat.doubleSided || doubleSided_ || s.key.lineOrPoint) bs.flags |= write::binDoubleSided;
+                    if (mat.alpha == AlphaMode::Blend) bs.flags |= write::binTransparent;
+                    for (int c = 0; c < 3; ++c) bs.color[c] = linearToDisplay(mat.baseColor[c]);
+                    if (s.key.textured) bs.texture = s.image.substr(0, s.image.size() - 4);
+                    b.surfaces.push_back(bs);
+                }
+                for (const Placed& q : placed) {
+                    write::BinaryPolygon bp;
+                    bp.surface = static_cast<std::int16_t>(q.surface + 1);
+                    bp.points = q.points;
+                    bp.uv = q.uv;
+                    b.polygons.push_back(std::move(bp));
+                }
+                out_.files.push_back({name + ".3d", write::writeBinaryMesh(b)});
+                return name + ".3d";
             }
-            for (const Placed& q : placed) {
-                write::BinaryPolygon bp;
-                bp.surface = static_cast<std::int16_t>(q.surface + 1);
-                bp.points = q.points;
-                bp.uv = q.uv;
-                b.polygons.push_back(std::move(bp));
-            }
-            part.file = part.name + ".3d";
-            out_.files.push_back({part.file, write::writeBinaryMesh(b)});
-        } else {
             write::LwObject lw;
-            lw.points = points;
+            lw.points = at;
             for (int plan : planOf) {
                 const SurfacePlan& s = surfaces[plan];
                 const SourceMaterial& mat = materialOf(s.key.material);
@@ -292,7 +307,7 @@ std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMes
                 ls.name = surfaceName(s, usedNames);
                 for (int c = 0; c < 3; ++c) ls.color[c] = displayByte(mat.baseColor[c]);
                 if (s.key.smooth) ls.flags |= write::lwSmoothing;
-                if (mat.doubleSided || s.key.lineOrPoint) ls.flags |= write::lwDoubleSided;
+                if (mat.doubleSided || doubleSided_ || s.key.lineOrPoint) ls.flags |= write::lwDoubleSided;
                 if (mat.alpha == AlphaMode::Blend) ls.transparency = 1.0f;
                 if (s.key.textured && s.planar) {
                     write::LwTextureMap map;
@@ -306,8 +321,15 @@ std::vector<Part> MeshWriter::write(const std::string& nodeName, const SourceMes
                 lw.surfaces.push_back(std::move(ls));
             }
             for (const Placed& q : placed) lw.polygons.push_back({q.points, static_cast<std::uint16_t>(q.surface + 1)});
-            part.file = part.name + ".lwo";
-            out_.files.push_back({part.file, write::writeLwob(lw)});
+            out_.files.push_back({name + ".lwo", write::writeLwob(lw)});
+            return name + ".lwo";
+        };
+        part.file = emit(part.name, points);
+        if (morphTarget >= 0) {
+            std::vector<std::array<float, 3>> shaped = points;
+            for (std::size_t i = 0; i < shaped.size(); ++i)
+                for (int c = 0; c < 3; ++c) shaped[i][c] += morphs[i][c];
+            part.morphFile = emit(objectNames_.take("", part.name + "_morph", "morph"), shaped);
         }
         parts.push_back(part);
     }

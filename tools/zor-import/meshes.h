@@ -23,21 +23,28 @@ namespace zor::import {
 
 // One object file of a mesh.
 struct Part {
-    std::string file;   // "NAME.lwo" or "NAME.3d"
-    std::string name;   // base name
+    std::string file;       // "NAME.lwo" or "NAME.3d"
+    std::string name;       // base name
     int points = 0;
     int polygons = 0;
+    std::string morphFile;  // the same object in the morph target's shape, when the mesh morphs
 };
 
 class MeshWriter {
 public:
-    MeshWriter(const SourceModel& model, float scale, ImageBaker& images, NameBook& objectNames, Conversion& out)
-        : model_(model), scale_(scale), images_(images), objectNames_(objectNames), out_(out) {}
+    // `doubleSided`: every surface is drawn from both sides, whatever its
+    // material says.
+    MeshWriter(const SourceModel& model, float scale, bool doubleSided, ImageBaker& images, NameBook& objectNames,
+               Conversion& out)
+        : model_(model), scale_(scale), doubleSided_(doubleSided), images_(images), objectNames_(objectNames),
+          out_(out) {}
 
     // Writes the mesh as one or more object files (the first named `name`,
     // the others after it) into the conversion; their parts in order, empty
-    // when no polygon came across.
-    std::vector<Part> write(const std::string& name, const SourceMesh& mesh);
+    // when no polygon came across. With a morph target (an index into the
+    // primitives' targets), each part also gets a twin in the target's shape:
+    // the same points in the same order, moved by the target's offsets.
+    std::vector<Part> write(const std::string& name, const SourceMesh& mesh, int morphTarget = -1);
 
 private:
     struct SurfaceKey {
@@ -55,13 +62,15 @@ private:
 
     const SourceMaterial& materialOf(int index) const;
     Corner corner(const SourcePrimitive& p, std::uint32_t i, const SurfaceKey& key,
-                  const std::array<float, 3>& faceNormal) const;
+                  const std::array<float, 3>& faceNormal, int morphTarget) const;
     void noteMaterial(const SourceMaterial& material);
-    void collectPolygons(const SourceMesh& mesh, std::vector<Polygon>& polygons, std::vector<SurfacePlan>& surfaces);
+    void collectPolygons(const SourceMesh& mesh, int morphTarget, std::vector<Polygon>& polygons,
+                         std::vector<SurfacePlan>& surfaces);
     std::string surfaceName(const SurfacePlan& s, std::set<std::string>& used) const;
 
     const SourceModel& model_;
     float scale_;
+    bool doubleSided_;
     ImageBaker& images_;
     NameBook& objectNames_;
     Conversion& out_;

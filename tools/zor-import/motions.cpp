@@ -40,8 +40,7 @@ std::array<float, 3> toPlayer(const Vec3& p, float scale) {
 
 // ---------------------------------------------------------------- channels and range
 
-Animation::Animation(const SourceModel& model, float scale, Conversion& out)
-    : model_(model), scale_(scale), out_(out) {
+Animation::Animation(const SourceModel& model, Conversion& out) : model_(model), out_(out) {
     gatherChannels();
     computeRange();
 }
@@ -50,9 +49,11 @@ void Animation::gatherChannels() {
     channels_.assign(model_.nodes.size(), {});
     for (const SourceChannel& c : model_.channels) {
         if (c.node < 0 || c.node >= static_cast<int>(model_.nodes.size()) || c.times.empty()) continue;
-        const std::size_t width = c.path == AnimatedPath::Rotation ? 4 : 3;
+        const std::size_t width = c.path == AnimatedPath::Rotation  ? 4
+                                  : c.path == AnimatedPath::Weights ? static_cast<std::size_t>(std::max(c.width, 0))
+                                                                    : 3;
         const std::size_t perTime = c.interpolation == Interpolation::CubicSpline ? 3 : 1;
-        bool rising = std::isfinite(c.times.front()) && c.values.size() == c.times.size() * width * perTime;
+        bool rising = width > 0 && std::isfinite(c.times.front()) && c.values.size() == c.times.size() * width * perTime;
         for (std::size_t i = 1; i < c.times.size() && rising; ++i)
             rising = std::isfinite(c.times[i]) && c.times[i] > c.times[i - 1];
         for (std::size_t i = 0; i < c.values.size() && rising; ++i) rising = std::isfinite(c.values[i]);
@@ -63,7 +64,8 @@ void Animation::gatherChannels() {
         NodeChannels& nc = channels_[c.node];
         const SourceChannel** slot = c.path == AnimatedPath::Translation ? &nc.translation
                                      : c.path == AnimatedPath::Rotation  ? &nc.rotation
-                                                                         : &nc.scale;
+                                     : c.path == AnimatedPath::Scale     ? &nc.scale
+                                                                         : &nc.weights;
         if (*slot) {
             out_.addNotCarried("second animations of the same property (the first is kept)");
             continue;
@@ -77,16 +79,16 @@ void Animation::computeRange() {
     float longest = 0;
     bool any = false;
     for (const NodeChannels& nc : channels_)
-        for (const SourceChannel* c : {nc.translation, nc.rotation, nc.scale})
+        for (const SourceChannel* c : {nc.translation, nc.rotation, nc.scale, nc.weights})
             if (c) {
                 longest = std::max(longest, c->times.back());
                 any = true;
             }
     if (!any) {
         lastFrame_ = kStillSceneFrames;
-        out_.notes.push_back("no animation: the scene plays " + std::to_string(kStillSceneFrames) + " frames (10 s)");
         return;
     }
+    animated_ = true;
     const double frames = std::ceil(static_cast<double>(longest) * kImportFramesPerSecond - 1e-4);
     lastFrame_ = static_cast<int>(std::clamp(frames, 1.0, 1e6));
     if (frames > 1e6) out_.addNotCarried("animation past 1000000 frames (cut there)");
@@ -220,11 +222,11 @@ void Animation::refineRotations(std::vector<LwsKey>& keys, const KeySampler& sam
     }
 }
 
-LwsMotion Animation::nodeMotion(int node) {
+LwsMotion Animation::nodeMotion(int node, float scale) {
     const NodeChannels& c = channels_[node];
     const KeySampler sample = [&](int frame, std::array<double, 3>& previous) {
         const Transform x = localAt(node, timeOf(frame));
-        return keyOf(frame, toPlayer(x.translation, scale_), mirrored(matrixOf(x.rotation)), x.scale, previous);
+        return keyOf(frame, toPlayer(x.translation, scale), mirrored(matrixOf(x.rotation)), x.scale, previous);
     };
     bool everyFrame = false;
     const std::vector<int> frames = keyFrames({c.translation, c.rotation, c.scale}, everyFrame);
@@ -249,6 +251,31 @@ LwsMotion Animation::buildMotion(const std::vector<int>& frames, bool everyFrame
     }
     out_.keys += static_cast<int>(motion.keys.size());
     return motion;
+}
+
+write::LwsEnvelope Animation::morphEnvelope(int node, int target, float restWeight) {
+    const SourceChannel* channel = channels_[node].weights;
+    if (!channel) return write::LwsEnvelope::fixed(restWeight);
+    bool everyFrame = false;
+    const std::vector<int> frames = keyFrames({channel}, everyFrame);
+    LwsMotion curve;
+    curve.channels = 1;
+    curve.end = write::EndBehavior::Stop;
+    for (int f : frames) {
+        LwsKey k;
+        k.frame = f;
+        k.linear = true;
+        k.values[0] = evaluateComponent(*channel, channel->width, target, timeOf(f));
+        curve.keys.push_back(k);
+    }
+    if (everyFrame) dropStraightKeys(curve.keys);
+    bool still = true;
+    for (const LwsKey& k : curve.keys) still = still && std::abs(k.values[0] - curve.keys.front().values[0]) <= 1e-6f;
+    if (still) return write::LwsEnvelope::fixed(curve.keys.front().values[0]);
+    out_.keys += static_cast<int>(curve.keys.size());
+    write::LwsEnvelope envelope;
+    envelope.curve = std::move(curve);
+    return envelope;
 }
 
 }  // namespace zor::import

@@ -45,6 +45,7 @@ struct NodeChannels {
     const SourceChannel* translation = nullptr;
     const SourceChannel* rotation = nullptr;
     const SourceChannel* scale = nullptr;
+    const SourceChannel* weights = nullptr;  // morph weights
     bool animated() const { return translation || rotation || scale; }
 };
 
@@ -54,12 +55,15 @@ using KeySampler = std::function<write::LwsKey(int frame, std::array<double, 3>&
 
 class Animation {
 public:
-    // Takes the model's usable channels (noting those it cannot use) and the
-    // scene's range: to the end of the longest channel, or a still scene.
-    Animation(const SourceModel& model, float scale, Conversion& out);
+    // Takes the model's usable channels (noting those it cannot use) and its
+    // range: to the end of the longest channel, or a still scene's.
+    Animation(const SourceModel& model, Conversion& out);
 
     // Some channel is stepped or cubic-spline: keys are sampled.
     bool sampled() const { return sampled_; }
+    // Some channel moves something.
+    bool animated() const { return animated_; }
+    // The last frame of the longest channel; kStillSceneFrames when still.
     int lastFrame() const { return lastFrame_; }
     const NodeChannels& channels(int node) const { return channels_[node]; }
 
@@ -67,8 +71,11 @@ public:
     Transform localAt(int node, float t) const;
     Affine worldAt(int node, float t) const;
 
-    // The motion of a node relative to its parent.
-    write::LwsMotion nodeMotion(int node);
+    // The motion of a node relative to its parent; positions times `scale`.
+    write::LwsMotion nodeMotion(int node, float scale);
+    // The morph amount of a node's mesh towards target `target`: the
+    // weights channel's keys, or `restWeight` throughout.
+    write::LwsEnvelope morphEnvelope(int node, int target, float restWeight);
 
     // Key frames for channels: at every source key (rounded to whole frames
     // on both sides) for linear channels; every frame, when `everyFrame`
@@ -90,10 +97,10 @@ private:
     static void refineRotations(std::vector<write::LwsKey>& keys, const KeySampler& sample);
 
     const SourceModel& model_;
-    float scale_;
     Conversion& out_;
     std::vector<NodeChannels> channels_;
     bool sampled_ = false;
+    bool animated_ = false;
     int lastFrame_ = 0;
 };
 

@@ -28,6 +28,8 @@ public:
     // when taken or a scene keyword); a change is recorded as
     // "KIND \"source\" -> name".
     std::string take(const std::string& source, const std::string& fallback, const std::string& kind);
+    // Marks a name (letter case ignored) as taken.
+    void reserve(const std::string& name) { used_.insert(lowered(name)); }
 
 private:
     std::size_t limit_;

@@ -20,6 +20,7 @@ struct Corner {
     std::array<float, 3> position;
     std::array<float, 3> weldNormal;
     Vec2 uv;
+    std::array<float, 3> morph{0, 0, 0};  // the morph target's offset, player space
 };
 struct Polygon {
     int surface = 0;
