@@ -56,6 +56,11 @@ double Bounds::radius() const {
     return std::sqrt(r2);
 }
 
+double Bounds::largestSide() const {
+    if (empty()) return 0;
+    return std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
+}
+
 Bounds Bounds::placed(double scale, const std::array<float, 3>& at) const {
     Bounds b;
     if (empty()) return b;

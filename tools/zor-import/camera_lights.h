@@ -29,6 +29,7 @@ struct Bounds {
     void add(const Bounds& b);
     std::array<double, 3> centre() const;
     double radius() const;  // half the diagonal
+    double largestSide() const;
     // The box scaled about the origin, then moved by `at`.
     Bounds placed(double scale, const std::array<float, 3>& at) const;
 };

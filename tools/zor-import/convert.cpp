@@ -25,6 +25,7 @@
 #include "motions.h"
 #include "names.h"
 #include "readers.h"
+#include "scene/scene.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
 #include "skins.h"
@@ -153,16 +154,17 @@ private:
         if (framingFits(radius)) return;
         // The largest scale that still fits: the framing distance grows as
         // radius / sin(half the view's height) once past the near plane.
-        const double scale = roundScale(kFittedSize / (2 * radius), largestFittingScale(radius));
+        const double across = together.largestSide();
+        const double scale = roundScale(kFittedSize / across, largestFittingScale(radius));
         std::vector<std::string> labels;
         for (Source* s : fitted) {
             s->scale = static_cast<float>(scale);
             labels.push_back(s->label);
         }
-        const std::string across = std::to_string(static_cast<long long>(std::llround(2 * radius)));
         out_.notes.push_back((fitted.size() == 1 ? std::string("scaled by ")
                                                  : listed(labels) + " scaled by ") +
-                             scaleText(scale) + " to fit the view (" + across + " units across" +
+                             scaleText(scale) + " to fit the view (" + std::to_string(std::llround(across)) +
+                             " units across" +
                              (fitted.size() == 1 ? "" : " together") + "); --scale to choose");
     }
 
@@ -249,6 +251,8 @@ private:
                 ++report.keys;
                 append(std::move(twin), report);
                 ++report.objects;
+                report.points += parts[i].points;
+                report.polygons += parts[i].polygons;
                 totalPoints_ += static_cast<std::size_t>(parts[i].points);
             }
         }
@@ -379,7 +383,7 @@ private:
         for (const Source& s : sources_) scene.add(s.bounds.placed(s.scale, s.input->at));
         addFramingCamera(scene, scene_, out_);
         if (!framingFits(scene.radius()))
-            out_.notes.push_back("the scene is " + std::to_string(std::llround(2 * scene.radius())) +
+            out_.notes.push_back("the scene is " + std::to_string(std::llround(scene.largestSide())) +
                                  " units across: the view shows only 1 to 100 units ahead, so parts of it stay "
                                  "dark; choose a smaller --scale or bring the sources closer with --at");
     }
@@ -414,6 +418,16 @@ private:
             text = existing_->text;
             if (!text.empty() && text.back() != '\n') text += '\n';
             text += write::writeSceneItems(scene_, objectBase_);
+            // The new items must be read where they stand: a scene whose
+            // text ends inside a block (a motion without its EndBehavior)
+            // would swallow them.
+            Scene check;
+            parseScene(check, text, options_.sceneName, {}, nullptr);
+            if (check.objects.size() != static_cast<std::size_t>(objectBase_) + scene_.objects.size() ||
+                check.lights.size() != static_cast<std::size_t>(existing_->lights) + scene_.lights.size())
+                throw ImportError(options_.sceneName +
+                                  ": its text does not end where the player would read new objects after it (a block "
+                                  "left open at its end?); nothing was added");
         } else {
             scene_.firstFrame = out_.firstFrame;
             scene_.lastFrame = out_.lastFrame;

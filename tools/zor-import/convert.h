@@ -45,7 +45,7 @@ inline constexpr int kLogoSide = 256;
 // Last frame of a scene of sources without animation (10 s).
 inline constexpr int kStillSceneFrames = 303;
 // A model fitted into the view (when no scale is given and no camera of its
-// own is used) is made about this many units across.
+// own is used) is made about this many units across (its longest side).
 inline constexpr double kFittedSize = 10;
 
 // One source of a scene.

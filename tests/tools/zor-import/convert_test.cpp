@@ -9,6 +9,7 @@
 
 #include "convert.h"
 #include "motion_math.h"
+#include "readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 
@@ -188,6 +189,16 @@ TEST(ImportConvert, SourcesHangBelowTheirRootsAndJoinASceneAlreadyThere) {
     EXPECT_EQ(joined.objects[5].name, "Wheel_3.lwo");
     EXPECT_EQ(joined.lights.size(), 1u) << "a scene with a light gets no second default light";
     EXPECT_EQ(added.files.size(), 2u) << "the scene and one object: no logo, no other files";
+}
+
+// A scene whose text ends inside a block would read the new objects as
+// numbers of that block: refused, not appended.
+TEST(ImportConvert, ASceneThatEndsInsideABlockIsNotAddedTo) {
+    ExistingScene existing;
+    existing.text = "LWSC\n1\nPreviewFirstFrame 0\nPreviewLastFrame 60\nAddNullObject open\nObjectMotion (unnamed)\n9\n2\n";
+    existing.objects = 1;
+    const SourceModel model = triangleModel({"Wheel"});
+    EXPECT_THROW(composeScene({{&model, "w.glb", {0, 0, 0}, std::nullopt}}, {}, &existing), ImportError);
 }
 
 TEST(ImportConvert, AnglesGiveBackTheRotation) {

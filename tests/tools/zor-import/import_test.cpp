@@ -415,6 +415,31 @@ TEST_F(ImportTest, SkinnedArmBendsWithItsJoint) {
     EXPECT_LT(nearest, 1e-3);
 }
 
+// The artist's way: two models into one scene, a third added to it; each
+// below the null named after its file, the scene read back whole.
+TEST_F(ImportTest, ThreeSourcesMakeOneSceneThatPlays) {
+    const fs::path out = root() / "three";
+    ASSERT_TRUE(run({source("quad.obj").string(), kCorpus + "arm.glb", "--out", out.string(), "--at", "0,0,0", "--at",
+                     "3,0,0", "-q"})
+                    ->exitedWith(0));
+    auto child = run({kCorpus + "morph_cube.gltf", "--add-to", out.string(), "--at", "-3,0,0"}, "third");
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    auto loaded = load(out);
+    ASSERT_FALSE(loaded->diagnostics.hasErrors());
+    zor::SceneSourceLines lines;
+    zor::Scene scene;
+    zor::parseScene(scene, readText(out / "glorp2.lws"), "glorp2.lws", {}, nullptr, &lines);
+    std::vector<std::string> roots;
+    for (std::size_t i = 0; i < scene.objects.size(); ++i)
+        if (!scene.objects[i].parent && !lines.nullNames[i].empty()) roots.push_back(lines.nullNames[i]);
+    EXPECT_EQ(roots, (std::vector<std::string>{"quad_obj", "arm_glb", "morph_cube_gltf"}));
+    for (const char* name : {"Quad.lwo", "Arm_Upper.lwo", "Arm_Lower.lwo", "Cube.lwo"}) {
+        const zor::SceneObject* object = objectNamed(loaded->scene, name);
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_GT(object->polygonCount, 0) << name;
+    }
+}
+
 // --add-to on a packed folder: the new files and the longer scene go into
 // zor.dat, the old scene's text stays at its start, and no loose file or
 // lock is left beside it.
