@@ -56,8 +56,7 @@ Vec3 transformNormal(const std::array<float, 16>& m, const Vec3& n) {
     return {static_cast<float>(r[0] / len), static_cast<float>(r[1] / len), static_cast<float>(r[2] / len)};
 }
 
-// The faces of a primitive as index lists, and the count of indices each
-// face takes in its mode.
+// The faces of a primitive as index lists, as its mode groups the indices.
 std::vector<std::vector<std::uint32_t>> facesOf(const SourcePrimitive& p) {
     std::vector<std::vector<std::uint32_t>> faces;
     const std::size_t n = p.indices.size();
