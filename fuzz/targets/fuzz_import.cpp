@@ -1,7 +1,8 @@
 // The importer's conversion on hostile source records: nodes with parents
 // anywhere (cycles included), primitives with indices past their vertices,
 // non-finite coordinates, images whose pixels do not fit their size,
-// animations with falling times and values of the wrong count. The
+// animations with falling times and values of the wrong count, morph
+// targets and skin weights of any length, skins naming any node. The
 // conversion must finish or refuse with ImportError, and whatever it writes
 // must be files the player's formats hold.
 
@@ -77,8 +78,24 @@ SourceModel buildModel(FuzzedDataProvider& in) {
             for (int v = 0; v < indices; ++v) p.indices.push_back(in.ConsumeIntegralInRange<std::uint32_t>(0, vertices + 2));
             const int sizes = in.ConsumeIntegralInRange(0, 20);
             for (int v = 0; v < sizes; ++v) p.polygonSizes.push_back(in.ConsumeIntegralInRange<std::uint32_t>(0, 300));
+            const int targets = in.ConsumeIntegralInRange(0, 2);
+            for (int t = 0; t < targets; ++t) {
+                const int offsets = in.ConsumeBool() ? vertices : in.ConsumeIntegralInRange(0, 8);
+                std::vector<Vec3>& target = p.targets.emplace_back();
+                for (int v = 0; v < offsets; ++v) target.push_back(anyArray<3>(in));
+            }
+            if (in.ConsumeBool()) {
+                p.influences = in.ConsumeIntegralInRange(0, 8);
+                const int count = in.ConsumeBool() ? vertices * p.influences : in.ConsumeIntegralInRange(0, 16);
+                for (int v = 0; v < count; ++v) {
+                    p.joints.push_back(in.ConsumeIntegralInRange<std::uint32_t>(0, 5));
+                    p.weights.push_back(anyFloat(in));
+                }
+            }
             mesh.primitives.push_back(std::move(p));
         }
+        const int weights = in.ConsumeIntegralInRange(0, 2);
+        for (int w = 0; w < weights; ++w) mesh.weights.push_back(anyFloat(in));
         m.meshes.push_back(std::move(mesh));
     }
     const int cameras = in.ConsumeIntegralInRange(0, 2);
@@ -92,6 +109,15 @@ SourceModel buildModel(FuzzedDataProvider& in) {
         m.lights.push_back(l);
     }
     const int nodes = in.ConsumeIntegralInRange(0, 8);
+    const int skins = in.ConsumeIntegralInRange(0, 2);
+    for (int i = 0; i < skins; ++i) {
+        SourceSkin skin;
+        const int joints = in.ConsumeIntegralInRange(0, 4);
+        for (int j = 0; j < joints; ++j) skin.joints.push_back(in.ConsumeIntegralInRange(-1, nodes));
+        const int matrices = in.ConsumeBool() ? joints : in.ConsumeIntegralInRange(0, 4);
+        for (int j = 0; j < matrices; ++j) skin.inverseBind.push_back(anyArray<16>(in));
+        m.skins.push_back(std::move(skin));
+    }
     for (int i = 0; i < nodes; ++i) {
         SourceNode n;
         n.name = in.ConsumeRandomLengthString(40);
@@ -99,6 +125,9 @@ SourceModel buildModel(FuzzedDataProvider& in) {
         n.mesh = in.ConsumeIntegralInRange(-1, meshes);
         n.camera = in.ConsumeIntegralInRange(-1, cameras);
         n.light = in.ConsumeIntegralInRange(-1, lights);
+        n.skin = in.ConsumeIntegralInRange(-1, skins);
+        const int weights = in.ConsumeIntegralInRange(0, 2);
+        for (int w = 0; w < weights; ++w) n.weights.push_back(anyFloat(in));
         n.rest.translation = anyArray<3>(in);
         n.rest.rotation = anyArray<4>(in);
         n.rest.scale = anyArray<3>(in);
@@ -108,7 +137,8 @@ SourceModel buildModel(FuzzedDataProvider& in) {
     for (int i = 0; i < channels; ++i) {
         SourceChannel c;
         c.node = in.ConsumeIntegralInRange(-1, nodes);
-        c.path = static_cast<AnimatedPath>(in.ConsumeIntegralInRange(0, 2));
+        c.path = static_cast<AnimatedPath>(in.ConsumeIntegralInRange(0, 3));
+        c.width = in.ConsumeIntegralInRange(-1, 3);
         c.interpolation = static_cast<Interpolation>(in.ConsumeIntegralInRange(0, 2));
         const int times = in.ConsumeIntegralInRange(0, 6);
         for (int t = 0; t < times; ++t) c.times.push_back(in.ConsumeFloatingPointInRange<float>(-1.0f, 4.0f));

@@ -93,15 +93,17 @@ void writeEnvelope(Text& out, const char* keyword, const LwsEnvelope& e, const s
     writeMotionBody(out, e.curve);
 }
 
-void checkParents(const LwsScene& scene) {
-    const int n = static_cast<int>(scene.objects.size());
-    for (int i = 0; i < n; ++i) {
+// Objects are numbered from 1 after `before` objects that are already there
+// (and that no new object can be the parent of).
+void checkParents(const LwsScene& scene, int before) {
+    const int n = before + static_cast<int>(scene.objects.size());
+    for (int i = 0; i < static_cast<int>(scene.objects.size()); ++i) {
         const LwsObject& o = scene.objects[i];
         if (o.parent < 0 || o.parent > n) throw std::invalid_argument("scene: object parent out of range");
         if (o.morphTarget < 0 || o.morphTarget > n) throw std::invalid_argument("scene: morph target out of range");
         // Walk up at most n steps: a longer walk means a cycle.
         int steps = 0;
-        for (int p = o.parent; p != 0; p = scene.objects[p - 1].parent)
+        for (int p = o.parent; p > before; p = scene.objects[p - 1 - before].parent)
             if (++steps > n) throw std::invalid_argument("scene: object parents form a cycle");
         const int bones = static_cast<int>(o.bones.size());
         for (int b = 0; b < bones; ++b) {
@@ -118,8 +120,6 @@ void writeBone(Text& out, const LwsBone& b) {
     checkName(b.name, "bone");
     checkMotion(b.motion, "bone " + b.name);
     out.line("AddBone");
-    out.keyword("BoneName", b.name);
-    out.line("ShowBone 1 -1");
     out.line("BoneActive 1");
     out.keyword("BoneRestPosition", vec(b.restPosition));
     out.keyword("BoneRestDirection", vec(b.restDirection));
@@ -144,7 +144,6 @@ void writeObject(Text& out, const LwsObject& o) {
         checkName(o.file, "object file");
         out.keyword("LoadObject", o.file);
     }
-    out.line("ShowObject 6 7");
     checkMotion(o.motion, owner);
     writeMotion(out, "ObjectMotion", o.motion);
     if (o.parent != 0) out.keyword("ParentObject", std::to_string(o.parent));
@@ -162,8 +161,6 @@ void writeLight(Text& out, const LwsLight& l) {
     checkName(l.name, "light");
     checkMotion(l.motion, "light " + l.name);
     out.line("AddLight");
-    out.keyword("LightName", l.name);
-    out.line("ShowLight 1 7");
     writeMotion(out, "LightMotion", l.motion);
     if (l.parent != 0) out.keyword("ParentObject", std::to_string(l.parent));
     for (int c : l.color)
@@ -176,39 +173,40 @@ void writeLight(Text& out, const LwsLight& l) {
         out.line("LensFlare 1");
         if (l.flareIntensity) writeEnvelope(out, "FlareIntensity", *l.flareIntensity, "light " + l.name);
     }
-    out.line("ShadowType 1");
     out.line("");
+}
+
+void writeItems(Text& out, const LwsScene& scene) {
+    for (const LwsObject& o : scene.objects) writeObject(out, o);
+    for (const LwsLight& l : scene.lights) writeLight(out, l);
 }
 
 }  // namespace
 
 std::string writeScene(const LwsScene& scene) {
     if (scene.lastFrame < scene.firstFrame) throw std::invalid_argument("scene: last frame before first frame");
-    checkParents(scene);
+    checkParents(scene, 0);
     checkMotion(scene.camera, "camera");
     Text out;
     out.line("LWSC");
     out.line("1");
     out.line("");
-    out.keyword("FirstFrame", std::to_string(scene.firstFrame));
-    out.keyword("LastFrame", std::to_string(scene.lastFrame));
-    out.keyword("FrameStep", std::to_string(scene.frameStep));
     out.keyword("PreviewFirstFrame", std::to_string(scene.firstFrame));
     out.keyword("PreviewLastFrame", std::to_string(scene.lastFrame));
     out.keyword("PreviewFrameStep", std::to_string(scene.frameStep));
     out.keyword("FramesPerSecond", num(scene.framesPerSecond));
     out.line("");
-    for (const LwsObject& o : scene.objects) writeObject(out, o);
-    out.line("AmbientColor 255 255 255");
-    out.line("AmbIntensity 0.000000");
-    out.line("");
-    for (const LwsLight& l : scene.lights) writeLight(out, l);
-    out.line("ShowCamera 1 7");
+    writeItems(out, scene);
     writeMotion(out, "CameraMotion", scene.camera);
-    writeEnvelope(out, "ZoomFactor", scene.zoom, "camera");
-    out.line("Resolution 1");
-    out.line("SolidBackdrop 1");
-    out.line("BackdropColor 0 0 0");
+    if (scene.zoom) writeEnvelope(out, "ZoomFactor", *scene.zoom, "camera");
+    return std::move(out.str());
+}
+
+std::string writeSceneItems(const LwsScene& items, int existingObjects) {
+    if (existingObjects < 0) throw std::invalid_argument("scene: negative object count");
+    checkParents(items, existingObjects);
+    Text out;
+    writeItems(out, items);
     return std::move(out.str());
 }
 

@@ -4,6 +4,9 @@
 // dissolve and morph envelopes and bones, then lights, then the camera.
 // Keywords appear in the order a single forward token scan expects: an
 // object's own lines before its bones, the lines that may follow bones after.
+// Only what the player reads is written, so every line of the text changes
+// something (zor-inspect --check has nothing to report as skipped); names of
+// lights and bones serve the writer's messages only.
 
 #include <array>
 #include <optional>
@@ -87,7 +90,7 @@ struct LwsScene {
     std::vector<LwsObject> objects;
     std::vector<LwsLight> lights;
     LwsMotion camera;
-    LwsEnvelope zoom = LwsEnvelope::fixed(3.2f);
+    std::optional<LwsEnvelope> zoom;  // read by the player, and without effect: the view is fixed
 };
 
 // Whether a name would be read as one of the scene's keywords; such names
@@ -99,5 +102,11 @@ bool isSceneKeyword(std::string_view name);
 // at frame 0 or less, parent or morph indexes naming nothing or forming a
 // cycle, names with blanks (the file is read as blank-separated tokens).
 std::string writeScene(const LwsScene& scene);
+
+// The objects and lights of `items` alone, to follow the text of a scene of
+// `existingObjects` objects: their parent and morph indexes count those
+// objects first (1 to existingObjects name them, higher ones the new
+// objects in order). The same refusals as writeScene.
+std::string writeSceneItems(const LwsScene& items, int existingObjects);
 
 }  // namespace zor::write

@@ -305,6 +305,7 @@ LwsScene smallScene() {
     s.lights = {l};
     s.camera = LwsMotion{9, {k9(0, {0, 0, -10, 0, 0, 0, 1, 1, 1}), k9(90, {5, 0, -10, 10, 0, 0, 1, 1, 1})},
                          EndBehavior::Stop};
+    s.zoom = LwsEnvelope::fixed(3.2f);
     return s;
 }
 

@@ -1,8 +1,10 @@
 // glTF 2.0 through tinygltf: the default scene's node tree, meshes (every
-// primitive mode), materials with their base colour images, cameras,
-// KHR_lights_punctual lights and the node animations with their sampler
-// interpolation as the file states it. Accessor data is read here, not by the
-// library, so every offset, stride and count is checked against its buffer.
+// primitive mode, morph target positions, skin joints and weights),
+// materials with their base colour images, cameras, KHR_lights_punctual
+// lights, skins and the node animations (translation, rotation, scale and
+// morph weights) with their sampler interpolation as the file states it.
+// Accessor data is read here, not by the library, so every offset, stride
+// and count (sparse accessors' too) is checked against its buffer.
 
 #include <cmath>
 #include <cstring>
@@ -48,8 +50,8 @@ public:
         readCameras();
         readLights();
         readNodes();
+        readSkins();
         readAnimations();
-        if (!g_.skins.empty()) out_.noteNotCarried("skins (bone weights)");
     }
 
 private:
@@ -66,14 +68,62 @@ private:
             fail(std::string(what) + ": accessor " + std::to_string(accessorIndex) + " has " + std::to_string(have) +
                  " components per element, " + std::to_string(components) + " expected");
         std::vector<float> result(a.count * static_cast<std::size_t>(components), 0.0f);
-        if (a.sparse.isSparse) out_.noteNotCarried("sparse accessors (read as their base values)");
-        if (a.bufferView < 0) return result;  // all zero, as glTF defines
-        const std::uint8_t* base = elementBase(a, components, what);
-        const std::size_t stride = strideOf(a, components);
-        for (std::size_t i = 0; i < a.count; ++i)
-            for (int c = 0; c < components; ++c)
-                result[i * components + c] = component(base + i * stride, a, c);
+        if (a.bufferView >= 0) {  // without a view all zero, as glTF defines
+            const std::uint8_t* base = elementBase(a, components, what);
+            const std::size_t stride = strideOf(a, components);
+            for (std::size_t i = 0; i < a.count; ++i)
+                for (int c = 0; c < components; ++c)
+                    result[i * components + c] = component(base + i * stride, a, c);
+        }
+        if (a.sparse.isSparse) applySparse(a, accessorIndex, components, what, result);
         return result;
+    }
+
+    // Bytes [offset, offset + length) of a buffer view, checked.
+    const std::uint8_t* viewBytes(int viewIndex, std::size_t offset, std::size_t length, const std::string& what) const {
+        if (viewIndex < 0 || viewIndex >= static_cast<int>(g_.bufferViews.size()))
+            fail(what + ": buffer view " + std::to_string(viewIndex) + " does not exist");
+        const tinygltf::BufferView& view = g_.bufferViews[viewIndex];
+        if (view.buffer < 0 || view.buffer >= static_cast<int>(g_.buffers.size()))
+            fail(what + ": buffer " + std::to_string(view.buffer) + " does not exist");
+        const std::vector<unsigned char>& data = g_.buffers[view.buffer].data;
+        if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset ||
+            offset > view.byteLength || length > view.byteLength - offset)
+            fail(what + ": data runs past the end of buffer view " + std::to_string(viewIndex));
+        return data.data() + view.byteOffset + offset;
+    }
+
+    // A sparse accessor's substitutions: `count` element indexes (rising,
+    // each below the accessor's count) and their tightly packed values.
+    void applySparse(const tinygltf::Accessor& a, int accessorIndex, int components, const char* what,
+                     std::vector<float>& result) const {
+        const std::string where = std::string(what) + ": sparse accessor " + std::to_string(accessorIndex);
+        const std::size_t count = static_cast<std::size_t>(std::max(a.sparse.count, 0));
+        if (count == 0) return;
+        if (count > a.count) fail(where + " replaces more elements than it has");
+        const int indexSize = tinygltf::GetComponentSizeInBytes(static_cast<std::uint32_t>(a.sparse.indices.componentType));
+        if (indexSize != 1 && indexSize != 2 && indexSize != 4) fail(where + ": indices of an unknown type");
+        const int valueSize = tinygltf::GetComponentSizeInBytes(static_cast<std::uint32_t>(a.componentType));
+        if (valueSize <= 0) fail(where + ": values of an unknown type");
+        const std::size_t element = static_cast<std::size_t>(valueSize) * components;
+        const std::uint8_t* indices = viewBytes(a.sparse.indices.bufferView,
+                                                static_cast<std::size_t>(std::max(a.sparse.indices.byteOffset, 0)),
+                                                count * indexSize, where + " indices");
+        const std::uint8_t* values = viewBytes(a.sparse.values.bufferView,
+                                               static_cast<std::size_t>(std::max(a.sparse.values.byteOffset, 0)),
+                                               count * element, where + " values");
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint32_t at = 0;
+            if (indexSize == 1) at = indices[i];
+            else if (indexSize == 2) {
+                std::uint16_t v;
+                std::memcpy(&v, indices + 2 * i, 2);
+                at = v;
+            } else std::memcpy(&at, indices + 4 * i, 4);
+            if (at >= a.count) fail(where + ": element " + std::to_string(at) + " is past its " + std::to_string(a.count));
+            for (int c = 0; c < components; ++c)
+                result[at * components + c] = component(values + i * element, a, c);
+        }
     }
 
     std::vector<std::uint32_t> indices(int accessorIndex) const {
@@ -221,7 +271,9 @@ private:
                                                                                           : AlphaMode::Opaque;
             m.doubleSided = gm.doubleSided;
             m.unlit = gm.extensions.count("KHR_materials_unlit") != 0;
-            if (pbr.metallicRoughnessTexture.index >= 0 || pbr.metallicFactor != 1.0 || pbr.roughnessFactor != 1.0)
+            // The player's surfaces are plain and rough: what a dielectric
+            // of roughness 1 is, and nothing else.
+            if (pbr.metallicRoughnessTexture.index >= 0 || pbr.metallicFactor > 0 || pbr.roughnessFactor < 1)
                 out_.noteNotCarried("metallic and roughness");
             if (gm.normalTexture.index >= 0) out_.noteNotCarried("normal maps");
             if (gm.occlusionTexture.index >= 0) out_.noteNotCarried("occlusion maps");
@@ -262,8 +314,17 @@ private:
                     }
                 }
                 if (gp.attributes.count("COLOR_0")) out_.noteNotCarried("vertex colours");
-                if (gp.attributes.count("JOINTS_0")) out_.noteNotCarried("skins (bone weights)");
-                if (!gp.targets.empty()) out_.noteNotCarried("morph targets");
+                readSkinWeights(gp, p);
+                for (const auto& target : gp.targets) {
+                    std::vector<Vec3>& offsets = p.targets.emplace_back();
+                    if (auto t = target.find("POSITION"); t != target.end()) {
+                        const std::vector<float> d = floats(t->second, 3, "morph target POSITION");
+                        if (d.size() == pos.size()) {
+                            offsets.resize(p.positions.size());
+                            std::memcpy(offsets.data(), d.data(), d.size() * sizeof(float));
+                        }
+                    }
+                }
                 std::vector<std::uint32_t> index;
                 if (gp.indices >= 0) {
                     index = indices(gp.indices);
@@ -278,8 +339,43 @@ private:
                 assemble(gp.mode, index, p);
                 mesh.primitives.push_back(std::move(p));
             }
+            for (double w : gm.weights) mesh.weights.push_back(std::isfinite(w) ? static_cast<float>(w) : 0.0f);
+            if (gm.extras.IsObject() && gm.extras.Has("targetNames") && gm.extras.Get("targetNames").IsArray()) {
+                const tinygltf::Value& names = gm.extras.Get("targetNames");
+                for (std::size_t i = 0; i < names.ArrayLen(); ++i)
+                    mesh.targetNames.push_back(names.Get(static_cast<int>(i)).IsString()
+                                                   ? names.Get(static_cast<int>(i)).Get<std::string>()
+                                                   : std::string());
+            }
             out_.meshes.push_back(std::move(mesh));
         }
+    }
+
+    // JOINTS_n and WEIGHTS_n sets, as many as come in pairs of the right size.
+    void readSkinWeights(const tinygltf::Primitive& gp, SourcePrimitive& p) const {
+        const std::size_t vertices = p.positions.size();
+        std::vector<std::vector<float>> joints, weights;
+        for (int set = 0;; ++set) {
+            auto j = gp.attributes.find("JOINTS_" + std::to_string(set));
+            auto w = gp.attributes.find("WEIGHTS_" + std::to_string(set));
+            if (j == gp.attributes.end() || w == gp.attributes.end()) break;
+            std::vector<float> js = floats(j->second, 4, "JOINTS"), ws = floats(w->second, 4, "WEIGHTS");
+            if (js.size() != vertices * 4 || ws.size() != vertices * 4) break;
+            joints.push_back(std::move(js));
+            weights.push_back(std::move(ws));
+        }
+        if (joints.empty()) return;
+        p.influences = static_cast<int>(joints.size()) * 4;
+        p.joints.resize(vertices * p.influences);
+        p.weights.resize(vertices * p.influences);
+        for (std::size_t v = 0; v < vertices; ++v)
+            for (std::size_t set = 0; set < joints.size(); ++set)
+                for (int k = 0; k < 4; ++k) {
+                    const std::size_t at = v * p.influences + set * 4 + k;
+                    const float joint = joints[set][v * 4 + k], weight = weights[set][v * 4 + k];
+                    p.joints[at] = joint >= 0 && joint < 65536 ? static_cast<std::uint32_t>(joint) : 0;
+                    p.weights[at] = std::isfinite(weight) ? weight : 0.0f;
+                }
     }
 
     // Strips, fans and loops become plain lists.
@@ -434,11 +530,35 @@ private:
             if (gn.scale.size() == 3)
                 for (int c = 0; c < 3; ++c) n.rest.scale[c] = static_cast<float>(gn.scale[c]);
         }
-        if (gn.skin >= 0) out_.noteNotCarried("skins (bone weights)");
+        if (gn.skin >= 0 && gn.skin < static_cast<int>(g_.skins.size()) && n.mesh >= 0) n.skin = gn.skin;
+        for (double w : gn.weights) n.weights.push_back(std::isfinite(w) ? static_cast<float>(w) : 0.0f);
         const int self = static_cast<int>(out_.nodes.size());
         nodeMap_[index] = self;
         out_.nodes.push_back(std::move(n));
         for (int child : gn.children) addNode(child, self, depth + 1);
+    }
+
+    // Skins in the file's order (nodes name them by index); joints as nodes
+    // of the tree, inverse bind matrices checked for their count.
+    void readSkins() {
+        for (std::size_t i = 0; i < g_.skins.size(); ++i) {
+            const tinygltf::Skin& gs = g_.skins[i];
+            SourceSkin skin;
+            skin.name = gs.name;
+            for (int j : gs.joints)
+                skin.joints.push_back(j >= 0 && j < static_cast<int>(nodeMap_.size()) ? nodeMap_[j] : -1);
+            std::array<float, 16> identity{};
+            for (int d = 0; d < 4; ++d) identity[d * 5] = 1;
+            skin.inverseBind.assign(skin.joints.size(), identity);
+            if (gs.inverseBindMatrices >= 0) {
+                const std::vector<float> m = floats(gs.inverseBindMatrices, 16, "inverseBindMatrices");
+                if (m.size() < skin.joints.size() * 16)
+                    fail("skin " + std::to_string(i) + ": fewer inverse bind matrices than joints");
+                for (std::size_t j = 0; j < skin.joints.size(); ++j)
+                    std::copy(m.begin() + j * 16, m.begin() + (j + 1) * 16, skin.inverseBind[j].begin());
+            }
+            out_.skins.push_back(std::move(skin));
+        }
     }
 
     void readAnimations() {
@@ -456,7 +576,19 @@ private:
                 if (gc.target_path == "translation") c.path = AnimatedPath::Translation;
                 else if (gc.target_path == "scale") c.path = AnimatedPath::Scale;
                 else if (gc.target_path == "rotation") c.path = AnimatedPath::Rotation, width = 4;
-                else {
+                else if (gc.target_path == "weights") {
+                    c.path = AnimatedPath::Weights;
+                    const int mesh = out_.nodes[c.node].mesh;
+                    width = 0;
+                    if (mesh >= 0)
+                        for (const SourcePrimitive& p : out_.meshes[mesh].primitives)
+                            width = std::max(width, static_cast<int>(p.targets.size()));
+                    if (width == 0) {
+                        out_.noteNotCarried("morph weights animated on nodes without morph targets");
+                        continue;
+                    }
+                    c.width = width;
+                } else {
                     out_.noteNotCarried("animation of " + gc.target_path);
                     continue;
                 }
@@ -465,7 +597,9 @@ private:
                                   : s.interpolation == "CUBICSPLINE" ? Interpolation::CubicSpline
                                                                      : Interpolation::Linear;
                 c.times = floats(s.input, 1, "animation input");
-                c.values = floats(s.output, width, "animation output");
+                // Morph weights are scalars, `width` of them per key.
+                c.values = c.path == AnimatedPath::Weights ? floats(s.output, 1, "animation output")
+                                                           : floats(s.output, width, "animation output");
                 const std::size_t perTime = c.interpolation == Interpolation::CubicSpline ? 3 : 1;
                 if (c.values.size() != c.times.size() * perTime * width)
                     fail("animation \"" + ga.name + "\": " + std::to_string(c.times.size()) + " times but " +

@@ -162,4 +162,29 @@ std::array<float, 4> evaluateChannel(const SourceChannel& channel, float t) {
     return result;
 }
 
+float evaluateComponent(const SourceChannel& channel, int width, int component, float t) {
+    const bool cubic = channel.interpolation == Interpolation::CubicSpline;
+    const std::size_t n = channel.times.size();
+    if (width <= 0 || component < 0 || component >= width) return 0;
+    const std::size_t stride = static_cast<std::size_t>(width) * (cubic ? 3 : 1);
+    if (n == 0 || channel.values.size() != n * stride) return 0;
+    auto value = [&](std::size_t key, int part) {  // part: 0 in-tangent, 1 value, 2 out-tangent
+        return channel.values[key * stride + static_cast<std::size_t>(cubic ? part : 0) * width + component];
+    };
+    if (t <= channel.times.front()) return value(0, 1);
+    if (t >= channel.times.back()) return value(n - 1, 1);
+    const std::size_t k = static_cast<std::size_t>(
+        std::upper_bound(channel.times.begin(), channel.times.end(), t) - channel.times.begin() - 1);
+    const float t0 = channel.times[k], t1 = channel.times[k + 1];
+    const float dt = t1 - t0;
+    const float s = dt > 0 ? (t - t0) / dt : 0;
+    if (channel.interpolation == Interpolation::Step) return value(k, 1);
+    if (cubic) {
+        const float s2 = s * s, s3 = s2 * s;
+        return (2 * s3 - 3 * s2 + 1) * value(k, 1) + (s3 - 2 * s2 + s) * dt * value(k, 2) +
+               (-2 * s3 + 3 * s2) * value(k + 1, 1) + (s3 - s2) * dt * value(k + 1, 0);
+    }
+    return value(k, 1) + s * (value(k + 1, 1) - value(k, 1));
+}
+
 }  // namespace zor::import

@@ -34,5 +34,9 @@ double angleBetween(const Mat3d& a, const Mat3d& b);
 // A channel's value at time t (seconds), as glTF defines it: clamped before
 // the first and after the last key; rotations normalised.
 std::array<float, 4> evaluateChannel(const SourceChannel& channel, float t);
+// One float of a channel's elements (a morph target's weight) at time t:
+// linear, stepped or cubic-spline, clamped at both ends. 0 when the channel's
+// values do not fit `width` floats per element.
+float evaluateComponent(const SourceChannel& channel, int width, int component, float t);
 
 }  // namespace zor::import

@@ -49,11 +49,28 @@ struct SourcePrimitive {
     std::vector<Vec2> uvs;                // empty or one per position; v = 0 is the image's top row
     std::vector<std::uint32_t> indices;
     std::vector<std::uint32_t> polygonSizes;
+    // Morph targets: per target, one position offset per vertex (a target
+    // the file gives no positions for is empty).
+    std::vector<std::vector<Vec3>> targets;
+    // Skin: `influences` (joint, weight) pairs per vertex, the joint an index
+    // into the node's skin's joints; empty without a skin.
+    int influences = 0;
+    std::vector<std::uint32_t> joints;
+    std::vector<float> weights;
 };
 
 struct SourceMesh {
     std::string name;
     std::vector<SourcePrimitive> primitives;
+    std::vector<float> weights;            // the morph targets' default weights (may be empty)
+    std::vector<std::string> targetNames;  // the targets' names where the file gives them
+};
+
+// A skeleton: the nodes whose placement moves a skinned mesh's vertices.
+struct SourceSkin {
+    std::string name;
+    std::vector<int> joints;                         // node indexes; -1 for a node outside the node tree
+    std::vector<std::array<float, 16>> inverseBind;  // per joint, column-major; identity when not given
 };
 
 struct Transform {
@@ -68,6 +85,8 @@ struct SourceNode {
     int mesh = -1;
     int camera = -1;
     int light = -1;
+    int skin = -1;               // index into skins, -1 for none
+    std::vector<float> weights;  // morph weights in place of the mesh's (empty: the mesh's)
     Transform rest;
 };
 
@@ -89,16 +108,18 @@ struct SourceLight {
     float outerCone = 0.7853982f;
 };
 
-enum class AnimatedPath { Translation, Rotation, Scale };
+enum class AnimatedPath { Translation, Rotation, Scale, Weights };
 enum class Interpolation { Linear, Step, CubicSpline };
 
 // One animated property of one node. values holds one element per time
 // (three per time for CUBICSPLINE: in-tangent, value, out-tangent), each of
-// 3 floats (translation, scale) or 4 (rotation).
+// 3 floats (translation, scale), 4 (rotation) or one per morph target
+// (weights).
 struct SourceChannel {
     int node = -1;
     AnimatedPath path = AnimatedPath::Translation;
     Interpolation interpolation = Interpolation::Linear;
+    int width = 0;              // floats per element for Weights (the target count)
     std::vector<float> times;   // seconds, rising
     std::vector<float> values;
 };
@@ -111,6 +132,7 @@ struct SourceModel {
     std::vector<SourceImage> images;
     std::vector<SourceCamera> cameras;
     std::vector<SourceLight> lights;
+    std::vector<SourceSkin> skins;
     std::vector<SourceChannel> channels;
     // Kinds of content the reader met but cannot hand on ("skins",
     // "morph targets", ...), each once.

@@ -1,12 +1,15 @@
 // The conversion on models built in memory, for what a file would only hide:
-// angles across whole turns, names the formats cannot hold, sampled keys.
+// angles across whole turns, names the formats cannot hold, sampled keys,
+// models too big for the view, several sources in one scene.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "convert.h"
 #include "motion_math.h"
+#include "readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 
@@ -53,8 +56,8 @@ TEST(ImportConvert, HeadingRunsOnAcrossWholeTurns) {
     model.channels.push_back(spin);
     const Conversion c = convertModel(model, {});
     const zor::Scene scene = parse(c);
-    ASSERT_EQ(scene.objects.size(), 1u);
-    const zor::Motion& motion = scene.objects[0].motion;
+    ASSERT_EQ(scene.objects.size(), 2u);  // the file's root null, then the node
+    const zor::Motion& motion = scene.objects[1].motion;
     ASSERT_GE(motion.keys.size(), 9u);
     for (std::size_t k = 1; k < motion.keys.size(); ++k)
         EXPECT_LT(std::abs(motion.keys[k].value[3] - motion.keys[k - 1].value[3]), 90.5f) << "key " << k;
@@ -71,16 +74,17 @@ TEST(ImportConvert, NamesTheFormatsCannotHoldAreRenamedAndSaid) {
     model.nodes.push_back(keyword);
     const Conversion c = convertModel(model, {});
     const zor::Scene scene = parse(c);
-    ASSERT_EQ(scene.objects.size(), 5u);
+    ASSERT_EQ(scene.objects.size(), 6u);
     EXPECT_EQ(scene.objects.back().name, "NULL");
     std::set<std::string> lower;
     for (const zor::SceneObject& o : scene.objects) {
+        if (&o == &scene.objects.front()) continue;
         EXPECT_LE(o.name.size(), zor::kMaxStoredObjectName) << o.name;
         std::string l = o.name;
         for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         lower.insert(l);
     }
-    EXPECT_EQ(lower.size(), 5u) << "object names must differ regardless of letter case";
+    EXPECT_EQ(lower.size(), 5u) << "object names must differ regardless of letter case (the root null aside)";
     EXPECT_EQ(c.renamed.size(), 4u);
     EXPECT_EQ(c.renamed.back(), "object \"ZoomFactor\" -> ZoomFactor_2");
     for (const OutputFile& f : c.files) EXPECT_LE(f.name.size(), 31u) << f.name;
@@ -96,7 +100,7 @@ TEST(ImportConvert, SteppedKeysAreSampledOnceAFrame) {
     step.values = {0, 0, 0, 0, 5, 0};
     model.channels.push_back(step);
     const zor::Scene scene = parse(convertModel(model, {}));
-    const zor::Motion& motion = scene.objects[0].motion;
+    const zor::Motion& motion = scene.objects[1].motion;
     // Held until the last whole frame before 1 s, there from the first after.
     bool held = false, jumped = false;
     for (const zor::MotionKey& k : motion.keys) {
@@ -107,6 +111,94 @@ TEST(ImportConvert, SteppedKeysAreSampledOnceAFrame) {
     EXPECT_TRUE(held);
     EXPECT_TRUE(jumped);
     EXPECT_LE(motion.keys.size(), 5u) << "keys on a straight run are dropped";
+}
+
+bool says(const std::vector<std::string>& lines, const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+// A model in millimetres or centimetres: hundreds of units across, far past
+// the 100 units the view reaches.
+SourceModel hallModel() {
+    SourceModel model = triangleModel({"Hall"});
+    model.meshes[0].primitives[0].positions = {{-300, 0, 0}, {300, 0, 0}, {0, 1, 0}};
+    return model;
+}
+
+TEST(ImportConvert, BigModelsAreFittedIntoTheViewUnlessAScaleIsGiven) {
+    const Conversion fitted = convertModel(hallModel(), {});
+    EXPECT_TRUE(says(fitted.notes, "scaled by 0.02 to fit the view (600 units across); --scale to choose"));
+    // The framing view then stands within reach: 12 units across, about 22 away.
+    const zor::Scene scene = parse(fitted);
+    EXPECT_GT(scene.camera.motion.keys[0].value[2], -30.0f);
+    ConvertOptions given;
+    given.scale = 1.0f;
+    const Conversion asGiven = convertModel(hallModel(), given);
+    EXPECT_FALSE(says(asGiven.notes, "scaled by"));
+    EXPECT_LT(parse(asGiven).camera.motion.keys[0].value[2], -1000.0f);
+}
+
+TEST(ImportConvert, AModelWithItsOwnCameraKeepsItsScaleAndIsWarnedOfWhatTheCameraCannotSee) {
+    SourceModel model = hallModel();
+    model.cameras.emplace_back();
+    model.cameras[0].yfov = 34 * 3.14159265f / 180;
+    SourceNode camera;
+    camera.name = "Camera";
+    camera.camera = 0;
+    camera.rest.translation = {0, 0, 1000};  // looking along -z at the hall, 1000 units away
+    model.nodes.push_back(camera);
+    const Conversion c = convertModel(model, {});
+    EXPECT_FALSE(says(c.notes, "scaled by"));
+    ASSERT_EQ(c.warnings.size(), 1u);
+    EXPECT_EQ(c.warnings[0], "the camera of memory.gltf cannot see the model at frame 0: it lies 1000 to 1044 units "
+                             "away, beyond the view's 100 (--scale 0.05 brings it within reach)");
+}
+
+// Two sources in one scene, then a third added to it: each hangs below its
+// root null, which stands where --at puts it; the new objects follow the
+// old scene's text and their parents count its objects first.
+TEST(ImportConvert, SourcesHangBelowTheirRootsAndJoinASceneAlreadyThere) {
+    const SourceModel a = triangleModel({"Wheel"}), b = triangleModel({"Wheel"});
+    std::vector<SourceInput> inputs(2);
+    inputs[0] = {&a, "a.glb", {0, 0, 0}, std::nullopt};
+    inputs[1] = {&b, "b.obj", {5, 0, 2}, std::nullopt};
+    const Conversion both = composeScene(inputs, {});
+    const zor::Scene scene = parse(both);
+    ASSERT_EQ(scene.objects.size(), 4u);
+    EXPECT_EQ(scene.objects[1].parent, &scene.objects[0]);
+    EXPECT_EQ(scene.objects[3].parent, &scene.objects[2]);
+    EXPECT_EQ(scene.objects[3].name, "Wheel_2.lwo");
+    const zor::MotionKey& root = scene.objects[2].motion.keys[0];
+    EXPECT_EQ((std::array<float, 9>{root.value[0], root.value[1], root.value[2], root.value[3], root.value[4],
+                                    root.value[5], root.value[6], root.value[7], root.value[8]}),
+              (std::array<float, 9>{5, 0, 2, 0, 0, 0, 1, 1, 1}));
+
+    ExistingScene existing;
+    existing.text.assign(both.files.front().bytes.begin(), both.files.front().bytes.end());
+    existing.objects = 4;
+    existing.lights = 1;
+    existing.lastFrame = kStillSceneFrames;
+    existing.names = {"Wheel.lwo", "Wheel_2.lwo", "a_glb", "b_obj"};
+    const SourceModel c = triangleModel({"Wheel"});
+    const Conversion added = composeScene({{&c, "c.glb", {0, 3, 0}, std::nullopt}}, {}, &existing);
+    const std::string text(added.files.front().bytes.begin(), added.files.front().bytes.end());
+    EXPECT_EQ(text.substr(0, existing.text.size()), existing.text);
+    const zor::Scene joined = parse(added);
+    ASSERT_EQ(joined.objects.size(), 6u);
+    EXPECT_EQ(joined.objects[5].parent, &joined.objects[4]);
+    EXPECT_EQ(joined.objects[5].name, "Wheel_3.lwo");
+    EXPECT_EQ(joined.lights.size(), 1u) << "a scene with a light gets no second default light";
+    EXPECT_EQ(added.files.size(), 2u) << "the scene and one object: no logo, no other files";
+}
+
+// A scene whose text ends inside a block would read the new objects as
+// numbers of that block: refused, not appended.
+TEST(ImportConvert, ASceneThatEndsInsideABlockIsNotAddedTo) {
+    ExistingScene existing;
+    existing.text = "LWSC\n1\nPreviewFirstFrame 0\nPreviewLastFrame 60\nAddNullObject open\nObjectMotion (unnamed)\n9\n2\n";
+    existing.objects = 1;
+    const SourceModel model = triangleModel({"Wheel"});
+    EXPECT_THROW(composeScene({{&model, "w.glb", {0, 0, 0}, std::nullopt}}, {}, &existing), ImportError);
 }
 
 TEST(ImportConvert, AnglesGiveBackTheRotation) {

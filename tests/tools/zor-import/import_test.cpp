@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/archive.h"
+#include "check/check.h"
 #include "frame/frame_pass.h"
 #include "object/object.h"
 #include "scene/scene.h"
@@ -90,6 +91,16 @@ const zor::SceneObject* objectNamed(const zor::Scene& scene, const std::string& 
 }
 
 using zor::test::readText;
+
+const std::string kCorpus = std::string(ZOR_CORPUS_DIR) + "/gltf-transform/";
+
+// Every object's motion and envelopes, then each object's bones, morph and
+// placement, as the frame pass does them.
+void evaluate(zor::Scene& scene, float frame) {
+    zor::FrameContext context;
+    zor::evaluateSceneMotions(scene, frame, context);
+    for (zor::SceneObject& object : scene.objects) zor::evaluateObject(object, scene, frame, context);
+}
 
 // Where the player's fixed view (45 x 34 degrees) shows a camera-space point,
 // in -1..1 across and up.
@@ -215,13 +226,13 @@ TEST_F(ImportTest, LargeMeshesAreSplitIntoObjects) {
     EXPECT_NE(child->output().find("renamed"), std::string::npos);
     auto loaded = load(out);
     int objects = 0, polygons = 0;
+    const zor::SceneObject* first = nullptr;
     for (const zor::SceneObject& o : loaded->scene.objects) {
         if (o.polygonCount == 0) continue;
         ++objects;
         polygons += o.polygonCount;
-        if (objects > 1) {
-            EXPECT_EQ(o.parent, &loaded->scene.objects[0]);
-        }
+        if (objects > 1) EXPECT_EQ(o.parent, first);
+        else first = &o;
     }
     EXPECT_EQ(objects, 3);  // 134162 triangles: three objects of at most 65535
     EXPECT_EQ(polygons, 2 * 259 * 259);
@@ -308,6 +319,156 @@ TEST_F(ImportTest, PackedFolderPlaysFromTheArchive) {
     EXPECT_FALSE(loaded->diagnostics.hasErrors());
     EXPECT_GT(objectNamed(loaded->scene, "Arm.lwo")->polygonCount, 0);
     EXPECT_GT(objectNamed(loaded->scene, "Gem.lwo")->polygonCount, 0);
+}
+
+// An untouched import checks clean and shows its images near their own
+// colours: what the importer writes is all read by the player (no skipped
+// keywords, a logo), and the default light brings a face turned to the view
+// to 255, where a textured polygon shows its image as it is. The count of
+// frames is the player's own.
+TEST_F(ImportTest, FreshImportChecksCleanAndShowsItsImagesAtTheirOwnColours) {
+    const fs::path out = root() / "clean";
+    auto child = run({source("quad.obj").string(), "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_NE(child->output().find("the scene's range 0 to 303: the player shows 304 frames"), std::string::npos)
+        << child->output();
+    zor::DataSource data;
+    data.directory = out;
+    data.archiveName = "zor.dat";
+    for (const zor::check::Finding& f : zor::check::checkScene(data, "glorp2.lws")) ADD_FAILURE() << f.format();
+
+    auto loaded = load(out);
+    evaluate(loaded->scene, 0.0f);
+    const zor::SceneObject* quad = objectNamed(loaded->scene, "Quad.lwo");
+    ASSERT_NE(quad, nullptr);
+    const zor::MeshPolygon& tiles = quad->polygons[0];
+    ASSERT_TRUE(tiles.flags & zor::textured);
+    EXPECT_FALSE(tiles.flags & zor::doubleSided);
+    for (int k = 0; k < tiles.vertexCount; ++k)
+        EXPECT_GE(quad->points[tiles.pointIndices[k]].lightRed, 250u) << "corner " << k;
+}
+
+// OBJ cannot say a surface is double-sided; --double-sided says it for it.
+TEST_F(ImportTest, DoubleSidedIsGivenWhereTheSourceCannotSayIt) {
+    const fs::path out = root() / "double-sided";
+    ASSERT_TRUE(run({source("quad.obj").string(), "--out", out.string(), "--double-sided", "-q"})->exitedWith(0));
+    auto loaded = load(out);
+    const zor::SceneObject* quad = objectNamed(loaded->scene, "Quad.lwo");
+    ASSERT_NE(quad, nullptr);
+    for (const zor::MeshPolygon& polygon : quad->polygons) EXPECT_TRUE(polygon.flags & zor::doubleSided);
+}
+
+// A cube with one morph target, written by another glTF writer: the target
+// becomes a hidden twin object the cube morphs towards, its keyed weight the
+// morph envelope.
+TEST_F(ImportTest, MorphTargetBecomesThePlayersMorph) {
+    const fs::path out = root() / "morph";
+    auto child = run({kCorpus + "morph_cube.gltf", "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_EQ(child->output().find("did not come across"), std::string::npos) << child->output();
+    auto loaded = load(out);
+    zor::SceneObject* cube = nullptr;
+    for (zor::SceneObject& o : loaded->scene.objects)
+        if (o.name == "Cube.lwo") cube = &o;
+    ASSERT_NE(cube, nullptr);
+    ASSERT_EQ(cube->hasMorph, 1);
+    const zor::SceneObject* twin = objectNamed(loaded->scene, "Cube_morph.lwo");
+    ASSERT_NE(twin, nullptr);
+    EXPECT_EQ(twin->hasDissolve, 1);
+    // The top (y = 1) rises by the weight: 30 / 30.3 at frame 30, on its way to 1 at 1 s.
+    for (const auto& [frame, lift] : {std::pair{0.0f, 0.0f}, std::pair{30.0f, 30.0f / 30.3f}}) {
+        evaluate(loaded->scene, frame);
+        float top = -1e9f;
+        for (const zor::MeshPoint& p : cube->points) top = std::max(top, p.position[1]);
+        EXPECT_NEAR(top, 1.0f + lift, 1e-3) << "frame " << frame;
+    }
+}
+
+// A two-joint arm skinned by another glTF writer: it comes across as rigid
+// pieces, each on its strongest joint, so the elbow's keys bend it; the note
+// gives the share of vertices weighted to more than one joint.
+TEST_F(ImportTest, SkinnedArmBendsWithItsJoint) {
+    const fs::path out = root() / "arm";
+    auto child = run({kCorpus + "arm.glb", "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_NE(child->output().find("skinned mesh Arm split into 2 rigid pieces by each vertex's strongest joint, each "
+                                   "hung on its joint (Upper and Lower) so the skeleton's animation moves it; 60% of "
+                                   "its vertices (12 of 20) have a strongest weight below 1"),
+              std::string::npos)
+        << child->output();
+    EXPECT_EQ(child->output().find("skins"), std::string::npos) << child->output();
+    auto loaded = load(out);
+    // At frame 60 (1.98 s) the elbow has turned 45 degrees a second about
+    // the source's +z; the tip's corner (2, 0.15, 0.15) turns about (1, 0, 0).
+    evaluate(loaded->scene, 60.0f);
+    const double a = 45.0 * 60.0 / 30.3 * 3.14159265358979 / 180;
+    const double want[3] = {1 + std::cos(a) - 0.15 * std::sin(a), std::sin(a) + 0.15 * std::cos(a), -0.15};
+    const zor::SceneObject* lower = objectNamed(loaded->scene, "Arm_Lower.lwo");
+    ASSERT_NE(lower, nullptr);
+    const float* eye = loaded->scene.camera.motion.value;  // the framing view: not turned
+    double nearest = 1e9;
+    for (const zor::MeshPoint& p : lower->points) {
+        double d = 0;
+        for (int c = 0; c < 3; ++c) d += std::pow(p.cameraSpacePosition[c] + eye[c] - want[c], 2);
+        nearest = std::min(nearest, std::sqrt(d));
+    }
+    EXPECT_LT(nearest, 1e-3);
+}
+
+// The artist's way: two models into one scene, a third added to it; each
+// below the null named after its file, the scene read back whole.
+TEST_F(ImportTest, ThreeSourcesMakeOneSceneThatPlays) {
+    const fs::path out = root() / "three";
+    ASSERT_TRUE(run({source("quad.obj").string(), kCorpus + "arm.glb", "--out", out.string(), "--at", "0,0,0", "--at",
+                     "3,0,0", "-q"})
+                    ->exitedWith(0));
+    auto child = run({kCorpus + "morph_cube.gltf", "--add-to", out.string(), "--at", "-3,0,0"}, "third");
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    auto loaded = load(out);
+    ASSERT_FALSE(loaded->diagnostics.hasErrors());
+    zor::SceneSourceLines lines;
+    zor::Scene scene;
+    zor::parseScene(scene, readText(out / "glorp2.lws"), "glorp2.lws", {}, nullptr, &lines);
+    std::vector<std::string> roots;
+    for (std::size_t i = 0; i < scene.objects.size(); ++i)
+        if (!scene.objects[i].parent && !lines.nullNames[i].empty()) roots.push_back(lines.nullNames[i]);
+    EXPECT_EQ(roots, (std::vector<std::string>{"quad_obj", "arm_glb", "morph_cube_gltf"}));
+    for (const char* name : {"Quad.lwo", "Arm_Upper.lwo", "Arm_Lower.lwo", "Cube.lwo"}) {
+        const zor::SceneObject* object = objectNamed(loaded->scene, name);
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_GT(object->polygonCount, 0) << name;
+    }
+}
+
+// --add-to on a packed folder: the new files and the longer scene go into
+// zor.dat, the old scene's text stays at its start, and no loose file or
+// lock is left beside it.
+TEST_F(ImportTest, AddingToAPackedFolderWritesIntoItsArchive) {
+    const fs::path out = root() / "added";
+    ASSERT_TRUE(run({source("quad.obj").string(), "--out", out.string(), "--pack", "-q"})->exitedWith(0));
+    std::string before;
+    {
+        zor::PackFile pack((out / "zor.dat").string());
+        const auto scene = pack.readEntry("glorp2.lws");
+        ASSERT_TRUE(scene);
+        before.assign(scene->begin(), scene->end());
+    }
+    auto child = run({kCorpus + "morph_cube.gltf", "--add-to", out.string(), "--at", "4,0,0"}, "add");
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"zor.dat"});
+    zor::PackFile pack((out / "zor.dat").string());
+    const auto scene = pack.readEntry("glorp2.lws");
+    ASSERT_TRUE(scene);
+    EXPECT_EQ(std::string(scene->begin(), scene->end()).substr(0, before.size()), before);
+    auto loaded = load(out);
+    const zor::SceneObject* cube = objectNamed(loaded->scene, "Cube.lwo");
+    ASSERT_NE(cube, nullptr);
+    ASSERT_NE(cube->parent, nullptr);
+    EXPECT_FLOAT_EQ(cube->parent->motion.keys[0].value[0], 4.0f) << "the cube's root stands at --at";
+    // Two of the quad (its root and itself), three of the cube (its root, itself and its twin).
+    EXPECT_NE(child->output().find("glorp2.lws holds 5 objects"), std::string::npos) << child->output();
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+#include "add_to.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "readers.h"
+#include "scene/player_constants.h"
+#include "scene/scene.h"
+#include "scene/scene_reader.h"
+#include "writers/play_folder.h"
+
+namespace zor::import {
+
+namespace fs = std::filesystem;
+
+FolderAddition::FolderAddition(const fs::path& folder, const std::string& sceneName)
+    : folder_(folder), sceneName_(sceneName) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) throw ImportError(folder.string() + ": no such folder to add to");
+    const fs::path archive = folder / kArchiveFileName;
+    const fs::path loose = folder / sceneName;
+
+    // The names the folder holds: its files and the archive's entries.
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec))
+        scene_.names.push_back(entry.path().filename().string());
+    if (ec) throw ImportError(folder.string() + ": cannot list the folder: " + ec.message());
+
+    std::optional<Bytes> text;
+    if (fs::exists(fs::symlink_status(loose, ec))) {
+        ReadFailure failure;
+        text = readWholeFile(loose, &failure);
+        if (!text) throw ImportError(loose.string() + ": cannot be read: " + failure.reason);
+    }
+    if (fs::exists(fs::symlink_status(archive, ec))) {
+        // Held from here to the rename, when the new files go into it.
+        if (!text) {
+            if (!lock_.acquire(archive, true)) throw ImportError(archive.string() + ": " + lock_.error());
+            lock_.removeStaleTemporaries();
+        }
+        PackFile pack(archive.string());
+        if (pack.isCorrupt()) throw ImportError(archive.string() + ": " + pack.error());
+        for (int i = 0; i < pack.entryCount(); ++i) {
+            const PackEntry& entry = pack.entry(i);
+            scene_.names.emplace_back(entry.name, strnlen(entry.name, sizeof entry.name));
+        }
+        if (!text) {
+            text = pack.readEntry(sceneName);
+            if (!text && pack.findEntry(sceneName) >= 0) throw ImportError(archive.string() + ": " + pack.error());
+            packed_ = text.has_value();
+        }
+    }
+    if (!text)
+        throw ImportError(folder.string() + ": holds no " + sceneName + " to add to, neither as a file nor in " +
+                          kArchiveFileName + " (--out makes a new scene)");
+    scene_.text.assign(text->begin(), text->end());
+
+    Scene scene;
+    SceneSourceLines lines;
+    parseScene(scene, scene_.text, sceneName, {}, nullptr, &lines);
+    scene_.objects = static_cast<int>(scene.objects.size());
+    scene_.lights = static_cast<int>(scene.lights.size());
+    scene_.firstFrame = scene.firstFrame;
+    scene_.lastFrame = scene.lastFrame;
+    for (const SceneObject& o : scene.objects)
+        if (o.name != "NULL") scene_.names.push_back(o.name);
+    for (const std::string& n : lines.nullNames)
+        if (!n.empty()) scene_.names.push_back(n);
+}
+
+FolderAddition::~FolderAddition() = default;
+
+void FolderAddition::write(const Conversion& conversion, const std::optional<Bytes>& music, Replace replaceMusic,
+                           const std::function<void(const std::string&)>& progress) {
+    auto say = [&](const std::string& line) {
+        if (progress) progress(line);
+    };
+    if (conversion.files.empty() || conversion.files.front().name != sceneName_)
+        throw std::runtime_error("the import made no scene to write");
+    const write::DataFile& sceneFile = conversion.files.front();
+    std::string why;
+    if (music) {
+        const fs::path path = folder_ / kMusicFileName;
+        if (!writeFileByRename(path, *music, replaceMusic, why))
+            throw std::runtime_error(path.string() + ": " +
+                                     (why == "exists" ? "already exists (--force replaces it)" : why));
+    }
+    if (packed_) {
+        const fs::path archive = folder_ / kArchiveFileName;
+        PackFile pack(archive.string());
+        if (pack.isCorrupt()) throw std::runtime_error(archive.string() + ": " + pack.error());
+        // The old scene's entry goes; the new one (the old text and the new
+        // items) and the new files come after the other entries.
+        for (int at; (at = pack.findEntry(sceneName_)) >= 0;)
+            if (!pack.dropEntry(at)) {
+                const std::string error = pack.error();
+                pack.discardChanges();
+                throw std::runtime_error(archive.string() + ": " + error + "; nothing was added");
+            }
+        for (const write::DataFile& f : conversion.files)
+            if (!pack.addData(f.bytes, f.name)) {
+                const std::string error = pack.error();
+                pack.discardChanges();
+                throw std::runtime_error(archive.string() + ": cannot add " + f.name + ": " + error + "; nothing was added");
+            }
+        if (!pack.flush()) {
+            const std::string error = pack.error();
+            pack.discardChanges();
+            throw std::runtime_error(archive.string() + ": " + error + "; nothing was added");
+        }
+        say("added " + std::to_string(conversion.files.size() - 1) + " files and the longer " + sceneName_ + " to " +
+            kArchiveFileName);
+        return;
+    }
+    // Loose: refuse before writing anything when a new name is taken (the
+    // names were chosen clear of the folder's, so only a file made meanwhile
+    // can be in the way).
+    std::error_code ec;
+    for (std::size_t i = 1; i < conversion.files.size(); ++i)
+        if (fs::exists(fs::symlink_status(folder_ / conversion.files[i].name, ec)))
+            throw std::runtime_error((folder_ / conversion.files[i].name).string() +
+                                     ": appeared while importing; nothing was added");
+    for (std::size_t i = 1; i < conversion.files.size(); ++i) {
+        const fs::path path = folder_ / conversion.files[i].name;
+        if (!writeFileByRename(path, conversion.files[i].bytes, Replace::Never, why))
+            throw std::runtime_error(path.string() + ": " + why);
+    }
+    // The scene last, and only when it is still the one the import read.
+    const fs::path loose = folder_ / sceneName_;
+    ReadFailure failure;
+    const std::optional<Bytes> now = readWholeFile(loose, &failure);
+    if (!now || !std::equal(now->begin(), now->end(), scene_.text.begin(), scene_.text.end()))
+        throw std::runtime_error(loose.string() + ": changed while importing; it was not replaced (the new files are "
+                                                  "in the folder, named by nothing yet)");
+    if (!writeFileByRename(loose, sceneFile.bytes, Replace::Always, why))
+        throw std::runtime_error(loose.string() + ": " + why);
+    say("wrote " + std::to_string(conversion.files.size() - 1) + " files and the longer " + sceneName_);
+}
+
+}  // namespace zor::import

@@ -1,0 +1,77 @@
+#pragma once
+// The scene's camera and lights. A source's first camera can become the
+// scene's, placed in the world (the player's camera has no parent), sampled
+// every frame under a moving parent; without one, a view from in front
+// frames the whole scene. Lights hang on their node's object, point and spot
+// intensities matched to the player's falloff at the model's centre; a scene
+// without any gets a white distant light from the upper left, bright enough
+// that the faces turned to the view show their images at full colour.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert.h"
+#include "motions.h"
+#include "source_model.h"
+#include "writers/scene_writer.h"
+
+namespace zor::import {
+
+// An axis-aligned box in the player's space.
+struct Bounds {
+    std::array<double, 3> low{1e300, 1e300, 1e300};
+    std::array<double, 3> high{-1e300, -1e300, -1e300};
+
+    bool empty() const { return low[0] > high[0]; }
+    void add(const std::array<double, 3>& p);
+    void add(const Bounds& b);
+    std::array<double, 3> centre() const;
+    double radius() const;  // half the diagonal
+    double largestSide() const;
+    // The box scaled about the origin, then moved by `at`.
+    Bounds placed(double scale, const std::array<float, 3>& at) const;
+};
+
+// Bounds of the model's geometry at frame 0, in the player's space at scale 1.
+Bounds modelBounds(const SourceModel& model, const Animation& animation);
+
+// The first node with a camera, or -1.
+int cameraNode(const SourceModel& model);
+
+// How far the framing view stands from the centre of a sphere of `radius`
+// to hold all of it, and whether the sphere then lies within the view's
+// depth.
+double framingDistance(double radius);
+bool framingFits(double radius);
+// About the largest scale at which a model of `radius` fits the framing view.
+double largestFittingScale(double radius);
+
+// The source's camera as the scene's: its world placement (positions times
+// `scale`, then moved by `at`). Notes what does not come across, and warns
+// when the camera sees none of the model at frame 0 or notes when parts lie
+// beyond the view.
+void addSourceCamera(const SourceModel& model, Animation& animation, float scale, const std::array<float, 3>& at,
+                     const std::string& sourceName, write::LwsScene& scene, Conversion& out);
+
+// A camera looking along +z at the middle of `bounds`, far enough back to
+// hold it all.
+void addFramingCamera(const Bounds& bounds, write::LwsScene& scene, Conversion& out);
+
+// The source's lights, each hung on its node's object (`objectOfNode`: per
+// node, its 1-based object in the scene).
+void addLights(const SourceModel& model, const Animation& animation, float scale, const std::vector<int>& objectOfNode,
+               write::LwsScene& scene, Conversion& out);
+
+// The light a scene without lights gets.
+write::LwsLight defaultLight();
+
+// 1, 2 or 5 times a power of ten: the nearest such to `s` (by ratio) that
+// is at most `atMost`.
+double roundScale(double s, double atMost);
+
+// A scale for messages: "0.02", "1", "2.5".
+std::string scaleText(double s);
+
+}  // namespace zor::import
