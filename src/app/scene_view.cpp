@@ -1,7 +1,5 @@
 #include "app/scene_view.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -10,6 +8,7 @@
 #include <limits>
 #include <ostream>
 
+#include "archive/system_files.h"
 #include "scene/timeline.h"
 
 namespace zor {
@@ -270,7 +269,7 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
     const std::filesystem::path scenePath = stage.options().directory / stage.options().sceneName;
     const std::filesystem::path folder = scenePath.parent_path();
     const std::string stem = scenePath.stem().string();
-    const auto temporary = folder / (".zor-view-" + std::to_string(::getpid()) + ".png.tmp");
+    const auto temporary = folder / (".zor-view-" + std::to_string(system_files::processId()) + ".png.tmp");
     if (!writePng(temporary, picture, error)) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
@@ -281,24 +280,21 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
     for (int copy = 1; copy < 10000; ++copy) {
         const std::string name = stem + "-" + number + (copy > 1 ? "-" + std::to_string(copy) : "") + ".png";
         const auto target = folder / name;
-        // A hard link fails rather than replace a file that is already there.
-        if (::link(temporary.c_str(), target.c_str()) == 0) {
-            ::unlink(temporary.c_str());
-            return target;
-        }
-        const int linkError = errno;
-        if (linkError == EEXIST) continue;
-        // A file system without hard links: rename, after a look.
+        // Never replaces a file that is already there.
+        int renameError = 0;
+        if (system_files::renameNoReplace(temporary, target, renameError)) return target;
+        if (renameError == EEXIST) continue;
+        // A file system that cannot do that: rename, after a look.
         std::error_code ec;
         if (!std::filesystem::exists(target, ec) && !ec) {
             std::filesystem::rename(temporary, target, ec);
             if (!ec) return target;
         }
-        error = target.string() + ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(linkError)));
-        ::unlink(temporary.c_str());
+        error = target.string() + ": cannot write: " + (ec ? ec.message() : system_files::reasonFor(renameError));
+        system_files::removeFile(temporary);
         return {};
     }
-    ::unlink(temporary.c_str());
+    system_files::removeFile(temporary);
     error = "too many saved pictures of frame " + std::string(number) + " in " + folder.string();
     return {};
 }

@@ -22,9 +22,11 @@
 
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
+#include "archive/system_files.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
 #include "scene/timeline.h"
+#include "platform/piped_program.h"
 #include "platform/progress.h"
 #include "platform/stop_signals.h"
 #include "render_run.h"
@@ -87,9 +89,15 @@ std::string outputProblem(const fs::path& path) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::exists(folder, ec)) return "the folder " + folder.string() + " does not exist";
     if (!fs::is_directory(folder, ec)) return folder.string() + " is not a folder";
-    if (access(folder.c_str(), W_OK) != 0) return "the folder " + folder.string() + " is not writable";
+    if (!zor::system_files::folderTakesNewFiles(folder)) return "the folder " + folder.string() + " is not writable";
     return {};
 }
+
+#ifdef _WIN32
+constexpr const char* kInstallFfmpeg = "put ffmpeg.exe in a folder on PATH";
+#else
+constexpr const char* kInstallFfmpeg = "install the Debian package ffmpeg";
+#endif
 
 std::string rangeText(std::int32_t first, std::int32_t last) {
     return std::to_string(first) + " to " + std::to_string(last);
@@ -198,8 +206,8 @@ int main(int argc, char** argv) {
         if (const std::string problem = outputProblem(*path); !problem.empty())
             return fail(std::string(option) + " " + *path + ": " + problem);
     }
-    if (!video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
-        return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
+    if (!video.empty() && !zor::programOnPath("ffmpeg"))
+        return fail(std::string("--video needs ffmpeg, which is not installed (") + kInstallFfmpeg + ")");
     if (!video.empty() && (options.width % 2 || options.height % 2))
         return fail("--video needs an even width and height (the encoder halves the colour planes): " + size);
 
