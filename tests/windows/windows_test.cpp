@@ -339,7 +339,9 @@ TEST(Windows, Mp3) {
 }
 
 // zorpack.exe and zor-inspect.exe print what the Linux programs print for
-// the demo (line ends aside), with the same status.
+// the demo (line ends aside), with the same status. An archive another
+// program holds open, sharing it with no one, is refused with a message that
+// says so.
 TEST(Windows, Tools) {
     test::ScratchDir dir;
     copyInto(dir.path(), {kBuild / "demo/zor.dat"});
@@ -368,6 +370,15 @@ TEST(Windows, Tools) {
         EXPECT_EQ(readText(dir / (name + "-windows.out")), native.output()) << program;
         EXPECT_FALSE(native.output().empty()) << program;
     }
+
+    auto holder = wine.start({kProbe.string(), "hold", "zor.dat", "60"}, dir.path(), "hold");
+    ASSERT_TRUE(waitForOutput(*holder, "held: zor.dat", 60s)) << holder->errors();
+    int status = -1;
+    ASSERT_TRUE(wine.run({(kRuntime / "zorpack.exe").string(), "list", "zor.dat"}, dir.path(), "list-held", status));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readText(dir / "list-held.err").find("another program has it open and lets no one else read it"),
+              std::string::npos)
+        << readText(dir / "list-held.err");
 }
 
 // A folder with non-ASCII letters, and one whose path is longer than 260

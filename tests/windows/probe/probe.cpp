@@ -4,6 +4,8 @@
 //   mode                  the primary display's mode now, "WxH"
 //   decode FILE OUT       decodes an MP3 with the player's own decoder into
 //                         OUT as 16-bit PCM; prints rate and channels
+//   hold FILE SECONDS     opens FILE sharing it with no one, prints "held",
+//                         and keeps it so for that long
 //   drive [--hold FILE] [--box CAPTION] [--no-setup] -- PROGRAM ARGS...
 //                         starts the player as a user would and reports, one
 //                         "name: value" line at a time:
@@ -26,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -194,6 +197,15 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
     return status;
 }
 
+int hold(const std::string& file, int seconds) {
+    const HANDLE handle = CreateFileW(widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 1;
+    report("held", file);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    CloseHandle(handle);
+    return 0;
+}
+
 int decode(const std::string& file, const std::string& out) {
     zor::win32::AcmMp3Decoder decoder;
     std::string error;
@@ -220,6 +232,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (a.size() == 3 && a[0] == "decode") return decode(a[1], a[2]);
+    if (a.size() == 3 && a[0] == "hold") return hold(a[1], std::atoi(a[2].c_str()));
     if (!a.empty() && a[0] == "drive") {
         std::size_t split = 1;
         while (split < a.size() && a[split] != "--") ++split;
@@ -229,7 +242,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     std::fprintf(stderr,
-                 "usage: zor-win-probe mode | decode FILE OUT |\n"
+                 "usage: zor-win-probe mode | decode FILE OUT | hold FILE SECONDS |\n"
                  "       drive [--hold FILE] [--box CAPTION] [--no-setup] -- PROGRAM ARGS...\n");
     return 2;
 }
