@@ -236,6 +236,10 @@ void WglHost::drawableSize(int& width, int& height) const {
 
 void WglHost::swap() {
     if (dc_) SwapBuffers(dc_);
+    // A window of the host's own has no one else to answer its messages;
+    // unanswered, Windows would mark it as not responding.
+    MSG msg{};
+    while (ownsWindow_ && PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
 void WglHost::makeCurrent() {

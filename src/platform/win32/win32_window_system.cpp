@@ -23,7 +23,7 @@ HICON programIcon(HINSTANCE instance, bool small) {
     return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
 }
 
-Win32WindowSystem::Win32WindowSystem() : instance_(GetModuleHandleW(nullptr)) {
+Win32WindowSystem::Win32WindowSystem(Win32WindowStyle style) : style_(style), instance_(GetModuleHandleW(nullptr)) {
     // The clock counts single milliseconds, not the default 10 to 16.
     timeBeginPeriod(1);
 }
@@ -78,10 +78,18 @@ bool Win32WindowSystem::createMainWindow(std::string_view title) {
         }
         classRegistered_ = true;
     }
-    // A popup of no size: the display set-up makes it cover the screen once
-    // a mode has been chosen.
-    window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              instance_, this);
+    if (style_.windowed) {
+        RECT frame{0, 0, style_.width, style_.height};
+        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  instance_, this);
+    } else {
+        // A popup of no size: the display set-up makes it cover the screen
+        // once a mode has been chosen.
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, instance_, this);
+    }
     if (!window_) {
         error_ = "cannot create the window: " + win32::errorText(GetLastError());
         return false;
@@ -105,6 +113,32 @@ bool Win32WindowSystem::peekMessage(WindowMessage& message) {
 }
 
 void Win32WindowSystem::postQuitMessage() { PostQuitMessage(0); }
+
+bool Win32WindowSystem::setFullScreen(bool on) {
+    if (!window_ || !style_.windowed) return false;
+    if (on == fullScreen_) return true;
+    if (on) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        placement_.length = sizeof placement_;
+        if (!GetWindowPlacement(window_, &placement_) ||
+            !GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            error_ = "cannot change to full screen: " + win32::errorText(GetLastError());
+            return false;
+        }
+        const RECT& r = monitor.rcMonitor;
+        SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+        SetWindowPos(window_, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+    } else {
+        SetWindowLongPtrW(window_, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        SetWindowPlacement(window_, &placement_);
+        SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    fullScreen_ = on;
+    return true;
+}
 
 std::uint32_t Win32WindowSystem::milliseconds() { return timeGetTime(); }
 

@@ -19,9 +19,17 @@ namespace zor {
 inline constexpr int kProgramIconResource = 1;
 HICON programIcon(HINSTANCE instance, bool small);
 
+// How the main window is made: the player's popup, or an ordinary
+// resizable window whose picture area is of a given size (for tools).
+struct Win32WindowStyle {
+    bool windowed = false;
+    int width = 640;   // windowed only
+    int height = 480;
+};
+
 class Win32WindowSystem final : public WindowSystem {
 public:
-    Win32WindowSystem();
+    explicit Win32WindowSystem(Win32WindowStyle style = {});
     ~Win32WindowSystem() override;
     Win32WindowSystem(const Win32WindowSystem&) = delete;
     Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
@@ -35,11 +43,19 @@ public:
     void* nativeWindow() const override { return window_; }
     const std::string& error() const override { return error_; }
 
+    // Windowed style only: the window covers its screen without a frame
+    // (true) or is back as it was (false).
+    bool setFullScreen(bool on);
+    bool fullScreen() const { return fullScreen_; }
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    Win32WindowStyle style_;
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
+    bool fullScreen_ = false;
+    WINDOWPLACEMENT placement_{};  // where the window was before full screen
     bool classRegistered_ = false;
     MessageQueue queue_;
     std::string error_;
