@@ -1,18 +1,18 @@
 #include "app/file_watch.h"
 
-#include <sys/stat.h>
+#include "archive/system_files.h"
 
 namespace zor {
 
 FileStamp stampOf(const std::filesystem::path& path) {
-    struct stat st {};
+    system_files::FileStatus st;
     FileStamp s;
-    if (::stat(path.c_str(), &st) != 0) return s;
+    if (!system_files::statusOf(path, st)) return s;
     s.exists = true;
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.modified = std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    s.device = static_cast<std::uint64_t>(st.st_dev);
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.size = static_cast<std::uint64_t>(st.size);
+    s.modified = st.modified * 1'000'000'000 + st.modifiedNs;
+    s.device = st.device;
+    s.inode = st.inode;
     return s;
 }
 

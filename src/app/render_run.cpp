@@ -2,7 +2,7 @@
 
 #include "app/scene_stage.h"
 #include "archive/file_problem.h"
-#include "platform/sdl/sdl_gl_host.h"
+#include "platform/native_gl_host.h"
 #include "render/gl_display_layer.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
@@ -36,7 +36,7 @@ GlDisplayOptions displayOptions(const RenderOptions& options) {
 
 struct RenderRun::State {
     explicit State(const RenderOptions& options)
-        : layer(std::make_unique<SdlGlHost>(displayOptions(options)), displayOptions(options)),
+        : layer(makeNativeGlHost(displayOptions(options)), displayOptions(options)),
           stage(layer, stageOptions(options)) {}
 
     GlDisplayLayer layer;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <ostream>
 
+#include "archive/system_files.h"
 #include "scene/timeline.h"
 
 namespace zor {

@@ -1,27 +1,26 @@
 // The writers' lock of an archive and the clean-up of what killed writers
 // left behind.
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/system_files.h"
 
 namespace zor {
 
 namespace fs = std::filesystem;
+namespace sys = system_files;
 
 ArchiveLock::~ArchiveLock() {
     if (fd_ < 0) return;
     // Removed while still held: a writer waiting on this file finds, once it
     // has the lock, that the name no longer leads to it, and starts over on
-    // a new one (acquire), so no two writers ever hold locks at once.
-    ::unlink(lockFileOf(archive_).c_str());
-    ::close(fd_);  // closing releases the lock
+    // a new one (acquire), so no two writers ever hold locks at once. (Where
+    // the system keeps an open file from going, it stays until a later
+    // writer removes it.)
+    sys::removeFile(lockFileOf(archive_));
+    sys::closeFile(fd_);  // closing releases the lock
 }
 
 fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(archive.string() + ".lock"); }
@@ -32,37 +31,35 @@ bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
     // The lock counts only while the name leads to the file locked: the
     // holder before us may have removed it when it finished.
     for (;;) {
-        fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+        int error = 0;
+        fd_ = sys::openLockFile(lockFile, error);
         if (fd_ < 0) {
             const fs::path folder = archive.parent_path().empty() ? fs::path(".") : archive.parent_path();
             std::error_code ec;
-            error_ = errno == ENOENT && !fs::is_directory(folder, ec)
+            error_ = error == ENOENT && !fs::is_directory(folder, ec)
                          ? archive.string() + ": the folder " + folder.string() + " does not exist"
-                         : lockFile.string() + ": cannot open the lock file: " + std::strerror(errno);
+                         : lockFile.string() + ": cannot open the lock file: " + std::strerror(error);
             return false;
         }
-        struct stat st {};
-        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        sys::FileStatus st;
+        if (!sys::statusOf(fd_, st, error) || st.kind != sys::FileKind::Regular) {
             error_ = lockFile.string() + ": the lock file is not a regular file";
-            ::close(fd_);
+            sys::closeFile(fd_);
             fd_ = -1;
             return false;
         }
-        int rc = 0;
-        while ((rc = flock(fd_, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
-        }
-        if (rc != 0) {
-            error_ = errno == EWOULDBLOCK ? archive.string() + ": another program is changing it (it holds " +
-                                                lockFile.string() + "); nothing was changed"
-                                          : lockFile.string() + ": cannot lock: " + std::strerror(errno);
-            ::close(fd_);
+        bool busy = false;
+        if (!sys::lockExclusive(fd_, wait, busy, error)) {
+            error_ = busy ? archive.string() + ": another program is changing it (it holds " + lockFile.string() +
+                                "); nothing was changed"
+                          : lockFile.string() + ": cannot lock: " + std::strerror(error);
+            sys::closeFile(fd_);
             fd_ = -1;
             return false;
         }
-        struct stat named {};
-        if (::lstat(lockFile.c_str(), &named) == 0 && named.st_dev == st.st_dev && named.st_ino == st.st_ino)
-            return true;
-        ::close(fd_);  // a file its holder removed: the lock is on the new one
+        sys::FileStatus named;
+        if (sys::statusOf(lockFile, named) && named.device == st.device && named.inode == st.inode) return true;
+        sys::closeFile(fd_);  // a file its holder removed: the lock is on the new one
         fd_ = -1;
     }
 }

@@ -1,9 +1,8 @@
 // Disk first, then the archive: a plain file in the play folder always
 // takes precedence over the archive entry of the same name.
 
-#include <sys/stat.h>
-
 #include "archive/archive.h"
+#include "archive/system_files.h"
 
 namespace zor {
 
@@ -64,9 +63,9 @@ bool dataFileOnDisk(const DataSource& source, std::string_view name) {
     const std::optional<fs::path> relative = nameInsideFolder(name);
     if (!relative || relative->empty()) return false;
     std::optional<fs::path> path = source.directory / *relative;
-    struct stat st {};
-    if (::stat(path->c_str(), &st) != 0) path = findIgnoringCase(source.directory, *relative);
-    return path && ::stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    system_files::FileStatus st;
+    if (!system_files::statusOf(*path, st)) path = findIgnoringCase(source.directory, *relative);
+    return path && system_files::statusOf(*path, st) && st.kind == system_files::FileKind::Regular;
 }
 
 ArchiveCache::Hold::Hold(std::shared_ptr<ArchiveCache> cache) : cache_(std::move(cache)) {
@@ -85,11 +84,10 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
     std::lock_guard<std::mutex> hold(mutex_);
     // The directory read before is reused while the file is the same one,
     // unchanged since.
-    struct stat st {};
+    system_files::FileStatus st;
     Identity now;
-    if (::stat(path.c_str(), &st) == 0)
-        now = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec,
-               st.st_ctim.tv_nsec};
+    if (system_files::statusOf(path, st))
+        now = {true, st.device, st.inode, st.size, st.modified, st.modifiedNs, st.changed, st.changedNs};
     // During a load (a Hold) the archive open since its first lookup stays.
     if (!pack_ || path_ != path || (holds_ == 0 && !(identity_ == now))) {
         pack_ = std::make_unique<PackFile>(path.string());

@@ -1,39 +1,31 @@
 // Files on disk: reading without ever blocking, writing by rename, and where
 // a name read from a data file may be looked for.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "archive/archive.h"
+#include "archive/system_files.h"
 
 namespace zor {
 
 namespace fs = std::filesystem;
+namespace sys = system_files;
 
 namespace {
 
-// The system's text for an error number, starting in lower case to read as
-// part of a sentence ("permission denied").
-std::string reasonFor(int error) {
-    if (error == ENOENT) return "no such file";
-    if (error == EISDIR) return "is a folder";
-    std::string text = std::strerror(error);
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
-}
+std::string reasonFor(int error) { return sys::reasonFor(error); }
 
-std::string kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "is a folder";
-    if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a regular file";
-    if (S_ISSOCK(mode)) return "is a socket, not a regular file";
-    return "is not a regular file";
+std::string kindOf(sys::FileKind kind) {
+    switch (kind) {
+    case sys::FileKind::Folder: return "is a folder";
+    case sys::FileKind::Fifo: return "is a FIFO, not a regular file";
+    case sys::FileKind::Device: return "is a device, not a regular file";
+    case sys::FileKind::Socket: return "is a socket, not a regular file";
+    default: return "is not a regular file";
+    }
 }
 
 bool fail(ReadFailure* failure, int error, std::string reason) {
@@ -57,21 +49,19 @@ std::string describeFileSize(std::int64_t limit) {
 }
 
 int openRegularFile(const fs::path& path, ReadFailure* failure) {
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int error = 0;
+    const int fd = sys::openForReading(path, error);
     if (fd < 0) {
-        const int error = errno;
         fail(failure, error, reasonFor(error));
         return -1;
     }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const std::string why = S_ISREG(st.st_mode) ? reasonFor(errno) : kindOf(st.st_mode);
-        ::close(fd);
+    sys::FileStatus st;
+    if (!sys::statusOf(fd, st, error) || st.kind != sys::FileKind::Regular) {
+        const std::string why = st.kind == sys::FileKind::Regular ? reasonFor(error) : kindOf(st.kind);
+        sys::closeFile(fd);
         fail(failure, 0, why);
         return -1;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -79,38 +69,35 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
     const int fd = openRegularFile(path, failure);
     if (fd < 0) return std::nullopt;
     std::optional<Bytes> out;
-    struct stat before {};
-    if (fstat(fd, &before) != 0) {
-        fail(failure, errno, reasonFor(errno));
-    } else if (before.st_size > kMaxEntrySize) {
+    sys::FileStatus before;
+    int statusError = 0;
+    if (!sys::statusOf(fd, before, statusError)) {
+        fail(failure, statusError, reasonFor(statusError));
+    } else if (before.size > kMaxEntrySize) {
         fail(failure, 0,
-             "larger than the limit of " + describeFileSize(kMaxEntrySize) + " (" + std::to_string(before.st_size) +
+             "larger than the limit of " + describeFileSize(kMaxEntrySize) + " (" + std::to_string(before.size) +
                  " bytes)");
     } else {
-        // The size fstat gives is only what the file held when it was
+        // The size the status gives is only what the file held when it was
         // opened: a file written in place can shrink or grow under the read.
         // The read goes on to the end of the file (one byte past the size
         // shows growth), and the bytes are taken only when they are as many
         // as the size said and the file's size and times are the same after
         // as before; anything else is a file still being written.
         try {
-            const auto size = static_cast<std::size_t>(before.st_size);
+            const auto size = static_cast<std::size_t>(before.size);
             Bytes data(size + 1);
             std::size_t done = 0;
             int readError = 0;
             while (done < data.size()) {
-                const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) readError = errno;
+                const long long n = sys::readSome(fd, data.data() + done, data.size() - done, readError);
                 if (n <= 0) break;
                 done += static_cast<std::size_t>(n);
             }
-            struct stat after {};
-            const bool same = fstat(fd, &after) == 0 && after.st_size == before.st_size &&
-                              after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
-                              after.st_mtim.tv_nsec == before.st_mtim.tv_nsec &&
-                              after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
-                              after.st_ctim.tv_nsec == before.st_ctim.tv_nsec;
+            sys::FileStatus after;
+            const bool same = sys::statusOf(fd, after, statusError) && after.size == before.size &&
+                              after.modified == before.modified && after.modifiedNs == before.modifiedNs &&
+                              after.changed == before.changed && after.changedNs == before.changedNs;
             if (readError) {
                 fail(failure, readError, "cannot read it: " + reasonFor(readError));
             } else if (done != size || !same) {
@@ -123,76 +110,60 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
                 out = std::move(data);
             }
         } catch (const std::bad_alloc&) {
-            fail(failure, ENOMEM, "out of memory for " + std::to_string(before.st_size) + " bytes");
+            fail(failure, ENOMEM, "out of memory for " + std::to_string(before.size) + " bytes");
         }
     }
-    ::close(fd);
+    sys::closeFile(fd);
     return out;
 }
 
-std::uint32_t newFileMode() {
-    // Reading the mask means setting it; the tools write from one thread.
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
+std::uint32_t newFileMode() { return sys::newFileMode(); }
 
 bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data, Replace replace, std::string& why) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
+    int error = 0;
+    const int fd = sys::makeTemporary(temporary, error);
     if (fd < 0) {
-        why = "cannot create a temporary file in " + folder.string() + ": " + reasonFor(errno);
+        why = "cannot create a temporary file in " + folder.string() + ": " + reasonFor(error);
         return false;
     }
-    fchmod(fd, static_cast<mode_t>(newFileMode()));
+    sys::setPermissions(fd, newFileMode());
     auto giveUp = [&](std::string reason) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
+        sys::closeFile(fd);
+        sys::removeFile(temporary);
         why = std::move(reason);
         return false;
     };
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return giveUp("cannot write: " + reasonFor(errno));
+        const long long n = sys::writeSome(fd, data.data() + done, data.size() - done, error);
+        if (n <= 0) return giveUp("cannot write: " + reasonFor(n < 0 ? error : ENOSPC));
         done += static_cast<std::size_t>(n);
     }
-    if (fsync(fd) != 0) return giveUp("cannot write: " + reasonFor(errno));
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        why = "cannot write: " + reasonFor(error);
+    if (!sys::syncFile(fd, error)) return giveUp("cannot write: " + reasonFor(error));
+    if (const int closeError = sys::closeFile(fd); closeError != 0) {
+        sys::removeFile(temporary);
+        why = "cannot write: " + reasonFor(closeError);
         return false;
     }
     return renameIntoPlace(temporary, path, replace, why);
 }
 
 bool renameIntoPlace(const fs::path& temporary, const fs::path& path, Replace replace, std::string& why) {
+    int error = 0;
     if (replace == Replace::Always) {
-        // A link at `path` is replaced, not followed.
-        if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+        if (sys::replaceFile(temporary, path, error)) return true;
     } else {
-        // Never replaces: fails when anything is at `path`. Where the file
-        // system cannot rename that way, link() does the same.
-#ifdef RENAME_NOREPLACE
-        if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
-#else
-        errno = ENOSYS;  // no renameat2 here (WebAssembly's libc)
-#endif
-        if ((errno == EINVAL || errno == ENOSYS) && ::link(temporary.c_str(), path.c_str()) == 0) {
-            ::unlink(temporary.c_str());
-            return true;
-        }
-        if (errno == EEXIST) {
-            ::unlink(temporary.c_str());
+        // Never replaces: fails when anything is at `path`.
+        if (sys::renameNoReplace(temporary, path, error)) return true;
+        if (error == EEXIST) {
+            sys::removeFile(temporary);
             why = "exists";
             return false;
         }
     }
-    const int error = errno;
-    ::unlink(temporary.c_str());
+    sys::removeFile(temporary);
     why = "cannot put it in place: " + reasonFor(error);
     return false;
 }

@@ -1,9 +1,7 @@
 #include "archive/file_problem.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "archive/archive.h"
+#include "archive/system_files.h"
 
 namespace zor {
 
@@ -16,9 +14,10 @@ std::string diskFileProblem(const std::filesystem::path& path) {
         // reasons ("permission denied") do not.
         return failure.error == 0 ? failure.reason : "cannot be opened (" + failure.reason + ")";
     }
-    struct stat st {};
-    const bool tooLarge = fstat(fd, &st) == 0 && st.st_size > kMaxEntrySize;
-    ::close(fd);
+    system_files::FileStatus st;
+    int error = 0;
+    const bool tooLarge = system_files::statusOf(fd, st, error) && st.size > kMaxEntrySize;
+    system_files::closeFile(fd);
     return tooLarge ? "is larger than the limit of " + describeFileSize(kMaxEntrySize) : std::string();
 }
 

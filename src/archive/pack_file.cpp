@@ -14,11 +14,8 @@
 // way. The finished bytes are those of writing in place.
 
 #include "archive/archive.h"
+#include "archive/system_files.h"
 #include "archive/zlib_block.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -26,6 +23,8 @@
 #include <new>
 
 namespace zor {
+
+namespace sys = system_files;
 
 namespace {
 
@@ -113,7 +112,7 @@ void PackFile::open(std::string_view fileName) {
     if (fd < 0 && failure.error == ENOENT) return;  // an empty archive; nothing is created until a write
     if (fd >= 0) file_ = fdopen(fd, "rb");
     if (!file_) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) sys::closeFile(fd);
         exists_ = failure.error != ENOENT;
         state_ = State::Corrupt;
         fail(fd >= 0 ? "cannot open: " + errnoText()
@@ -282,22 +281,18 @@ bool PackFile::createWorkFile() {
         return false;
     }
     std::string pattern = fileName_ + ".tmp.XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) return fail("cannot create a temporary file beside it: " + errnoText());
+    int error = 0;
+    int fd = sys::makeTemporary(pattern, error);
+    if (fd < 0) return fail("cannot create a temporary file beside it: " + sys::reasonFor(error));
     // The finished archive keeps the old file's permissions (or the usual ones
     // for a new file), not mkstemp's private 0600.
-    mode_t mode = 0;
-    struct stat st {};
-    if (file_ && fstat(fileno(file_), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode = static_cast<mode_t>(newFileMode());
-    }
-    fchmod(fd, mode);
+    sys::FileStatus st;
+    const bool known = file_ && sys::statusOf(fileno(file_), st, error);
+    sys::setPermissions(fd, known ? st.permissions : newFileMode());
     work_ = fdopen(fd, "w+b");
     if (!work_) {
-        ::close(fd);
-        std::remove(pattern.c_str());
+        sys::closeFile(fd);
+        sys::removeFile(pattern);
         return fail("cannot open the temporary file: " + errnoText());
     }
     workName_ = pattern;
@@ -307,7 +302,7 @@ bool PackFile::createWorkFile() {
 void PackFile::discardWorkFile() {
     if (!work_) return;
     std::fclose(work_);
-    std::remove(workName_.c_str());
+    sys::removeFile(workName_);
     work_ = nullptr;
     workName_.clear();
 }
@@ -387,7 +382,7 @@ bool PackFile::dropEntry(int i) {
     }
     if (pending) {
         std::fclose(pending);
-        std::remove(pendingName.c_str());
+        sys::removeFile(pendingName);
     }
 
     entries_.erase(entries_.begin() + i);
@@ -444,18 +439,18 @@ bool PackFile::commit() {
             return fail("cannot write the directory: " + errnoText());
     }
     const std::int64_t end = entries_.empty() ? dataEnd_ : std::ftell(work_);
-    if (std::fflush(work_) != 0 || ::ftruncate(fileno(work_), end) != 0 || fsync(fileno(work_)) != 0)
-        return fail("cannot flush the temporary file: " + errnoText());
-    if (std::rename(workName_.c_str(), fileName_.c_str()) != 0)
-        return fail("cannot replace the archive with the new version: " + errnoText());
-    // Make the rename itself durable.
-    std::filesystem::path dir = std::filesystem::path(fileName_).parent_path();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        ::close(dfd);
-    }
+    int error = 0;
+    if (std::fflush(work_) != 0) return fail("cannot flush the temporary file: " + errnoText());
+    if (!sys::truncateFile(fileno(work_), end, error) || !sys::syncFile(fileno(work_), error))
+        return fail("cannot flush the temporary file: " + sys::reasonFor(error));
+    // The old archive is let go first: some systems replace no file that is
+    // open. The new one is read from the temporary file meanwhile.
     if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (!sys::replaceFile(workName_, fileName_, error))
+        return fail("cannot replace the archive with the new version: " + sys::reasonFor(error));
+    // Make the rename itself durable.
+    sys::syncFolder(std::filesystem::path(fileName_).parent_path());
     file_ = work_;
     work_ = nullptr;
     workName_.clear();

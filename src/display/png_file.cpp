@@ -31,20 +31,6 @@ bool encodePng(const RgbPicture& picture, std::vector<std::uint8_t>& png, std::s
     return true;
 }
 
-bool writePng(const std::filesystem::path& path, const RgbPicture& picture, std::string& error, Replace replace) {
-    std::vector<std::uint8_t> png;
-    if (!encodePng(picture, png, error)) {
-        error = path.string() + ": " + error;
-        return false;
-    }
-    std::string why;
-    if (!writeFileByRename(path, png, replace, why)) {
-        error = path.string() + ": " + why;
-        return false;
-    }
-    return true;
-}
-
 bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string& error) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

@@ -16,9 +16,10 @@
 #include "scene/scene.h"
 
 // The per-point loops are built for AVX2 and for the baseline on x86, and the
-// better one is picked when the program loads; elsewhere (WebAssembly, ARM)
-// they have one plain build.
-#if defined(__x86_64__) || defined(__i386__)
+// better one is picked when the program loads; elsewhere (WebAssembly, ARM,
+// and Windows, whose programs cannot pick at load time) they have one plain
+// build.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #define ZOR_POINT_LOOP [[gnu::target_clones("avx2", "default")]]
 #else
 #define ZOR_POINT_LOOP

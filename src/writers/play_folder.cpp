@@ -1,13 +1,8 @@
 #include "writers/play_folder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <system_error>
 
+#include "archive/system_files.h"
 #include "scene/player_constants.h"
 
 namespace zor::write {
@@ -40,29 +35,30 @@ std::vector<std::string> plannedNames(const PlayFolder& o) {
 bool writeArchiveByRename(const fs::path& path, const std::vector<DataFile>& files, Replace replace,
                           std::string& why) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    // The name is reserved by mkstemp; the archive is built in that (empty)
+    // The name is reserved by making the file; the archive is built in that (empty)
     // file, which PackFile takes as an archive with no entries yet.
     std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
+    int error = 0;
+    const int fd = system_files::makeTemporary(temporary, error);
     if (fd < 0) {
-        why = "cannot create a temporary file in " + folder.string() + ": " + std::strerror(errno);
+        why = "cannot create a temporary file in " + folder.string() + ": " + system_files::reasonFor(error);
         return false;
     }
-    fchmod(fd, static_cast<mode_t>(newFileMode()));  // a data file, not mkstemp's private 0600
-    ::close(fd);
+    system_files::setPermissions(fd, newFileMode());  // a data file, not a private temporary one
+    system_files::closeFile(fd);
     {
         PackFile pack(temporary);
         for (const DataFile& f : files)
             if (!pack.addData(f.bytes, f.name)) {
                 why = "cannot add " + f.name + ": " + pack.error();
                 pack.discardChanges();
-                ::unlink(temporary.c_str());
+                system_files::removeFile(temporary);
                 return false;
             }
         if (!pack.flush()) {
             why = pack.error();
             pack.discardChanges();
-            ::unlink(temporary.c_str());
+            system_files::removeFile(temporary);
             return false;
         }
     }

@@ -16,6 +16,7 @@
 
 #include "child_process.h"
 #include "png_compare.h"
+#include "still_scene.h"
 #include "test_support.h"
 #include "x_server.h"
 
@@ -28,63 +29,6 @@ const std::filesystem::path kBuild = ZOR_BINARY_DIR;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
-// A room with its checker-textured floor and a column lit by one light,
-// nothing moving: every frame is frame 0.
-constexpr const char* kStillScene = R"(LWSC
-1
-
-FirstFrame 0
-LastFrame 1000000
-FrameStep 1
-PreviewFirstFrame 0
-PreviewLastFrame 1000000
-PreviewFrameStep 1
-FramesPerSecond 30.3
-
-LoadObject Objects\Room.lwo
-ShowObject 6 7
-ObjectMotion (unnamed)
-  9
-  1
-  0 0 0 0 0 0 1 1 1
-  0 0 0 0 0
-EndBehavior 1
-ShadowOptions 0
-
-LoadObject Objects\Column.lwo
-ShowObject 6 7
-ObjectMotion (unnamed)
-  9
-  1
-  0 0 -20 0 0 0 1 1 1
-  0 0 0 0 0
-EndBehavior 1
-ShadowOptions 2
-
-AddLight
-LightName Sun
-ShowLight 1 7
-LightMotion (unnamed)
-  9
-  1
-  -6 30 -45 11.3 44.4 0 1 1 1
-  0 0 0 0 0
-EndBehavior 1
-LightColor 255 244 224
-LgtIntensity 1.3
-LightType 0
-ShadowType 1
-
-ShowCamera 1 7
-CameraMotion (unnamed)
-  9
-  1
-  0 12 -45 0 15 0 1 1 1
-  0 0 0 0 0
-EndBehavior 1
-ZoomFactor 3.2
-)";
-
 using test::readText;
 
 struct PlayerOnXServer : testing::TestWithParam<int> {
@@ -94,7 +38,7 @@ struct PlayerOnXServer : testing::TestWithParam<int> {
         ASSERT_TRUE(std::filesystem::exists(kBuild / "demo" / "zor.dat")) << "build the zor_demo target first";
         dir = std::make_unique<test::ScratchDir>("desktop-" + std::to_string(GetParam()));
         std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir->path() / "zor.dat");
-        std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << kStillScene;
+        std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << test::kStillScene;
     }
 };
 

@@ -25,9 +25,11 @@
 #include "display/display.h"
 #include "render/picture_area.h"
 #include "archive/file_problem.h"
+#include "archive/system_files.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
 #include "scene/timeline.h"
+#include "platform/piped_program.h"
 #include "platform/progress.h"
 #include "platform/stop_signals.h"
 #include "app/render_run.h"
@@ -87,9 +89,15 @@ std::string outputProblem(const fs::path& path) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::exists(folder, ec)) return "the folder " + folder.string() + " does not exist";
     if (!fs::is_directory(folder, ec)) return folder.string() + " is not a folder";
-    if (access(folder.c_str(), W_OK) != 0) return "the folder " + folder.string() + " is not writable";
+    if (!zor::system_files::folderTakesNewFiles(folder)) return "the folder " + folder.string() + " is not writable";
     return {};
 }
+
+#ifdef _WIN32
+constexpr const char* kInstallFfmpeg = "put ffmpeg.exe in a folder on PATH";
+#else
+constexpr const char* kInstallFfmpeg = "install the Debian package ffmpeg";
+#endif
 
 std::string rangeText(std::int32_t first, std::int32_t last) {
     return std::to_string(first) + " to " + std::to_string(last);
@@ -207,8 +215,8 @@ std::optional<int> parse(int argc, char** argv, Request& r) {
         if (const std::string problem = outputProblem(*path); !problem.empty())
             return fail(std::string(option) + " " + *path + ": " + problem);
     }
-    if (!r.video.empty() && std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
-        return fail("--video needs ffmpeg, which is not installed (install the Debian package ffmpeg)");
+    if (!r.video.empty() && !zor::programOnPath("ffmpeg"))
+        return fail(std::string("--video needs ffmpeg, which is not installed (") + kInstallFfmpeg + ")");
     if (!r.video.empty() && (r.options.width % 2 || r.options.height % 2))
         return fail("--video needs an even width and height (the encoder halves the colour planes): " + r.size);
     return std::nullopt;

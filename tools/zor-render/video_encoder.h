@@ -8,8 +8,6 @@
 // stereo, and in MP4 and MOV the index at the front so that the file plays
 // while it downloads.
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/piped_program.h"
 
 namespace zor {
 
@@ -74,8 +74,7 @@ public:
     bool finish();
 
 private:
-    pid_t pid_ = -1;
-    int pipe_ = -1;
+    PipedProgram program_;
 };
 
 }  // namespace zor

@@ -4,7 +4,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <SDL2/SDL.h>
 
 #include <iostream>
 #include <new>
@@ -18,10 +17,8 @@
 #include "app/transport.h"
 #include "check/check.h"
 #include "object/object.h"
-#include "platform/sdl/sdl_gl_host.h"
-#include "platform/sdl/sdl_music.h"
-#include "platform/sdl/sdl_text_painter.h"
-#include "platform/sdl/sdl_window_system.h"
+#include "platform/native_gl_host.h"
+#include "platform/preview_platform.h"
 #include "platform/stop_signals.h"
 #include "render/gl_display_layer.h"
 #include "scene/player_constants.h"
@@ -125,16 +122,13 @@ int main(int argc, char** argv) {
     if (const std::string problem = nothingToShow(stage); !problem.empty()) return fail(problem);
 
     try {
-        zor::SdlWindowSystem system(zor::SdlWindowStyle{true, static_cast<int>(stage.width),
-                                                        static_cast<int>(stage.height)});
+        const std::unique_ptr<zor::PreviewPlatform> platform =
+            zor::makePreviewPlatform(static_cast<int>(stage.width), static_cast<int>(stage.height));
+        zor::WindowSystem& system = platform->windowSystem();
         if (!system.createMainWindow("zor-view: " + stage.sceneName)) return fail(system.error());
-        if (!zor::displayCanShowBoxes()) {
-            const char* driver = SDL_GetCurrentVideoDriver();
-            return fail(std::string("no screen to show the window on (SDL video driver \"") +
-                        (driver ? driver : "none") + "\"); set DISPLAY, or use zor-render for pictures without one");
-        }
+        if (const std::string why = platform->whyNoScreen(); !why.empty()) return fail(why);
         windowed.vsync = viewOptions.smooth;
-        zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(windowed), windowed);
+        zor::GlDisplayLayer layer(zor::makeNativeGlHost(windowed), windowed);
         zor::SceneStage scene(layer, stage);
         std::string error;
         if (!scene.start(system.nativeWindow(), error)) {
@@ -142,19 +136,18 @@ int main(int argc, char** argv) {
             return fail(error);
         }
 
-        zor::SdlGaudio gaudio;
-        zor::PreviewMusic music(noSound ? nullptr : &gaudio, (stage.directory / zor::kMusicFileName).string());
+        zor::PreviewMusic music(noSound ? nullptr : &platform->gaudio(),
+                                (stage.directory / zor::kMusicFileName).string());
         if (!noSound && !music.open()) std::cerr << "zor-view: playing without music: " << music.error() << '\n';
-        zor::SdlTextPainter painter;
 
         zor::ViewServices services{system, scene, std::cerr};
         if (music.isOpen()) services.music = &music;
-        services.painter = &painter;
+        services.painter = &platform->painter();
         services.capture = [&layer](zor::RgbPicture& picture) {
             return layer.readFrontBuffer(picture.pixels, picture.width, picture.height);
         };
-        services.setFullScreen = [&system](bool on) { return system.setFullScreen(on); };
-        services.sleep = [](std::uint32_t ms) { SDL_Delay(ms); };
+        services.setFullScreen = [&platform](bool on) { return platform->setFullScreen(on); };
+        services.sleep = [&platform](std::uint32_t ms) { platform->sleep(ms); };
         zor::DataSource source;
         source.directory = stage.directory;
         source.archiveName = stage.archiveName;

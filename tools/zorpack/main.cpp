@@ -6,8 +6,6 @@
 // Writers (add, remove) hold the archive's lock from reading it to the rename
 // that replaces it, and change it all or nothing.
 
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +17,7 @@
 
 #include "app/tool_usage.h"
 #include "archive/archive.h"
+#include "archive/system_files.h"
 #include "scene/player_constants.h"
 
 namespace {
@@ -268,8 +267,8 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
     std::error_code ec;
     std::filesystem::create_directories(o.dir, ec);
     if (ec) return failure(o.dir + ": cannot create folder: " + ec.message());
-    struct stat self {};
-    const bool selfKnown = ::stat(archive.c_str(), &self) == 0;
+    zor::system_files::FileStatus self;
+    const bool selfKnown = zor::system_files::statusOf(archive, self);
     int status = 0;
     for (int i : wanted) {
         const std::string name = entryName(pack.entry(i));
@@ -283,9 +282,9 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
             continue;
         }
         const std::filesystem::path target = std::filesystem::path(o.dir) / name;
-        struct stat there {};
-        if (selfKnown && ::stat(target.c_str(), &there) == 0 && there.st_dev == self.st_dev &&
-            there.st_ino == self.st_ino) {
+        zor::system_files::FileStatus there;
+        if (selfKnown && zor::system_files::statusOf(target, there) && there.device == self.device &&
+            there.inode == self.inode) {
             status = failure(archive + ": entry '" + shown + "' would replace the archive being read; not extracted");
             continue;
         }

@@ -6,7 +6,13 @@
 
 #include <algorithm>
 
+#include "platform/native_gl_host.h"
+
 namespace zor {
+
+std::unique_ptr<GlHost> makeNativeGlHost(const GlDisplayOptions& options) {
+    return std::make_unique<SdlGlHost>(options);
+}
 
 namespace {
 

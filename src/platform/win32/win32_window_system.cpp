@@ -1,0 +1,151 @@
+#include "platform/win32/win32_window_system.h"
+
+#include <mmsystem.h>
+
+#include <iostream>
+
+#include "platform/win32/win32_display_modes.h"
+#include "platform/win32/win32_text.h"
+
+namespace zor {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"D3Dwin";
+
+}  // namespace
+
+HICON programIcon(HINSTANCE instance, bool small) {
+    const int size = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+    if (auto icon = static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconResource), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)))
+        return icon;
+    return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
+Win32WindowSystem::Win32WindowSystem(Win32WindowStyle style) : style_(style), instance_(GetModuleHandleW(nullptr)) {
+    // The clock counts single milliseconds, not the default 10 to 16.
+    timeBeginPeriod(1);
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+    if (window_) DestroyWindow(window_);
+    if (classRegistered_) UnregisterClassW(kClassName, instance_);
+    timeEndPeriod(1);
+}
+
+LRESULT CALLBACK Win32WindowSystem::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<Win32WindowSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<Win32WindowSystem*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case WM_KEYDOWN:
+        self->queue_.post({MessageKind::KeyDown, static_cast<int>(wParam)});
+        return 0;
+    case WM_LBUTTONDOWN:
+        self->queue_.post({MessageKind::LeftButtonDown, 0});
+        return 0;
+    case WM_RBUTTONDOWN:
+        self->queue_.post({MessageKind::RightButtonDown, 0});
+        return 0;
+    case WM_DESTROY:
+        self->queue_.post({MessageKind::Destroy, 0});
+        if (self->window_ == window) self->window_ = nullptr;
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool Win32WindowSystem::createMainWindow(std::string_view title) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = programIcon(instance_, false);
+    windowClass.hIconSm = programIcon(instance_, true);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    windowClass.lpszClassName = kClassName;
+    if (!classRegistered_) {
+        if (!RegisterClassExW(&windowClass)) {
+            error_ = "cannot register the window class: " + win32::errorText(GetLastError());
+            return false;
+        }
+        classRegistered_ = true;
+    }
+    if (style_.windowed) {
+        RECT frame{0, 0, style_.width, style_.height};
+        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  instance_, this);
+    } else {
+        // A popup of no size: the display set-up makes it cover the screen
+        // once a mode has been chosen.
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, instance_, this);
+    }
+    if (!window_) {
+        error_ = "cannot create the window: " + win32::errorText(GetLastError());
+        return false;
+    }
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    return true;
+}
+
+bool Win32WindowSystem::peekMessage(WindowMessage& message) {
+    MSG msg{};
+    while (queue_.empty() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            queue_.post({MessageKind::Quit, 0});
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return queue_.take(message);
+}
+
+void Win32WindowSystem::postQuitMessage() { PostQuitMessage(0); }
+
+bool Win32WindowSystem::setFullScreen(bool on) {
+    if (!window_ || !style_.windowed) return false;
+    if (on == fullScreen_) return true;
+    if (on) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        placement_.length = sizeof placement_;
+        if (!GetWindowPlacement(window_, &placement_) ||
+            !GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            error_ = "cannot change to full screen: " + win32::errorText(GetLastError());
+            return false;
+        }
+        const RECT& r = monitor.rcMonitor;
+        SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+        SetWindowPos(window_, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+    } else {
+        SetWindowLongPtrW(window_, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        SetWindowPlacement(window_, &placement_);
+        SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    fullScreen_ = on;
+    return true;
+}
+
+std::uint32_t Win32WindowSystem::milliseconds() { return timeGetTime(); }
+
+void Win32WindowSystem::messageBox(std::string_view caption, std::string_view text) {
+    writeMessageBoxLine(std::cerr, caption, text);
+    win32::restoreDisplayModes();
+    MessageBoxW(window_, win32::widen(text).c_str(), win32::widen(caption).c_str(), MB_OK);
+}
+
+}  // namespace zor

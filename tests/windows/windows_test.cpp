@@ -1,0 +1,459 @@
+// The Windows downloads under Wine, each case on an Xvfb of its own with the
+// run's Wine prefix (tests/windows/CMakeLists.txt makes both). The player is
+// worked by zor-win-probe.exe from inside Wine: it starts zor.exe, reads the
+// Setup window's lists, presses Return and Escape as key messages and
+// reports the display's mode; the screen is read back through X.
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "png_compare.h"
+#include "scratch_dir.h"
+#include "still_scene.h"
+#include "x_server.h"
+
+namespace zor {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const fs::path kBuild = ZOR_BINARY_DIR;
+const fs::path kWindowsBuild = ZOR_WINDOWS_BUILD_DIR;
+const fs::path kRuntime = kWindowsBuild / "runtime";
+const fs::path kProbe = kWindowsBuild / "tests/windows/probe/zor-win-probe.exe";
+const fs::path kDist = ZOR_WINDOWS_DIST_DIR;
+const fs::path kPrefix = ZOR_WINE_PREFIX;
+const std::string kVersion = ZOR_VERSION_TEXT;
+const std::string kWine = ZOR_WINE_PROGRAM;
+const std::string kWineserver = ZOR_WINESERVER_PROGRAM;
+
+std::string readText(const fs::path& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    std::string s = text.str();
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
+}
+
+// Wine's name of a Linux path (its drive Z: is the root).
+std::string windowsPath(const fs::path& path) {
+    std::string name = "Z:" + path.string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+// "name: value" lines, as zor-win-probe reports them (with Windows' line
+// ends).
+std::multimap<std::string, std::string> reportOf(const std::string& text) {
+    std::multimap<std::string, std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto colon = line.find(": ");
+        if (colon != std::string::npos) lines.emplace(line.substr(0, colon), line.substr(colon + 2));
+    }
+    return lines;
+}
+
+std::string first(const std::multimap<std::string, std::string>& report, const std::string& name) {
+    const auto it = report.find(name);
+    return it == report.end() ? std::string("(none)") : it->second;
+}
+
+std::vector<std::string> all(const std::multimap<std::string, std::string>& report, const std::string& name) {
+    std::vector<std::string> values;
+    for (auto [it, end] = report.equal_range(name); it != end; ++it) values.push_back(it->second);
+    return values;
+}
+
+// An Xvfb and the run's Wine prefix; the prefix's wineserver (and with it
+// every Windows program of the case) is ended when the case ends.
+class Wine {
+public:
+    Wine(const fs::path& folder, const std::string& screen) : folder_(folder), x_(folder, screen) {}
+    ~Wine() {
+        test::ChildProcess end({kWineserver, "-k"}, folder_, "wineserver-end", environment());
+        end.wait(30s);
+        test::ChildProcess done({kWineserver, "-w"}, folder_, "wineserver-wait", environment());
+        done.wait(30s);
+    }
+
+    bool ready() const { return !x_.display().empty() && fs::exists(kPrefix / "system.reg"); }
+    test::XServer& x() { return x_; }
+
+    // A sound device for Wine: ALSA's null output, which takes the samples
+    // and plays them nowhere. Without it there is none.
+    std::string nullSoundDevice() const {
+        const fs::path config = folder_ / "alsa-null.conf";
+        std::ofstream(config) << "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n";
+        return "ALSA_CONFIG_PATH=" + config.string();
+    }
+
+    std::vector<std::string> environment(std::vector<std::string> extra = {}) const {
+        for (const char* entry : {"WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "LANG=C.UTF-8", "LC_ALL=C.UTF-8"})
+            extra.emplace_back(entry);
+        extra.push_back("WINEPREFIX=" + kPrefix.string());
+        extra.push_back("DISPLAY=" + x_.display());
+        return extra;
+    }
+
+    // `wine ARGUMENTS` in `folder`, its output in folder/NAME.out and .err.
+    std::unique_ptr<test::ChildProcess> start(std::vector<std::string> arguments, const fs::path& folder,
+                                              const std::string& name, std::vector<std::string> extra = {}) {
+        arguments.insert(arguments.begin(), kWine);
+        return std::make_unique<test::ChildProcess>(arguments, folder, name, environment(std::move(extra)));
+    }
+
+    // The same, to its end; false when it outlived `limit`.
+    bool run(std::vector<std::string> arguments, const fs::path& folder, const std::string& name, int& status,
+             std::chrono::seconds limit = 120s) {
+        auto child = start(std::move(arguments), folder, name);
+        if (!child->wait(limit)) return false;
+        status = child->exitedWith(0) ? 0 : WIFEXITED(child->status()) ? WEXITSTATUS(child->status()) : -1;
+        return true;
+    }
+
+private:
+    fs::path folder_;
+    test::XServer x_;
+};
+
+bool waitForOutput(test::ChildProcess& child, const std::string& wanted, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (child.output().find(wanted) != std::string::npos) return true;
+        if (!child.running()) return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+void copyInto(const fs::path& folder, std::initializer_list<fs::path> files) {
+    fs::create_directories(folder);
+    for (const fs::path& file : files) fs::copy_file(file, folder / file.filename(), fs::copy_options::overwrite_existing);
+}
+
+#define ZOR_REQUIRE_WINE(wine)                                                                     \
+    ASSERT_TRUE(fs::exists(kRuntime / "zor.exe") && fs::exists(kProbe)) << "run win_build first";  \
+    ASSERT_TRUE((wine).ready()) << "no Xvfb, or no Wine prefix at " << kPrefix << " (run win_prefix first)"
+
+// The zip unpacks into one folder, and its zor.exe, started there with no
+// arguments as a double-click starts it, plays the demo beside it, with its
+// music (through waveOut).
+TEST(Windows, Demo) {
+    test::ScratchDir dir;
+    const fs::path zip = kDist / ("zor-" + kVersion + "-win64.zip");
+    ASSERT_EQ(std::system(("unzip -q '" + zip.string() + "' -d '" + (dir / "unpacked").string() + "'").c_str()), 0);
+    std::vector<std::string> top;
+    for (const auto& entry : fs::directory_iterator(dir / "unpacked")) top.push_back(entry.path().filename());
+    ASSERT_EQ(top, std::vector<std::string>{"zor-" + kVersion + "-win64"});
+    const fs::path folder = dir / "unpacked" / top[0];
+    for (const char* file : {"zor.exe", "zorpack.exe", "zor-inspect.exe", "zor-render.exe", "zor-import.exe",
+                             "zor-view.exe", "README.txt", "LICENSE.txt", "zor.dat", "mp3.mp3", "water.avi"})
+        EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
+
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    auto drive = wine.start({kProbe.string(), "drive", "--hold", "go", "--", "zor.exe"}, folder, "drive",
+                            {wine.nullSoundDevice()});
+    ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
+    std::this_thread::sleep_for(3s);
+    const test::RgbImage screen = wine.x().grab(0, 640, 480);
+    std::ofstream(folder / "go").close();
+    ASSERT_TRUE(drive->wait(60s)) << drive->output();
+    test::writePng(kBuild / "actual-windows-demo.png", screen);
+    // The demo's room, not an empty screen: most pixels lit.
+    long lit = 0;
+    for (std::size_t i = 0; i + 2 < screen.pixels.size(); i += 3)
+        lit += screen.pixels[i] + screen.pixels[i + 1] + screen.pixels[i + 2] > 60;
+    EXPECT_GT(lit, 640L * 480 / 2) << "the screen is in " << kBuild / "actual-windows-demo.png";
+    const auto report = reportOf(drive->output());
+    EXPECT_EQ(first(report, "window"), "640x480");
+    EXPECT_EQ(first(report, "exit"), "0") << drive->output() << drive->errors();
+    EXPECT_EQ(drive->errors().find("no sound device"), std::string::npos) << drive->errors();
+}
+
+// The player's picture of a still scene is zor-render's on Linux (at most 3%
+// of the pixels off by more than 8 levels), through an OpenGL ES context
+// and through the core 3.3 path.
+TEST(Windows, Picture) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kBuild / "demo/zor.dat", kRuntime / "zor.exe"});
+    std::ofstream(dir / "glorp2.lws", std::ios::binary) << test::kStillScene;
+    const std::string render = "cd '" + dir.path().string() + "' && SDL_VIDEODRIVER=offscreen '" +
+                               (kBuild / "tools/zor-render/zor-render").string() +
+                               "' --size 640x480 --bpp 16 --frame 0 --out expected.png > render.log 2>&1";
+    ASSERT_EQ(std::system(render.c_str()), 0) << readText(dir / "render.log");
+    test::RgbImage expected;
+    ASSERT_TRUE(test::readPng(dir / "expected.png", expected));
+
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    for (const std::string context : {"", "core33"}) {
+        SCOPED_TRACE("ZOR_WGL_CONTEXT=" + context);
+        fs::remove(dir / "go");
+        auto drive = wine.start({kProbe.string(), "drive", "--hold", "go", "--", "zor.exe", "-nosound"}, dir.path(),
+                                "drive" + context, {"ZOR_WGL_CONTEXT=" + context});
+        ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
+        const long allowed = 640L * 480 * 3 / 100;
+        long different = -1;
+        test::RgbImage screen;
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        do {
+            std::this_thread::sleep_for(500ms);
+            screen = wine.x().grab(0, 640, 480);
+            different = test::countDifferentPixels(screen, expected, 8);
+        } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < end);
+        std::ofstream(dir / "go").close();
+        const fs::path shown = kBuild / ("actual-windows-picture" + context + ".png");
+        if (different < 0 || different > allowed) test::writePng(shown, screen);
+        EXPECT_TRUE(different >= 0 && different <= allowed)
+            << different << " pixels differ from zor-render's picture; the screen is in " << shown;
+        ASSERT_TRUE(drive->wait(60s)) << drive->output();
+        EXPECT_EQ(first(reportOf(drive->output()), "exit"), "0") << drive->output() << drive->errors();
+    }
+}
+
+// In a Wine desktop of its own (1024x768, with the usual modes), the Setup
+// window lists every size Windows offers in every colour depth, starts on
+// Return with 640x480x16; the display takes 640x480 while the demo plays
+// (its music through DirectSound) and is 1024x768 again after Escape.
+TEST(Windows, SetupAndModes) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kBuild / "demo/zor.dat", kBuild / "demo/mp3.mp3", kRuntime / "zor.exe"});
+    Wine wine(dir.path(), "1280x1024x24");
+    ZOR_REQUIRE_WINE(wine);
+    auto drive = wine.start({"explorer", "/desktop=zor-test,1024x768", kProbe.string(), "drive", "--", "zor.exe",
+                             "-gaudio"},
+                            dir.path(), "drive", {wine.nullSoundDevice()});
+    ASSERT_TRUE(drive->wait(180s)) << drive->output();
+    const auto report = reportOf(drive->output());
+    EXPECT_EQ(first(report, "mode before"), "1024x768");
+    EXPECT_EQ(all(report, "adapter").size(), 1u);
+    EXPECT_EQ(first(report, "adapter selected"), first(report, "adapter"));
+    EXPECT_EQ(first(report, "mode selected"), "640x480x16Bpp");
+    const std::vector<std::string> modes = all(report, "mode");
+    const std::vector<std::string> offered = all(report, "offered");
+    EXPECT_GT(offered.size(), 3u);
+    for (const std::string& size : offered) {
+        const bool narrow = std::stoi(size) < 512;
+        for (const std::string bits : {"x15Bpp", "x16Bpp", "x32Bpp"}) {
+            const std::string text = size + bits + (narrow ? " (Not supported)" : "");
+            EXPECT_TRUE(std::find(modes.begin(), modes.end(), text) != modes.end()) << text;
+        }
+        const std::string sharp = size + "x32Bpp" + (narrow ? " (Not supported)" : "") + " 4x multisampled";
+        EXPECT_TRUE(std::find(modes.begin(), modes.end(), sharp) != modes.end()) << sharp;
+    }
+    EXPECT_EQ(first(report, "window"), "640x480");
+    EXPECT_EQ(first(report, "mode during"), "640x480");
+    EXPECT_EQ(first(report, "exit"), "0") << drive->output() << drive->errors();
+    EXPECT_EQ(first(report, "mode after"), "1024x768");
+    EXPECT_EQ(drive->errors().find("no sound device"), std::string::npos) << drive->errors();
+}
+
+// Without zor.dat, a message box says there is nothing to play, and the
+// player ends with status 1.
+TEST(Windows, NoData) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kRuntime / "zor.exe"});
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    auto drive = wine.start({kProbe.string(), "drive", "--box", "ERROR!", "--", "zor.exe"}, dir.path(), "drive");
+    ASSERT_TRUE(drive->wait(120s)) << drive->output();
+    const auto report = reportOf(drive->output());
+    const std::string box = first(report, "box");
+    EXPECT_NE(box.find("nothing to play"), std::string::npos) << box;
+    EXPECT_NE(box.find("no zor.dat (and no glorp2.lws)"), std::string::npos) << box;
+    EXPECT_EQ(first(report, "exit"), "1");
+}
+
+std::vector<std::int16_t> readSamples(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::int16_t> samples;
+    for (std::int16_t s; in.read(reinterpret_cast<char*>(&s), 2);) samples.push_back(s);
+    return samples;
+}
+
+// Correlation of the left channels of a and b (stereo) over `frames` frames,
+// b shifted by `lag` frames.
+double correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b, long lag, long frames) {
+    double ab = 0, aa = 0, bb = 0;
+    for (long i = 0; i < frames; ++i) {
+        const long j = i + lag;
+        if (j < 0 || static_cast<std::size_t>(2 * j) >= b.size() || static_cast<std::size_t>(2 * i) >= a.size())
+            continue;
+        const double x = a[static_cast<std::size_t>(2 * i)], y = b[static_cast<std::size_t>(2 * j)];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// Windows' MP3 codec, through the player's decoder, gives the demo's music
+// as ffmpeg does on Linux: the first ten seconds correlate at 0.99 or more
+// (at the best shift of up to 4096 samples: decoders differ in the delay
+// they drop).
+TEST(Windows, Mp3) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kBuild / "demo/mp3.mp3"});
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    int status = -1;
+    ASSERT_TRUE(wine.run({kProbe.string(), "decode", "mp3.mp3", "windows.pcm"}, dir.path(), "decode", status));
+    ASSERT_EQ(status, 0) << readText(dir / "decode.err");
+    std::istringstream format(readText(dir / "decode.out"));
+    int rate = 0, channels = 0;
+    format >> rate >> channels;
+    ASSERT_EQ(channels, 2);
+    const std::string linux = "cd '" + dir.path().string() + "' && ffmpeg -v error -i mp3.mp3 -f s16le -ac 2 -ar " +
+                              std::to_string(rate) + " linux.pcm";
+    ASSERT_EQ(std::system(linux.c_str()), 0);
+    const std::vector<std::int16_t> windows = readSamples(dir / "windows.pcm");
+    const std::vector<std::int16_t> reference = readSamples(dir / "linux.pcm");
+    const long tenSeconds = 10L * rate;
+    ASSERT_GE(windows.size(), static_cast<std::size_t>(2 * tenSeconds));
+    ASSERT_GE(reference.size(), static_cast<std::size_t>(2 * tenSeconds));
+    // The shift from one second (a second into the music), then all ten.
+    long best = 0;
+    double bestValue = -2;
+    for (long lag = -4096; lag <= 4096; ++lag) {
+        const double c = correlation(reference, windows, lag, rate);
+        if (c > bestValue) {
+            bestValue = c;
+            best = lag;
+        }
+    }
+    EXPECT_GE(correlation(reference, windows, best, tenSeconds), 0.99) << "at a shift of " << best << " samples";
+}
+
+// zorpack.exe and zor-inspect.exe print what the Linux programs print for
+// the demo (line ends aside), with the same status. An archive another
+// program holds open, sharing it with no one, is refused with a message that
+// says so.
+TEST(Windows, Tools) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kBuild / "demo/zor.dat"});
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+        {"zorpack", {"list", "zor.dat"}},
+        {"zorpack", {"verify", "zor.dat"}},
+        {"zor-inspect", {"glorp2.lws"}},
+        {"zor-inspect", {"--check", "glorp2.lws"}},
+        {"zor-inspect", {"--json", "--frame", "250.5", "glorp2.lws"}},
+        {"zor-view", {"--version"}},
+    };
+    int n = 0;
+    for (const auto& [program, arguments] : runs) {
+        const std::string name = program + "-" + std::to_string(n++);
+        std::vector<std::string> linux = {(kBuild / "tools" / program / program).string()};
+        linux.insert(linux.end(), arguments.begin(), arguments.end());
+        test::ChildProcess native(linux, dir.path(), name + "-linux");
+        ASSERT_TRUE(native.wait(60s));
+        std::vector<std::string> windows = {(kRuntime / (program + ".exe")).string()};
+        windows.insert(windows.end(), arguments.begin(), arguments.end());
+        int status = -1;
+        ASSERT_TRUE(wine.run(windows, dir.path(), name + "-windows", status));
+        EXPECT_TRUE(native.exitedWith(status)) << program << ": " << test::describeEnd(native) << " on Linux, "
+                                               << status << " on Windows";
+        EXPECT_EQ(readText(dir / (name + "-windows.out")), native.output()) << program;
+        EXPECT_FALSE(native.output().empty()) << program;
+    }
+
+    auto holder = wine.start({kProbe.string(), "hold", "zor.dat", "60"}, dir.path(), "hold");
+    ASSERT_TRUE(waitForOutput(*holder, "held: zor.dat", 60s)) << holder->errors();
+    int status = -1;
+    ASSERT_TRUE(wine.run({(kRuntime / "zorpack.exe").string(), "list", "zor.dat"}, dir.path(), "list-held", status));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readText(dir / "list-held.err").find("another program has it open and lets no one else read it"),
+              std::string::npos)
+        << readText(dir / "list-held.err");
+}
+
+// A folder with non-ASCII letters, and one whose path is longer than 260
+// characters: zorpack.exe lists the archive there, and the player plays
+// from there (the first as its working folder, the second through --dir).
+// There is no sound device: the player plays silently and says so.
+TEST(Windows, UnicodeAndLongPaths) {
+    test::ScratchDir dir;
+    const fs::path accented = dir / "D\xC3\xA9mos" / "\xC3\x89t\xC3\xA9 1999";
+    fs::path deep = accented;
+    while (deep.string().size() < 300) deep /= "a-folder-whose-name-is-rather-long-\xC3\xA9t\xC3\xA9";
+    copyInto(accented, {kBuild / "demo/zor.dat", kBuild / "demo/mp3.mp3", kRuntime / "zor.exe"});
+    copyInto(deep, {kBuild / "demo/zor.dat", kBuild / "demo/mp3.mp3"});
+    test::ChildProcess native({(kBuild / "tools/zorpack/zorpack").string(), "list", "zor.dat"}, accented, "linux");
+    ASSERT_TRUE(native.wait(60s) && native.exitedWith(0));
+
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    int n = 0;
+    for (const fs::path& folder : {accented, deep}) {
+        SCOPED_TRACE(folder.string());
+        const std::string name = "list-" + std::to_string(n++);
+        int status = -1;
+        ASSERT_TRUE(wine.run({(kRuntime / "zorpack.exe").string(), "list", windowsPath(folder / "zor.dat")}, dir.path(),
+                             name, status));
+        EXPECT_EQ(status, 0) << readText(dir / (name + ".err"));
+        EXPECT_EQ(readText(dir / (name + ".out")), native.output());
+    }
+    auto here = wine.start({kProbe.string(), "drive", "--", "zor.exe"}, accented, "drive-here");
+    ASSERT_TRUE(here->wait(120s)) << here->output();
+    EXPECT_EQ(first(reportOf(here->output()), "exit"), "0") << here->output() << here->errors();
+    EXPECT_NE(here->errors().find("zor: no sound device"), std::string::npos) << here->errors();
+    auto there = wine.start({kProbe.string(), "drive", "--", windowsPath(accented / "zor.exe"), "--dir",
+                             windowsPath(deep), "-nosound"},
+                            dir.path(), "drive-there");
+    ASSERT_TRUE(there->wait(120s)) << there->output();
+    EXPECT_EQ(first(reportOf(there->output()), "exit"), "0") << there->output() << there->errors();
+}
+
+// The installer installs for the user without asking (/S): the programs and
+// the demo, a Start-menu entry and an entry in the installed programs; the
+// uninstaller (/S) takes all of it away again.
+TEST(Windows, Installer) {
+    test::ScratchDir dir;
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const fs::path home = kPrefix / "drive_c/users" / user->pw_name;
+    const fs::path installed = home / "AppData/Local/Programs/zor";
+    const fs::path shortcut = home / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/zor.lnk";
+    const std::string key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zor";
+
+    int status = -1;
+    ASSERT_TRUE(wine.run({(kDist / ("zor-" + kVersion + "-setup.exe")).string(), "/S"}, dir.path(), "setup", status));
+    EXPECT_EQ(status, 0);
+    for (const char* file : {"zor.exe", "zorpack.exe", "zor-render.exe", "zor.dat", "mp3.mp3", "README.txt",
+                             "LICENSE.txt", "uninstall.exe"})
+        EXPECT_TRUE(fs::is_regular_file(installed / file)) << file;
+    EXPECT_TRUE(fs::is_regular_file(shortcut));
+    ASSERT_TRUE(wine.run({"reg", "query", key}, dir.path(), "query-installed", status));
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(readText(dir / "query-installed.out").find("zor " + kVersion), std::string::npos);
+
+    // The uninstaller copies itself elsewhere and returns at once; the copy
+    // does the work.
+    ASSERT_TRUE(wine.run({windowsPath(installed / "uninstall.exe"), "/S"}, dir.path(), "uninstall", status));
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (fs::exists(installed) && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(fs::exists(installed));
+    EXPECT_FALSE(fs::exists(shortcut));
+    ASSERT_TRUE(wine.run({"reg", "query", key}, dir.path(), "query-removed", status));
+    EXPECT_NE(status, 0);
+}
+
+}  // namespace
+}  // namespace zor
