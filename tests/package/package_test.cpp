@@ -118,6 +118,8 @@ TEST_F(Package, UnpackedPlayerNamesItsDemoWhereThereIsNothingToPlay) {
 TEST_F(Package, UnpackedZorPublishWritesTheBuildsSingleFile) {
     for (const char* file : {"zor.wasm", "zor.js", "page.js", "index.html", "SERVING.md", "LICENSE.txt"})
         ASSERT_TRUE(fs::exists(root_ / "usr/share/zor/web" / file)) << file;
+    for (const char* file : {"zor.exe", "zorpack.exe", "README.txt", "LICENSE.txt"})
+        EXPECT_TRUE(fs::exists(root_ / "usr/share/zor/windows" / file)) << file;
     const test::ShellRun packaged =
         run("SDL_VIDEODRIVER=offscreen " + quoted(root_ / "usr/bin/zor-publish") + " " +
                 quoted(root_ / "usr/share/zor/demo") + " --no-poster --title Sample --html " + quoted(scratch_ / "p.html"),
