@@ -67,7 +67,11 @@ foreach(file index.html page.js zor-files.js zor.js zor.wasm)
   install(FILES "${ZOR_WEB_RUNTIME_DIR}/${file}" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" OPTIONAL)
 endforeach()
 install(FILES "${CMAKE_SOURCE_DIR}/src/app/web/SERVING.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web")
-install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" RENAME LICENSE.txt)
+# Our licence, then the notices of what zor.js and zor.wasm carry.
+file(READ "${CMAKE_SOURCE_DIR}/LICENSE" zor_licence)
+file(READ "${CMAKE_CURRENT_LIST_DIR}/third-party.txt" zor_third_party)
+file(WRITE "${zor_package_dir}/LICENSE.txt" "${zor_licence}\n${zor_third_party}")
+install(FILES "${zor_package_dir}/LICENSE.txt" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web")
 install(DIRECTORY "${ZOR_WINDOWS_RUNTIME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/windows"
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ OPTIONAL)
 
