@@ -33,6 +33,9 @@ struct GlSurface {
     MemorySurface memory;  // offscreen surfaces and texture levels keep their pixels here
     GLuint texture = 0;    // texture levels: the GL texture; offscreen: an RGBA copy for blits
     std::uint32_t uploadedVersion = ~0u;
+    // Offscreen: the smallest box holding every pixel the colour key keeps
+    // (empty when it keeps none), as of the uploaded copy.
+    Rect keptBox;
     int level = 0;
     bool alive = true;
 };
