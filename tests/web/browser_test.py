@@ -14,11 +14,20 @@ server and is driven through the DevTools protocol.
       centred in portrait and after turning to landscape, a tap ends it
   browser_test.py bad-input --page DIR
       each kind of bad data gives its message in the page and on the console
+  browser_test.py open --page DIR --native BUILD
+      another demo handed to "Open a demo..." (a model imported with
+      zor-import): a damaged archive is refused with a message naming it (as
+      text, markup in its name and all), the sample stays; the good one plays
+      in place of the sample
+  browser_test.py disk --page DIR
+      opened from the disk (file://), the site's page says why it cannot play
+      and names the single-file page; a single file built by single_file.py
+      plays from the disk with no server and shows its title as text
   browser_test.py bundle --bundle TARBALL
       scripts/web --dist's bundle, unpacked and served at about 1 MB/s: the
       progress bar moves before the start panel appears, the page shows the
-      version; served with the wrong type for zor.wasm, the page says so and
-      still starts
+      version and links the licence it carries; served with the wrong type for
+      zor.wasm, the page says so and still starts
   browser_test.py bench --page DIR --native BUILD
       a benchmark, not a test: ?bench at 640x480 in the page (whole frames,
       then &smooth) and zor-render --bench at the same size, and their ratio
@@ -45,6 +54,7 @@ import time
 import zlib
 
 from cdp import Browser
+import single_file
 
 # At most this share of pixels may differ by more than this many levels in
 # any channel: the JPEG decoders (libjpeg natively, stb_image in the page)
@@ -55,6 +65,7 @@ MAX_SHARE_OFF = 0.03
 LEVELS = 16
 
 PAGE_FILES = ("index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm")
+LICENSE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "LICENSE")
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -134,6 +145,32 @@ def compare(page_png, native_png):
 def check(condition, message):
     if not condition:
         raise AssertionError(message)
+
+
+def share_of(png_bytes, test):
+    """The share of a picture's pixels for which test(r, g, b) holds."""
+    with tempfile.NamedTemporaryFile(suffix=".png") as f:
+        f.write(png_bytes)
+        f.flush()
+        rgb = rgb_pixels(f.name)
+    pixels = len(rgb) // 3
+    return sum(1 for i in range(0, len(rgb), 3) if test(rgb[i], rgb[i + 1], rgb[i + 2])) / pixels
+
+
+def errors_on_console(browser):
+    return [text for kind, text in browser.console if kind in ("error", "exception")]
+
+
+def play_and_look(browser):
+    """Starts the demo from the set-up panel (without music) and gives the
+    page as shown a second later."""
+    browser.evaluate("document.getElementById('nosound').checked = true")
+    browser.click("#control-1024")
+    browser.wait_for("document.body.dataset.state === 'playing' || document.body.dataset.state === 'error'")
+    check(browser.evaluate("document.body.dataset.state") == "playing",
+          f"the demo does not play: {page_errors(browser)!r}")
+    browser.pump(1.5)
+    return browser.screenshot()
 
 
 # ---- frames ------------------------------------------------------------------
@@ -241,7 +278,10 @@ def test_phone(args):
         check_centred(canvas_box(browser), "portrait")
         browser.emulate_phone(844, 390, landscape=True)
         browser.wait_for("innerWidth === 844")
-        browser.pump(0.3)
+        # The page fits the canvas on the resize event, which a busy machine
+        # may deliver a while after the new width is there.
+        browser.wait_for("(() => { const r = document.getElementById('screen').getBoundingClientRect();"
+                         " return r.width >= innerWidth - 1 || r.height >= innerHeight - 1; })()", timeout=10)
         check_centred(canvas_box(browser), "landscape")
         check(browser.evaluate("document.body.dataset.state") == "playing", "turning the phone ended the demo")
         browser.tap("#screen")
@@ -346,6 +386,100 @@ def test_bad_input(args):
         shutil.rmtree(root, ignore_errors=True)
 
 
+# ---- another demo opened in the page --------------------------------------------
+# The model of the opened demo: a square in a green the sample never fills
+# the screen with.
+GREEN_MODEL = {
+    "square.obj": "mtllib square.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nvn 0 0 1\nusemtl green\n"
+                  "f 1//1 2//1 3//1 4//1\n",
+    "square.mtl": "newmtl green\nKd 0.1 0.9 0.2\n",
+}
+
+
+def green(r, g, b):
+    return g > r + 30 and g > b + 30
+
+
+def test_open(args):
+    work = tempfile.mkdtemp(prefix="zor-web-open-")
+    try:
+        for name, text in GREEN_MODEL.items():
+            with open(os.path.join(work, name), "w") as f:
+                f.write(text)
+        imported = os.path.join(work, "imported")
+        subprocess.run([os.path.join(args.native, "tools", "zor-import", "zor-import"), os.path.join(work, "square.obj"),
+                        "--out", imported, "--pack", "--quiet"], check=True)
+        # A damaged archive (its end cut off) under a name that is markup.
+        with open(os.path.join(imported, "zor.dat"), "rb") as f:
+            good = f.read()
+        bad = os.path.join(work, "<img src=x onerror=alert(1)>.dat")
+        with open(bad, "wb") as f:
+            f.write(good[:-8])
+
+        with serving(args.page) as base, Browser(640, 480) as browser:
+            browser.open(base + "index.html")
+            browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+            browser.set_files("#open-demo", [bad])
+            browser.wait_for("document.body.dataset.opened === '1'")
+            message = browser.evaluate("document.getElementById('open-message').textContent")
+            check(os.path.basename(bad) + ": holds no files: it is not an archive the player reads" in message,
+                  f"the damaged archive: {message!r}")
+            check(browser.evaluate("document.querySelectorAll('#setup img:not(#demo-poster)').length") == 0,
+                  "a file's name became markup")
+            print(f"damaged archive: {message.splitlines()[0]}")
+
+            browser.set_files("#open-demo", [os.path.join(imported, "zor.dat")])
+            browser.wait_for("document.body.dataset.opened === '2'")
+            check(browser.evaluate("document.getElementById('open-message').hidden"),
+                  "the archive is refused: " + browser.evaluate("document.getElementById('open-message').textContent"))
+            notice = browser.evaluate("document.getElementById('notice-text').textContent")
+            check("mp3.mp3: not among the files opened; the demo plays without music" in notice, f"notice: {notice!r}")
+            share = share_of(play_and_look(browser), green)
+            print(f"the opened demo plays: {share * 100:.0f}% of the page in its green")
+            check(share > 0.10, f"the opened demo does not show: {share * 100:.1f}% green")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+# ---- from the disk ----------------------------------------------------------------
+def test_disk(args):
+    work = tempfile.mkdtemp(prefix="zor-web-disk-")
+    try:
+        site = os.path.join(work, "site")
+        shutil.copytree(args.page, site)
+        title = "Sample <b>demo</b> & co"
+        poster = os.path.join(work, "poster.png")
+        subprocess.run(["convert", "-size", "64x48", "xc:#2050c0", poster], check=True)
+        single = os.path.join(work, "demo.html")
+        with open(single, "w") as f:
+            f.write(single_file.build(args.page, title=title, description="Played from one file.", poster=poster))
+        print(f"single file: {os.path.getsize(single)} bytes")
+
+        with Browser(800, 600) as browser:
+            browser.open("file://" + os.path.join(site, "index.html"))
+            browser.wait_for("document.body.dataset.state === 'error'")
+            errors = page_errors(browser)
+            for text in ("zor.wasm: cannot fetch", "opened from the disk (file://)", "zor-publish --html FILE"):
+                check(text in errors, f"the site from the disk: {text!r} is not in {errors!r}")
+            print("the site from the disk: " + errors.splitlines()[1])
+
+            browser.open("file://" + single)
+            browser.wait_for("document.getElementById('setup').dataset.open === '1'")
+            shown = browser.evaluate("[document.getElementById('demo-title').textContent,"
+                                     " document.getElementById('demo-title').children.length,"
+                                     " document.getElementById('demo-poster').naturalWidth]")
+            check(shown == [title, 0, 64], f"the start panel shows {shown}")
+            check(browser.evaluate("document.getElementById('licence').href.startsWith('blob:')"),
+                  "the licence link does not open the carried licence")
+            share = share_of(play_and_look(browser), lambda r, g, b: r + g + b > 30)
+            check(share > 0.3, f"the single file plays black: {share * 100:.1f}% of the page lit")
+            errors = errors_on_console(browser)
+            check(not errors, f"errors on the console: {errors}")
+            print(f"the single file from the disk plays: {share * 100:.0f}% of the page lit, no errors")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 # ---- the web bundle ---------------------------------------------------------------
 RATE = 1024 * 1024  # bytes a second
 
@@ -359,8 +493,10 @@ def test_bundle(args):
         check(len(folders) == 1 and folders[0].startswith("zor-web-"), f"the bundle holds {folders}")
         version = folders[0][len("zor-web-"):]
         page = os.path.join(root, folders[0])
-        for name in PAGE_FILES + ("zor.dat", "mp3.mp3", "README"):
+        for name in PAGE_FILES + ("zor.dat", "mp3.mp3", "README", "LICENSE.txt"):
             check(os.path.isfile(os.path.join(page, name)), f"the bundle has no {name}")
+        with open(os.path.join(page, "LICENSE.txt"), "rb") as carried, open(LICENSE, "rb") as licence:
+            check(carried.read() == licence.read(), "the bundle's LICENSE.txt is not the licence")
         for name in PAGE_FILES:
             with gzip.open(os.path.join(page, name + ".gz")) as packed, open(os.path.join(page, name), "rb") as plain:
                 check(packed.read() == plain.read(), f"{name}.gz is not {name}")
@@ -395,6 +531,9 @@ def test_bundle(args):
             print(f"progress seen {len(seen)} times, from {seen[0]!r} to {seen[-1]!r}")
             footer = browser.evaluate("document.getElementById('version').textContent")
             check(footer == f"zor {version}", f"the page shows the version as {footer!r}")
+            licence = browser.evaluate("[document.getElementById('licence').textContent,"
+                                       " document.getElementById('licence').href]")
+            check(licence == ["MIT licence (Expat)", base + "LICENSE.txt"], f"the footer's licence: {licence}")
             print(f"{size} bytes at {RATE / 1024 / 1024:.0f} MiB/s: the start panel after {took:.1f} s")
 
         with serving_slowly(page, 100 * RATE, wasm_type="application/octet-stream") as base, \
@@ -481,7 +620,8 @@ def soak(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["frames", "panels", "phone", "bad-input", "bundle", "bench", "soak"])
+    parser.add_argument("case", choices=["frames", "panels", "phone", "bad-input", "open", "disk", "bundle", "bench",
+                                         "soak"])
     parser.add_argument("--page", help="folder of the built page (build-web)")
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
     parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
@@ -500,8 +640,8 @@ def main():
     for name in PAGE_FILES + ("zor.dat",):
         if not os.path.exists(os.path.join(args.page, name)):
             sys.exit(f"browser_test: {args.page} has no {name}; run scripts/web first")
-    {"frames": test_frames, "panels": test_panels, "phone": test_phone, "bad-input": test_bad_input, "bench": bench,
-     "soak": soak}[args.case](args)
+    {"frames": test_frames, "panels": test_panels, "phone": test_phone, "bad-input": test_bad_input,
+     "open": test_open, "disk": test_disk, "bench": bench, "soak": soak}[args.case](args)
 
 
 if __name__ == "__main__":
