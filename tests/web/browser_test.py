@@ -230,6 +230,10 @@ def test_panels(args):
         check(not browser.evaluate("document.getElementById('end-panel').hidden"), "no end panel")
         check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 0,
               "the music plays on after the end")
+        # What a play leaves behind in Emscripten's runtime: its GL names and
+        # the page's key handlers; the next play must leave no more.
+        leftovers = "[GL.counter, GL.textures.length, JSEvents.eventHandlers.length]"
+        after_first = browser.evaluate(leftovers)
         # An Escape too many on the end panel belongs to the ended play.
         browser.press_escape()
         browser.click("#again")
@@ -241,6 +245,9 @@ def test_panels(args):
         # A click on the picture ends it as well.
         browser.click("#screen")
         browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
+        after_second = browser.evaluate(leftovers)
+        check(after_second == after_first, f"GL names, GL textures and event handlers after one play {after_first},"
+                                           f" after two {after_second}")
     print("set-up panel, Escape, end panel, play again, click: as expected")
 
 
