@@ -90,7 +90,8 @@
 
   // Said whenever something beside a page on the disk cannot be fetched.
   const kFromDisk = [
-    "This page was opened from the disk (file://), and browsers do not let such a page fetch the files beside it.",
+    "This page was opened from the disk (file://), and this browser does not let such a page fetch the files " +
+      "beside it.",
     "To play it, put its folder on a web server (the README beside it says how; to try it on this computer, run " +
       "\"python3 -m http.server\" in the folder and open http://127.0.0.1:8000/).",
     "Or play the single-file page instead: one HTML file that holds the player and the demo and plays from the " +
@@ -415,7 +416,9 @@
       return useMusic(kMusic, null, carried.length ? answer.message : `cannot fetch ${musicUrl}: ${answer.message}`);
     }
     if (answer instanceof Uint8Array) return useMusic(kMusic, answer, null);
-    if (!answer.ok) return useMusic(kMusic, null, `cannot fetch ${musicUrl}: ${answer.status} ${answer.statusText}`.trim());
+    if (!answer.ok) {
+      return useMusic(kMusic, null, `cannot fetch ${musicUrl}: ${answer.status} ${answer.statusText}`.trim());
+    }
     let bytes;
     try {
       bytes = new Uint8Array(await answer.arrayBuffer());
@@ -576,7 +579,9 @@
   // When it cannot be played, the demo before stays.
   async function takeOpened(picked) {
     if (picked.length === 0) return ["no files were opened"];
-    if (picked.length > kMaxOpenedFiles) return [`${picked.length} files opened; the page takes at most ${kMaxOpenedFiles}`];
+    if (picked.length > kMaxOpenedFiles) {
+      return [`${picked.length} files opened; the page takes at most ${kMaxOpenedFiles}`];
+    }
     const size = picked.reduce((sum, f) => sum + f.file.size, 0);
     if (size > kMaxOpenedBytes) {
       return [`the files opened hold ${(size / 1048576).toFixed(0)} MB; the page takes at most ` +
@@ -748,7 +753,8 @@
     const entries = [...e.dataTransfer.items].filter((i) => i.kind === "file" && i.webkitGetAsEntry)
       .map((i) => i.webkitGetAsEntry()).filter(Boolean);
     const files = [...e.dataTransfer.files];
-    droppedFiles(entries, files).then(openDemo, (error) => notice([`the files dropped cannot be read: ${error.message || error}`]));
+    const unreadable = (error) => notice([`the files dropped cannot be read: ${error.message || error}`]);
+    droppedFiles(entries, files).then(openDemo, unreadable);
   });
 
   // ---- the set-up window, drawn for the player's set-up logic ---------------
