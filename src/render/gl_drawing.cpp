@@ -9,9 +9,10 @@ namespace {
 
 // Vertices one batch holds before it is sent on.
 constexpr std::size_t kBatchCapacity = 1 << 16;
-// Vertices each streamed buffer holds; batches are appended to one until it
-// is full, then the next one is taken (see flushBatch()).
-constexpr std::size_t kStreamCapacity = 1 << 17;
+// Vertices each streamed buffer holds (2 MiB, the largest batch); batches
+// are appended to one until it is full, then the next one is taken (see
+// flushBatch()). The sample demo fills one in about two frames.
+constexpr std::size_t kStreamCapacity = kBatchCapacity;
 
 constexpr const char* kVertexShader = R"(
 uniform mat4 u_transform;  // world x view x projection, row-vector matrices given as they are
@@ -58,6 +59,24 @@ void main() {
     if (c.a < 0.5) discard;
 #endif
     o_color = c;
+}
+)";
+
+// show(): one triangle over the whole viewport, each pixel fetching its
+// texel, no filtering.
+constexpr const char* kShowVertexShader = R"(#version 300 es
+void main() {
+    gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1), 0.0, 1.0);
+}
+)";
+
+constexpr const char* kShowFragmentShader = R"(#version 300 es
+precision highp float;
+uniform highp sampler2D u_texture;
+uniform ivec2 u_origin;  // the window pixel that shows texel (0, 0)
+out vec4 o_color;
+void main() {
+    o_color = texelFetch(u_texture, ivec2(gl_FragCoord.xy) - u_origin, 0);
 }
 )";
 
@@ -198,6 +217,9 @@ void GlDrawing::stop() {
     if (deviceSampler_) glDeleteSamplers(1, &deviceSampler_);
     if (nearestSampler_) glDeleteSamplers(1, &nearestSampler_);
     deviceSampler_ = nearestSampler_ = 0;
+    if (showProgram_) glDeleteProgram(showProgram_);
+    if (showArray_) glDeleteVertexArrays(1, &showArray_);
+    showProgram_ = showArray_ = 0;
     appliedValid_ = false;
 }
 
@@ -476,6 +498,46 @@ void GlDrawing::blit(GLuint texture, const std::array<float, 4>& source, const R
     draw(PrimitiveType::TRIANGLEFAN, quad, 4);
     flush();
     state = device;
+}
+
+void GlDrawing::show(GLuint texture, int x, int y, int width, int height) {
+    flush();
+    if (!showProgram_) {
+        std::string error;
+        const GLuint vertex = compile(GL_VERTEX_SHADER, kShowVertexShader, error);
+        const GLuint fragment = vertex ? compile(GL_FRAGMENT_SHADER, kShowFragmentShader, error) : 0;
+        if (fragment) {
+            showProgram_ = glCreateProgram();
+            glAttachShader(showProgram_, vertex);
+            glAttachShader(showProgram_, fragment);
+            glLinkProgram(showProgram_);
+            glDeleteShader(fragment);
+        }
+        if (vertex) glDeleteShader(vertex);
+        if (!showProgram_) return;
+        glUseProgram(showProgram_);
+        glUniform1i(glGetUniformLocation(showProgram_, "u_texture"), 0);
+        showOrigin_ = glGetUniformLocation(showProgram_, "u_origin");
+        glGenVertexArrays(1, &showArray_);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glUseProgram(showProgram_);
+    glUniform2i(showOrigin_, x, y);
+    glBindVertexArray(showArray_);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindSampler(0, nearestSampler_);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_DITHER);
+    glDepthMask(GL_FALSE);
+    glViewport(x, y, width, height);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    // Everything the batches set is set again before the next one.
+    glBindVertexArray(streams_[stream_].vertexArray);
+    appliedProgram_ = 0;
+    appliedValid_ = false;
 }
 
 void GlDrawing::clear(bool color, std::uint32_t argb, bool depth, float z) {

@@ -81,6 +81,11 @@ public:
     void blit(GLuint texture, const std::array<float, 4>& source, const Rect& destination, bool keyed);
     // Clears the whole target (the depth write state does not matter).
     void clear(bool color, std::uint32_t argb, bool depth, float z);
+    // Shows `texture` (a flip chain buffer) 1:1 in the window: texel (i, j)
+    // becomes pixel (x + i, y + j) of the window's framebuffer (GL's
+    // bottom-left origin), width x height of them, as they are. A draw, not
+    // a copy: software rasterisers spread it over their threads.
+    void show(GLuint texture, int x, int y, int width, int height);
     // Sends what is waiting to GL.
     void flush();
     // The texture unit's binding was changed outside (uploads).
@@ -108,6 +113,9 @@ private:
     void uploadMatrix(Program& program, const DrawState& s);
 
     std::array<Program, 12> programs_;  // by programIndex()
+    // show()'s program and its vertex array (no attributes), made when first used.
+    GLuint showProgram_ = 0, showArray_ = 0;
+    GLint showOrigin_ = -1;
     // The streamed vertex buffers, each with its vertex array, taken in turn
     // as one fills up; the last one (spare) only for a batch larger than
     // a whole store.

@@ -72,7 +72,7 @@ struct GlDisplayLayer::Impl {
     PictureArea area;             // where the picture goes (the whole surface when 4:3)
     bool fullScreen = false;
     int display = 0;  // the host's display of the mode's driver
-    // What is shown: one colour buffer each, single-sampled.
+    // What is shown: one colour buffer each, single-sampled, a texture.
     GLuint framebuffers[2] = {0, 0};
     GLuint colorBuffers[2] = {0, 0};
     // With multisampling, what is drawn into: a multisampled colour buffer

@@ -28,9 +28,10 @@ server and is driven through the DevTools protocol.
       progress bar moves before the start panel appears, the page shows the
       version and links the licence it carries; served with the wrong type for
       zor.wasm, the page says so and still starts
-  browser_test.py bench --page DIR --native BUILD
-      a benchmark, not a test: ?bench at 640x480 in the page (whole frames,
-      then &smooth) and zor-render --bench at the same size, and their ratio
+  browser_test.py bench --page DIR --native BUILD [--sizes WxH,...]
+      a benchmark, not a test: ?bench in the page (whole frames; at 640x480
+      also &smooth) and zor-render --bench at the same size, and their ratio,
+      at 640x480 and 1920x1080
 
 DIR is the built page (scripts/web's build-web/) with the sample demo;
 BUILD the native build folder holding zor-render and demo/.
@@ -556,25 +557,32 @@ def test_bundle(args):
 
 # ---- bench (not a test) ---------------------------------------------------------
 def bench(args):
-    def page_rate(query):
-        with serving(args.page) as base, Browser(640, 480) as browser:
-            browser.open(base + "index.html?bench&size=640x480" + query)
+    def page_rate(size, query=""):
+        width, height = (int(n) for n in size.split("x"))
+        with serving(args.page) as base, Browser(width, height) as browser:
+            browser.open(f"{base}index.html?bench&size={size}{query}")
             browser.wait_for("document.body.dataset.state === 'bench-done' || "
                              "document.body.dataset.state === 'error'", timeout=1800)
             lines = [text for _, text in browser.console if text.endswith(" frames/s")]
             check(lines, f"the page printed no rate: {browser.console[-10:]}")
             return float(lines[-1].split()[0])
 
-    whole, smooth = page_rate(""), page_rate("&smooth")
-    render = os.path.join(args.native, "tools", "zor-render", "zor-render")
-    native = subprocess.run([render, "--dir", os.path.join(args.native, "demo"), "--size", "640x480", "--bench"],
-                            check=True, capture_output=True, text=True,
-                            env=dict(os.environ, SDL_VIDEODRIVER="offscreen")).stdout.split()
-    native_rate = float(native[0])
-    print(f"page (headless Chromium, SwiftShader) 640x480: {whole:.1f} frames/s")
-    print(f"page 640x480, smooth (the clock at 60 passes a second): {smooth:.1f} passes/s")
-    print(f"zor-render --bench 640x480: {native_rate:.1f} frames/s")
-    print(f"ratio page / native: {whole / native_rate:.2f}")
+    def native_rate(size):
+        render = os.path.join(args.native, "tools", "zor-render", "zor-render")
+        out = subprocess.run([render, "--dir", os.path.join(args.native, "demo"), "--size", size, "--bench"],
+                             check=True, capture_output=True, text=True,
+                             env=dict(os.environ, SDL_VIDEODRIVER="offscreen")).stdout.split()
+        return float(out[0])
+
+    for size in args.sizes.split(","):
+        page = page_rate(size)
+        print(f"page (headless Chromium, SwiftShader) {size}: {page:.1f} frames/s", flush=True)
+        if size == "640x480":
+            print(f"page {size}, smooth (the clock at 60 passes a second): {page_rate(size, '&smooth'):.1f} passes/s",
+                  flush=True)
+        native = native_rate(size)
+        print(f"zor-render --bench {size}: {native:.1f} frames/s", flush=True)
+        print(f"ratio page / native at {size}: {page / native:.2f}", flush=True)
 
 
 def page_memory(browser):
@@ -588,41 +596,37 @@ def page_memory(browser):
 def soak(args):
     """The demo played again and again through "Play it again": each time a
     few seconds of play, then Escape. The page's JavaScript heap plus its
-    WebAssembly memory at the start, after the first minute and at the end;
-    PASS when the end lies within 10% of the minute's reading."""
+    WebAssembly memory, judged as bench/soak/memory_trend.py says."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "soak"))
+    from memory_trend import MemoryTrend
+
     with serving(args.page) as base, Browser(640, 480) as browser:
         browser.open(base + "index.html")
         browser.wait_for("document.getElementById('setup').dataset.open === '1'")
         browser.click("#control-1024")
         browser.wait_for("document.body.dataset.state === 'playing'")
-        began = time.monotonic()
+        trend = MemoryTrend("soak-page", "replays", args.replays, args.settle)
 
-        def report(when, reading):
-            heap, wasm = reading
-            print(f"soak-page: {when}: JS heap {heap} KiB + wasm memory {wasm} KiB = {heap + wasm} KiB", flush=True)
-            return heap + wasm
+        def read(done):
+            heap, wasm = page_memory(browser)
+            trend.take(done, heap + wasm, f" (JS heap {heap} KiB + wasm memory {wasm} KiB)")
 
-        start = report("start", page_memory(browser))
-        settled = None
+        # Read on the end panel each time: `replay` replays done.
         for replay in range(args.replays + 1):
             browser.pump(args.play_seconds)
             browser.press_escape()
             browser.wait_for("document.body.dataset.state === 'ended'", timeout=30)
-            if settled is None and time.monotonic() - began >= args.settle:
-                settled = report(f"after {args.settle:.0f} s ({replay} replays)", page_memory(browser))
+            if trend.due(replay):
+                read(replay)
             if replay == args.replays:
                 break
             browser.click("#again")
             browser.wait_for("document.body.dataset.state === 'playing'", timeout=60)
-        end = report(f"end ({args.replays} replays, {time.monotonic() - began:.0f} s)", page_memory(browser))
+        if trend.readings[-1][0] != args.replays:
+            read(args.replays)
         errors = page_errors(browser)
         check(not errors, f"the page reported errors: {errors}")
-    base = settled or start
-    passed = base * 0.9 <= end <= base * 1.1
-    against = "the first minute's" if settled else "the start's"
-    print(f"soak-page: end {end} KiB, {100.0 * (end - base) / base:+.1f}% against {against} {base} KiB: "
-          f"{'PASS' if passed else 'FAIL'}", flush=True)
-    check(passed, "the page's memory grew by more than 10%")
+    check(trend.finish(), "the page's memory does not hold")
 
 
 def main():
@@ -632,6 +636,7 @@ def main():
     parser.add_argument("--page", help="folder of the built page (build-web)")
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
     parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
+    parser.add_argument("--sizes", default="640x480,1920x1080", help="bench: picture sizes (default 640x480,1920x1080)")
     parser.add_argument("--replays", type=int, default=50, help="soak: times played again (default 50)")
     parser.add_argument("--play-seconds", type=float, default=2.0, help="soak: seconds of each play (default 2)")
     parser.add_argument("--settle", type=float, default=60.0,
