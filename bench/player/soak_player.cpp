@@ -2,9 +2,9 @@
 // set-up window, OpenGL display, music through SDL_mixer) on an X server,
 // for many passes, the demo looping: when the scene ends, the soak starts
 // the scene clock again instead of ending, as if the demo were played again
-// in the same process. Prints resident memory at the start, after the first
-// minute and at the end, and PASS when the end lies within 10% of the
-// minute's reading (exit status 0; 1 on FAIL or when the player cannot run).
+// in the same process. Prints resident memory over the run and judges its
+// trend (memory_watch.h): PASS, exit status 0; 1 on FAIL or when the player
+// cannot run.
 //
 // Without DISPLAY it starts Xvfb itself, and it answers the set-up window
 // with Return (its default mode) through xdotool, as a person would.
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
             stopXvfb();
             return 1;
         }
-        zor::soak::MemoryWatch memory("soak-player", std::chrono::seconds(settle));
+        zor::soak::MemoryWatch memory("soak-player", "passes", passes, std::chrono::seconds(settle));
         long long done = 0, loops = 0;
         while (done < passes) {
             if (!session.pass()) {

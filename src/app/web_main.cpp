@@ -1,9 +1,9 @@
-// zor in a web page. The page (web/page.js) fetches zor.dat, the music and
-// the data files lying beside the archive into the working folder before it
-// calls in here; from then on the player runs as on the desktop: the same
-// start-up, the same pass once per animation frame of the browser, the same
-// shutdown. Its messages go to standard error, which the page shows in its
-// panels and logs to the console.
+// zor in a web page. The page (web/page.js) puts the demo's files into the
+// working folder before it calls in here: fetched from the site, unpacked
+// from the page itself, or opened by the viewer. From then on the player
+// runs as on the desktop: the same start-up, the same pass once per
+// animation frame of the browser, the same shutdown. Its messages go to
+// standard error, which the page shows in its panels and logs to the console.
 //
 // The page's calls (the zor_* functions below) all reach the one WebPlayer.
 
@@ -30,6 +30,7 @@
 #include "platform/browser/browser_window_system.h"
 #include "platform/browser/webgl_host.h"
 #include "render/gl_display_layer.h"
+#include "scene/player_constants.h"
 
 namespace zor {
 
@@ -58,14 +59,28 @@ public:
         return names;
     }
 
+    // Whether the working folder holds the scene the player plays: a file on
+    // disk, or an entry of the archive, each found as the player finds it.
+    bool sceneFound() {
+        if (dataFileOnDisk(DataSource{}, kSceneFileName)) return true;
+        PackFile pack(kArchiveFileName);
+        return !pack.isCorrupt() && pack.findEntry(kSceneFileName) >= 0;
+    }
+
     void setSound(bool on) { commandLine_ = on ? "" : "-nosound"; }
     // Smooth motion: every pass shows the clock's own moment (the browser
     // already paces the passes at the display's refresh).
     void setSmooth(bool on) { smooth_ = on; }
 
     // Shows the set-up window in the page; the player starts once a choice
-    // is accepted there.
+    // is accepted there. Again after a play (another demo opened): the last
+    // play's display goes first, then its layer.
     bool openSetup() {
+        setup_.reset();
+        session_.reset();
+        parts_.reset();
+        display_.reset();
+        layer_.reset();
         layer_ = makeLayer();
         adapters_ = listDisplayAdapters(*layer_);
         lists_ = setupAdapters(adapters_);
@@ -240,6 +255,8 @@ EMSCRIPTEN_KEEPALIVE const char* zor_archive_report() {
     zor::lastText = zor::thePlayer->archiveReport();
     return zor::lastText.c_str();
 }
+
+EMSCRIPTEN_KEEPALIVE int zor_scene_found() { return zor::thePlayer->sceneFound() ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE void zor_set_sound(int on) { zor::thePlayer->setSound(on != 0); }
 

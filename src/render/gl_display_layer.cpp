@@ -72,7 +72,7 @@ void GlDisplayLayer::Impl::shutdown() {
         for (auto& s : surfaces)
             if (s.texture && (s.kind != GlSurfaceKind::TextureLevel || s.level == 0)) glDeleteTextures(1, &s.texture);
         if (framebuffers[0]) glDeleteFramebuffers(2, framebuffers);
-        if (colorBuffers[0]) glDeleteRenderbuffers(2, colorBuffers);
+        if (colorBuffers[0]) glDeleteTextures(2, colorBuffers);
         if (drawFramebuffers[0]) glDeleteFramebuffers(2, drawFramebuffers);
         if (drawColorBuffers[0]) glDeleteRenderbuffers(2, drawColorBuffers);
         if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);

@@ -9,9 +9,10 @@ namespace {
 
 // Vertices one batch holds before it is sent on.
 constexpr std::size_t kBatchCapacity = 1 << 16;
-// Vertices the streamed buffer holds; batches are appended until it is full,
-// then it gets a fresh store.
-constexpr std::size_t kStreamCapacity = 1 << 17;
+// Vertices each streamed buffer holds (2 MiB, the largest batch); batches
+// are appended to one until it is full, then the next one is taken (see
+// flushBatch()). The sample demo fills one in about two frames.
+constexpr std::size_t kStreamCapacity = kBatchCapacity;
 
 constexpr const char* kVertexShader = R"(
 uniform mat4 u_transform;  // world x view x projection, row-vector matrices given as they are
@@ -58,6 +59,24 @@ void main() {
     if (c.a < 0.5) discard;
 #endif
     o_color = c;
+}
+)";
+
+// show(): one triangle over the whole viewport, each pixel fetching its
+// texel, no filtering.
+constexpr const char* kShowVertexShader = R"(#version 300 es
+void main() {
+    gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1), 0.0, 1.0);
+}
+)";
+
+constexpr const char* kShowFragmentShader = R"(#version 300 es
+precision highp float;
+uniform highp sampler2D u_texture;
+uniform ivec2 u_origin;  // the window pixel that shows texel (0, 0)
+out vec4 o_color;
+void main() {
+    o_color = texelFetch(u_texture, ivec2(gl_FragCoord.xy) - u_origin, 0);
 }
 )";
 
@@ -139,20 +158,29 @@ bool GlDrawing::start(std::string& error) {
     // The commonest variant now, so a driver that cannot build the programs
     // is found at once.
     if (!build(programs_[programIndex(DrawState{})], programIndex(DrawState{}), error)) return false;
-    glGenVertexArrays(1, &vertexArray_);
-    glBindVertexArray(vertexArray_);
-    glGenBuffers(1, &buffer_);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr, GL_STREAM_DRAW);
+    // The stores are allocated here, once; each has a vertex array of its own.
+    for (std::size_t i = 0; i < streams_.size(); ++i) {
+        Stream& stream = streams_[i];
+        glGenVertexArrays(1, &stream.vertexArray);
+        glBindVertexArray(stream.vertexArray);
+        glGenBuffers(1, &stream.buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, stream.buffer);
+        if (i < kStreamCount)
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr,
+                         GL_STREAM_DRAW);
+        const auto stride = static_cast<GLsizei>(sizeof(LVertex));
+        glEnableVertexAttribArray(0);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, x)));
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                              reinterpret_cast<const void*>(offsetof(LVertex, diffuse)));
+        glEnableVertexAttribArray(2);
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, tu)));
+    }
+    stream_ = 0;
     streamed_ = 0;
-    const auto stride = static_cast<GLsizei>(sizeof(LVertex));
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, x)));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                          reinterpret_cast<const void*>(offsetof(LVertex, diffuse)));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(LVertex, tu)));
+    glBindVertexArray(streams_[stream_].vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, streams_[stream_].buffer);
 
     glGenSamplers(1, &deviceSampler_);
     glGenSamplers(1, &nearestSampler_);
@@ -181,11 +209,17 @@ void GlDrawing::stop() {
         if (p.id) glDeleteProgram(p.id);
         p = Program{};
     }
-    if (buffer_) glDeleteBuffers(1, &buffer_);
-    if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
+    for (Stream& stream : streams_) {
+        if (stream.buffer) glDeleteBuffers(1, &stream.buffer);
+        if (stream.vertexArray) glDeleteVertexArrays(1, &stream.vertexArray);
+        stream = Stream{};
+    }
     if (deviceSampler_) glDeleteSamplers(1, &deviceSampler_);
     if (nearestSampler_) glDeleteSamplers(1, &nearestSampler_);
-    buffer_ = vertexArray_ = deviceSampler_ = nearestSampler_ = 0;
+    deviceSampler_ = nearestSampler_ = 0;
+    if (showProgram_) glDeleteProgram(showProgram_);
+    if (showArray_) glDeleteVertexArrays(1, &showArray_);
+    showProgram_ = showArray_ = 0;
     appliedValid_ = false;
 }
 
@@ -407,25 +441,30 @@ void GlDrawing::flushBatch() {
         batch_.clear();
         return;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
     const auto bytes = static_cast<GLsizeiptr>(batch_.size() * sizeof(LVertex));
     if (batch_.size() > kStreamCapacity) {
-        // One primitive larger than the buffer: a store of its own, replaced
-        // before the next batch.
+        // One primitive larger than a store: the spare buffer gets a store
+        // of its size.
+        const Stream& spare = streams_[kStreamCount];
+        glBindVertexArray(spare.vertexArray);
+        glBindBuffer(GL_ARRAY_BUFFER, spare.buffer);
         glBufferData(GL_ARRAY_BUFFER, bytes, batch_.data(), GL_STREAM_DRAW);
         glDrawArrays(batchState_.primitive, 0, static_cast<GLsizei>(batch_.size()));
-        streamed_ = kStreamCapacity;
+        glBindVertexArray(streams_[stream_].vertexArray);
+        glBindBuffer(GL_ARRAY_BUFFER, streams_[stream_].buffer);
         batch_.clear();
         ++drawCalls_;
         return;
     }
     if (streamed_ + batch_.size() > kStreamCapacity) {
-        // A fresh store: the driver need not wait for the draws that read
-        // the old one.
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamCapacity * sizeof(LVertex)), nullptr,
-                     GL_STREAM_DRAW);
+        // The next store, in turn. The last draws that read it were sent
+        // kStreamCount - 1 stores ago, frames before, so writing into it
+        // waits for nothing; nor is a new store allocated.
+        stream_ = (stream_ + 1) % kStreamCount;
         streamed_ = 0;
+        glBindVertexArray(streams_[stream_].vertexArray);
     }
+    glBindBuffer(GL_ARRAY_BUFFER, streams_[stream_].buffer);
     // Each batch goes behind the last one, where no earlier draw reads.
     glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamed_ * sizeof(LVertex)), bytes, batch_.data());
     glDrawArrays(batchState_.primitive, static_cast<GLint>(streamed_), static_cast<GLsizei>(batch_.size()));
@@ -459,6 +498,46 @@ void GlDrawing::blit(GLuint texture, const std::array<float, 4>& source, const R
     draw(PrimitiveType::TRIANGLEFAN, quad, 4);
     flush();
     state = device;
+}
+
+void GlDrawing::show(GLuint texture, int x, int y, int width, int height) {
+    flush();
+    if (!showProgram_) {
+        std::string error;
+        const GLuint vertex = compile(GL_VERTEX_SHADER, kShowVertexShader, error);
+        const GLuint fragment = vertex ? compile(GL_FRAGMENT_SHADER, kShowFragmentShader, error) : 0;
+        if (fragment) {
+            showProgram_ = glCreateProgram();
+            glAttachShader(showProgram_, vertex);
+            glAttachShader(showProgram_, fragment);
+            glLinkProgram(showProgram_);
+            glDeleteShader(fragment);
+        }
+        if (vertex) glDeleteShader(vertex);
+        if (!showProgram_) return;
+        glUseProgram(showProgram_);
+        glUniform1i(glGetUniformLocation(showProgram_, "u_texture"), 0);
+        showOrigin_ = glGetUniformLocation(showProgram_, "u_origin");
+        glGenVertexArrays(1, &showArray_);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glUseProgram(showProgram_);
+    glUniform2i(showOrigin_, x, y);
+    glBindVertexArray(showArray_);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindSampler(0, nearestSampler_);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_DITHER);
+    glDepthMask(GL_FALSE);
+    glViewport(x, y, width, height);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    // Everything the batches set is set again before the next one.
+    glBindVertexArray(streams_[stream_].vertexArray);
+    appliedProgram_ = 0;
+    appliedValid_ = false;
 }
 
 void GlDrawing::clear(bool color, std::uint32_t argb, bool depth, float z) {

@@ -1,8 +1,9 @@
 #pragma once
 // The drawing part of the OpenGL layer, written to what OpenGL ES 3.0 and
 // WebGL2 offer: one small GLSL ES 3.00 program family (smooth or flat
-// colour, texture stage, colour key), one vertex buffer streamed per batch,
-// one sampler object carrying the device's texture filters. The device state is a small struct;
+// colour, texture stage, colour key), a few vertex buffers allocated once
+// and streamed into in turn, one sampler object carrying the device's
+// texture filters. The device state is a small struct;
 // primitives collect in one batch for as long as it stays the same, so
 // changes of state, not polygons, decide how many draw calls a frame takes.
 //
@@ -80,6 +81,11 @@ public:
     void blit(GLuint texture, const std::array<float, 4>& source, const Rect& destination, bool keyed);
     // Clears the whole target (the depth write state does not matter).
     void clear(bool color, std::uint32_t argb, bool depth, float z);
+    // Shows `texture` (a flip chain buffer) 1:1 in the window: texel (i, j)
+    // becomes pixel (x + i, y + j) of the window's framebuffer (GL's
+    // bottom-left origin), width x height of them, as they are. A draw, not
+    // a copy: software rasterisers spread it over their threads.
+    void show(GLuint texture, int x, int y, int width, int height);
     // Sends what is waiting to GL.
     void flush();
     // The texture unit's binding was changed outside (uploads).
@@ -107,8 +113,19 @@ private:
     void uploadMatrix(Program& program, const DrawState& s);
 
     std::array<Program, 12> programs_;  // by programIndex()
-    GLuint buffer_ = 0, vertexArray_ = 0;
-    std::size_t streamed_ = 0;  // vertices in the buffer's current store
+    // show()'s program and its vertex array (no attributes), made when first used.
+    GLuint showProgram_ = 0, showArray_ = 0;
+    GLint showOrigin_ = -1;
+    // The streamed vertex buffers, each with its vertex array, taken in turn
+    // as one fills up; the last one (spare) only for a batch larger than
+    // a whole store.
+    struct Stream {
+        GLuint buffer = 0, vertexArray = 0;
+    };
+    static constexpr std::size_t kStreamCount = 3;
+    std::array<Stream, kStreamCount + 1> streams_;
+    std::size_t stream_ = 0;    // the one being filled
+    std::size_t streamed_ = 0;  // vertices in it so far
     GLuint deviceSampler_ = 0, nearestSampler_ = 0;
     int width_ = 0, height_ = 0;  // of the target
     float depthStep_ = 1.0f / 65535.0f;  // one step of the depth buffer

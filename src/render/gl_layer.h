@@ -33,6 +33,9 @@ struct GlSurface {
     MemorySurface memory;  // offscreen surfaces and texture levels keep their pixels here
     GLuint texture = 0;    // texture levels: the GL texture; offscreen: an RGBA copy for blits
     std::uint32_t uploadedVersion = ~0u;
+    // Offscreen: the smallest box holding every pixel the colour key keeps
+    // (empty when it keeps none), as of the uploaded copy.
+    Rect keptBox;
     int level = 0;
     bool alive = true;
 };
@@ -69,7 +72,7 @@ struct GlDisplayLayer::Impl {
     PictureArea area;             // where the picture goes (the whole surface when 4:3)
     bool fullScreen = false;
     int display = 0;  // the host's display of the mode's driver
-    // What is shown: one colour buffer each, single-sampled.
+    // What is shown: one colour buffer each, single-sampled, a texture.
     GLuint framebuffers[2] = {0, 0};
     GLuint colorBuffers[2] = {0, 0};
     // With multisampling, what is drawn into: a multisampled colour buffer

@@ -60,6 +60,7 @@
     X(PFNGLFENCESYNCPROC, glFenceSync) \
     X(PFNGLFLUSHPROC, glFlush) \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, glFramebufferRenderbuffer) \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D) \
     X(PFNGLFRONTFACEPROC, glFrontFace) \
     X(PFNGLGENBUFFERSPROC, glGenBuffers) \
     X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers) \
@@ -87,6 +88,7 @@
     X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D) \
     X(PFNGLUNIFORM1FPROC, glUniform1f) \
     X(PFNGLUNIFORM1IPROC, glUniform1i) \
+    X(PFNGLUNIFORM2IPROC, glUniform2i) \
     X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv) \
     X(PFNGLUSEPROGRAMPROC, glUseProgram) \
     X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer) \
@@ -136,6 +138,7 @@ ZOR_GL_FUNCTIONS(ZOR_GL_DECLARE)
 #define glFenceSync zor_glFenceSync
 #define glFlush zor_glFlush
 #define glFramebufferRenderbuffer zor_glFramebufferRenderbuffer
+#define glFramebufferTexture2D zor_glFramebufferTexture2D
 #define glFrontFace zor_glFrontFace
 #define glGenBuffers zor_glGenBuffers
 #define glGenFramebuffers zor_glGenFramebuffers
@@ -163,6 +166,7 @@ ZOR_GL_FUNCTIONS(ZOR_GL_DECLARE)
 #define glTexSubImage2D zor_glTexSubImage2D
 #define glUniform1f zor_glUniform1f
 #define glUniform1i zor_glUniform1i
+#define glUniform2i zor_glUniform2i
 #define glUniformMatrix4fv zor_glUniformMatrix4fv
 #define glUseProgram zor_glUseProgram
 #define glVertexAttribPointer zor_glVertexAttribPointer

@@ -12,6 +12,26 @@
 
 namespace zor {
 
+namespace {
+
+// The box of the pixels whose alpha is set in a width x height RGBA copy;
+// empty (all zero) when there are none.
+Rect keptBox(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height) {
+    Rect box{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), 0, 0};
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint8_t* row = rgba.data() + std::size_t(y) * width * 4;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            if (row[x * 4 + 3] == 0) continue;
+            const auto ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
+            box = {std::min(box.left, ix), std::min(box.top, iy), std::max(box.right, ix + 1),
+                   std::max(box.bottom, iy + 1)};
+        }
+    }
+    return box.left < box.right ? box : Rect{};
+}
+
+}  // namespace
+
 void GlDisplayLayer::Impl::uploadTextureLevel(GlSurface& s) {
     drawing.flush();
     const MemorySurface& m = s.memory;
@@ -51,11 +71,22 @@ bool GlDisplayLayer::Impl::blitToBack(GlSurface& source, const Rect& sourceRect,
         drawing.textureRebound(source.texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
         source.uploadedVersion = m.version;
+        source.keptBox = keptBox(rgba, m.desc.width, m.desc.height);
+    }
+    Rect from = sourceRect, to = destinationRect;
+    if (useKey && to.right - to.left == from.right - from.left && to.bottom - to.top == from.bottom - from.top) {
+        // Copied 1:1, keyed pixels draw nothing: only the box of the kept
+        // ones is drawn, each pixel from the same texel as before. (The
+        // logo's 256 x 256 rectangle keeps a box of about 109 x 163.)
+        const Rect kept{std::max(from.left, source.keptBox.left), std::max(from.top, source.keptBox.top),
+                        std::min(from.right, source.keptBox.right), std::min(from.bottom, source.keptBox.bottom)};
+        if (kept.left >= kept.right || kept.top >= kept.bottom) return true;
+        to = {to.left + kept.left - from.left, to.top + kept.top - from.top, to.right + kept.right - from.right,
+              to.bottom + kept.bottom - from.bottom};
+        from = kept;
     }
     const float sw = static_cast<float>(m.desc.width), sh = static_cast<float>(m.desc.height);
-    drawing.blit(source.texture,
-                 {sourceRect.left / sw, sourceRect.top / sh, sourceRect.right / sw, sourceRect.bottom / sh},
-                 destinationRect, useKey);
+    drawing.blit(source.texture, {from.left / sw, from.top / sh, from.right / sw, from.bottom / sh}, to, useKey);
     return true;
 }
 

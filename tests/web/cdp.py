@@ -183,6 +183,15 @@ class Browser:
             self.call("Input.dispatchKeyEvent", session=True, type=kind, key="Escape", code="Escape",
                       windowsVirtualKeyCode=27, nativeVirtualKeyCode=27)
 
+    def set_files(self, selector, paths):
+        """Hands files to an <input type="file"> as if they were picked."""
+        found = self.call("Runtime.evaluate", session=True, expression=f"document.querySelector({json.dumps(selector)})")
+        self.call("DOM.setFileInputFiles", session=True, files=paths, objectId=found["result"]["objectId"])
+
+    def screenshot(self):
+        """The page as shown, as PNG bytes."""
+        return base64.b64decode(self.call("Page.captureScreenshot", session=True, format="png")["data"])
+
     def data_url_bytes(self, expression):
         url = self.evaluate(expression)
         if not url or "," not in url:

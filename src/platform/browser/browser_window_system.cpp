@@ -44,7 +44,9 @@ bool BrowserWindowSystem::createMainWindow(std::string_view title) {
     // Escape pressed again on the end panel) must not end the next one.
     queue_ = MessageQueue{};
     // Always anew: destroying a WebGL context on the canvas also drops every
-    // event handler on it.
+    // event handler on it. The document's handler stays, though, and another
+    // one beside it would post every key twice, so the last ones go first.
+    stopListening();
     if (emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, onKeyDown) !=
             EMSCRIPTEN_RESULT_SUCCESS ||
         emscripten_set_mousedown_callback(canvas_.c_str(), this, EM_TRUE, onMouseDown) !=

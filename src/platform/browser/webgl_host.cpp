@@ -1,6 +1,33 @@
 #include "platform/browser/webgl_host.h"
 
+#include <emscripten.h>
+
 namespace zor {
+
+namespace {
+
+// Emscripten names GL objects by one counter that only grows, and each of its
+// name tables (buffers, textures, programs, contexts, ...) grows to that
+// counter whenever it files a new object, keeping a slot for every object
+// ever made: a page played again a thousand times would carry some 40 000
+// empty slots in each. Once the page's one context is gone, every object of
+// it is deleted, so the empty slots at the tables' ends are dropped and the
+// counter starts again after the last name still held.
+EM_JS(void, forgetDeletedGlNames, (), {
+    if (typeof GL !== "object" || GL.contexts.some((c) => c)) return;
+    let next = 1;
+    for (const table of [GL.buffers, GL.programs, GL.framebuffers, GL.renderbuffers, GL.textures, GL.shaders,
+                         GL.vaos, GL.contexts, GL.queries, GL.samplers, GL.transformFeedbacks, GL.syncs]) {
+        if (!Array.isArray(table)) continue;
+        let end = table.length;
+        while (end > 0 && !table[end - 1]) --end;
+        table.length = end;
+        next = Math.max(next, end);
+    }
+    GL.counter = next;
+});
+
+}  // namespace
 
 std::vector<HostDisplay> WebGlHost::displays() {
     // Largest first, as displays report them.
@@ -54,8 +81,10 @@ void WebGlHost::makeCurrent() {
 }
 
 void WebGlHost::shutdown() {
-    if (context_) emscripten_webgl_destroy_context(context_);
+    if (!context_) return;
+    emscripten_webgl_destroy_context(context_);
     context_ = 0;
+    forgetDeletedGlNames();
 }
 
 }  // namespace zor
