@@ -58,20 +58,15 @@ install(FILES ${zor_demo_paths} DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/demo")
 
 # The runtimes zor-publish puts an author's demo beside, so that the package
 # alone publishes: the page for web browsers (scripts/web builds it into
-# build-web/; its README template and the licence come from the sources) and
-# the Windows player (scripts/windows, build-win/runtime/). scripts/package
-# builds both first; a build without them installs the rest.
+# build-web/, with its README template and the licence with the notices of
+# what zor.js and zor.wasm carry) and the Windows player (scripts/windows,
+# build-win/runtime/). scripts/package builds both first; a build without
+# them installs the rest.
 set(ZOR_WEB_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-web")
 set(ZOR_WINDOWS_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-win/runtime")
-foreach(file index.html page.js zor-files.js zor.js zor.wasm)
+foreach(file index.html page.js zor-files.js zor.js zor.wasm SERVING.md LICENSE.txt)
   install(FILES "${ZOR_WEB_RUNTIME_DIR}/${file}" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" OPTIONAL)
 endforeach()
-install(FILES "${CMAKE_SOURCE_DIR}/src/app/web/SERVING.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web")
-# Our licence, then the notices of what zor.js and zor.wasm carry.
-file(READ "${CMAKE_SOURCE_DIR}/LICENSE" zor_licence)
-file(READ "${CMAKE_CURRENT_LIST_DIR}/third-party.txt" zor_third_party)
-file(WRITE "${zor_package_dir}/LICENSE.txt" "${zor_licence}\n${zor_third_party}")
-install(FILES "${zor_package_dir}/LICENSE.txt" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web")
 install(DIRECTORY "${ZOR_WINDOWS_RUNTIME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/windows"
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ OPTIONAL)
 

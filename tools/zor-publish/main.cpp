@@ -151,17 +151,20 @@ int main(int argc, char** argv) {
                                         replace, why))
                 return fail(html + ": " + (why == "exists" ? "already exists (--force replaces it)" : why));
             if (!quiet) {
-                // Against what it carries: the demo's data as it is, the
-                // runtime as a server would send it (gzipped).
+                // Against what it carries: the demo's data and its poster as
+                // they are, the runtime as a server would send it (gzipped).
                 std::uint64_t data = demo.archive.size() + (demo.music ? demo.music->size() : 0), runtime = 0;
                 for (const zor::write::DataFile& f : demo.diskOnly) data += f.bytes.size();
+                const std::uint64_t poster = info.poster ? info.poster->size() : 0;
                 for (const char* name : {"index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm"})
                     if (const auto bytes = zor::readWholeFile(webDir / name)) runtime += zor::publish::gzipped(*bytes).size();
+                const std::uint64_t carried = data + poster + runtime;
+                char share[16];
+                std::snprintf(share, sizeof share, "%.1f%%", 100.0 * page.size() / std::max<std::uint64_t>(1, carried));
                 std::cerr << "zor-publish: wrote " << html << " (" << sizeText(page.size()) << ": the data "
-                          << sizeText(data) << " and the runtime " << sizeText(runtime) << " gzipped make "
-                          << sizeText(data + runtime) << ", so "
-                          << static_cast<int>(100.0 * page.size() / std::max<std::uint64_t>(1, data + runtime))
-                          << "% of that)\n";
+                          << sizeText(data) << (poster ? ", the poster " + sizeText(poster) : std::string())
+                          << " and the runtime " << sizeText(runtime) << " gzipped make " << sizeText(carried)
+                          << ", so " << share << " of that)\n";
             }
         }
         if (!web.empty()) {

@@ -50,13 +50,13 @@ void replaceOnce(std::string& page, const std::string& what, const std::string& 
     page.replace(at, what.size(), with);
 }
 
-// A data block of the page: gzip, then base64, or base64 alone where gzip
+// A data block of the page: gzip, then base85, or base85 alone where gzip
 // does not shrink the file (the archive and the music are compressed).
 std::string dataBlock(const std::string& name, const Bytes& data) {
     const Bytes packed = gzippedSmallest(data);
     const bool gzip = packed.size() < data.size();
     return "<script type=\"application/octet-stream\" data-zor-file=\"" + escaped(name) +
-           "\" data-zor-encoding=\"" + (gzip ? "gzip+base64" : "base64") + "\">" + base64(gzip ? packed : data) +
+           "\" data-zor-encoding=\"" + (gzip ? "gzip+base85" : "base85") + "\">" + base85(gzip ? packed : data) +
            "</script>";
 }
 
@@ -95,6 +95,22 @@ std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const st
     }
     replaceOnce(page, kHeadMarker, headBlock(info, posterUrl, posterLink), where);
     return page;
+}
+
+// A script without its lines that hold only a comment or nothing (the
+// scripts hold no text that spans lines, so no such line is inside a string).
+std::string withoutCommentLines(const std::string& script) {
+    std::string out;
+    out.reserve(script.size());
+    for (std::size_t at = 0; at < script.size();) {
+        std::size_t end = script.find('\n', at);
+        end = end == std::string::npos ? script.size() : end + 1;
+        const std::size_t first = script.find_first_not_of(" \t\r\n", at);
+        const bool keep = first < end && script.compare(first, 2, "//") != 0;
+        if (keep) out.append(script, at, end - at);
+        at = end;
+    }
+    return out;
 }
 
 std::string demoFileBlocks(const DemoBundle& demo) {
@@ -150,6 +166,23 @@ std::string base64(std::span<const std::uint8_t> data) {
     return out;
 }
 
+std::string base85(std::span<const std::uint8_t> data) {
+    std::string out;
+    out.reserve((data.size() + 3) / 4 * 5);
+    for (std::size_t i = 0; i < data.size(); i += 4) {
+        const std::size_t n = std::min<std::size_t>(4, data.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | (k < n ? data[i + k] : 0);
+        char group[5];
+        for (int k = 4; k >= 0; --k) {
+            group[k] = kBase85Digits[v % 85];
+            v /= 85;
+        }
+        out.append(group, n + 1);
+    }
+    return out;
+}
+
 fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::path& buildOwn) {
     const auto complete = [&](const fs::path& dir, std::string* missing) {
         std::error_code ec;
@@ -196,8 +229,8 @@ std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, cons
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
             throw std::runtime_error((runtime / name).string() + ": holds a closing script tag or a comment's opening");
-        replaceOnce(page, std::string("<script src=\"") + name + "\"></script>", "<script>\n" + script + "\n</script>",
-                    where);
+        replaceOnce(page, std::string("<script src=\"") + name + "\"></script>",
+                    "<script>\n" + withoutCommentLines(script) + "</script>", where);
     }
     std::string blocks = dataBlock("zor.wasm", readRuntimeFile(runtime, "zor.wasm")) + "\n" +
                          dataBlock("zor.js", readRuntimeFile(runtime, "zor.js")) + "\n" +

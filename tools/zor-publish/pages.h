@@ -7,7 +7,7 @@
 //
 // The single-file page follows the contract at the top of page.js: the two
 // scripts written into index.html, the player and the demo as data blocks
-// (gzip, then base64) at the "zor:data" comment, the demo's title,
+// (gzip, then base85) at the "zor:data" comment, the demo's title,
 // description and poster at the "zor:head" comment.
 
 #include <filesystem>
@@ -55,5 +55,15 @@ std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, 
 Bytes gzipped(std::span<const std::uint8_t> data);
 Bytes gzippedSmallest(std::span<const std::uint8_t> data);
 std::string base64(std::span<const std::uint8_t> data);
+
+// base85 as the page reads it: each 4 bytes (big-endian) as 5 digits, the
+// most significant first; a last group of n < 4 bytes padded with zeros and
+// written as its first n + 1 digits. The digits are the printable ASCII
+// characters but < > & " ' \ ` / =, so a data block never holds markup, an
+// entity or an end tag.
+inline constexpr char kBase85Digits[] =
+    "!#$%()*+,-.0123456789:;?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz{|}~";
+static_assert(sizeof kBase85Digits == 86);
+std::string base85(std::span<const std::uint8_t> data);
 
 }  // namespace zor::publish

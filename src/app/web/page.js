@@ -35,19 +35,26 @@
 // same in HTML):
 //
 // 1. The script elements that load zor-files.js and page.js by their src
-//    become script elements holding the text of those files. Neither file
-//    holds a closing script tag or the opening of an HTML comment.
+//    become script elements holding the text of those files, whose lines of
+//    only a comment or nothing may be left out (no text in them spans
+//    lines). Neither file holds a closing script tag or the opening of an
+//    HTML comment.
 // 2. The HTML comment "zor:data" makes way for one block per file, a script
 //    element of type "application/octet-stream" with the attributes
-//    data-zor-file="NAME" and data-zor-encoding="gzip+base64" holding DATA.
+//    data-zor-file="NAME" and data-zor-encoding="gzip+base85" holding DATA.
 //    NAME is zor.wasm or zor.js (the player), LICENSE.txt (the licence, which
 //    the footer's link then opens), or a file of the demo's play folder:
 //    zor.dat, mp3.mp3, or any other plain file name (letters, digits, "_",
 //    "-", ".", " "; at most 31 characters), which takes precedence over the
 //    archive's entry of that name as a file beside the player does. DATA is
-//    the file gzipped, then in base64 ("gzip+base64", unpacked by the
-//    browser's DecompressionStream), or the file in base64 ("base64", for
-//    data that gzip does not shrink); white space in DATA is ignored.
+//    the file gzipped, then in base85 ("gzip+base85", unpacked by the
+//    browser's DecompressionStream), or the file in base85 ("base85", for
+//    data that gzip does not shrink); "gzip+base64" and "base64" are read
+//    too. White space in DATA is ignored. base85: each 4 bytes, read
+//    big-endian, are 5 digits, the most significant first; a last group of
+//    n < 4 bytes is padded with zero bytes and only its first n + 1 digits
+//    are written. The digits, 0 to 84, are the printable ASCII characters
+//    from "!" to "~" without < > & " ' \ ` / and =.
 //    A page that carries zor.wasm fetches no player; one that carries any
 //    file of the demo fetches no demo.
 // 3. The title element may hold the demo's own title, and the HTML comment
@@ -60,7 +67,7 @@
 //    picture of the page's own site. In that JSON, "</" is written "<\/".
 //
 // The same blocks work in a site's index.html (a zor-demo block beside a
-// poster file, say). tests/web/single_file.py builds such a page by hand.
+// poster file, say). zor-publish writes both kinds of page.
 "use strict";
 
 (function () {
@@ -131,23 +138,55 @@
     embedded.set(block.dataset.zorFile, block);
   }
 
+  // base85 as the data-block contract above defines it; throws on a digit
+  // outside the alphabet or a lone last digit.
+  const BASE85 = "!#$%()*+,-.0123456789:;?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz{|}~";
+  const base85Value = new Int8Array(128).fill(-1);
+  for (let i = 0; i < BASE85.length; ++i) base85Value[BASE85.charCodeAt(i)] = i;
+
+  function fromBase85(text) {
+    const tail = text.length % 5;
+    if (tail === 1) throw new Error("a lone digit at the end");
+    const bytes = new Uint8Array(Math.floor(text.length / 5) * 4 + (tail ? tail - 1 : 0));
+    for (let at = 0, out = 0; at < text.length; at += 5) {
+      let v = 0;
+      const n = Math.min(5, text.length - at);
+      for (let k = 0; k < 5; ++k) {
+        const c = k < n ? text.charCodeAt(at + k) : 126;  // "~", the highest digit, pads
+        const digit = c < 128 ? base85Value[c] : -1;
+        if (digit < 0) throw new Error(`"${text[at + k]}" is not a base85 digit`);
+        v = v * 85 + digit;
+      }
+      if (v > 0xffffffff) throw new Error("a group beyond 32 bits");
+      for (let k = 0; k < n - 1; ++k) bytes[out++] = (v >>> (24 - 8 * k)) & 255;
+    }
+    return bytes;
+  }
+
+  function fromBase64(text) {
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
   // The bytes of an embedded file; throws with what is wrong.
   async function unpack(name) {
     const block = embedded.get(name);
     const encoding = block.dataset.zorEncoding || "base64";
-    if (encoding !== "base64" && encoding !== "gzip+base64") {
+    const [packing, digits] = encoding.includes("+") ? encoding.split("+") : ["", encoding];
+    if ((packing !== "" && packing !== "gzip") || (digits !== "base64" && digits !== "base85")) {
       throw new Error(`the page's copy has the unknown encoding "${encoding}"`);
     }
     let bytes;
     try {
-      const text = atob(block.textContent.replace(/\s+/g, ""));
-      bytes = new Uint8Array(text.length);
-      for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+      const text = block.textContent.replace(/\s+/g, "");
+      bytes = digits === "base85" ? fromBase85(text) : fromBase64(text);
     } catch (e) {
-      throw new Error(`the page's copy is not base64 (${e.message || e})`);
+      throw new Error(`the page's copy is not ${digits} (${e.message || e})`);
     }
     block.textContent = "";  // the text is not needed again
-    if (encoding === "base64") return bytes;
+    if (packing === "") return bytes;
     if (typeof DecompressionStream === "undefined") {
       throw new Error("this browser cannot unpack the page's copy (it has no DecompressionStream); " +
                       "a current Chromium, Firefox or Safari can");
@@ -333,8 +372,11 @@
       return;
     }
     if (!info || typeof info !== "object") return;
-    const text = (value) => (typeof value === "string" ? value.slice(0, 4000) : "");
-    const title = text(info.title), description = text(info.description), poster = text(info.poster);
+    // Title and description are cut to a length a panel can show; a poster
+    // given as a data: URL is whole (a cut one is a broken picture).
+    const text = (value, most) => (typeof value === "string" && value.length <= most ? value : "");
+    const shown = (value) => (typeof value === "string" ? value.slice(0, 4000) : "");
+    const title = shown(info.title), description = shown(info.description), poster = text(info.poster, 16 << 20);
     $("demo-title").textContent = title;
     $("demo-description").textContent = description;
     if (poster && posterAllowed(poster)) {
