@@ -1,7 +1,7 @@
 """How the soaks run from Python judge memory, as memory_watch.h does for the
 ones in C++: readings at least twenty times, evenly over the run's work
 (frames, replays), each printed; the reading once the settling time (the
-first minute) is over is the base. From the base on, a straight line fitted
+first minute) is over is the base. From the base on, a line fitted
 through the readings gives the trend in KiB per thousand units of work. PASS
 when that trend, carried on for ten times the run's length, stays within 10%
 of the base, and the end reading lies within 10% of it.
@@ -13,14 +13,15 @@ READINGS = 20
 
 
 def kib_per_unit(readings):
-    """Least-squares slope of KiB over units of work (0 for fewer than two)."""
-    if len(readings) < 2:
+    """The slope of KiB over units of work, fitted robustly as
+    memory_watch.h fits it: the median of the slopes between every two
+    readings (0 for fewer than two distinct points)."""
+    slopes = sorted((b[1] - a[1]) / (b[0] - a[0]) for i, a in enumerate(readings) for b in readings[i + 1:]
+                    if b[0] != a[0])
+    if not slopes:
         return 0.0
-    mean_x = sum(r[0] for r in readings) / len(readings)
-    mean_y = sum(r[1] for r in readings) / len(readings)
-    xx = sum((r[0] - mean_x) ** 2 for r in readings)
-    xy = sum((r[0] - mean_x) * (r[1] - mean_y) for r in readings)
-    return xy / xx if xx > 0 else 0.0
+    middle = len(slopes) // 2
+    return slopes[middle] if len(slopes) % 2 else (slopes[middle - 1] + slopes[middle]) / 2
 
 
 class MemoryTrend:

@@ -4,12 +4,13 @@
 // evenly over the run's work (passes, frames, reloads), each reading printed;
 // the reading once the settling time (the first minute) is over is the base,
 // which leaves out what start-up and the first passes allocate once. From the
-// base on, a straight line fitted through the readings gives the trend in
+// base on, a line fitted through the readings (kibPerUnit) gives the trend in
 // KiB per thousand units of work. PASS when that trend, carried on for ten
 // times the run's length, stays within 10% of the base, and the end reading
 // lies within 10% of it: a plateau passes, a leak too small to see in one run
 // still fails.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -32,24 +33,24 @@ struct MemoryReading {
     double seconds = 0;
 };
 
-// Least-squares slope of KiB over units of work; 0 for fewer than two
+// The slope of KiB over units of work, fitted robustly (Theil-Sen): the
+// median of the slopes between every two readings. Resident memory moves in
+// whole pages and now and then by one allocator block; a least-squares line
+// through a plateau with one such step climbs, the median of the pairs does
+// not, while a steady leak gives every pair its slope. 0 for fewer than two
 // distinct points.
 inline double kibPerUnit(const std::vector<MemoryReading>& readings) {
-    if (readings.size() < 2) return 0;
-    double meanX = 0, meanY = 0;
-    for (const MemoryReading& r : readings) {
-        meanX += static_cast<double>(r.done);
-        meanY += static_cast<double>(r.kib);
-    }
-    meanX /= static_cast<double>(readings.size());
-    meanY /= static_cast<double>(readings.size());
-    double xy = 0, xx = 0;
-    for (const MemoryReading& r : readings) {
-        const double dx = static_cast<double>(r.done) - meanX;
-        xy += dx * (static_cast<double>(r.kib) - meanY);
-        xx += dx * dx;
-    }
-    return xx > 0 ? xy / xx : 0;
+    std::vector<double> slopes;
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        for (std::size_t j = i + 1; j < readings.size(); ++j)
+            if (readings[j].done != readings[i].done)
+                slopes.push_back(static_cast<double>(readings[j].kib - readings[i].kib) /
+                                 static_cast<double>(readings[j].done - readings[i].done));
+    if (slopes.empty()) return 0;
+    const auto middle = slopes.begin() + static_cast<std::ptrdiff_t>(slopes.size() / 2);
+    std::nth_element(slopes.begin(), middle, slopes.end());
+    if (slopes.size() % 2 == 1) return *middle;
+    return (*middle + *std::max_element(slopes.begin(), middle)) / 2;
 }
 
 class MemoryWatch {
