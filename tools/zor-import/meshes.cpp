@@ -113,35 +113,16 @@ void MeshWriter::collectPolygons(const SourceMesh& mesh, int morphTarget, std::v
     std::map<SurfaceKey, int> surfaceIndex;
     bool splitLarge = false;
     for (const SourcePrimitive& p : mesh.primitives) {
-        // Faces as index lists.
+        // Faces as index lists; polygons beyond the player's limit as fans.
         std::vector<std::vector<std::uint32_t>> faces;
-        const std::size_t n = p.indices.size();
         auto valid = [&](std::uint32_t i) { return i < p.positions.size(); };
-        switch (p.mode) {
-        case PrimitiveMode::Points:
-            for (std::size_t i = 0; i < n; ++i) faces.push_back({p.indices[i]});
-            break;
-        case PrimitiveMode::Lines:
-            for (std::size_t i = 0; i + 1 < n; i += 2) faces.push_back({p.indices[i], p.indices[i + 1]});
-            break;
-        case PrimitiveMode::Triangles:
-            for (std::size_t i = 0; i + 2 < n; i += 3) faces.push_back({p.indices[i], p.indices[i + 1], p.indices[i + 2]});
-            break;
-        case PrimitiveMode::Polygons: {
-            std::size_t at = 0;
-            for (std::uint32_t size : p.polygonSizes) {
-                if (size == 0 || size > n - at) break;
-                std::vector<std::uint32_t> face(p.indices.begin() + at, p.indices.begin() + at + size);
-                at += size;
-                if (face.size() <= kMaxPolygonVertices) {
-                    faces.push_back(std::move(face));
-                } else {
-                    splitLarge = true;
-                    for (std::size_t k = 1; k + 1 < face.size(); ++k) faces.push_back({face[0], face[k], face[k + 1]});
-                }
+        for (std::vector<std::uint32_t>& face : facesOf(p)) {
+            if (face.size() <= kMaxPolygonVertices) {
+                faces.push_back(std::move(face));
+            } else {
+                splitLarge = true;
+                for (std::size_t k = 1; k + 1 < face.size(); ++k) faces.push_back({face[0], face[k], face[k + 1]});
             }
-            break;
-        }
         }
         faces.erase(std::remove_if(faces.begin(), faces.end(),
                                    [&](const auto& f) { return !std::all_of(f.begin(), f.end(), valid); }),

@@ -56,33 +56,6 @@ Vec3 transformNormal(const std::array<float, 16>& m, const Vec3& n) {
     return {static_cast<float>(r[0] / len), static_cast<float>(r[1] / len), static_cast<float>(r[2] / len)};
 }
 
-// The faces of a primitive as index lists, as its mode groups the indices.
-std::vector<std::vector<std::uint32_t>> facesOf(const SourcePrimitive& p) {
-    std::vector<std::vector<std::uint32_t>> faces;
-    const std::size_t n = p.indices.size();
-    switch (p.mode) {
-    case PrimitiveMode::Points:
-        for (std::size_t i = 0; i < n; ++i) faces.push_back({p.indices[i]});
-        break;
-    case PrimitiveMode::Lines:
-        for (std::size_t i = 0; i + 1 < n; i += 2) faces.push_back({p.indices[i], p.indices[i + 1]});
-        break;
-    case PrimitiveMode::Triangles:
-        for (std::size_t i = 0; i + 2 < n; i += 3) faces.push_back({p.indices[i], p.indices[i + 1], p.indices[i + 2]});
-        break;
-    case PrimitiveMode::Polygons: {
-        std::size_t at = 0;
-        for (std::uint32_t size : p.polygonSizes) {
-            if (size == 0 || size > n - at) break;
-            faces.emplace_back(p.indices.begin() + at, p.indices.begin() + at + size);
-            at += size;
-        }
-        break;
-    }
-    }
-    return faces;
-}
-
 }  // namespace
 
 RigidSplit splitSkinnedMesh(const SourceMesh& mesh, const SourceSkin& skin) {
