@@ -88,17 +88,8 @@ bool WglHost::fail(std::string text) {
 bool WglHost::start() {
     if (classRegistered_) return true;
     instance_ = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_OWNDC;
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = programIcon(instance_, false);
-    windowClass.hIconSm = programIcon(instance_, true);
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = kClassName;
-    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    if (!registerProgramClass(instance_, kClassName, DefWindowProcW, CS_OWNDC, BLACK_BRUSH) &&
+        GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return fail("cannot register a window class: " + win32::errorText(GetLastError()));
     classRegistered_ = true;
     return true;

@@ -66,17 +66,7 @@ LRESULT CALLBACK Win32Dialog::windowProcedure(HWND window, UINT message, WPARAM 
 
 bool Win32Dialog::create(std::string_view title, int x, int y, int width, int height) {
     if (!classRegistered_) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.style = CS_DBLCLKS;
-        windowClass.lpfnWndProc = windowProcedure;
-        windowClass.hInstance = instance_;
-        windowClass.hIcon = programIcon(instance_, false);
-        windowClass.hIconSm = programIcon(instance_, true);
-        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-        windowClass.lpszClassName = kClassName;
-        if (!RegisterClassExW(&windowClass)) {
+        if (!registerProgramClass(instance_, kClassName, windowProcedure, CS_DBLCLKS, LTGRAY_BRUSH)) {
             error_ = "cannot register the window class: " + win32::errorText(GetLastError());
             return false;
         }

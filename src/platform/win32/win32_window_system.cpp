@@ -23,6 +23,20 @@ HICON programIcon(HINSTANCE instance, bool small) {
     return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
 }
 
+bool registerProgramClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, UINT style, int background) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = style;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = programIcon(instance, false);
+    windowClass.hIconSm = programIcon(instance, true);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(background));
+    windowClass.lpszClassName = name;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
 Win32WindowSystem::Win32WindowSystem(Win32WindowStyle style) : style_(style), instance_(GetModuleHandleW(nullptr)) {
     // The clock counts single milliseconds, not the default 10 to 16.
     timeBeginPeriod(1);
@@ -61,18 +75,8 @@ LRESULT CALLBACK Win32WindowSystem::windowProcedure(HWND window, UINT message, W
 }
 
 bool Win32WindowSystem::createMainWindow(std::string_view title) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = windowProcedure;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = programIcon(instance_, false);
-    windowClass.hIconSm = programIcon(instance_, true);
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-    windowClass.lpszClassName = kClassName;
     if (!classRegistered_) {
-        if (!RegisterClassExW(&windowClass)) {
+        if (!registerProgramClass(instance_, kClassName, windowProcedure, CS_DBLCLKS, LTGRAY_BRUSH)) {
             error_ = "cannot register the window class: " + win32::errorText(GetLastError());
             return false;
         }

@@ -19,6 +19,11 @@ namespace zor {
 inline constexpr int kProgramIconResource = 1;
 HICON programIcon(HINSTANCE instance, bool small);
 
+// Registers a window class of the program: its icon, the arrow cursor, the
+// stock brush `background` (LTGRAY_BRUSH, BLACK_BRUSH). False, with
+// GetLastError() set, when Windows refuses.
+bool registerProgramClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, UINT style, int background);
+
 // How the main window is made: the player's popup, or an ordinary
 // resizable window whose picture area is of a given size (for tools).
 struct Win32WindowStyle {
