@@ -29,10 +29,11 @@ server and is driven through the DevTools protocol.
       progress bar moves before the start panel appears, the page shows the
       version and links the licence it carries; served with the wrong type for
       zor.wasm, the page says so and still starts
-  browser_test.py bench --page DIR --native BUILD [--sizes WxH,...]
+  browser_test.py bench --page DIR --native BUILD [--sizes WxH,...] [--without PART]
       a benchmark, not a test: ?bench in the page (whole frames; at 640x480
       also &smooth) and zor-render --bench at the same size, and their ratio,
-      at 640x480 and 1920x1080
+      at 640x480 and 1920x1080; with --without present, draws, blended or
+      opaque, the page leaves those draws out
 
 DIR is the built page (scripts/web's build-web/) with the sample demo;
 BUILD the native build folder holding zor-render and demo/.
@@ -587,10 +588,33 @@ def test_bundle(args):
 
 
 # ---- bench (not a test) ---------------------------------------------------------
+# --without PART: a script the page runs first turns those draws into no-ops,
+# to tell what each part of a frame costs. The present is the one draw of
+# three vertices with no depth test; "draws" leaves out every draw call.
+WITHOUT_SCRIPT = """(() => {
+  const gl = WebGL2RenderingContext.prototype, without = %s;
+  const enable = gl.enable, disable = gl.disable, drawArrays = gl.drawArrays;
+  let depth = false, blend = false;
+  gl.enable = function (c) { if (c === this.DEPTH_TEST) depth = true; if (c === this.BLEND) blend = true;
+                             return enable.call(this, c); };
+  gl.disable = function (c) { if (c === this.DEPTH_TEST) depth = false; if (c === this.BLEND) blend = false;
+                              return disable.call(this, c); };
+  gl.drawArrays = function (mode, first, count) {
+    const present = mode === this.TRIANGLES && count === 3 && !depth;
+    if (without === "draws" || (without === "present" && present) ||
+        (!present && (without === "blended" ? blend : without === "opaque" && !blend))) return;
+    return drawArrays.call(this, mode, first, count);
+  };
+})();"""
+
+
 def bench(args):
     def page_rate(size, query=""):
         width, height = (int(n) for n in size.split("x"))
         with serving(args.page) as base, Browser(width, height) as browser:
+            if args.without:
+                browser.call("Page.addScriptToEvaluateOnNewDocument", session=True,
+                             source=WITHOUT_SCRIPT % json.dumps(args.without))
             browser.open(f"{base}index.html?bench&size={size}{query}")
             browser.wait_for("document.body.dataset.state === 'bench-done' || "
                              "document.body.dataset.state === 'error'", timeout=1800)
@@ -668,6 +692,8 @@ def main():
     parser.add_argument("--native", help="native build folder (zor-render, demo/)")
     parser.add_argument("--bundle", help="the web bundle (zor-web-VERSION.tar.gz)")
     parser.add_argument("--sizes", default="640x480,1920x1080", help="bench: picture sizes (default 640x480,1920x1080)")
+    parser.add_argument("--without", choices=["present", "draws", "blended", "opaque"],
+                        help="bench: leave these draws out of the page's frames, to see what they cost")
     parser.add_argument("--replays", type=int, default=50, help="soak: times played again (default 50)")
     parser.add_argument("--play-seconds", type=float, default=2.0, help="soak: seconds of each play (default 2)")
     parser.add_argument("--settle", type=float, default=60.0,
