@@ -97,6 +97,34 @@ GLuint compile(GLenum kind, const std::string& source, std::string& error) {
     return shader;
 }
 
+// A program of the two sources; 0 with `error` set when either does not
+// compile or they do not link.
+GLuint link(const std::string& vertexSource, const std::string& fragmentSource, std::string& error) {
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, error);
+    if (!vertex) return 0;
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource, error);
+    if (!fragment) {
+        glDeleteShader(vertex);
+        return 0;
+    }
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        error = std::string("shader program: ") + log;
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
 Matrix multiply(const Matrix& a, const Matrix& b) {
     Matrix m{};
     for (int r = 0; r < 4; ++r)
@@ -125,28 +153,9 @@ bool GlDrawing::build(Program& program, std::size_t index, std::string& error) {
     const std::string head = std::string("#version 300 es\n") + (index >= 6 ? "#define FLAT\n" : "") +
                              "#define STAGE " + std::to_string(index % 6 / 2) + "\n" +
                              (index % 2 ? "#define KEYED\n" : "");
-    const GLuint vertex = compile(GL_VERTEX_SHADER, head + kVertexShader, error);
-    if (!vertex) return false;
-    const GLuint fragment = compile(GL_FRAGMENT_SHADER, head + kFragmentShader, error);
-    if (!fragment) {
-        glDeleteShader(vertex);
-        return false;
-    }
     program = Program{};
-    program.id = glCreateProgram();
-    glAttachShader(program.id, vertex);
-    glAttachShader(program.id, fragment);
-    glLinkProgram(program.id);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = 0;
-    glGetProgramiv(program.id, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = {};
-        glGetProgramInfoLog(program.id, sizeof log, nullptr, log);
-        error = std::string("shader program: ") + log;
-        return false;
-    }
+    program.id = link(head + kVertexShader, head + kFragmentShader, error);
+    if (!program.id) return false;
     program.transform = glGetUniformLocation(program.id, "u_transform");
     program.depthBias = glGetUniformLocation(program.id, "u_depthBias");
     glUseProgram(program.id);
@@ -263,8 +272,6 @@ bool GlDrawing::apply(const DrawState& s) {
         if (!build(program, index, error)) {
             // The sources are the ones start() built a variant of; should
             // a driver still refuse one, that state draws nothing.
-            if (program.id) glDeleteProgram(program.id);
-            program = Program{};
             appliedValid_ = false;
             return false;
         }
@@ -504,16 +511,7 @@ void GlDrawing::show(GLuint texture, int x, int y, int width, int height) {
     flush();
     if (!showProgram_) {
         std::string error;
-        const GLuint vertex = compile(GL_VERTEX_SHADER, kShowVertexShader, error);
-        const GLuint fragment = vertex ? compile(GL_FRAGMENT_SHADER, kShowFragmentShader, error) : 0;
-        if (fragment) {
-            showProgram_ = glCreateProgram();
-            glAttachShader(showProgram_, vertex);
-            glAttachShader(showProgram_, fragment);
-            glLinkProgram(showProgram_);
-            glDeleteShader(fragment);
-        }
-        if (vertex) glDeleteShader(vertex);
+        showProgram_ = link(kShowVertexShader, kShowFragmentShader, error);
         if (!showProgram_) return;
         glUseProgram(showProgram_);
         glUniform1i(glGetUniformLocation(showProgram_, "u_texture"), 0);
