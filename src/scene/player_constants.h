@@ -14,6 +14,8 @@ inline constexpr const char* kArchiveFileName = "zor.dat";
 inline constexpr const char* kSceneFileName = "glorp2.lws";
 inline constexpr const char* kLogoFileName = "skane.jpg";
 inline constexpr const char* kMusicFileName = "mp3.mp3";
+// What the folder says about its demo (scene/demo_info.h); optional.
+inline constexpr const char* kDemoInfoFileName = "demo-info.txt";
 
 inline constexpr const char* kMainWindowTitle = "ZOR @ QUENT7";
 
