@@ -1,13 +1,11 @@
 #pragma once
 // The one place that chooses the OpenGL headers. The OpenGL layer uses only
-// what OpenGL ES 3.0 (and so WebGL2) offers: on the desktop its entry points
-// come through libepoxy, in the browser from Emscripten's own GLES 3 header,
-// on Windows from our own loader (gl_loader.h), which the host fills.
+// what OpenGL ES 3.0 (and so WebGL2) offers: in the browser from
+// Emscripten's own GLES 3 header, elsewhere (Linux and Windows) from our own
+// loader (gl_loader.h), which the host fills.
 
 #ifdef __EMSCRIPTEN__
 #include <GLES3/gl3.h>
-#elif defined(_WIN32)
-#include "render/gl_loader.h"
 #else
-#include <epoxy/gl.h>
+#include "render/gl_loader.h"
 #endif

@@ -53,6 +53,7 @@ bool GlDisplayLayer::Impl::ensureContext() {
     if (!host->createContext(width ? static_cast<int>(width) : 640, height ? static_cast<int>(height) : 480))
         return fail(host->error());
     if (const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) renderer = name;
+    if (const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION))) version = text;
     std::string why;
     if (!drawing.start(why)) return fail("cannot set up drawing: " + why);
     contextReady = true;
@@ -115,6 +116,7 @@ GlDisplayLayer::~GlDisplayLayer() = default;
 const std::string& GlDisplayLayer::error() const { return impl_->error; }
 
 std::string GlDisplayLayer::rendererName() const { return impl_->renderer; }
+std::string GlDisplayLayer::versionText() const { return impl_->version; }
 
 std::size_t GlDisplayLayer::drawCalls() const { return impl_->drawing.drawCalls(); }
 

@@ -42,6 +42,8 @@ public:
     const std::string& error() const override;
     // The renderer string of the GL context, once there is one.
     std::string rendererName() const;
+    // The context's version text ("OpenGL ES 3.2 Mesa ...", "4.5 (Core Profile) ...").
+    std::string versionText() const;
     // Draw calls sent to GL so far.
     std::size_t drawCalls() const;
     // Samples per pixel of the flip chain (1 without multisampling): what

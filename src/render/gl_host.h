@@ -2,8 +2,11 @@
 // Where the OpenGL layer's pictures go: the platform's displays, a window (or
 // a canvas) and an OpenGL ES 3.0 context current on it, its drawable size and
 // the swap that shows the last picture. The drawing code never talks to the
-// window system; each platform has one host: SDL2 on the desktop
-// (sdl_gl_host.h), others beside it.
+// window system; each platform has one host: SDL2 on Linux
+// (platform/sdl/sdl_gl_host.h), WGL on Windows (platform/win32/wgl_host.h),
+// the page's canvas in a browser (platform/browser/webgl_host.h). Linux and
+// Windows fill the renderer's functions through gl_loader.h once the context
+// is current.
 
 #include <memory>
 #include <string>
@@ -22,6 +25,8 @@ struct GlDisplayOptions {
     bool stretch = false;
     // Present at the display's refresh (vertical sync) when the host can.
     bool vsync = false;
+    // The title of a window the host makes itself.
+    std::string title = "zor";
 };
 
 // One display the host can show a picture on.
@@ -46,7 +51,8 @@ public:
     // taken before the context exists.
     virtual void adoptWindow(void* nativeWindow) = 0;
     // Makes the window (when none was adopted) and an OpenGL ES 3.0 context
-    // on it, current from then on; width and height size a window of its own.
+    // (or a desktop core one that takes the renderer's calls) on it, current
+    // from then on; width and height size a window of its own.
     // Framebuffer 0 must be single-sampled (a WebGL2 canvas without
     // antialiasing): each picture is copied into it with glBlitFramebuffer.
     // False with error() set.

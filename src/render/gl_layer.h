@@ -64,6 +64,7 @@ struct GlDisplayLayer::Impl {
     bool contextReady = false;
     void* nativeWindow = nullptr;
     std::string renderer;
+    std::string version;  // GL_VERSION
     GlDrawing drawing;
 
     // Display mode and flip chain.

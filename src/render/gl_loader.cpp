@@ -1,8 +1,9 @@
-// The renderer's OpenGL functions on Windows (gl_loader.h), and on a 3.3
-// core context the ES 3.0 calls it lacks, made from older ones.
+// The renderer's OpenGL functions (gl_loader.h), and on a 3.3 core context
+// the ES 3.0 calls it lacks, made from older ones.
 
 #include "render/gl_loader.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -79,6 +80,36 @@ bool fetch(GlFunctionLookup lookup, void* context, const char* name, Function& f
 
 }  // namespace
 
+bool glFlavourOf(const std::string& version, GlFlavour& flavour) {
+    const bool es = version.rfind("OpenGL ES", 0) == 0;
+    const char* numbers = version.c_str() + (es ? 10 : 0);
+    char* end = nullptr;
+    const long major = std::strtol(numbers, &end, 10);
+    const long minor = end && *end == '.' ? std::strtol(end + 1, nullptr, 10) : 0;
+    if (es) {
+        flavour = GlFlavour::Es3;
+        return major >= 3;
+    }
+    if (major > 4 || (major == 4 && minor >= 3)) {
+        flavour = GlFlavour::Core43;
+        return true;
+    }
+    flavour = GlFlavour::Core33;
+    return major == 4 || (major == 3 && minor >= 3);
+}
+
+bool glContextWanted(const GlContextKind& kind) {
+    const char* wanted = std::getenv("ZOR_GL_CONTEXT");
+    return !wanted || !*wanted || std::strcmp(wanted, kind.name) == 0;
+}
+
+bool glFlavourFor(const GlContextKind& kind, const std::string& version, GlFlavour& flavour) {
+    const bool usable = glFlavourOf(version, flavour);
+    // Asked for by name, the 3.3 path is taken whatever the driver gives.
+    if (std::strcmp(kind.name, "core33") == 0) flavour = GlFlavour::Core33;
+    return usable;
+}
+
 bool loadGlFunctions(GlFunctionLookup lookup, void* context, GlFlavour flavour, std::string& missing) {
     missing.clear();
     const auto note = [&missing](const char* name) { missing += (missing.empty() ? "" : ", ") + std::string(name); };
@@ -96,10 +127,12 @@ bool loadGlFunctions(GlFunctionLookup lookup, void* context, GlFlavour flavour, 
                       "glGetIntegerv)";
             return false;
         }
-        if (!zor_glDepthRangef) zor_glDepthRangef = depthRangef33;
-        if (!zor_glClearDepthf) zor_glClearDepthf = clearDepthf33;
-        if (!zor_glTexStorage2D) zor_glTexStorage2D = texStorage2D33;
-        if (!zor_glGetInternalformativ) zor_glGetInternalformativ = getInternalformativ33;
+        // What 3.3 lacks is made from older calls even where a newer driver
+        // has it, so the path is the same on every driver that takes it.
+        zor_glDepthRangef = depthRangef33;
+        zor_glClearDepthf = clearDepthf33;
+        zor_glTexStorage2D = texStorage2D33;
+        zor_glGetInternalformativ = getInternalformativ33;
         shaderSource = zor_glShaderSource;
         if (shaderSource) zor_glShaderSource = shaderSource33;
     }

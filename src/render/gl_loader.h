@@ -1,10 +1,10 @@
 #pragma once
-// OpenGL on Windows, where no library hands out the entry points: the
-// renderer's functions are fetched once, after the host has made its context
-// current (loadGlFunctions, called by the host), into pointers of our own,
-// and the names the renderer calls are mapped onto them. Only the functions
-// the renderer calls are here; a function the renderer starts to use is added
-// to ZOR_GL_FUNCTIONS (the build fails until it is).
+// The renderer's OpenGL functions, fetched once after the host has made its
+// context current (loadGlFunctions, called by the host) into pointers of our
+// own, and the names the renderer calls mapped onto them: WGL on Windows
+// (wgl_host.h), SDL on Linux (sdl_gl_host.h). Only the functions the renderer
+// calls are here; a function the renderer starts to use is added to
+// ZOR_GL_FUNCTIONS (the build fails until it is).
 //
 // The renderer speaks OpenGL ES 3.0. An ES 3 context and a desktop core
 // context of 4.3 or later (which takes ES 3.0 shaders) need nothing more; on
@@ -13,7 +13,7 @@
 
 #include <string>
 
-#ifndef APIENTRY
+#if defined(_WIN32) && !defined(APIENTRY)
 #define APIENTRY __stdcall
 #endif
 #include <GL/glcorearb.h>
@@ -180,8 +180,31 @@ enum class GlFlavour {
     Core33,  // desktop core profile 3.3 to 4.2
 };
 
+// The contexts a host tries, in this order; ZOR_GL_CONTEXT=NAME takes only
+// the one of that name (and "core33" the 3.3 path whatever the driver gives).
+struct GlContextKind {
+    const char* name;
+    int major, minor;
+    bool es;  // OpenGL ES, else a desktop core profile
+};
+inline constexpr GlContextKind kGlContextKinds[] = {
+    {"es", 3, 0, true},
+    {"core", 4, 3, false},
+    {"core33", 3, 3, false},
+};
+// Whether a host should try that kind, by ZOR_GL_CONTEXT.
+bool glContextWanted(const GlContextKind& kind);
+// The flavour a context of that kind and version text is driven as; false
+// when it is too old.
+bool glFlavourFor(const GlContextKind& kind, const std::string& version, GlFlavour& flavour);
+
 // The platform's lookup of a function by name; null when there is none.
 using GlFunctionLookup = void* (*)(const char* name, void* context);
+
+// The flavour of a context from its version text ("OpenGL ES 3.2 Mesa",
+// "4.5 (Core Profile) Mesa", "3.3.0 NVIDIA"); false when it is too old for
+// the renderer.
+bool glFlavourOf(const std::string& version, GlFlavour& flavour);
 
 // Fetches every function for a context of `flavour` (current on this
 // thread). False, with the names that were not found in `missing`, when the

@@ -23,6 +23,7 @@
 #include "frame/render_slots.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
+#include "render/gl_loader.h"
 #include "scene/scene.h"
 
 namespace zor {
@@ -427,26 +428,30 @@ TEST(GlRender, LinesOutlinesAndPoints) {
     expectMatchesReference(p, "lines");
 }
 
-TEST(GlRender, TexturesRowZeroAtTheBottomModulatedByLight) {
-    GlRig rig("texture");
-    ASSERT_TRUE(rig.up);
-    // 64 x 64: top half red, bottom half green, left quarter stripe blue.
+// 64 x 64: top half red, bottom half green, left quarter stripe blue, near
+// and, half lit, far away (mip levels).
+RgbPicture drawTextures(GlRig& rig) {
     const int index = rig.texture("two.jpg", 64, 64, [](int x, int y) {
         if (x < 16) return std::array<std::uint8_t, 4>{0, 0, 255, 0};
         return y < 32 ? std::array<std::uint8_t, 4>{255, 0, 0, 0} : std::array<std::uint8_t, 4>{0, 255, 0, 0};
     });
-    ASSERT_EQ(index, 0);
+    EXPECT_EQ(index, 0);
     rig.begin();
     // A square with tv = 1 at the top: the image appears upright.
     auto& o = rig.object({{-1, 1, 4}, {1, 1, 4}, {1, -1, 4}, {-1, -1, 4}});
     GlRig::polygon(o, textured | smoothShaded, {0, 1, 2, 3}, {0, 1, 1, 0}, {1, 1, 0, 0});
     rig.drawAll(o);
-    // A half-lit copy to the right, far away (mip levels).
     auto& far = rig.object({{3, 2, 14, 128, 128, 128}, {7, 2, 14, 128, 128, 128}, {7, -2, 14, 128, 128, 128},
                             {3, -2, 14, 128, 128, 128}});
     GlRig::polygon(far, textured | smoothShaded, {0, 1, 2, 3}, {0, 1, 1, 0}, {1, 1, 0, 0});
     rig.drawAll(far);
-    const RgbPicture p = rig.finish();
+    return rig.finish();
+}
+
+TEST(GlRender, TexturesRowZeroAtTheBottomModulatedByLight) {
+    GlRig rig("texture");
+    ASSERT_TRUE(rig.up);
+    const RgbPicture p = drawTextures(rig);
     auto [tx, ty] = screenOf(0.5f, 0.5f, 4);
     expectPixel(p, tx, ty, {255, 0, 0}, 12);
     auto [bx, by] = screenOf(0.5f, -0.5f, 4);
@@ -469,6 +474,39 @@ TEST(GlRender, TexturesRowZeroAtTheBottomModulatedByLight) {
     rig.layer.releaseSurface(top);
     EXPECT_NE(rig.layer.getSurfaceDesc(top, desc), kOk);
     EXPECT_NE(rig.layer.getSurfaceDesc(second, desc), kOk);
+}
+
+TEST(GlLoader, TheFlavourOfAContextFromItsVersionText) {
+    struct Row {
+        const char* version;
+        bool usable;
+        GlFlavour flavour;
+    };
+    const Row rows[] = {
+        {"OpenGL ES 3.2 Mesa 22.3.6", true, GlFlavour::Es3}, {"OpenGL ES 2.0 Mesa", false, GlFlavour::Es3},
+        {"4.5 (Core Profile) Mesa 22.3.6", true, GlFlavour::Core43}, {"4.3.0 NVIDIA", true, GlFlavour::Core43},
+        {"4.2.0", true, GlFlavour::Core33}, {"3.3.0 NVIDIA 390.1", true, GlFlavour::Core33},
+        {"3.2.0", false, GlFlavour::Core33}, {"", false, GlFlavour::Core33},
+    };
+    for (const Row& row : rows) {
+        GlFlavour flavour{};
+        EXPECT_EQ(glFlavourOf(row.version, flavour), row.usable) << row.version;
+        if (row.usable) {
+            EXPECT_EQ(flavour, row.flavour) << row.version;
+        }
+    }
+}
+
+// The path Windows takes on a driver that offers only a desktop 3.3 core
+// context: the loader makes the ES 3.0 calls that 3.3 lacks from older ones
+// and the shaders speak GLSL 3.30. It draws the same picture.
+TEST(GlRender, TheDesktopCore33PathDrawsWhatEsDraws) {
+    ASSERT_EQ(setenv("ZOR_GL_CONTEXT", "core33", 1), 0);
+    GlRig rig("texture-core33");
+    unsetenv("ZOR_GL_CONTEXT");
+    ASSERT_TRUE(rig.up) << rig.layer.error();
+    EXPECT_FALSE(rig.layer.versionText().starts_with("OpenGL ES")) << rig.layer.versionText();
+    expectMatchesReference(drawTextures(rig), "texture");
 }
 
 TEST(GlRender, ParticlesAndTrailsAreTexturedSquares) {

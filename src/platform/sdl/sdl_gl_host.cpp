@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/native_gl_host.h"
+#include "render/gl_loader.h"
 
 namespace zor {
 
@@ -76,12 +77,44 @@ void SdlGlHost::adoptWindow(void* nativeWindow) {
     if (!context_ && nativeWindow) window_ = static_cast<SDL_Window*>(nativeWindow);
 }
 
+namespace {
+
+void* lookupFunction(const char* name, void*) { return SDL_GL_GetProcAddress(name); }
+
+}  // namespace
+
+bool SdlGlHost::makeContext(const GlContextKind& kind) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK,
+                        kind.es ? SDL_GL_CONTEXT_PROFILE_ES : SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kind.major);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kind.minor);
+    context_ = SDL_GL_CreateContext(window_);
+    if (!context_) return false;
+    std::string version;
+    if (SDL_GL_MakeCurrent(window_, context_) == 0) {
+        using GetString = const unsigned char* (*)(unsigned);
+        const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+        const unsigned char* text = getString ? getString(GL_VERSION) : nullptr;
+        version = text ? reinterpret_cast<const char*>(text) : "";
+    }
+    GlFlavour flavour = GlFlavour::Es3;
+    std::string missing;
+    if (!version.empty() && glFlavourFor(kind, version, flavour) &&
+        loadGlFunctions(lookupFunction, nullptr, flavour, missing)) {
+        version_ = version;
+        return true;
+    }
+    tried_ += (tried_.empty() ? "" : "; ") + (version.empty() ? std::string(kind.name) : version) +
+              (missing.empty() ? "" : " lacks " + missing);
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_DeleteContext(context_);
+    context_ = nullptr;
+    return false;
+}
+
 bool SdlGlHost::createContext(int width, int height) {
     if (context_) return true;
     if (!start()) return false;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // A window made without OpenGL cannot carry the context.
@@ -89,15 +122,17 @@ bool SdlGlHost::createContext(int width, int height) {
     if (!window_) {
         Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
         flags |= options_.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
-        window_ = SDL_CreateWindow("ZOR @ QUENT7", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                   flags);
+        window_ = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                   height, flags);
         if (!window_) return fail(std::string("cannot create a window: ") + SDL_GetError());
         ownsWindow_ = true;
     }
-    context_ = SDL_GL_CreateContext(window_);
-    if (!context_) return fail(std::string("cannot create an OpenGL ES 3.0 context: ") + SDL_GetError());
-    if (SDL_GL_MakeCurrent(window_, context_) != 0)
-        return fail(std::string("cannot make the OpenGL ES context current: ") + SDL_GetError());
+    tried_.clear();
+    for (const GlContextKind& kind : kGlContextKinds)
+        if (glContextWanted(kind) && makeContext(kind)) break;
+    if (!context_)
+        return fail(std::string("cannot create an OpenGL ES 3.0 or core OpenGL 3.3 context") +
+                    (tried_.empty() ? std::string(": ") + SDL_GetError() : " (" + tried_ + ")"));
     // Each swap waits for the display's refresh; where the driver cannot,
     // the swaps simply come as fast as the frames.
     if (options_.vsync) SDL_GL_SetSwapInterval(1);

@@ -10,7 +10,7 @@
 
 #include "platform/native_gl_host.h"
 #include "platform/win32/win32_display_modes.h"
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 #include "platform/win32/win32_window_system.h"
 
 namespace zor {
@@ -19,17 +19,6 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"zor OpenGL";
 constexpr unsigned kGlVersion = 0x1F02;
-
-struct ContextKind {
-    const char* name;  // as ZOR_WGL_CONTEXT names it
-    int major, minor, profile;
-};
-
-constexpr ContextKind kKinds[] = {
-    {"es", 3, 0, WGL_CONTEXT_ES2_PROFILE_BIT_EXT},
-    {"core", 4, 3, WGL_CONTEXT_CORE_PROFILE_BIT_ARB},
-    {"core33", 3, 3, WGL_CONTEXT_CORE_PROFILE_BIT_ARB},
-};
 
 // A function found by name, as the type it has.
 template <class Function>
@@ -52,26 +41,6 @@ std::string glVersionText(HMODULE opengl) {
     const auto getString = as<GetString>(GetProcAddress(opengl, "glGetString"));
     const unsigned char* text = getString ? getString(kGlVersion) : nullptr;
     return text ? reinterpret_cast<const char*>(text) : "";
-}
-
-// The flavour of a context from its version text ("OpenGL ES 3.2 Mesa",
-// "4.5 (Core Profile) Mesa", "3.3.0 NVIDIA"); false when it is too old.
-bool flavourOf(const std::string& version, GlFlavour& flavour) {
-    const bool es = version.rfind("OpenGL ES", 0) == 0;
-    const char* numbers = version.c_str() + (es ? 10 : 0);
-    char* end = nullptr;
-    const long major = std::strtol(numbers, &end, 10);
-    const long minor = end && *end == '.' ? std::strtol(end + 1, nullptr, 10) : 0;
-    if (es) {
-        flavour = GlFlavour::Es3;
-        return major >= 3;
-    }
-    if (major > 4 || (major == 4 && minor >= 3)) {
-        flavour = GlFlavour::Core43;
-        return true;
-    }
-    flavour = GlFlavour::Core33;
-    return major == 4 || (major == 3 && minor >= 3);
 }
 
 }  // namespace
@@ -107,13 +76,14 @@ void WglHost::adoptWindow(void* nativeWindow) {
 
 bool WglHost::makeWindow(int width, int height) {
     RECT frame{0, 0, width, height};
-    const DWORD style = WS_OVERLAPPEDWINDOW;
+    const DWORD style = WS_OVERLAPPEDWINDOW | kGlWindowStyle;
     AdjustWindowRect(&frame, style, FALSE);
-    window_ = CreateWindowExW(0, kClassName, L"ZOR @ QUENT7", style, CW_USEDEFAULT, CW_USEDEFAULT,
+    window_ = CreateWindowExW(0, kClassName, win32::widen(options_.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
                               nullptr);
     if (!window_) return fail("cannot create a window: " + win32::errorText(GetLastError()));
     ownsWindow_ = true;
+    frame_.attach(window_);
     if (options_.visible) ShowWindow(window_, SW_SHOW);
     return true;
 }
@@ -148,21 +118,19 @@ bool WglHost::makeContext() {
         return fail("the OpenGL driver cannot make OpenGL ES 3.0 or core 3.3 contexts (it offers OpenGL " +
                     plainVersion + ")");
 
-    const char* wanted = std::getenv("ZOR_WGL_CONTEXT");
     const HMODULE opengl = GetModuleHandleW(L"opengl32.dll");
     std::string tried;
-    for (const ContextKind& kind : kKinds) {
-        if (wanted && *wanted && std::strcmp(wanted, kind.name) != 0) continue;
+    for (const GlContextKind& kind : kGlContextKinds) {
+        if (!glContextWanted(kind)) continue;
+        const int profile = kind.es ? WGL_CONTEXT_ES2_PROFILE_BIT_EXT : WGL_CONTEXT_CORE_PROFILE_BIT_ARB;
         const int attributes[] = {WGL_CONTEXT_MAJOR_VERSION_ARB, kind.major, WGL_CONTEXT_MINOR_VERSION_ARB, kind.minor,
-                                  WGL_CONTEXT_PROFILE_MASK_ARB, kind.profile, 0};
+                                  WGL_CONTEXT_PROFILE_MASK_ARB, profile, 0};
         HGLRC context = createContext(dc_, nullptr, attributes);
         if (!context) continue;
         GlFlavour flavour = GlFlavour::Core33;
         const std::string version = wglMakeCurrent(dc_, context) ? glVersionText(opengl) : std::string();
         std::string missing;
-        const bool usable = flavourOf(version, flavour);
-        // Asked for by name, the 3.3 path is taken whatever the driver gives.
-        if (wanted && std::strcmp(wanted, "core33") == 0) flavour = GlFlavour::Core33;
+        const bool usable = glFlavourFor(kind, version, flavour);
         if (usable && loadGlFunctions(lookupFunction, opengl, flavour, missing)) {
             context_ = context;
             version_ = version;
@@ -200,8 +168,8 @@ void WglHost::showMode(int display, int width, int height, bool fullScreen) {
             win32::changeDisplayMode(device.deviceName, width, height, why);
             int left = 0, top = 0, w = 0, h = 0;
             win32::displayBounds(device.deviceName, left, top, w, h);
-            SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);
-            SetWindowPos(window_, HWND_TOP, left, top, w, h, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+            // The window's frame belongs to whoever made the window.
+            if (WindowFrame* frame = frameOf(window_)) frame->cover(RECT{left, top, left + w, top + h}, true);
         }
     } else if (ownsWindow_) {
         RECT frame{0, 0, width, height};
@@ -245,7 +213,10 @@ void WglHost::shutdown() {
     context_ = nullptr;
     if (dc_ && window_) ReleaseDC(window_, dc_);
     dc_ = nullptr;
-    if (window_ && ownsWindow_) DestroyWindow(window_);
+    if (window_ && ownsWindow_) {
+        frame_.detach();
+        DestroyWindow(window_);
+    }
     window_ = nullptr;
     ownsWindow_ = false;
     win32::restoreDisplayModes();

@@ -9,10 +9,12 @@
 // it offers that size (ChangeDisplaySettingsEx; the desktop's comes back on
 // every way out, win32_display_modes.h), and the window covers the display.
 //
-// ZOR_WGL_CONTEXT=es, core or core33 asks for one kind of context only, to
+// ZOR_GL_CONTEXT=es, core or core33 asks for one kind of context only, to
 // try a driver's other paths.
 
 #include <windows.h>
+
+#include "platform/win32/win32_window_system.h"
 
 #include <string>
 
@@ -54,6 +56,7 @@ private:
     bool classRegistered_ = false;
     HWND window_ = nullptr;
     bool ownsWindow_ = false;
+    WindowFrame frame_;  // of a window of the host's own
     HDC dc_ = nullptr;
     HGLRC context_ = nullptr;
     std::string version_;

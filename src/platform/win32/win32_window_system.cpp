@@ -5,15 +5,59 @@
 #include <iostream>
 
 #include "platform/win32/win32_display_modes.h"
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 
 namespace zor {
 
 namespace {
 
 constexpr const wchar_t* kClassName = L"D3Dwin";
+// The window property that leads from a window to its frame.
+constexpr const wchar_t* kFrameProperty = L"zor.frame";
 
 }  // namespace
+
+void WindowFrame::attach(HWND window) {
+    window_ = window;
+    SetPropW(window, kFrameProperty, this);
+}
+
+void WindowFrame::detach() {
+    if (window_) RemovePropW(window_, kFrameProperty);
+    window_ = nullptr;
+    fullScreen_ = false;
+}
+
+WindowFrame* frameOf(HWND window) { return static_cast<WindowFrame*>(GetPropW(window, kFrameProperty)); }
+
+bool WindowFrame::cover(const RECT& bounds, bool show) {
+    if (!window_) return false;
+    if (!fullScreen_) {
+        style_ = GetWindowLongPtrW(window_, GWL_STYLE);
+        placement_.length = sizeof placement_;
+        GetWindowPlacement(window_, &placement_);
+    }
+    SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | kGlWindowStyle | (show ? WS_VISIBLE : 0));
+    SetWindowPos(window_, HWND_TOP, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_FRAMECHANGED | SWP_NOOWNERZORDER | (show ? SWP_SHOWWINDOW : 0));
+    fullScreen_ = true;
+    return true;
+}
+
+void WindowFrame::restore() {
+    if (!window_ || !fullScreen_) return;
+    SetWindowLongPtrW(window_, GWL_STYLE, style_);
+    SetWindowPlacement(window_, &placement_);
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    fullScreen_ = false;
+}
+
+bool WindowFrame::cursorMessage(LPARAM lParam) const {
+    if (!fullScreen_ || LOWORD(lParam) != HTCLIENT) return false;
+    SetCursor(nullptr);
+    return true;
+}
 
 HICON programIcon(HINSTANCE instance, bool small) {
     const int size = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
@@ -43,6 +87,7 @@ Win32WindowSystem::Win32WindowSystem(Win32WindowStyle style) : style_(style), in
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
+    frame_.detach();
     if (window_) DestroyWindow(window_);
     if (classRegistered_) UnregisterClassW(kClassName, instance_);
     timeEndPeriod(1);
@@ -65,9 +110,15 @@ LRESULT CALLBACK Win32WindowSystem::windowProcedure(HWND window, UINT message, W
     case WM_RBUTTONDOWN:
         self->queue_.post({MessageKind::RightButtonDown, 0});
         return 0;
+    case WM_SETCURSOR:
+        if (self->frame_.cursorMessage(lParam)) return TRUE;
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
         self->queue_.post({MessageKind::Destroy, 0});
-        if (self->window_ == window) self->window_ = nullptr;
+        if (self->window_ == window) {
+            self->frame_.detach();
+            self->window_ = nullptr;
+        }
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
@@ -76,7 +127,7 @@ LRESULT CALLBACK Win32WindowSystem::windowProcedure(HWND window, UINT message, W
 
 bool Win32WindowSystem::createMainWindow(std::string_view title) {
     if (!classRegistered_) {
-        if (!registerProgramClass(instance_, kClassName, windowProcedure, CS_DBLCLKS, LTGRAY_BRUSH)) {
+        if (!registerProgramClass(instance_, kClassName, windowProcedure, CS_DBLCLKS | CS_OWNDC, LTGRAY_BRUSH)) {
             error_ = "cannot register the window class: " + win32::errorText(GetLastError());
             return false;
         }
@@ -85,19 +136,20 @@ bool Win32WindowSystem::createMainWindow(std::string_view title) {
     if (style_.windowed) {
         RECT frame{0, 0, style_.width, style_.height};
         AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                  instance_, this);
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_OVERLAPPEDWINDOW | kGlWindowStyle,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                                  nullptr, nullptr, instance_, this);
     } else {
         // A popup of no size: the display set-up makes it cover the screen
         // once a mode has been chosen.
-        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, instance_, this);
+        window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_POPUP | kGlWindowStyle, 0, 0, 0, 0,
+                                  nullptr, nullptr, instance_, this);
     }
     if (!window_) {
         error_ = "cannot create the window: " + win32::errorText(GetLastError());
         return false;
     }
+    frame_.attach(window_);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     return true;
@@ -120,28 +172,18 @@ void Win32WindowSystem::postQuitMessage() { PostQuitMessage(0); }
 
 bool Win32WindowSystem::setFullScreen(bool on) {
     if (!window_ || !style_.windowed) return false;
-    if (on == fullScreen_) return true;
-    if (on) {
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        placement_.length = sizeof placement_;
-        if (!GetWindowPlacement(window_, &placement_) ||
-            !GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
-            error_ = "cannot change to full screen: " + win32::errorText(GetLastError());
-            return false;
-        }
-        const RECT& r = monitor.rcMonitor;
-        SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);
-        SetWindowPos(window_, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
-    } else {
-        SetWindowLongPtrW(window_, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-        SetWindowPlacement(window_, &placement_);
-        SetWindowPos(window_, nullptr, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    if (on == frame_.fullScreen()) return true;
+    if (!on) {
+        frame_.restore();
+        return true;
     }
-    fullScreen_ = on;
-    return true;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        error_ = "cannot change to full screen: " + win32::errorText(GetLastError());
+        return false;
+    }
+    return frame_.cover(monitor.rcMonitor, true);
 }
 
 std::uint32_t Win32WindowSystem::milliseconds() { return timeGetTime(); }
