@@ -9,7 +9,7 @@
 #include <fstream>
 #include <random>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/scene_stage.h"
-#include "app/scene_view.h"
+#include "preview/scene_stage.h"
+#include "preview/scene_view.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"

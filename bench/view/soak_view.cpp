@@ -26,9 +26,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/scene_stage.h"
-#include "app/scene_view.h"
-#include "archive/archive.h"
+#include "preview/scene_stage.h"
+#include "preview/scene_view.h"
+#include "archive/pack_file.h"
 #include "memory_watch.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
@@ -80,8 +80,8 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 void writeWhole(const fs::path& path, const zor::Bytes& data) {
-    std::string why;
-    if (!zor::writeFileByRename(path, data, zor::Replace::Always, why)) throw std::runtime_error(why);
+    zor::WriteFailure failure;
+    if (!zor::writeFileByRename(path, data, zor::Replace::Always, failure)) throw std::runtime_error(failure.reason);
 }
 
 // What a whole version of the files gives when loaded.

@@ -1,9 +1,8 @@
 # What every Windows program carries: a version resource, the logo as its
 # icon (ZOR_WINDOWS_ICON, a .ico file; scripts/windows makes it from the
 # demo's logo) and a manifest (Windows 7 to 11, DPI-aware, long paths, no
-# elevation). Command-line programs get the wide entry of
-# src/platform/win32/win32_utf8_main.cpp: their main, renamed zorUtf8Main,
-# is called with UTF-8 arguments.
+# elevation). Command-line programs take their UTF-8 arguments from
+# startProgram (src/system/text.h).
 #   zor_windows_program(TARGET "DESCRIPTION" [GUI])
 set(ZOR_WINDOWS_ICON "" CACHE FILEPATH "The programs' icon (.ico); none when empty")
 if(ZOR_WINDOWS_ICON AND NOT EXISTS "${ZOR_WINDOWS_ICON}")
@@ -12,11 +11,10 @@ endif()
 
 function(zor_windows_program target description)
   cmake_parse_arguments(ARG "GUI" "" "" ${ARGN})
-  if(NOT ARG_GUI)
-    target_compile_definitions(${target} PRIVATE main=zorUtf8Main)
-    target_link_libraries(${target} PRIVATE zor_win32_utf8_main)
+  if(ARG_GUI)
+    # A wide entry (wWinMain).
+    target_link_options(${target} PRIVATE -municode)
   endif()
-  target_link_options(${target} PRIVATE -municode)
 
   set(ZOR_RC_NAME "${target}")
   set(ZOR_RC_DESCRIPTION "${description}")

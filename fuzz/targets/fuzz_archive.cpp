@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 
 namespace {
 

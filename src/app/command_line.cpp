@@ -1,7 +1,5 @@
 #include "app/command_line.h"
 
-#include <vector>
-
 namespace zor {
 
 std::string joinArguments(int argc, const char* const* argv) {
@@ -13,26 +11,33 @@ std::string joinArguments(int argc, const char* const* argv) {
     return line;
 }
 
-PlayerArguments parsePlayerArguments(int argc, const char* const* argv) {
+PlayerArguments parsePlayerArguments(const std::vector<std::string>& words) {
     PlayerArguments arguments;
-    int first = 1;
-    if (argc >= 2 && argv[1] && std::string_view(argv[1]) == "--dir") {
-        if (argc < 3 || !argv[2]) {
-            arguments.folderMissing = true;
-            return arguments;
+    std::vector<const char*> rest = {""};  // as if the program had been called without the options
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--dir") {
+            if (i + 1 == words.size()) {
+                arguments.folderMissing = true;
+                return arguments;
+            }
+            arguments.folder = words[++i];
+        } else if (word == "-smooth") {
+            arguments.smooth = true;
+        } else if (word == "--stretch") {
+            arguments.stretch = true;
+        } else if (word == "--help" || word == "-h" || word == "/?") {
+            arguments.help = true;
+        } else if (word == "--version") {
+            arguments.version = true;
+        } else {
+            rest.push_back(word.c_str());
         }
-        arguments.folder = argv[2];
-        first = 3;
-    }
-    // The rest as if the program had been called without the switches.
-    std::vector<const char*> rest = {argc > 0 ? argv[0] : ""};
-    for (int i = first; i < argc; ++i) {
-        const std::string_view argument = argv[i] ? argv[i] : "";
-        if (argument == "-smooth") arguments.smooth = true;
-        else if (argument == "--stretch") arguments.stretch = true;
-        else rest.push_back(argv[i]);
     }
     arguments.line = joinArguments(static_cast<int>(rest.size()), rest.data());
+    if (!arguments.line.empty() && arguments.line != "-bass" && arguments.line != "-gaudio" &&
+        arguments.line != "-nosound")
+        arguments.unknown = arguments.line;
     return arguments;
 }
 

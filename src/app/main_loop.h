@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "app/pass.h"
+#include "frame/pass.h"
 #include "frame/render_slots.h"
 #include "platform/window_system.h"
 #include "scene/scene.h"

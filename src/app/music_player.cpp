@@ -1,8 +1,7 @@
 #include "app/music_player.h"
 
-#include <unistd.h>
-
-#include "archive/archive.h"
+#include "system/disk_files.h"
+#include "system/files.h"
 
 namespace zor {
 
@@ -56,7 +55,7 @@ MusicResult MusicPlayer::open() {
     // writer on a FIFO. A missing file is theirs to report.
     ReadFailure problem;
     const int fd = backend_ == MusicBackend::None ? -1 : openRegularFile(kMusicFileName, &problem);
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) system_files::closeFile(fd);
     if (backend_ != MusicBackend::None && fd < 0 && !problem.missing()) {
         const std::string text = what + ": " + problem.reason;
         return {false, backend_ == MusicBackend::Gaudio ? kGaudioFailureStatus : kFailureStatus, {}, text};

@@ -6,7 +6,7 @@
 #include "app/main_loop.h"
 #include "app/music_player.h"
 #include "app/window_procedure.h"
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/file_problem.h"
 #include "frame/camera.h"
 #include "frame/frame_pass.h"

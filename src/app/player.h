@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/diagnostics.h"
 #include "frame/camera.h"
 #include "frame/render_slots.h"

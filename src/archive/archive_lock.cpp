@@ -4,8 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "archive/pack_file.h"
+#include "archive/archive_lock.h"
+#include "system/files.h"
 
 namespace zor {
 

@@ -1,8 +1,8 @@
 // Disk first, then the archive: a plain file in the play folder always
 // takes precedence over the archive entry of the same name.
 
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "archive/data_source.h"
+#include "system/files.h"
 
 namespace zor {
 

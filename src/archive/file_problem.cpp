@@ -1,7 +1,7 @@
 #include "archive/file_problem.h"
 
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "archive/pack_file.h"
+#include "system/files.h"
 
 namespace zor {
 

@@ -13,9 +13,11 @@
 // before the change or as it is after the directory was written, never half
 // way. The finished bytes are those of writing in place.
 
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "archive/pack_file.h"
+
 #include "archive/zlib_block.h"
+#include "system/files.h"
+#include "system/text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -79,6 +81,68 @@ std::string entryName(const PackEntry& e) { return std::string(e.name, strnlen(e
 // is a lie that would otherwise reserve its size before inflating.
 bool canInflateTo(std::int64_t packedSize, std::int64_t size) { return size <= packedSize * 1032 + 1032; }
 
+// The data area ends well before the 32-bit offsets do.
+constexpr std::int64_t kLargestDataEnd = std::numeric_limits<std::int32_t>::max() - (1 << 20);
+
+// Why an entry of that name and size cannot be stored; empty when it can.
+std::string entryProblem(std::string_view name, std::size_t size) {
+    if (name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
+        return "entry name '" + std::string(name) + "' is longer than 31 characters";
+    if (name.find('\0') != std::string_view::npos) return "entry name contains a zero byte";
+    if (static_cast<std::int64_t>(size) > kMaxEntrySize) return "'" + std::string(name) + "' is larger than 1 GiB";
+    return {};
+}
+
+// An entry's block: the bytes at level 9, which must fit in twice their
+// size, as the format's writers have always made them; only files of a few
+// bytes fail this.
+std::optional<Bytes> entryBlock(const Bytes& data, std::string_view name, std::string& why) {
+    std::optional<Bytes> block;
+    try {
+        block = deflateBlock(data, data.size() * 2);
+    } catch (const std::bad_alloc&) {
+        why = "out of memory compressing '" + std::string(name) + "'";
+        return std::nullopt;
+    }
+    if (!block)
+        why = "'" + std::string(name) + "' (" + std::to_string(data.size()) +
+              " bytes) does not compress into twice its size; too small to store";
+    return block;
+}
+
+PackEntry entryFor(std::string_view name, std::int64_t start, const Bytes& block, std::size_t size) {
+    PackEntry e;
+    std::memcpy(e.name, name.data(), name.size());
+    e.start = static_cast<std::int32_t>(start);
+    e.compressedSize = static_cast<std::int32_t>(block.size());
+    e.end = e.start + e.compressedSize;
+    e.uncompressedSize = static_cast<std::int32_t>(size);
+    return e;
+}
+
+// The compressed directory of `entries` and the trailer after it: the end of
+// every archive that has entries.
+std::optional<Bytes> directoryAndTrailer(const std::vector<PackEntry>& entries) {
+    Bytes records(entries.size() * kPackEntrySize);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::uint8_t* r = records.data() + i * kPackEntrySize;
+        std::memcpy(r, entries[i].name, 32);
+        putLE32(r + 32, entries[i].start);
+        putLE32(r + 36, entries[i].end);
+        putLE32(r + 40, entries[i].uncompressedSize);
+        putLE32(r + 44, entries[i].compressedSize);
+    }
+    std::optional<Bytes> block = deflateBlock(records, deflateBound(records.size()));
+    if (!block) return std::nullopt;
+    std::uint8_t trailer[kPackTrailerSize];
+    putLE32(trailer, static_cast<std::int32_t>(entries.size()));
+    putLE32(trailer + 4, static_cast<std::int32_t>(records.size()));
+    putLE32(trailer + 8, static_cast<std::int32_t>(block->size()));
+    std::memcpy(trailer + 12, kSignature, 3);
+    block->insert(block->end(), trailer, trailer + sizeof trailer);
+    return block;
+}
+
 }  // namespace
 
 PackFile::PackFile(std::string_view fileName) { open(fileName); }
@@ -91,24 +155,34 @@ void PackFile::reopen(std::string_view fileName) {
 }
 
 bool PackFile::fail(std::string message) {
-    error_ = fileName_ + ": " + std::move(message);
+    reason_ = std::move(message);
+    error_ = fileName_ + ": " + reason_;
     return false;
+}
+
+std::string PackFile::damage() const {
+    // A file that could not be opened at all is not damaged, only unreadable.
+    if (state_ == State::Corrupt) return file_ ? reason_ : std::string();
+    if (state_ == State::Open && exists_ && !trailer_ && dataEnd_ > 0) return "no trailer";
+    return {};
 }
 
 void PackFile::open(std::string_view fileName) {
     // The whole name, however long: a name the system cannot take fails to
     // open below, rather than naming some other file.
     fileName_ = std::string(fileName);
+    path_ = pathFromUtf8(fileName_);
     entries_.clear();
     savedCount_ = 0;
     dataEnd_ = 0;
     error_.clear();
+    reason_.clear();
     exists_ = false;
     trailer_ = false;
     state_ = State::Open;
 
     ReadFailure failure;
-    const int fd = fileName_.find('\0') == std::string::npos ? openRegularFile(fileName_, &failure) : -1;
+    const int fd = fileName_.find('\0') == std::string::npos ? openRegularFile(path_, &failure) : -1;
     if (fd < 0 && failure.error == ENOENT) return;  // an empty archive; nothing is created until a write
     if (fd >= 0) file_ = fdopen(fd, "rb");
     if (!file_) {
@@ -280,7 +354,8 @@ bool PackFile::createWorkFile() {
         error_ = "refusing to change a damaged archive: " + why;
         return false;
     }
-    std::string pattern = fileName_ + ".tmp.XXXXXX";
+    std::filesystem::path pattern = path_;
+    pattern += ".tmp.XXXXXX";
     int error = 0;
     int fd = sys::makeTemporary(pattern, error);
     if (fd < 0) return fail("cannot create a temporary file beside it: " + sys::reasonFor(error));
@@ -315,39 +390,48 @@ bool PackFile::addFile(const std::filesystem::path& path, std::string_view name)
 }
 
 bool PackFile::addData(const Bytes& data, std::string_view name) {
-    if (name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
-        return fail("entry name '" + std::string(name) + "' is longer than 31 characters");
-    if (name.find('\0') != std::string_view::npos) return fail("entry name contains a zero byte");
-    if (static_cast<std::int64_t>(data.size()) > kMaxEntrySize)
-        return fail("'" + std::string(name) + "' is larger than 1 GiB");
+    if (std::string problem = entryProblem(name, data.size()); !problem.empty()) return fail(problem);
     if (state_ != State::Open) return createWorkFile();
 
-    // The block must fit in twice the data's size, as the format's writers
-    // have always done; only files of a few bytes fail this.
-    std::optional<Bytes> block;
-    try {
-        block = deflateBlock(data, data.size() * 2);
-    } catch (const std::bad_alloc&) {
-        return fail("out of memory compressing '" + std::string(name) + "'");
-    }
-    if (!block)
-        return fail("'" + std::string(name) + "' (" + std::to_string(data.size()) +
-                    " bytes) does not compress into twice its size; too small to store");
-    if (dataEnd_ + static_cast<std::int64_t>(block->size()) > std::numeric_limits<std::int32_t>::max() - (1 << 20))
-        return fail("archive would grow past 2 GiB");
+    std::string why;
+    const std::optional<Bytes> block = entryBlock(data, name, why);
+    if (!block) return fail(why);
+    if (dataEnd_ + static_cast<std::int64_t>(block->size()) > kLargestDataEnd) return fail("archive would grow past 2 GiB");
     if (!beginWrite()) return false;
     if (!writeAt(work_, dataEnd_, block->data(), block->size()))
         return fail("cannot write '" + std::string(name) + "' to the temporary file: " + errnoText());
-
-    PackEntry e;
-    std::memcpy(e.name, name.data(), name.size());
-    e.start = static_cast<std::int32_t>(dataEnd_);
-    e.compressedSize = static_cast<std::int32_t>(block->size());
-    e.end = e.start + e.compressedSize;
-    e.uncompressedSize = static_cast<std::int32_t>(data.size());
-    entries_.push_back(e);
-    dataEnd_ = e.end;
+    entries_.push_back(entryFor(name, dataEnd_, *block, data.size()));
+    dataEnd_ = entries_.back().end;
     return true;
+}
+
+std::optional<Bytes> packArchive(const std::vector<NamedBytes>& files, std::string& why) {
+    Bytes out;
+    std::vector<PackEntry> entries;
+    for (const NamedBytes& f : files) {
+        if (std::string problem = entryProblem(f.name, f.bytes.size()); !problem.empty()) {
+            why = problem;
+            return std::nullopt;
+        }
+        const std::optional<Bytes> block = entryBlock(f.bytes, f.name, why);
+        if (!block) return std::nullopt;
+        const auto start = static_cast<std::int64_t>(out.size());
+        if (start + static_cast<std::int64_t>(block->size()) > kLargestDataEnd) {
+            why = "archive would grow past 2 GiB";
+            return std::nullopt;
+        }
+        out.insert(out.end(), block->begin(), block->end());
+        entries.push_back(entryFor(f.name, start, *block, f.bytes.size()));
+    }
+    if (!entries.empty()) {
+        const std::optional<Bytes> end = directoryAndTrailer(entries);
+        if (!end) {
+            why = "cannot compress the directory";
+            return std::nullopt;
+        }
+        out.insert(out.end(), end->begin(), end->end());
+    }
+    return out;
 }
 
 bool PackFile::removeEntry(std::string_view name) {
@@ -366,7 +450,7 @@ bool PackFile::dropEntry(int i) {
     // taken from the pending copy when there is one.
     std::FILE* src = work_ ? work_ : file_;
     std::FILE* pending = work_;
-    std::string pendingName = workName_;
+    std::filesystem::path pendingName = workName_;
     work_ = nullptr;
     if (!createWorkFile()) {
         work_ = pending;
@@ -418,24 +502,9 @@ bool PackFile::commit() {
     // Directory and trailer at the end of the data area; an archive without
     // entries is just its leading content.
     if (!entries_.empty()) {
-        Bytes records(entries_.size() * kPackEntrySize);
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            std::uint8_t* r = records.data() + i * kPackEntrySize;
-            std::memcpy(r, entries_[i].name, 32);
-            putLE32(r + 32, entries_[i].start);
-            putLE32(r + 36, entries_[i].end);
-            putLE32(r + 40, entries_[i].uncompressedSize);
-            putLE32(r + 44, entries_[i].compressedSize);
-        }
-        std::optional<Bytes> block = deflateBlock(records, deflateBound(records.size()));
-        if (!block) return fail("cannot compress the directory");
-        std::uint8_t trailer[kPackTrailerSize];
-        putLE32(trailer, static_cast<std::int32_t>(entries_.size()));
-        putLE32(trailer + 4, static_cast<std::int32_t>(records.size()));
-        putLE32(trailer + 8, static_cast<std::int32_t>(block->size()));
-        std::memcpy(trailer + 12, kSignature, 3);
-        if (!writeAt(work_, dataEnd_, block->data(), block->size()) ||
-            std::fwrite(trailer, 1, sizeof trailer, work_) != sizeof trailer)
+        const std::optional<Bytes> end = directoryAndTrailer(entries_);
+        if (!end) return fail("cannot compress the directory");
+        if (!writeAt(work_, dataEnd_, end->data(), end->size()))
             return fail("cannot write the directory: " + errnoText());
     }
     const std::int64_t end = entries_.empty() ? dataEnd_ : std::ftell(work_);
@@ -447,10 +516,10 @@ bool PackFile::commit() {
     // open. The new one is read from the temporary file meanwhile.
     if (file_) std::fclose(file_);
     file_ = nullptr;
-    if (!sys::replaceFile(workName_, fileName_, error))
+    if (!sys::replaceFile(workName_, path_, error))
         return fail("cannot replace the archive with the new version: " + sys::reasonFor(error));
     // Make the rename itself durable.
-    sys::syncFolder(std::filesystem::path(fileName_).parent_path());
+    sys::syncFolder(path_.parent_path());
     file_ = work_;
     work_ = nullptr;
     workName_.clear();

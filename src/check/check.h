@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/diagnostics.h"
 
 namespace zor::check {

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/diagnostics.h"
 #include "display/jpeg_decoder.h"
 #include "render/display_layer.h"

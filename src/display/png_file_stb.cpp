@@ -17,7 +17,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb_image_write.h>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 #include "display/png_file.h"
 
 namespace zor {

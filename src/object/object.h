@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/diagnostics.h"
 #include "object/surface.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "archive/diagnostics.h"
 #include "scene/scene.h"
 #include "scene/tokens.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 
 namespace zor::write {
 

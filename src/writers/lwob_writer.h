@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 
 namespace zor::write {
 

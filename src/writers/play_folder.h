@@ -20,16 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
+#include "system/disk_files.h"
 
 namespace zor::write {
 
 // A file of a play folder: its name (in the folder, or in the archive) and
 // its bytes.
-struct DataFile {
-    std::string name;
-    Bytes bytes;
-};
+using DataFile = NamedBytes;
 
 struct PlayFolder {
     std::filesystem::path folder;
@@ -48,10 +46,10 @@ std::vector<std::string> plannedNames(const PlayFolder& folder);
 // to replace says "already holds NAME (--force replaces them)".
 void writePlayFolder(const PlayFolder& folder);
 
-// A fresh archive at `path` holding `files` in order, built under a
-// temporary name beside it and renamed into place. False with `why` set
-// ("exists" when `replace` is Never and something is at `path`).
+// A fresh archive at `path` holding `files` in order (packArchive), written
+// beside its place and renamed into it. False with `failure` set (the kind
+// Exists when `replace` is Never and something is at `path`).
 bool writeArchiveByRename(const std::filesystem::path& path, const std::vector<DataFile>& files, Replace replace,
-                          std::string& why);
+                          WriteFailure& failure);
 
 }  // namespace zor::write

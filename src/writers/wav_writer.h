@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 
 namespace zor::write {
 

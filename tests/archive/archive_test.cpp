@@ -16,7 +16,7 @@
 #include <random>
 #include <thread>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "scratch_dir.h"
 
 namespace zor {
@@ -251,6 +251,24 @@ TEST(PackFileReadOnly, FilesWithoutSignatureAreEmptyArchives) {
     }
 }
 
+// The archive made in memory is the one PackFile writes, byte for byte, and
+// refuses what PackFile refuses.
+TEST(PackFileWrite, AnArchiveInMemoryHasTheBytesOfOneOnDisk) {
+    test::ScratchDir dir("memory");
+    const std::vector<NamedBytes> files = {{"one.lwo", sampleData(4000, 1)}, {"Two.jpg", sampleData(900, 2)}};
+    {
+        PackFile pack((dir / "disk.dat").string());
+        for (const NamedBytes& f : files) ASSERT_TRUE(pack.addData(f.bytes, f.name));
+    }
+    std::string why;
+    const std::optional<Bytes> memory = packArchive(files, why);
+    ASSERT_TRUE(memory) << why;
+    EXPECT_EQ(*memory, dir.read("disk.dat"));
+    EXPECT_EQ(packArchive({}, why), Bytes());
+    EXPECT_FALSE(packArchive({{"tiny", textBytes("ab")}}, why));
+    EXPECT_NE(why.find("too small to store"), std::string::npos) << why;
+}
+
 TEST(PackFileWrite, RefusesLongNamesTinyFilesAndMissingInputs) {
     test::ScratchDir dir("refuse");
     PackFile pack((dir / "r.dat").string());
@@ -302,6 +320,7 @@ protected:
         PackFile pack((dir / "bad.dat").string());
         EXPECT_TRUE(pack.isCorrupt()) << reason;
         EXPECT_NE(pack.error().find(reason), std::string::npos) << pack.error();
+        EXPECT_NE(pack.damage().find(reason), std::string::npos) << pack.damage();
         EXPECT_EQ(pack.findEntry("one.lwo"), -1);
         EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
         // And it is never changed by the write side.
@@ -317,6 +336,18 @@ protected:
 };
 
 TEST_F(DamagedArchive, TruncatedTrailer) { expectRefused(textBytes("abc:-)"), "trailer is truncated"); }
+
+// Content without a trailer is an archive with no entries yet, which writers
+// append to; to a reader that wants entries it is damaged.
+TEST_F(DamagedArchive, ContentWithoutATrailerIsDamagedToAReader) {
+    Bytes cut(good.begin(), good.end() - 1);
+    dir.write("cut.dat", cut);
+    EXPECT_EQ(PackFile((dir / "cut.dat").string()).damage(), "no trailer");
+    dir.write("empty.dat", Bytes());
+    EXPECT_EQ(PackFile((dir / "empty.dat").string()).damage(), "");
+    EXPECT_EQ(PackFile((dir / "missing.dat").string()).damage(), "");
+    EXPECT_EQ(PackFile((dir / "good.dat").string()).damage(), "");
+}
 
 TEST_F(DamagedArchive, LyingTrailerFields) {
     Bytes b = good;
@@ -374,6 +405,34 @@ TEST_F(DamagedArchive, EntryThatDoesNotInflateToItsSize) {
     pack.reopen((dir / "bad.dat").string());
     EXPECT_FALSE(pack.readEntry("one.lwo").has_value());
     EXPECT_TRUE(pack.readEntry("two.lwo").has_value());
+}
+
+// A write by rename says by its kind that something was in the way, and a
+// temporary file goes unless it was kept.
+TEST(DiskFiles, AWriteThatMayNotReplaceSaysSoAndTemporariesGo) {
+    test::ScratchDir dir("disk");
+    dir.write("kept.txt", textBytes("old"));
+    WriteFailure failure;
+    EXPECT_FALSE(writeFileByRename(dir / "kept.txt", textBytes("new"), Replace::Never, failure));
+    EXPECT_TRUE(failure.exists());
+    EXPECT_EQ(failure.describe(dir / "kept.txt", "--force"), (dir / "kept.txt").string() + ": already exists (--force replaces it)");
+    EXPECT_EQ(dir.read("kept.txt"), textBytes("old"));
+    EXPECT_TRUE(writeFileByRename(dir / "kept.txt", textBytes("new"), Replace::Always, failure));
+    EXPECT_EQ(dir.read("kept.txt"), textBytes("new"));
+
+    std::filesystem::path gone, kept;
+    {
+        TemporaryFile a, b;
+        ASSERT_TRUE(a.create(dir / ".a-", failure, ".wav")) << failure.reason;
+        ASSERT_TRUE(b.create(dir / ".b-", failure)) << failure.reason;
+        ASSERT_TRUE(b.write(textBytes("kept"), failure) && b.finish(failure)) << failure.reason;
+        gone = a.path();
+        kept = b.path();
+        EXPECT_EQ(gone.extension(), ".wav");
+        b.release();
+    }
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_EQ(dir.read(kept.filename().string()), textBytes("kept"));
 }
 
 TEST(DataSourceLookup, DiskFirstThenArchive) {

@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 #include "scratch_dir.h"
 
 namespace zor {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "demo_set.h"
 #include "jpeg_decode.h"
 #include "object/object.h"

@@ -11,7 +11,7 @@
 
 #include <jpeglib.h>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 #include "display/display.h"
 #include "scratch_dir.h"
 #include "support/recording_display_layer.h"

@@ -188,9 +188,21 @@ TEST(PlayerProgram, PlaysTheFolderOfDirOrSaysWhereTheDemoIs) {
     std::ofstream(scene.path() / "glorp2.lws") << "LWSC\n1\n\nPreviewFirstFrame 0\nPreviewLastFrame 1\n"
                                                   "PreviewFrameStep 1\nFramesPerSecond 30\n";
     const std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
-    test::ChildProcess plays({ZOR_PLAYER_PATH, "--dir", scene.path().string(), "-nosound"}, empty.path(), "plays", env);
+    // The player's options wherever they stand; the music's words are what is left.
+    test::ChildProcess plays({ZOR_PLAYER_PATH, "-nosound", "--dir", scene.path().string()}, empty.path(), "plays", env);
     ASSERT_TRUE(plays.wait(std::chrono::seconds(30))) << plays.errors();
     EXPECT_TRUE(plays.exitedWith(0)) << test::describeEnd(plays) << "\n" << plays.errors();
+    test::ChildProcess unknown({ZOR_PLAYER_PATH, "--dir", scene.path().string(), "-nosund"}, empty.path(), "unknown",
+                               env);
+    ASSERT_TRUE(unknown.wait(std::chrono::seconds(30))) << unknown.errors();
+    EXPECT_NE(unknown.errors().find("zor: \"-nosund\" is not understood"), std::string::npos) << unknown.errors();
+
+    // A damaged archive is named as such before the set-up window.
+    std::ofstream(scene.path() / "zor.dat", std::ios::binary) << "not an archive at all";
+    test::ChildProcess damaged({ZOR_PLAYER_PATH, "-nosound"}, scene.path(), "damaged", env);
+    ASSERT_TRUE(damaged.wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(damaged.exitedWith(1)) << test::describeEnd(damaged);
+    EXPECT_EQ(damaged.errors(), "zor: zor.dat: damaged archive: no trailer\n");
 
     test::ChildProcess nothing({ZOR_PLAYER_PATH, "-nosound"}, empty.path(), "nothing", env);
     ASSERT_TRUE(nothing.wait(std::chrono::seconds(10)));

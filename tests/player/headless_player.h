@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 #include "platform/sdl/sdl_gl_host.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "render/gl_display_layer.h"

@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "app/music_player.h"
-#include "app/transport.h"
+#include "preview/transport.h"
 #include "platform/sdl/sdl_music.h"
 #include "support/recording_music.h"
 #include "test_support.h"

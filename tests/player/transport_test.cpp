@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/file_watch.h"
-#include "app/transport.h"
+#include "preview/file_watch.h"
+#include "preview/transport.h"
 #include "support/recording_music.h"
 #include "support/scripted_window_system.h"
 #include "test_support.h"

@@ -12,8 +12,8 @@
 #include <thread>
 #include <sstream>
 
-#include "app/scene_stage.h"
-#include "app/scene_view.h"
+#include "preview/scene_stage.h"
+#include "preview/scene_view.h"
 #include "check/check.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_gl_host.h"

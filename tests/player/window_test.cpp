@@ -101,26 +101,29 @@ TEST(CommandLine, ArgumentsAreJoinedBySingleSpaces) {
     EXPECT_EQ(joinArguments(3, spaced), "-nosound  ");
 }
 
-TEST(CommandLine, OnlyALeadingDirIsTakenOffBeforeTheComparison) {
-    const char* dir[] = {"zor", "--dir", "/a b", "-nosound"};
-    PlayerArguments a = parsePlayerArguments(4, dir);
+TEST(CommandLine, ThePlayersOptionsAreTakenOffWhereverTheyStand) {
+    PlayerArguments a = parsePlayerArguments({"--dir", "/a b", "-nosound"});
     EXPECT_EQ(a.folder, "/a b");
     EXPECT_EQ(a.line, "-nosound");
-    const char* late[] = {"zor", "-nosound", "--dir", "x"};
-    a = parsePlayerArguments(4, late);
-    EXPECT_FALSE(a.folder);
-    EXPECT_EQ(musicBackendFor(a.line), MusicBackend::Bass);
-    const char* bare[] = {"zor", "--dir"};
-    EXPECT_TRUE(parsePlayerArguments(2, bare).folderMissing);
-    // The picture's switches are taken off wherever they stand.
-    const char* picture[] = {"zor", "--dir", "d", "-smooth", "-nosound", "--stretch"};
-    a = parsePlayerArguments(6, picture);
-    EXPECT_TRUE(a.smooth);
-    EXPECT_TRUE(a.stretch);
+    EXPECT_EQ(a.unknown, "");
+    // Late, among the music's words: still the folder, and no music.
+    a = parsePlayerArguments({"-nosound", "--dir", "x"});
+    EXPECT_EQ(a.folder, "x");
     EXPECT_EQ(musicBackendFor(a.line), MusicBackend::None);
-    const char* plain[] = {"zor", "-nosound"};
-    a = parsePlayerArguments(2, plain);
-    EXPECT_FALSE(a.smooth || a.stretch);
+    EXPECT_TRUE(parsePlayerArguments({"-nosound", "--dir"}).folderMissing);
+    const std::vector<std::string> picture = {"--dir", "d", "-smooth", "-nosound", "--stretch", "--help"};
+    a = parsePlayerArguments(picture);
+    EXPECT_TRUE(a.smooth && a.stretch && a.help);
+    EXPECT_EQ(musicBackendFor(a.line), MusicBackend::None);
+    a = parsePlayerArguments({"-nosound"});
+    EXPECT_FALSE(a.smooth || a.stretch || a.help || a.version);
+    // What is not understood is kept to be named; the music takes the first
+    // back end for it, as for any other text.
+    a = parsePlayerArguments({"-nosund", "--version"});
+    EXPECT_TRUE(a.version);
+    EXPECT_EQ(a.unknown, "-nosund");
+    EXPECT_EQ(musicBackendFor(a.line), MusicBackend::Bass);
+    EXPECT_EQ(parsePlayerArguments({}).unknown, "");
 }
 
 TEST(SdlEvents, KeysButtonsAndCloseBecomeMessages) {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "robustness_util.h"
 
 namespace zor::robust {

@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 #include "archive/diagnostics.h"
 #include "scratch_dir.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "scene/decimal.h"
 #include "scene/motion.h"
 #include "scene_test_util.h"

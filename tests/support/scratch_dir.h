@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 
 namespace zor::test {
 

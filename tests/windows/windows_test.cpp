@@ -201,10 +201,10 @@ TEST(Windows, Picture) {
     Wine wine(dir.path(), "640x480x24");
     ZOR_REQUIRE_WINE(wine);
     for (const std::string context : {"", "core33"}) {
-        SCOPED_TRACE("ZOR_WGL_CONTEXT=" + context);
+        SCOPED_TRACE("ZOR_GL_CONTEXT=" + context);
         fs::remove(dir / "go");
         auto drive = wine.start({kProbe.string(), "drive", "--hold", "go", "--", "zor.exe", "-nosound"}, dir.path(),
-                                "drive" + context, {"ZOR_WGL_CONTEXT=" + context});
+                                "drive" + context, {"ZOR_GL_CONTEXT=" + context});
         ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
         const long allowed = 640L * 480 * 3 / 100;
         long different = -1;

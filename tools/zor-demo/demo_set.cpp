@@ -1,26 +1,20 @@
 #include "demo_set.h"
 
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <system_error>
 
 #include "demo_content.h"
 #include "music.h"
 #include "scene/player_constants.h"
+#include "system/piped_program.h"
+#include "system/text.h"
 #include "textures.h"
 #include "writers/jpeg_writer.h"
 #include "writers/lwob_writer.h"
 #include "writers/mesh3d_writer.h"
 #include "writers/scene_writer.h"
 #include "writers/wav_writer.h"
-
-extern char** environ;
 
 namespace zor::demo {
 
@@ -34,58 +28,32 @@ void say(const DemoSetOptions& o, const std::string& line) {
     if (o.progress) o.progress(line);
 }
 
-// A new, empty file of a unique name in `folder`, removed again unless it
-// was renamed into place.
-class TemporaryFile {
-public:
-    TemporaryFile(const fs::path& folder, const std::string& stem, const std::string& suffix) {
-        std::string pattern = (folder / ("." + stem + "-XXXXXX" + suffix)).string();
-        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-        if (fd < 0) throw std::runtime_error(folder.string() + ": cannot create a temporary file: " + std::strerror(errno));
-        // Renamed into place, it is a data file like the others, not
-        // mkstemp's private 0600.
-        fchmod(fd, static_cast<mode_t>(newFileMode()));
-        ::close(fd);
-        path_ = pattern;
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-    void renameTo(const fs::path& target) {
-        if (std::rename(path_.c_str(), target.c_str()) != 0)
-            throw std::runtime_error(target.string() + ": cannot put it in place: " + std::strerror(errno));
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-};
+// A new, empty file of a unique name in `folder` (".STEM-XXXXXX.SUFFIX"),
+// removed again when it goes.
+std::unique_ptr<TemporaryFile> temporaryFile(const fs::path& folder, const std::string& stem,
+                                             const std::string& suffix) {
+    auto file = std::make_unique<TemporaryFile>();
+    WriteFailure failure;
+    if (!file->create(folder / ("." + stem + "-"), failure, suffix) || !file->finish(failure))
+        throw std::runtime_error(failure.reason);
+    return file;
+}
 
 void makeFolder(const fs::path& folder) {
     std::error_code ec;
     if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
-        throw std::runtime_error(folder.string() + ": exists and is not a folder");
+        throw std::runtime_error(utf8Of(folder) + ": exists and is not a folder");
     fs::create_directories(folder, ec);
-    if (ec) throw std::runtime_error(folder.string() + ": cannot create folder: " + ec.message());
+    if (ec) throw std::runtime_error(utf8Of(folder) + ": cannot create folder: " + ec.message());
 }
 
 // Runs a program without a shell and waits for it; throws unless it exits 0.
 void run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (rc != 0) throw std::runtime_error(args[0] + ": cannot start: " + std::strerror(rc));
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) throw std::runtime_error(args[0] + ": cannot wait: " + std::strerror(errno));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(args[0] + ": failed (status " + std::to_string(status) + ")");
+    PipedProgram program;
+    std::string error;
+    if (!program.start(args[0], std::vector<std::string>(args.begin() + 1, args.end()), error))
+        throw std::runtime_error(error);
+    if (!program.finish()) throw std::runtime_error(args[0] + ": failed");
 }
 
 // The music, synthesised and encoded by lame; its bytes.
@@ -95,15 +63,15 @@ Bytes encodeMusic(const DemoSetOptions& o) {
     say(o, "music: " + std::to_string(samples.size() / 2 / plan.sampleRate) + " s synthesised");
     // Fresh files of unique names: the encoder writes into one the generator
     // made itself, never into whatever lies at a fixed name.
-    TemporaryFile wav(o.out, "mp3", ".wav");
-    TemporaryFile partial(o.out, "mp3", ".mp3");
-    std::string why;
-    if (!writeFileByRename(wav.path(), writeWav(samples, 2, plan.sampleRate), Replace::Always, why))
-        throw std::runtime_error(wav.path() + ": " + why);
-    run(lameArguments(o, wav.path(), partial.path()));
+    const auto wav = temporaryFile(o.out, "mp3", ".wav");
+    const auto partial = temporaryFile(o.out, "mp3", ".mp3");
+    WriteFailure written;
+    if (!writeFileByRename(wav->path(), writeWav(samples, 2, plan.sampleRate), Replace::Always, written))
+        throw std::runtime_error(written.describe(wav->path(), "--force"));
+    run(lameArguments(o, utf8Of(wav->path()), utf8Of(partial->path())));
     ReadFailure failure;
-    std::optional<Bytes> mp3 = readWholeFile(partial.path(), &failure);
-    if (!mp3) throw std::runtime_error(partial.path() + ": cannot read what lame wrote: " + failure.reason);
+    std::optional<Bytes> mp3 = readWholeFile(partial->path(), &failure);
+    if (!mp3) throw std::runtime_error(utf8Of(partial->path()) + ": cannot read what lame wrote: " + failure.reason);
     return std::move(*mp3);
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
 #include "writers/play_folder.h"
 
 namespace zor::demo {

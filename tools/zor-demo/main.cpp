@@ -10,10 +10,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/tool_usage.h"
+#include "preview/tool_usage.h"
 #include "demo_set.h"
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     CLI::App app{"Writes the sample demo: zor.dat (scene, objects, images), mp3.mp3 and water.avi."};
     app.set_version_flag("--version", std::string("zor-demo-gen ") + ZOR_VERSION);
     app.footer("Every file is written under a new name and renamed into place, so a link planted at a target is "
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({64, 80, 96, 112, 128}))
         ->capture_default_str();
     app.add_flag("--quiet,-q", quiet, "No progress lines");
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
 
     options.out = out;
     options.sources = sources;

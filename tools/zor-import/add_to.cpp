@@ -78,12 +78,11 @@ void FolderAddition::write(const Conversion& conversion, const std::optional<Byt
     if (conversion.files.empty() || conversion.files.front().name != sceneName_)
         throw std::runtime_error("the import made no scene to write");
     const write::DataFile& sceneFile = conversion.files.front();
-    std::string why;
+    WriteFailure written;
     if (music) {
         const fs::path path = folder_ / kMusicFileName;
-        if (!writeFileByRename(path, *music, replaceMusic, why))
-            throw std::runtime_error(path.string() + ": " +
-                                     (why == "exists" ? "already exists (--force replaces it)" : why));
+        if (!writeFileByRename(path, *music, replaceMusic, written))
+            throw std::runtime_error(written.describe(path, "--force"));
     }
     if (packed_) {
         const fs::path archive = folder_ / kArchiveFileName;
@@ -122,8 +121,8 @@ void FolderAddition::write(const Conversion& conversion, const std::optional<Byt
                                      ": appeared while importing; nothing was added");
     for (std::size_t i = 1; i < conversion.files.size(); ++i) {
         const fs::path path = folder_ / conversion.files[i].name;
-        if (!writeFileByRename(path, conversion.files[i].bytes, Replace::Never, why))
-            throw std::runtime_error(path.string() + ": " + why);
+        if (!writeFileByRename(path, conversion.files[i].bytes, Replace::Never, written))
+            throw std::runtime_error(written.describe(path, "--force"));
     }
     // The scene last, and only when it is still the one the import read.
     const fs::path loose = folder_ / sceneName_;
@@ -132,8 +131,8 @@ void FolderAddition::write(const Conversion& conversion, const std::optional<Byt
     if (!now || !std::equal(now->begin(), now->end(), scene_.text.begin(), scene_.text.end()))
         throw std::runtime_error(loose.string() + ": changed while importing; it was not replaced (the new files are "
                                                   "in the folder, named by nothing yet)");
-    if (!writeFileByRename(loose, sceneFile.bytes, Replace::Always, why))
-        throw std::runtime_error(loose.string() + ": " + why);
+    if (!writeFileByRename(loose, sceneFile.bytes, Replace::Always, written))
+        throw std::runtime_error(written.describe(loose, "--force"));
     say("wrote " + std::to_string(conversion.files.size() - 1) + " files and the longer " + sceneName_);
 }
 

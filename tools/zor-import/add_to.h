@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/archive.h"
+#include "archive/archive_lock.h"
 #include "convert.h"
 
 namespace zor::import {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "scene/player_constants.h"
 #include "writers/play_folder.h"
 #include "source_model.h"

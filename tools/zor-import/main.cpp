@@ -18,8 +18,8 @@
 #include <CLI/CLI.hpp>
 
 #include "add_to.h"
-#include "app/tool_usage.h"
-#include "archive/archive.h"
+#include "preview/tool_usage.h"
+#include "archive/data_source.h"
 #include "convert.h"
 #include "object/object.h"
 #include "readers.h"
@@ -138,6 +138,7 @@ std::string describeFolder(const fs::path& folder, const std::string& sceneName)
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     CLI::App app{kDescription};
     app.set_version_flag("--version", std::string("zor-import ") + ZOR_VERSION);
     app.footer(kFooter);
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
                  "Draw every surface from both sides (for sources that cannot say so, such as OBJ)");
     app.add_flag("--force", force, "Replace files of the same names in FOLDER");
     app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     auto usage = [](const std::string& what) { return zor::usageError("zor-import", what); };
     if (out.empty() && addTo.empty()) return usage("--out FOLDER or --add-to FOLDER is required");
     const std::size_t count = sources.size();

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_usage.h"
+#include "preview/tool_usage.h"
 #include "archive/file_problem.h"
 #include "check/check.h"
 #include "inspect.h"
@@ -45,6 +45,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     CLI::App app{"Loads a scene (disk first, then the archive) and prints its contents; with --frame, "
                  "evaluates it at that frame as the frame pass does, without drawing."};
     app.set_version_flag("--version", "zor-inspect " ZOR_VERSION);
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
                  "Report what will go wrong or be ignored when the player plays the scene, one "
                  "'FILE:LINE: error|warning: text' line each on standard output; exit status 1 when there are errors");
     app.add_option("SCENE", sceneName, "Scene file name")->required();
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (frame && !std::isfinite(*frame)) return zor::usageError("zor-inspect", "--frame wants a finite number");
     std::error_code ec;
     if (!std::filesystem::is_directory(directory, ec)) {

@@ -2,22 +2,21 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <stdio.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
 
+#include "system/files.h"
+#include "system/text.h"
+
 namespace zor::publish {
 namespace {
 
 namespace fs = std::filesystem;
+namespace sys = system_files;
 
 std::string lowered(std::string text) {
     for (char& c : text)
@@ -32,7 +31,7 @@ std::time_t fileTime() {
 
 // The archive's own folder: its name without the ending.
 std::string topFolder(const fs::path& path) {
-    std::string name = path.filename().string();
+    std::string name = utf8Of(path.filename());
     for (const char* ending : {".tar.gz", ".tgz", ".zip"})
         if (lowered(name).ends_with(ending)) return name.substr(0, name.size() - std::strlen(ending));
     return name;
@@ -42,8 +41,15 @@ struct ArchiveFree {
     void operator()(archive* a) const { archive_write_free(a); }
 };
 
-void writeArchive(const std::string& temporary, const fs::path& path, BundleKind kind,
-                  const std::vector<write::DataFile>& files) {
+// The archive's bytes, gathered in memory: a bundle is a few megabytes.
+la_ssize_t appendBytes(archive*, void* bytes, const void* data, std::size_t size) {
+    const auto* begin = static_cast<const std::uint8_t*>(data);
+    static_cast<Bytes*>(bytes)->insert(static_cast<Bytes*>(bytes)->end(), begin, begin + size);
+    return static_cast<la_ssize_t>(size);
+}
+
+Bytes archiveBytes(const fs::path& path, BundleKind kind, const std::vector<write::DataFile>& files) {
+    Bytes bytes;
     std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
     if (kind == BundleKind::Zip) {
         archive_write_set_format_zip(a.get());
@@ -55,9 +61,11 @@ void writeArchive(const std::string& temporary, const fs::path& path, BundleKind
     }
     const auto failed = [&](const std::string& what) {
         const char* why = archive_error_string(a.get());
-        return std::runtime_error(path.string() + ": " + what + ": " + (why ? why : "failed"));
+        return std::runtime_error(utf8Of(path) + ": " + what + ": " + (why ? why : "failed"));
     };
-    if (archive_write_open_filename(a.get(), temporary.c_str()) != ARCHIVE_OK) throw failed("cannot write");
+    // Output in blocks of one byte's padding: the archive ends where its data does.
+    archive_write_set_bytes_in_last_block(a.get(), 1);
+    if (archive_write_open(a.get(), &bytes, nullptr, appendBytes, nullptr) != ARCHIVE_OK) throw failed("cannot write");
     const std::string top = topFolder(path);
     const std::time_t when = fileTime();
     const auto header = [&](const std::string& name, mode_t type, int mode, la_int64_t size) {
@@ -80,20 +88,22 @@ void writeArchive(const std::string& temporary, const fs::path& path, BundleKind
             throw failed("cannot write " + f.name);
     }
     if (archive_write_close(a.get()) != ARCHIVE_OK) throw failed("cannot write");
+    return bytes;
 }
 
 void writeFolder(const fs::path& folder, const std::vector<write::DataFile>& files) {
     for (const write::DataFile& f : files) {
-        std::string why;
-        if (!writeFileByRename(folder / f.name, f.bytes, Replace::Never, why))
-            throw std::runtime_error((folder / f.name).string() + ": " + why);
+        WriteFailure failure;
+        const fs::path file = folder / pathFromUtf8(f.name);
+        if (!writeFileByRename(file, f.bytes, Replace::Never, failure))
+            throw std::runtime_error(failure.describe(file, "--force"));
     }
 }
 
 }  // namespace
 
 BundleKind bundleKindOf(const fs::path& path) {
-    const std::string name = lowered(path.filename().string());
+    const std::string name = lowered(utf8Of(path.filename()));
     if (name.ends_with(".tar.gz") || name.ends_with(".tgz")) return BundleKind::TarGz;
     if (name.ends_with(".zip")) return BundleKind::Zip;
     return BundleKind::Folder;
@@ -102,56 +112,37 @@ BundleKind bundleKindOf(const fs::path& path) {
 void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace) {
     std::error_code ec;
     const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    if (!fs::is_directory(parent, ec)) throw std::runtime_error(path.string() + ": the folder " + parent.string() + " does not exist");
+    if (!fs::is_directory(parent, ec)) throw std::runtime_error(utf8Of(path) + ": the folder " + utf8Of(parent) + " does not exist");
     const bool present = fs::exists(fs::symlink_status(path, ec));
-    if (present && replace == Replace::Never) throw std::runtime_error(path.string() + ": already exists (--force replaces it)");
+    if (present && replace == Replace::Never) throw std::runtime_error(utf8Of(path) + ": already exists (--force replaces it)");
     const BundleKind kind = bundleKindOf(path);
     if (kind != BundleKind::Folder) {
-        std::string temporary = (parent / ("." + path.filename().string() + ".XXXXXX")).string();
-        const int fd = mkstemp(temporary.data());
-        if (fd < 0) throw std::runtime_error(path.string() + ": cannot create a temporary file: " + std::strerror(errno));
-        fchmod(fd, static_cast<mode_t>(newFileMode()));
-        ::close(fd);
-        try {
-            writeArchive(temporary, path, kind, files);
-        } catch (...) {
-            ::unlink(temporary.c_str());
-            throw;
-        }
-        std::string why;
-        if (!renameIntoPlace(temporary, path, replace, why))
-            throw std::runtime_error(path.string() + ": " + (why == "exists" ? "already exists (--force replaces it)" : why));
+        WriteFailure failure;
+        if (!writeFileByRename(path, archiveBytes(path, kind, files), replace, failure))
+            throw std::runtime_error(failure.describe(path, "--force"));
         return;
     }
 
     // A folder: made whole beside its place, then swapped in.
-    if (present && !fs::is_directory(path, ec)) throw std::runtime_error(path.string() + ": exists and is not a folder");
-    std::string temporary = (parent / ("." + path.filename().string() + ".XXXXXX")).string();
-    if (!mkdtemp(temporary.data())) throw std::runtime_error(path.string() + ": cannot create a temporary folder: " + std::strerror(errno));
-    const mode_t mask = umask(0);  // reading the mask means setting it
-    umask(mask);
-    ::chmod(temporary.c_str(), 0777 & ~mask);  // a folder like any other, not mkdtemp's private 0700
+    if (present && !fs::is_directory(path, ec)) throw std::runtime_error(utf8Of(path) + ": exists and is not a folder");
+    fs::path temporary = parent / ".";
+    temporary += path.filename();
+    temporary += ".XXXXXX";
+    int error = 0;
+    if (!sys::makeTemporaryFolder(temporary, error))
+        throw std::runtime_error(utf8Of(path) + ": cannot create a temporary folder: " + sys::reasonFor(error));
+    sys::setNewFolderPermissions(temporary);  // a folder like any other, not a private temporary one
     try {
         writeFolder(temporary, files);
     } catch (...) {
         fs::remove_all(temporary, ec);
         throw;
     }
-    if (!present) {
-        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-            const int error = errno;
-            fs::remove_all(temporary, ec);
-            throw std::runtime_error(path.string() + ": cannot put it in place: " + std::strerror(error));
-        }
-        return;
-    }
-    // The old folder and the new change places at once; the old one goes.
-    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) != 0) {
-        const int error = errno;
-        fs::remove_all(temporary, ec);
-        throw std::runtime_error(path.string() + ": cannot put it in place: " + std::strerror(error));
-    }
+    // The new folder takes the old one's place (where the system allows, at
+    // once); the old one, now at the temporary name, goes.
+    const bool moved = present ? sys::replaceFolder(temporary, path, error) : sys::renameNoReplace(temporary, path, error);
     fs::remove_all(temporary, ec);
+    if (!moved) throw std::runtime_error(utf8Of(path) + ": cannot put it in place: " + sys::reasonFor(error));
 }
 
 }  // namespace zor::publish

@@ -1,7 +1,5 @@
 #include "demo_bundle.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -91,17 +89,10 @@ DemoBundle bundleDemo(const fs::path& folder) {
                                  kSceneFileName + " reads is here");
     bundle.entries = static_cast<int>(files.size());
 
-    // Built as zorpack builds an archive, in a temporary file away from the
-    // author's folder.
-    std::string pattern = (fs::temp_directory_path(ec) / "zor-publish-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + fs::temp_directory_path(ec).string());
-    ::close(fd);
+    // Built as zorpack builds an archive, in memory.
     std::string why;
-    const bool built = write::writeArchiveByRename(pattern, files, Replace::Always, why);
-    std::optional<Bytes> archive = built ? readWholeFile(pattern) : std::nullopt;
-    ::unlink(pattern.c_str());
-    if (!archive) throw std::runtime_error(std::string("cannot build the archive: ") + (built ? "cannot read it back" : why));
+    std::optional<Bytes> archive = packArchive(files, why);
+    if (!archive) throw std::runtime_error("cannot build the archive: " + why);
     bundle.archive = std::move(*archive);
 
     const fs::path music = folder / kMusicFileName;

@@ -15,14 +15,16 @@
 #include <optional>
 #include <string>
 
-#include "app/render_run.h"
-#include "app/tool_usage.h"
+#include "preview/render_run.h"
+#include "preview/tool_usage.h"
 #include "bundle_writer.h"
 #include "demo_bundle.h"
 #include "display/png_file.h"
 #include "writers/jpeg_writer.h"
 #include "pages.h"
-#include "platform/stop_signals.h"
+#include "system/process.h"
+#include "system/stop_signals.h"
+#include "system/text.h"
 #include "scene/player_constants.h"
 #include "scene/timeline.h"
 
@@ -76,6 +78,7 @@ std::optional<zor::Bytes> renderPoster(const fs::path& folder, std::optional<std
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     zor::installStopSignals();
     CLI::App app{"Writes what the audience opens from a play folder (a zor.dat or the loose files of one, with "
                  "mp3.mp3): a single HTML file that plays from the disk, a web site, or a Windows zip."};
@@ -103,7 +106,7 @@ int main(int argc, char** argv) {
     app.footer("The folder is checked first as zor-inspect --check checks it: errors stop the publishing (--force "
                "goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
                "Exit status: 0 success, 1 failure, 2 usage error.");
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (html.empty() && web.empty() && windows.empty())
         return zor::usageError("zor-publish", "say what to write: --html FILE, --web DIR|FILE.tar.gz|FILE.zip or "
                                               "--windows FILE.zip");
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
         // The runtimes first: a missing one is known before any work.
         // The build's own runtimes only for the program of this build tree.
         std::error_code ec;
-        const bool fromBuild = fs::read_symlink("/proc/self/exe", ec).string().starts_with(ZOR_BUILD_DIR "/");
+        const bool fromBuild = zor::utf8Of(zor::programFolder()).starts_with(ZOR_BUILD_DIR "/");
         fs::path webDir, windowsDir;
         if (!html.empty() || !web.empty())
             webDir = zor::publish::findRuntime("web", webRuntime, fromBuild ? ZOR_BUILD_WEB_RUNTIME : "");
@@ -146,10 +149,11 @@ int main(int argc, char** argv) {
 
         if (!html.empty()) {
             const std::string page = zor::publish::singleFilePage(webDir, demo, info);
-            std::string why;
-            if (!zor::writeFileByRename(html, std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()),
-                                        replace, why))
-                return fail(html + ": " + (why == "exists" ? "already exists (--force replaces it)" : why));
+            zor::WriteFailure failure;
+            if (!zor::writeFileByRename(zor::pathFromUtf8(html),
+                                        std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()),
+                                        replace, failure))
+                return fail(failure.describe(zor::pathFromUtf8(html), "--force"));
             if (!quiet) {
                 // Against what it carries: the demo's data and its poster as
                 // they are, the runtime as a server would send it (gzipped).

@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include "scene/player_constants.h"
+#include "system/process.h"
+#include "system/text.h"
 
 namespace zor::publish {
 namespace {
@@ -207,10 +209,9 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
         if (complete(given, &missing)) return given;
         throw std::runtime_error("the " + kind + " runtime given: " + missing);
     }
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path installed = self.parent_path().parent_path() / "share" / "zor" / kind;
-    if (!ec && complete(installed, nullptr)) return installed;
+    const fs::path own = programFolder();
+    const fs::path installed = own.parent_path() / "share" / "zor" / kind;
+    if (!own.empty() && complete(installed, nullptr)) return installed;
     if (!buildOwn.empty() && complete(buildOwn, &missing)) return buildOwn;
     const std::string how = kind == "web" ? "scripts/web builds it" : "scripts/windows builds it";
     throw std::runtime_error("no " + kind + " runtime: neither " + installed.string() + " (installed with the package)" +

@@ -7,7 +7,6 @@
 // so that it plays, and the process ends by that signal.
 
 #include <CLI/CLI.hpp>
-#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
@@ -20,19 +19,21 @@
 #include <optional>
 #include <string>
 
-#include "app/tool_usage.h"
-#include "app/scene_stage.h"
+#include "preview/tool_usage.h"
+#include "preview/scene_stage.h"
 #include "display/display.h"
 #include "render/picture_area.h"
 #include "archive/file_problem.h"
-#include "archive/system_files.h"
+#include "system/files.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
 #include "scene/timeline.h"
-#include "platform/piped_program.h"
-#include "platform/progress.h"
-#include "platform/stop_signals.h"
-#include "app/render_run.h"
+#include "system/piped_program.h"
+#include "system/progress.h"
+#include "system/process.h"
+#include "system/stop_signals.h"
+#include "system/text.h"
+#include "preview/render_run.h"
 #include "scene/player_constants.h"
 #include "video_encoder.h"
 
@@ -129,7 +130,7 @@ struct Plan {
 
 // Options, then the checks that need no scene. Nothing when the run goes on,
 // else the status to end with.
-std::optional<int> parse(int argc, char** argv, Request& r) {
+std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
     CLI::App app{"Renders frames of the demo scene headless, as the player shows them, to PNG files or a video."};
     app.set_version_flag("--version", "zor-render " ZOR_VERSION);
     int bits = 16;
@@ -180,7 +181,7 @@ std::optional<int> parse(int argc, char** argv, Request& r) {
     app.add_flag("--quiet,-q", r.quiet,
                  "Print nothing but warnings and errors (otherwise progress: one line rewritten on a terminal, else "
                  "a line a second on standard error)");
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return status;
 
     r.options.directory = r.directory;
     r.options.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
@@ -282,7 +283,7 @@ std::optional<int> plan(const Request& r, zor::RenderRun& run, Plan& p) {
 class VideoOutput {
 public:
     explicit VideoOutput(const Request& r)
-        : r_(r), partial_(r.video.empty() ? fs::path() : fs::path(r.video + "." + std::to_string(getpid()) + ".part")) {}
+        : r_(r), partial_(r.video.empty() ? fs::path() : zor::pathFromUtf8(r.video + "." + std::to_string(zor::processId()) + ".part")) {}
     ~VideoOutput() { abandon(); }
 
     bool wanted() const { return !r_.video.empty(); }
@@ -417,9 +418,10 @@ int render(const Request& r, zor::RenderRun& run, const Plan& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     zor::installStopSignals();
     Request request;
-    if (const std::optional<int> status = parse(argc, argv, request)) return *status;
+    if (const std::optional<int> status = parse(arguments, request)) return *status;
     zor::RenderRun run(request.options);
     const bool started = run.start();
     // --quiet keeps the errors only.

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/piped_program.h"
+#include "system/piped_program.h"
 
 namespace zor {
 

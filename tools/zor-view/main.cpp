@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_usage.h"
-#include "app/scene_stage.h"
-#include "app/scene_view.h"
-#include "app/transport.h"
+#include "preview/tool_usage.h"
+#include "preview/scene_stage.h"
+#include "preview/scene_view.h"
+#include "preview/transport.h"
 #include "check/check.h"
 #include "object/object.h"
 #include "platform/native_gl_host.h"
 #include "platform/preview_platform.h"
-#include "platform/stop_signals.h"
+#include "system/stop_signals.h"
 #include "render/gl_display_layer.h"
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
@@ -77,6 +77,7 @@ std::string nothingToShow(const zor::StageOptions& stage) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const zor::ProgramArguments given = zor::startProgram(argc, argv);
     zor::installStopSignals();
     CLI::App app{"Shows a scene as the player does, in a window, with a transport and live reload."};
     app.set_version_flag("--version", "zor-view " ZOR_VERSION);
@@ -103,14 +104,11 @@ int main(int argc, char** argv) {
                  "Spread the view over the whole of a --size that is not 4:3 (by default it keeps its shape)");
 
     // The player's spelling of the switch.
-    std::vector<std::string> arguments(argv, argv + argc);
-    for (std::string& argument : arguments)
+    std::vector<std::string> list = given.list();
+    for (std::string& argument : list)
         if (argument == "-nosound") argument = "--nosound";
-    std::vector<char*> pointers;
-    for (std::string& argument : arguments) pointers.push_back(argument.data());
-    if (const std::optional<int> status =
-            zor::parseToolArguments(app, static_cast<int>(pointers.size()), pointers.data()))
-        return *status;
+    zor::ProgramArguments arguments(std::move(list));
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     stage.directory = directory;
     if (trueColour) stage.bits = 32;
     // An author's editor may write a file in place, in several steps: a file

@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_usage.h"
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "preview/tool_usage.h"
+#include "archive/pack_file.h"
+#include "archive/archive_lock.h"
+#include "system/files.h"
 #include "scene/player_constants.h"
 
 namespace {
@@ -293,9 +294,11 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
             status = failure(pack.error());
             continue;
         }
-        if (!zor::writeFileByRename(target, *data, o.overwrite ? zor::Replace::Always : zor::Replace::Never, why)) {
-            status = failure(why == "exists" ? target.string() + " exists; not replaced (give --overwrite to replace it)"
-                                             : archive + ": entry '" + shown + "': " + target.string() + ": " + why);
+        zor::WriteFailure written;
+        if (!zor::writeFileByRename(target, *data, o.overwrite ? zor::Replace::Always : zor::Replace::Never, written)) {
+            status = failure(written.exists()
+                                 ? zor::utf8Of(target) + " exists; not replaced (give --overwrite to replace it)"
+                                 : archive + ": entry '" + shown + "': " + zor::utf8Of(target) + ": " + written.reason);
             continue;
         }
         if (!o.quiet) std::cerr << "extracted " << shown << '\n';
@@ -360,6 +363,7 @@ constexpr const char* kLookupRule =
 }  // namespace
 
 int main(int argc, char** argv) {
+    zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     CLI::App app{"zorpack: build, list, extract and check zor data archives"};
     app.set_version_flag("--version", std::string("zorpack ") + ZOR_VERSION);
     app.require_subcommand(1);
@@ -411,7 +415,7 @@ int main(int argc, char** argv) {
     auto* verify = app.add_subcommand("verify", "Check that every entry inflates to exactly its stated size");
     verify->add_option("ARCHIVE", archive, "Archive file")->required();
 
-    if (const std::optional<int> status = zor::parseToolArguments(app, argc, argv)) return *status;
+    if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
 
     if (list->parsed()) return cmdList(archive);
     if (add->parsed()) return cmdAdd(archive, addOptions);

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 
 namespace zor::win32 {
 

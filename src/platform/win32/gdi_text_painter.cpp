@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 
 namespace zor {
 

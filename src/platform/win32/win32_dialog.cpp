@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 #include "platform/win32/win32_window_system.h"
 
 namespace zor {

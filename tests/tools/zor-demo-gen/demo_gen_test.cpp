@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 #include "demo_set.h"
 #include "child_process.h"
 #include "scratch_dir.h"

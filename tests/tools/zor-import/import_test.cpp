@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "check/check.h"
 #include "frame/frame_pass.h"
 #include "object/object.h"

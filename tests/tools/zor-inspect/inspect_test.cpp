@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 #include "child_process.h"
 #include "scratch_dir.h"
 #include "writers/jpeg_writer.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/archive.h"
+#include "archive/pack_file.h"
 #include "child_process.h"
 #include "scratch_dir.h"
 

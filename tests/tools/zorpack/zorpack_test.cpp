@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "archive/archive.h"
+#include "archive/data_source.h"
 #include "child_process.h"
 #include "small_disk.h"
 #include "scratch_dir.h"

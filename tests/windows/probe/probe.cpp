@@ -36,7 +36,7 @@
 #include <vector>
 
 #include "platform/win32/acm_mp3_decoder.h"
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 
 namespace {
 

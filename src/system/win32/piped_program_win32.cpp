@@ -2,11 +2,11 @@
 // this program's own output and error; a process group of its own
 // (CREATE_NEW_PROCESS_GROUP), which Ctrl-C does not reach.
 
-#include "platform/piped_program.h"
+#include "system/piped_program.h"
 
 #include <windows.h>
 
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
 
 namespace zor {
 

@@ -10,16 +10,18 @@
 
 #include <CLI/CLI.hpp>
 
+#include "system/text.h"
+
 namespace zor {
 
 inline constexpr int kUsageStatus = 2;
 
-// Parses the command line. Nothing when the program goes on; otherwise the
+// Parses the command line (from startProgram: UTF-8 everywhere). Nothing when the program goes on; otherwise the
 // status to end with (0 after --help or --version, 2 after a usage error,
 // which CLI11 has printed).
-inline std::optional<int> parseToolArguments(CLI::App& app, int argc, char** argv) {
+inline std::optional<int> parseToolArguments(CLI::App& app, ProgramArguments& arguments) {
     try {
-        app.parse(argc, argv);
+        app.parse(arguments.argc(), arguments.argv());
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : kUsageStatus;
     }

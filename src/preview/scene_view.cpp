@@ -1,4 +1,4 @@
-#include "app/scene_view.h"
+#include "preview/scene_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,9 @@
 #include <limits>
 #include <ostream>
 
-#include "archive/system_files.h"
+#include "system/disk_files.h"
+#include "system/files.h"
+#include "system/text.h"
 #include "scene/timeline.h"
 
 namespace zor {
@@ -275,10 +277,10 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
     for (int copy = 1; copy < 10000; ++copy) {
         const std::string name = stem + "-" + number + (copy > 1 ? "-" + std::to_string(copy) : "") + ".png";
         const auto target = folder / name;
-        std::string why;
-        if (writeFileByRename(target, png, Replace::Never, why)) return target;
-        if (why == "exists") continue;
-        error = target.string() + ": " + why;
+        WriteFailure failure;
+        if (writeFileByRename(target, png, Replace::Never, failure)) return target;
+        if (failure.exists()) continue;
+        error = utf8Of(target) + ": " + failure.reason;
         return {};
     }
     error = "too many saved pictures of frame " + std::string(number) + " in " + folder.string();

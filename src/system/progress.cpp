@@ -1,4 +1,4 @@
-#include "platform/progress.h"
+#include "system/progress.h"
 
 #include <unistd.h>
 
@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <ostream>
 
+#include "system/process.h"
+
 namespace zor {
 
 Progress::Mode Progress::modeForStandardError(bool quiet) {
     if (quiet) return Mode::Quiet;
-    return isatty(STDERR_FILENO) ? Mode::Terminal : Mode::Lines;
+    return standardErrorIsTerminal() ? Mode::Terminal : Mode::Lines;
 }
 
 void Progress::update(const std::string& text, bool last) {

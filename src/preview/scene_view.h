@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "app/file_watch.h"
-#include "app/scene_stage.h"
-#include "app/transport.h"
+#include "preview/file_watch.h"
+#include "preview/scene_stage.h"
+#include "preview/transport.h"
 #include "display/png_file.h"
 #include "platform/text_painter.h"
 #include "platform/window_system.h"

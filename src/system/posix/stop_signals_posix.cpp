@@ -1,4 +1,4 @@
-#include "platform/stop_signals.h"
+#include "system/stop_signals.h"
 
 #include <signal.h>
 #include <unistd.h>

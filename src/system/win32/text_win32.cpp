@@ -1,8 +1,35 @@
-#include "platform/win32/win32_text.h"
+#include "system/win32/text_win32.h"
+
+#include "system/text.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
+
+namespace zor {
+
+// Windows names are UTF-16. Bytes that are no UTF-8 (a name from an old data
+// file) are taken as Latin-1, the encoding such names were mostly written in.
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    std::u8string units;
+    units.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = utf8SequenceLength(text, at);
+        if (length == 0) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            units += static_cast<char8_t>(0xC0 | (byte >> 6));
+            units += static_cast<char8_t>(0x80 | (byte & 0x3F));
+            ++at;
+            continue;
+        }
+        for (; length > 0; --length) units += static_cast<char8_t>(text[at++]);
+    }
+    return std::filesystem::path(units);
+}
+
+std::string utf8Of(const std::filesystem::path& path) { return win32::narrow(path.native()); }
+
+}  // namespace zor
 
 namespace zor::win32 {
 

@@ -1,6 +1,6 @@
-#include "app/file_watch.h"
+#include "preview/file_watch.h"
 
-#include "archive/system_files.h"
+#include "system/files.h"
 
 namespace zor {
 

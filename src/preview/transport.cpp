@@ -1,11 +1,10 @@
-#include "app/transport.h"
-
-#include <unistd.h>
+#include "preview/transport.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "archive/archive.h"
+#include "system/disk_files.h"
+#include "system/files.h"
 
 #include "platform/window_system.h"
 
@@ -154,7 +153,7 @@ bool PreviewMusic::open() {
     // on a FIFO. A missing file is its to report.
     ReadFailure problem;
     if (const int fd = openRegularFile(fileName_, &problem); fd >= 0) {
-        ::close(fd);
+        system_files::closeFile(fd);
     } else if (!problem.missing()) {
         error_ = "cannot open the music \"" + fileName_ + "\": " + problem.reason;
         return false;

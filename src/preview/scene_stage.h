@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_watch.h"
-#include "app/pass.h"
+#include "preview/file_watch.h"
+#include "frame/pass.h"
 #include "archive/diagnostics.h"
 #include "object/object.h"
 #include "display/display.h"

@@ -16,7 +16,7 @@
 #include <cstring>
 #include <random>
 
-#include "archive/system_files.h"
+#include "system/files.h"
 
 namespace zor::system_files {
 
@@ -184,27 +184,52 @@ long long writeSome(int fd, const void* buffer, std::size_t size, int& error) {
 
 int closeFile(int fd) { return _close(fd) == 0 ? 0 : errno; }
 
-int makeTemporary(std::string& pattern, int& error) {
-    if (pattern.size() < 6 || pattern.compare(pattern.size() - 6, 6, "XXXXXX") != 0) {
+namespace {
+
+// Tries names of the pattern until `make` takes one (true) or fails for a
+// reason other than the name being taken (false with `error` set).
+template <typename Make>
+bool makeUnique(std::filesystem::path& pattern, std::size_t suffixLength, int& error, Make make) {
+    std::wstring name = pattern.native();
+    if (name.size() < 6 + suffixLength || name.compare(name.size() - suffixLength - 6, 6, L"XXXXXX") != 0) {
         error = EINVAL;
-        return -1;
+        return false;
     }
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device entropy;
     std::mt19937 pick(entropy() ^ GetCurrentProcessId() ^ GetTickCount());
+    const std::size_t first = name.size() - suffixLength - 6;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) pattern[i] = kLetters[pick() % 36];
-        const HANDLE handle = CreateFileW(windowsName(pattern).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) return descriptorFor(handle, _O_RDWR, error);
+        for (std::size_t i = first; i < first + 6; ++i) name[i] = kLetters[pick() % 36];
+        if (make(windowsName(name))) {
+            pattern = name;
+            return true;
+        }
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
             error = errnoFor(code);
-            return -1;
+            return false;
         }
     }
     error = EEXIST;
-    return -1;
+    return false;
+}
+
+}  // namespace
+
+int makeTemporary(std::filesystem::path& pattern, int& error, std::size_t suffixLength) {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const bool made = makeUnique(pattern, suffixLength, error, [&](const std::wstring& name) {
+        handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    return made ? descriptorFor(handle, _O_RDWR, error) : -1;
+}
+
+bool makeTemporaryFolder(std::filesystem::path& pattern, int& error) {
+    return makeUnique(pattern, 0, error,
+                      [](const std::wstring& name) { return CreateDirectoryW(name.c_str(), nullptr) != 0; });
 }
 
 void setPermissions(int, std::uint32_t) {}
@@ -250,10 +275,29 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 
 bool removeFile(const std::filesystem::path& path) { return DeleteFileW(windowsName(path).c_str()) != 0; }
 
+// Windows has no exchange of two names: the old folder goes aside first.
+bool replaceFolder(const std::filesystem::path& from, const std::filesystem::path& to, int& error) {
+    std::filesystem::path aside = from;
+    aside += L".old";
+    if (!MoveFileExW(windowsName(to).c_str(), windowsName(aside).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = errnoFor(GetLastError());
+        return false;
+    }
+    if (!MoveFileExW(windowsName(from).c_str(), windowsName(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = errnoFor(GetLastError());
+        MoveFileExW(windowsName(aside).c_str(), windowsName(to).c_str(), MOVEFILE_WRITE_THROUGH);
+        return false;
+    }
+    MoveFileExW(windowsName(aside).c_str(), windowsName(from).c_str(), MOVEFILE_WRITE_THROUGH);
+    return true;
+}
+
+void setNewFolderPermissions(const std::filesystem::path&) {}
+
 // Windows' access rights say nothing useful about folders: a file is made
 // and removed again.
 bool folderTakesNewFiles(const std::filesystem::path& folder) {
-    std::string probe = (folder / ".zor-probe-XXXXXX").string();
+    std::filesystem::path probe = folder / ".zor-probe-XXXXXX";
     int error = 0;
     const int fd = makeTemporary(probe, error);
     if (fd < 0) return false;
@@ -262,7 +306,6 @@ bool folderTakesNewFiles(const std::filesystem::path& folder) {
     return true;
 }
 
-unsigned long processId() { return GetCurrentProcessId(); }
 
 int openLockFile(const std::filesystem::path& path, int& error) {
     // A link in the lock file's place is opened as itself, never followed.

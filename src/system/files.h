@@ -1,8 +1,7 @@
 #pragma once
-// The few things the archive and the data files need of the operating
-// system's files, in one place: POSIX calls in system_files_posix.cpp,
-// Windows' own (wide-character names, shared opens, handle locks) in
-// system_files_win32.cpp. Everything above speaks of plain file descriptors
+// The operating system's file calls, in one place: POSIX in
+// posix/files_posix.cpp, Windows' own (wide-character names, shared opens,
+// handle locks) in win32/files_win32.cpp. Everything above speaks of plain file descriptors
 // (the C runtime's on Windows) and errno numbers; a Windows error is turned
 // into the nearest errno number, with the reason kept for messages.
 
@@ -47,9 +46,13 @@ long long readSome(int fd, void* buffer, std::size_t size, int& error);
 long long writeSome(int fd, const void* buffer, std::size_t size, int& error);
 // 0, or the error number.
 int closeFile(int fd);
-// A new file for reading and writing whose name is `pattern` with its last
-// six characters ("XXXXXX") replaced; -1 with `error` set.
-int makeTemporary(std::string& pattern, int& error);
+// A new file for reading and writing, private to this user, whose name is
+// `pattern` with the six characters "XXXXXX" before its last `suffixLength`
+// ones replaced (the new name is left in `pattern`); -1 with `error` set.
+int makeTemporary(std::filesystem::path& pattern, int& error, std::size_t suffixLength = 0);
+// A new, empty folder named as makeTemporary names a file (no suffix);
+// false with `error` set.
+bool makeTemporaryFolder(std::filesystem::path& pattern, int& error);
 // Gives the file the permissions asked (POSIX mode bits; nothing on Windows).
 void setPermissions(int fd, std::uint32_t mode);
 // The permissions of a new data file: 0666 less the process's umask.
@@ -65,6 +68,14 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 // The same, but fails with EEXIST when anything is at `to`.
 bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to, int& error);
 bool removeFile(const std::filesystem::path& path);
+// Puts the folder `from` in the place of the folder `to`; the old folder is
+// left at `from`, for the caller to remove. On Linux the two change places
+// at once; elsewhere `to` is moved aside first, and put back if the second
+// move fails. False with `error` set.
+bool replaceFolder(const std::filesystem::path& from, const std::filesystem::path& to, int& error);
+// Gives a folder the permissions of a new one (0777 less the umask; nothing
+// on Windows).
+void setNewFolderPermissions(const std::filesystem::path& folder);
 // Whether both paths name one existing file.
 inline bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     FileStatus x, y;
@@ -72,8 +83,6 @@ inline bool sameFile(const std::filesystem::path& a, const std::filesystem::path
 }
 // Whether new files can be made in the folder.
 bool folderTakesNewFiles(const std::filesystem::path& folder);
-// This process's number, for names of its own temporary files.
-unsigned long processId();
 
 // The writers' lock file: opened (made when missing; a link is not
 // followed) as a descriptor, then locked exclusively; the lock goes with the

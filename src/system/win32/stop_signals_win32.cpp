@@ -6,7 +6,7 @@
 // ended by that signal), or, while a StopDeferral is held, only notes it
 // for the work to wind up at its next safe point.
 
-#include "platform/stop_signals.h"
+#include "system/stop_signals.h"
 
 #include <windows.h>
 

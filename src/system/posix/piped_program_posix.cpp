@@ -1,4 +1,4 @@
-#include "platform/piped_program.h"
+#include "system/piped_program.h"
 
 #include <fcntl.h>
 #include <signal.h>

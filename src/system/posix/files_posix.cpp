@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/system_files.h"
+#include "system/files.h"
 
 namespace zor::system_files {
 
@@ -98,10 +98,22 @@ long long writeSome(int fd, const void* buffer, std::size_t size, int& error) {
 
 int closeFile(int fd) { return ::close(fd) == 0 ? 0 : errno; }
 
-int makeTemporary(std::string& pattern, int& error) {
-    const int fd = mkstemp(pattern.data());
+int makeTemporary(std::filesystem::path& pattern, int& error, std::size_t suffixLength) {
+    std::string name = pattern.native();
+    const int fd = mkstemps(name.data(), static_cast<int>(suffixLength));
     if (fd < 0) error = errno;
+    else pattern = std::move(name);
     return fd;
+}
+
+bool makeTemporaryFolder(std::filesystem::path& pattern, int& error) {
+    std::string name = pattern.native();
+    if (!mkdtemp(name.data())) {
+        error = errno;
+        return false;
+    }
+    pattern = std::move(name);
+    return true;
 }
 
 void setPermissions(int fd, std::uint32_t mode) { fchmod(fd, static_cast<mode_t>(mode)); }
@@ -156,9 +168,38 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 
 bool removeFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
 
+bool replaceFolder(const std::filesystem::path& from, const std::filesystem::path& to, int& error) {
+#ifdef RENAME_EXCHANGE
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) {
+        error = errno;
+        return false;
+    }
+#endif
+    // No exchange here: the old folder goes aside under a name of its own.
+    std::filesystem::path aside = from;
+    aside += ".old";
+    if (std::rename(to.c_str(), aside.c_str()) != 0) {
+        error = errno;
+        return false;
+    }
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        error = errno;
+        std::rename(aside.c_str(), to.c_str());
+        return false;
+    }
+    std::rename(aside.c_str(), from.c_str());
+    return true;
+}
+
+void setNewFolderPermissions(const std::filesystem::path& folder) {
+    const mode_t mask = umask(0);  // reading the mask means setting it
+    umask(mask);
+    ::chmod(folder.c_str(), 0777 & ~mask);
+}
+
 bool folderTakesNewFiles(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK) == 0; }
 
-unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
 
 int openLockFile(const std::filesystem::path& path, int& error) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);

@@ -1,6 +1,6 @@
-#include "app/render_run.h"
+#include "preview/render_run.h"
 
-#include "app/scene_stage.h"
+#include "preview/scene_stage.h"
 #include "archive/file_problem.h"
 #include "platform/native_gl_host.h"
 #include "render/gl_display_layer.h"

@@ -1,4 +1,4 @@
-#include "app/scene_stage.h"
+#include "preview/scene_stage.h"
 
 #include <algorithm>
 #include <ctime>

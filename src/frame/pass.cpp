@@ -1,4 +1,4 @@
-#include "app/pass.h"
+#include "frame/pass.h"
 
 #include "scene/player_constants.h"
 

@@ -1,13 +1,14 @@
-// Files on disk: reading without ever blocking, writing by rename, and where
-// a name read from a data file may be looked for.
+// Whole files on disk: reading without ever blocking, writing by rename,
+// temporary files, and where a name read from a data file may be looked for.
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "archive/archive.h"
-#include "archive/system_files.h"
+#include "system/disk_files.h"
+#include "system/files.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -73,9 +74,9 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
     int statusError = 0;
     if (!sys::statusOf(fd, before, statusError)) {
         fail(failure, statusError, reasonFor(statusError));
-    } else if (before.size > kMaxEntrySize) {
+    } else if (before.size > kMaxWholeFileSize) {
         fail(failure, 0,
-             "larger than the limit of " + describeFileSize(kMaxEntrySize) + " (" + std::to_string(before.size) +
+             "larger than the limit of " + describeFileSize(kMaxWholeFileSize) + " (" + std::to_string(before.size) +
                  " bytes)");
     } else {
         // The size the status gives is only what the file held when it was
@@ -119,38 +120,84 @@ std::optional<Bytes> readWholeFile(const fs::path& path, ReadFailure* failure) {
 
 std::uint32_t newFileMode() { return sys::newFileMode(); }
 
-bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data, Replace replace, std::string& why) {
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    int error = 0;
-    const int fd = sys::makeTemporary(temporary, error);
-    if (fd < 0) {
-        why = "cannot create a temporary file in " + folder.string() + ": " + reasonFor(error);
-        return false;
-    }
-    sys::setPermissions(fd, newFileMode());
-    auto giveUp = [&](std::string reason) {
-        sys::closeFile(fd);
-        sys::removeFile(temporary);
-        why = std::move(reason);
-        return false;
-    };
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const long long n = sys::writeSome(fd, data.data() + done, data.size() - done, error);
-        if (n <= 0) return giveUp("cannot write: " + reasonFor(n < 0 ? error : ENOSPC));
-        done += static_cast<std::size_t>(n);
-    }
-    if (!sys::syncFile(fd, error)) return giveUp("cannot write: " + reasonFor(error));
-    if (const int closeError = sys::closeFile(fd); closeError != 0) {
-        sys::removeFile(temporary);
-        why = "cannot write: " + reasonFor(closeError);
-        return false;
-    }
-    return renameIntoPlace(temporary, path, replace, why);
+std::string WriteFailure::describe(const fs::path& path, std::string_view replaceFlag) const {
+    if (exists()) return utf8Of(path) + ": already exists (" + std::string(replaceFlag) + " replaces it)";
+    return utf8Of(path) + ": " + reason;
 }
 
-bool renameIntoPlace(const fs::path& temporary, const fs::path& path, Replace replace, std::string& why) {
+namespace {
+
+bool failWrite(WriteFailure& failure, std::string reason) {
+    failure = {WriteFailure::Kind::Failed, std::move(reason)};
+    return false;
+}
+
+fs::path folderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
+
+}  // namespace
+
+TemporaryFile::~TemporaryFile() {
+    close();
+    if (!path_.empty()) sys::removeFile(path_);
+}
+
+void TemporaryFile::close() {
+    if (fd_ >= 0) sys::closeFile(fd_);
+    fd_ = -1;
+}
+
+bool TemporaryFile::create(const fs::path& prefix, WriteFailure& failure, std::string_view suffix) {
+    fs::path pattern = prefix;
+    pattern += "XXXXXX";
+    pattern += pathFromUtf8(suffix).native();
+    int error = 0;
+    fd_ = sys::makeTemporary(pattern, error, pathFromUtf8(suffix).native().size());
+    if (fd_ < 0)
+        return failWrite(failure,
+                         "cannot create a temporary file in " + utf8Of(folderOf(prefix)) + ": " + reasonFor(error));
+    path_ = pattern;
+    return true;
+}
+
+bool TemporaryFile::write(std::span<const std::uint8_t> data, WriteFailure& failure) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        int error = 0;
+        const long long n = sys::writeSome(fd_, data.data() + done, data.size() - done, error);
+        if (n <= 0) return failWrite(failure, "cannot write: " + reasonFor(n < 0 ? error : ENOSPC));
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool TemporaryFile::finish(WriteFailure& failure) {
+    int error = 0;
+    sys::setPermissions(fd_, newFileMode());
+    if (!sys::syncFile(fd_, error)) return failWrite(failure, "cannot write: " + reasonFor(error));
+    const int closeError = sys::closeFile(fd_);
+    fd_ = -1;
+    if (closeError != 0) return failWrite(failure, "cannot write: " + reasonFor(closeError));
+    return true;
+}
+
+void TemporaryFile::release() {
+    close();
+    path_.clear();
+}
+
+bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data, Replace replace,
+                       WriteFailure& failure) {
+    TemporaryFile file;
+    fs::path prefix = folderOf(path) / ".";
+    prefix += path.filename();
+    prefix += ".";
+    if (!file.create(prefix, failure) || !file.write(data, failure) || !file.finish(failure)) return false;
+    const fs::path temporary = file.path();
+    file.release();  // renameIntoPlace removes it on failure
+    return renameIntoPlace(temporary, path, replace, failure);
+}
+
+bool renameIntoPlace(const fs::path& temporary, const fs::path& path, Replace replace, WriteFailure& failure) {
     int error = 0;
     if (replace == Replace::Always) {
         if (sys::replaceFile(temporary, path, error)) return true;
@@ -159,18 +206,17 @@ bool renameIntoPlace(const fs::path& temporary, const fs::path& path, Replace re
         if (sys::renameNoReplace(temporary, path, error)) return true;
         if (error == EEXIST) {
             sys::removeFile(temporary);
-            why = "exists";
+            failure = {WriteFailure::Kind::Exists, "already exists"};
             return false;
         }
     }
     sys::removeFile(temporary);
-    why = "cannot put it in place: " + reasonFor(error);
-    return false;
+    return failWrite(failure, "cannot put it in place: " + reasonFor(error));
 }
 
 std::optional<fs::path> nameInsideFolder(std::string_view name) {
     if (name.find('\0') != std::string_view::npos) return std::nullopt;
-    const fs::path path{std::string(name)};
+    const fs::path path = pathFromUtf8(name);
     if (path.has_root_path()) return std::nullopt;
     fs::path normal = path.lexically_normal();
     if (!normal.empty() && *normal.begin() == "..") return std::nullopt;
@@ -180,7 +226,7 @@ std::optional<fs::path> nameInsideFolder(std::string_view name) {
 std::optional<fs::path> findIgnoringCase(const fs::path& folder, const fs::path& relative) {
     fs::path current = folder;
     for (const fs::path& part : relative) {
-        const std::string wanted = part.string();
+        const std::string wanted = utf8Of(part);
         if (wanted.empty() || wanted == ".") continue;
         std::error_code ec;
         if (fs::exists(current / part, ec)) {
@@ -189,11 +235,11 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, const fs::path&
         }
         std::optional<std::string> best;
         for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string candidate = it->path().filename().string();
+            std::string candidate = utf8Of(it->path().filename());
             if (sameIgnoringCase(candidate, wanted) && (!best || candidate < *best)) best = std::move(candidate);
         }
         if (!best) return std::nullopt;
-        current /= *best;
+        current /= pathFromUtf8(*best);
     }
     return current;
 }

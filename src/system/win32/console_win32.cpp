@@ -1,4 +1,4 @@
-#include "platform/win32/win32_console.h"
+#include "system/win32/console_win32.h"
 
 #include <windows.h>
 
