@@ -1,8 +1,8 @@
-// zor in a web page. The page (web/page.js) puts the demo's files into the
-// working folder before it calls in here: fetched from the site, unpacked
-// from the page itself, or opened by the viewer. From then on the player
-// runs as on the desktop: the same start-up, the same pass once per
-// animation frame of the browser, the same shutdown. Its messages go to
+// zor in a web page. The page (src/platform/browser/page) puts the demo's
+// files into the working folder before it calls in here: fetched from the
+// site, unpacked from the page itself, or opened by the viewer. From then on
+// the player runs as on the desktop: the same start-up, the same pass once
+// per animation frame of the browser, the same shutdown. Its messages go to
 // standard error, which the page shows in its panels and logs to the console.
 //
 // The page's calls (the zor_* functions below) all reach the one WebPlayer.

@@ -68,8 +68,18 @@ from cdp import Browser
 MAX_SHARE_OFF = 0.03
 LEVELS = 16
 
-PAGE_FILES = ("index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm")
-LICENSE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "LICENSE")
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+LICENSE = os.path.join(SOURCE, "LICENSE")
+
+
+def runtime_files():
+    """The page's runtime as src/writers/web_page.h lists it: (name, role)."""
+    with open(os.path.join(SOURCE, "src", "writers", "web_page.h")) as f:
+        return re.findall(r'\{"([^"]+)", WebFileRole::(\w+)\}', f.read())
+
+
+# The page and the player, which a site serves (and keeps gzip copies of).
+PAGE_FILES = tuple(name for name, role in runtime_files() if role not in ("Readme", "Licence"))
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):

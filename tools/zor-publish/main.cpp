@@ -156,8 +156,10 @@ int main(int argc, char** argv) {
                 std::uint64_t data = demo.archive.size() + (demo.music ? demo.music->size() : 0), runtime = 0;
                 for (const zor::write::DataFile& f : demo.diskOnly) data += f.bytes.size();
                 const std::uint64_t poster = info.poster ? info.poster->size() : 0;
-                for (const char* name : {"index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm"})
-                    if (const auto bytes = zor::readWholeFile(webDir / name)) runtime += zor::publish::gzipped(*bytes).size();
+                for (const zor::web::WebFile& file : zor::web::kWebRuntimeFiles)
+                    if (zor::publish::sentGzipped(file.role))
+                        if (const auto bytes = zor::readWholeFile(webDir / file.name))
+                            runtime += zor::publish::gzipped(*bytes).size();
                 const std::uint64_t carried = data + poster + runtime;
                 char share[16];
                 std::snprintf(share, sizeof share, "%.1f%%", 100.0 * page.size() / std::max<std::uint64_t>(1, carried));

@@ -20,6 +20,13 @@ constexpr const char* kHeadMarker = "<!-- zor:head -->";
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// The runtime's one file of a role.
+std::string runtimeFileOf(web::WebFileRole role) {
+    for (const web::WebFile& file : web::kWebRuntimeFiles)
+        if (file.role == role) return file.name;
+    throw std::logic_error("the web runtime has no file of this role");
+}
+
 Bytes readRuntimeFile(const fs::path& runtime, const std::string& name) {
     ReadFailure failure;
     std::optional<Bytes> data = readWholeFile(runtime / name, &failure);
@@ -85,8 +92,9 @@ std::string headBlock(const DemoInfo& info, const std::string& posterUrl, const 
 // index.html with the demo's title and head filled in.
 std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const std::string& posterUrl,
                          const std::string& posterLink) {
-    std::string page = text(readRuntimeFile(runtime, "index.html"));
-    const std::string where = (runtime / "index.html").string();
+    const std::string name = runtimeFileOf(web::WebFileRole::Page);
+    std::string page = text(readRuntimeFile(runtime, name));
+    const std::string where = (runtime / name).string();
     if (info.title) {
         const std::size_t open = page.find("<title>"), close = page.find("</title>");
         if (open == std::string::npos || close == std::string::npos || close < open)
@@ -113,6 +121,13 @@ std::string withoutCommentLines(const std::string& script) {
     return out;
 }
 
+// The runtime's files a single-file page carries as data blocks: the player
+// and the licence.
+bool carriedAsData(web::WebFileRole role) {
+    return role == web::WebFileRole::PlayerScript || role == web::WebFileRole::PlayerCode ||
+           role == web::WebFileRole::Licence;
+}
+
 std::string demoFileBlocks(const DemoBundle& demo) {
     std::string blocks = dataBlock(kArchiveFileName, demo.archive);
     if (demo.music) blocks += "\n" + dataBlock(kMusicFileName, *demo.music);
@@ -121,6 +136,10 @@ std::string demoFileBlocks(const DemoBundle& demo) {
 }
 
 }  // namespace
+
+bool sentGzipped(web::WebFileRole role) {
+    return role != web::WebFileRole::Readme && role != web::WebFileRole::Licence;
+}
 
 Bytes gzippedSmallest(std::span<const std::uint8_t> data) {
     std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
@@ -175,7 +194,7 @@ std::string base85(std::span<const std::uint8_t> data) {
         for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | (k < n ? data[i + k] : 0);
         char group[5];
         for (int k = 4; k >= 0; --k) {
-            group[k] = kBase85Digits[v % 85];
+            group[k] = web::kBase85Digits[v % 85];
             v /= 85;
         }
         out.append(group, n + 1);
@@ -196,8 +215,8 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
             return false;
         };
         if (kind == "web") {
-            for (const char* name : kWebRuntimeFiles)
-                if (!has(name)) return false;
+            for (const web::WebFile& file : web::kWebRuntimeFiles)
+                if (!has(file.name)) return false;
             return true;
         }
         return has(kWindowsPlayer);
@@ -222,20 +241,24 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
 std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
     const std::string posterUrl = info.poster ? "data:image/jpeg;base64," + base64(*info.poster) : std::string();
     std::string page = pageWithHead(runtime, info, posterUrl, {});
-    const std::string where = (runtime / "index.html").string();
-    for (const char* name : {"zor-files.js", "page.js"}) {
-        std::string script = text(readRuntimeFile(runtime, name));
-        std::string lower = script;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
-            throw std::runtime_error((runtime / name).string() + ": holds a closing script tag or a comment's opening");
-        replaceOnce(page, std::string("<script src=\"") + name + "\"></script>",
-                    "<script>\n" + withoutCommentLines(script) + "</script>", where);
+    const std::string where = (runtime / runtimeFileOf(web::WebFileRole::Page)).string();
+    std::string blocks;
+    for (const web::WebFile& file : web::kWebRuntimeFiles) {
+        const std::string name = file.name;
+        if (file.role == web::WebFileRole::Script) {
+            std::string script = text(readRuntimeFile(runtime, name));
+            std::string lower = script;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
+                throw std::runtime_error((runtime / name).string() +
+                                         ": holds a closing script tag or a comment's opening");
+            replaceOnce(page, "<script src=\"" + name + "\"></script>",
+                        "<script>\n" + withoutCommentLines(script) + "</script>", where);
+        } else if (carriedAsData(file.role)) {
+            blocks += dataBlock(name, readRuntimeFile(runtime, name)) + "\n";
+        }
     }
-    std::string blocks = dataBlock("zor.wasm", readRuntimeFile(runtime, "zor.wasm")) + "\n" +
-                         dataBlock("zor.js", readRuntimeFile(runtime, "zor.js")) + "\n" +
-                         dataBlock("LICENSE.txt", readRuntimeFile(runtime, "LICENSE.txt")) + "\n" + demoFileBlocks(demo);
-    replaceOnce(page, kDataMarker, blocks, where);
+    replaceOnce(page, kDataMarker, blocks + demoFileBlocks(demo), where);
     return page;
 }
 
@@ -245,21 +268,23 @@ std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle
                                                                             poster)
                                          : "";
     std::vector<write::DataFile> files;
-    files.push_back({"index.html", bytes(pageWithHead(runtime, info, poster, link))});
-    for (const char* name : {"page.js", "zor-files.js", "zor.js", "zor.wasm", "LICENSE.txt"})
-        files.push_back({name, readRuntimeFile(runtime, name)});
-    // For hosts that send a stored .gz copy to browsers that accept gzip; the
-    // archive and the music are compressed already.
-    const std::size_t compressible = files.size() - 1;
-    for (std::size_t i = 0; i < compressible; ++i)
-        files.push_back({files[i].name + ".gz", gzippedSmallest(files[i].bytes)});
+    // For hosts that send a stored .gz copy to browsers that accept gzip (the
+    // archive and the music are compressed already).
+    std::vector<write::DataFile> copies;
+    for (const web::WebFile& file : web::kWebRuntimeFiles) {
+        if (file.role == web::WebFileRole::Readme) continue;
+        files.push_back({file.name, file.role == web::WebFileRole::Page
+                                        ? bytes(pageWithHead(runtime, info, poster, link))
+                                        : readRuntimeFile(runtime, file.name)});
+        if (sentGzipped(file.role))
+            copies.push_back({files.back().name + ".gz", gzippedSmallest(files.back().bytes)});
+    }
+    files.insert(files.end(), copies.begin(), copies.end());
     files.push_back({kArchiveFileName, demo.archive});
     if (demo.music) files.push_back({kMusicFileName, *demo.music});
     for (const write::DataFile& f : demo.diskOnly) files.push_back(f);
     if (info.poster) files.push_back({poster, *info.poster});
-    std::string readme = text(readRuntimeFile(runtime, "SERVING.md"));
-    for (std::size_t at = 0; (at = readme.find("@VERSION@", at)) != std::string::npos;) readme.replace(at, 9, ZOR_VERSION);
-    files.push_back({"README", bytes(readme)});
+    files.push_back({"README", readRuntimeFile(runtime, runtimeFileOf(web::WebFileRole::Readme))});
     return files;
 }
 
