@@ -1,8 +1,9 @@
 #pragma once
-// What the page for web browsers is made of, and the digits it shares with
-// what writes pages: the runtime's files (what scripts/web builds, the
-// package installs and zor-publish reads) and the digits of the data blocks a
-// single-file page carries. The page reads what zor-publish writes with
+// What the page for web browsers is made of, and the names and digits it
+// shares with what writes pages: the runtime's files (what scripts/web
+// builds, the package installs and zor-publish reads), the name of a site's
+// list of its demo's files, and the digits of the data blocks a single-file
+// page carries. The page reads what zor-publish writes with
 // them, so they belong with the writers of the formats the player reads.
 //
 // The build reads this file as text (cmake/WebPage.cmake), and so do the
@@ -44,6 +45,11 @@ inline constexpr WebFile kWebRuntimeFiles[] = {
     {"SERVING.md", WebFileRole::Readme},
     {"LICENSE.txt", WebFileRole::Licence},
 };
+
+// The list of a site's demo files, beside its archive: JSON, {"files":
+// ["zor.dat", "mp3.mp3", ...]}, the plain names of the files of the demo's
+// play folder that lie there. The page fetches only the files it names.
+inline constexpr const char* kDemoListFileName = "demo-files.json";
 
 // The digits of base85 as the page reads it, 0 to 84: the printable ASCII
 // characters but < > & " ' \ ` / =, so a data block never holds markup, an

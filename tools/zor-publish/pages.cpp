@@ -71,14 +71,15 @@ std::string dataBlock(const std::string& name, const Bytes& data) {
 std::string headBlock(const DemoInfo& info, const std::string& posterUrl, const std::string& posterLink) {
     std::string head;
     nlohmann::ordered_json demo = nlohmann::ordered_json::object();
-    if (info.title) {
-        head += "<meta property=\"og:title\" content=\"" + escaped(*info.title) + "\">\n";
-        demo["title"] = *info.title;
+    if (!info.title.empty()) {
+        head += "<meta property=\"og:title\" content=\"" + escaped(info.title) + "\">\n";
+        demo["title"] = info.title;
     }
-    if (info.description) {
-        head += "<meta name=\"description\" content=\"" + escaped(*info.description) + "\">\n";
-        head += "<meta property=\"og:description\" content=\"" + escaped(*info.description) + "\">\n";
-        demo["description"] = *info.description;
+    if (!info.author.empty()) head += "<meta name=\"author\" content=\"" + escaped(info.author) + "\">\n";
+    if (!info.description.empty()) {
+        head += "<meta name=\"description\" content=\"" + escaped(info.description) + "\">\n";
+        head += "<meta property=\"og:description\" content=\"" + escaped(info.description) + "\">\n";
+        demo["description"] = info.description;
     }
     head += "<meta property=\"og:type\" content=\"website\">\n";
     if (!posterLink.empty()) head += "<meta property=\"og:image\" content=\"" + escaped(posterLink) + "\">\n";
@@ -95,11 +96,11 @@ std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const st
     const std::string name = runtimeFileOf(web::WebFileRole::Page);
     std::string page = text(readRuntimeFile(runtime, name));
     const std::string where = (runtime / name).string();
-    if (info.title) {
+    if (!info.title.empty()) {
         const std::size_t open = page.find("<title>"), close = page.find("</title>");
         if (open == std::string::npos || close == std::string::npos || close < open)
             throw std::runtime_error(where + ": the page's template has no title element");
-        page.replace(open, close + 8 - open, "<title>" + escaped(*info.title) + "</title>");
+        page.replace(open, close + 8 - open, "<title>" + escaped(info.title) + "</title>");
     }
     replaceOnce(page, kHeadMarker, headBlock(info, posterUrl, posterLink), where);
     return page;
@@ -238,9 +239,9 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
                              " holds it");
 }
 
-std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const PageInfo& info) {
     const std::string posterUrl = info.poster ? "data:image/jpeg;base64," + base64(*info.poster) : std::string();
-    std::string page = pageWithHead(runtime, info, posterUrl, {});
+    std::string page = pageWithHead(runtime, demo.info, posterUrl, {});
     const std::string where = (runtime / runtimeFileOf(web::WebFileRole::Page)).string();
     std::string blocks;
     for (const web::WebFile& file : web::kWebRuntimeFiles) {
@@ -262,7 +263,7 @@ std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, cons
     return page;
 }
 
-std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle& demo, const PageInfo& info) {
     const std::string poster = info.poster ? "poster.jpg" : "";
     const std::string link = info.poster ? (info.url.empty() ? poster : info.url + (info.url.ends_with('/') ? "" : "/") +
                                                                             poster)
@@ -274,15 +275,20 @@ std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle
     for (const web::WebFile& file : web::kWebRuntimeFiles) {
         if (file.role == web::WebFileRole::Readme) continue;
         files.push_back({file.name, file.role == web::WebFileRole::Page
-                                        ? bytes(pageWithHead(runtime, info, poster, link))
+                                        ? bytes(pageWithHead(runtime, demo.info, poster, link))
                                         : readRuntimeFile(runtime, file.name)});
         if (sentGzipped(file.role))
             copies.push_back({files.back().name + ".gz", gzippedSmallest(files.back().bytes)});
     }
     files.insert(files.end(), copies.begin(), copies.end());
+    // The demo's files, and the list of them the page fetches by.
+    const std::size_t demoStart = files.size();
     files.push_back({kArchiveFileName, demo.archive});
     if (demo.music) files.push_back({kMusicFileName, *demo.music});
     for (const write::DataFile& f : demo.diskOnly) files.push_back(f);
+    nlohmann::ordered_json list = {{"files", nlohmann::ordered_json::array()}};
+    for (std::size_t i = demoStart; i < files.size(); ++i) list["files"].push_back(files[i].name);
+    files.push_back({web::kDemoListFileName, bytes(list.dump() + "\n")});
     if (info.poster) files.push_back({poster, *info.poster});
     files.push_back({"README", readRuntimeFile(runtime, runtimeFileOf(web::WebFileRole::Readme))});
     return files;

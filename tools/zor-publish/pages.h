@@ -20,9 +20,9 @@
 
 namespace zor::publish {
 
-struct DemoInfo {
-    std::optional<std::string> title;
-    std::optional<std::string> description;
+// What a page shows beside the demo's own name (the bundle's demo-info.txt,
+// which gives the page's title and description).
+struct PageInfo {
     std::optional<Bytes> poster;  // a JPEG
     std::string url;              // where a site will be served from; empty: unknown
 };
@@ -39,14 +39,14 @@ std::filesystem::path findRuntime(const std::string& kind, const std::filesystem
                                   const std::filesystem::path& buildOwn);
 
 // One HTML file that plays from the disk.
-std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundle& demo, const DemoInfo& info);
+std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundle& demo, const PageInfo& info);
 
 // The files of a web site, as scripts/web --dist lays one out: the page, the
-// player, the demo, gzip copies of the page and the player, README (on
-// serving it: the runtime's SERVING.md), LICENSE.txt and, with a poster,
-// poster.jpg.
+// player, the demo with the list of its files (web::kDemoListFileName), gzip
+// copies of the page and the player, README (on serving it: the runtime's
+// SERVING.md), LICENSE.txt and, with a poster, poster.jpg.
 std::vector<write::DataFile> siteFiles(const std::filesystem::path& runtime, const DemoBundle& demo,
-                                       const DemoInfo& info);
+                                       const PageInfo& info);
 
 // The Windows player with the demo beside zor.exe.
 std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, const DemoBundle& demo);

@@ -56,10 +56,20 @@ struct Publish : testing::Test {
 };
 
 TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
+    dir.write("play/demo-info.txt", std::string("title: The folder's own\nauthor: A. Uthor\n"));
     const test::ShellRun r = publish("--web site --html one.html --windows win.zip --title 'Ball <&> cone' --no-poster");
     ASSERT_EQ(r.status, 0) << r.out;
-    // The loose files the scene reads, packed as zorpack packs them.
-    EXPECT_EQ(entries(dir / "site/zor.dat"), (std::vector<std::string>{"glorp2.lws", "greenball.lwo", "redcone.lwo"}));
+    // The loose files the scene reads, packed as zorpack packs them, and what
+    // the demo is called: the folder's own, with the title given.
+    const fs::path archive = dir / "site/zor.dat";
+    EXPECT_EQ(entries(archive),
+              (std::vector<std::string>{"glorp2.lws", "greenball.lwo", "redcone.lwo", "demo-info.txt"}));
+    PackFile pack(archive.string());
+    const std::optional<Bytes> info = pack.readEntryAt(pack.findEntry("demo-info.txt"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(std::string(info->begin(), info->end()), "title: Ball <&> cone\nauthor: A. Uthor\n");
+    // The site lists its demo's files for the page.
+    EXPECT_EQ(test::readText(dir / "site/demo-files.json"), "{\"files\":[\"zor.dat\",\"mp3.mp3\"]}\n");
     for (const char* name : {"index.html", "index.html.gz", "page.js", "zor.wasm.gz", "mp3.mp3", "LICENSE.txt", "README"})
         EXPECT_TRUE(fs::exists(dir / "site" / name)) << name;
     EXPECT_EQ(test::readText(dir / "site/README"), "/* SERVING.md */");

@@ -55,23 +55,9 @@
   };
 
   z.loadPageMusic = async function () {
-    const useMusic = z.useMusic, musicUrl = z.musicUrl;
-    const pending = z.pageDemo.get(kMusic);
-    if (!pending) return useMusic(kMusic, null, "the page holds no music");
-    const answer = await pending;
-    if (answer instanceof Error) {
-      return useMusic(kMusic, null, z.carried.length ? answer.message : `cannot fetch ${musicUrl}: ${answer.message}`);
-    }
-    if (answer instanceof Uint8Array) return useMusic(kMusic, answer, null);
-    if (!answer.ok) {
-      return useMusic(kMusic, null, `cannot fetch ${musicUrl}: ${answer.status} ${answer.statusText}`.trim());
-    }
-    let bytes;
-    try {
-      bytes = new Uint8Array(await answer.arrayBuffer());
-    } catch (e) {
-      return useMusic(kMusic, null, `cannot fetch ${musicUrl}: ${e.message || e}`);
-    }
-    return useMusic(kMusic, bytes, null, musicUrl);
+    const pending = (await z.pageDemo).get(kMusic);
+    if (!pending) return z.useMusic(kMusic, null, "the page holds no music");
+    const music = await pending;
+    return z.useMusic(kMusic, music.bytes, music.why, music.url);
   };
 })(zorPage);

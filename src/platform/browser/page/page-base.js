@@ -10,6 +10,7 @@ const zorPage = (() => {
   z.kArchive = zorFiles.Archive;
   z.kMusic = zorFiles.Music;
   z.kScene = zorFiles.Scene;
+  z.kDemoList = zorFiles.DemoList;
   z.kWasm = zorRuntime.PlayerCode;
   z.kScript = zorRuntime.PlayerScript;
   z.kLicence = zorRuntime.Licence;

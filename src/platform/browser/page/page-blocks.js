@@ -38,6 +38,8 @@
 //    where every member may be left out. Title and description are shown as
 //    text; the poster is a data:image/png, jpeg, gif or webp URL, or a
 //    picture of the page's own site. In that JSON, "</" is written "<\/".
+//    What the demo's own demo-info.txt says (the player reads it once the
+//    files are in place) comes before the title and description given here.
 //
 // The same blocks work in a site's index.html (a zor-demo block beside a
 // poster file, say). zor-publish writes both kinds of page.

@@ -124,28 +124,90 @@
   }
 
   z.carried = [...z.embedded.keys()].filter((name) => ![z.kWasm, z.kScript, z.kLicence].includes(name));
-  z.archiveUrl = null;
-  z.musicUrl = null;
-  z.dataFolder = null;
+  // Files the query names by their own address are fetched whatever the
+  // list beside them says.
+  let archiveUrl = null, musicUrl = null, dataFolder = null, archiveNamed = false, musicNamed = false;
   z.queryError = null;
   try {
     const params = z.params;
-    z.archiveUrl = params.has("dat") ? sameSite("dat") : archiveLocation(params.get("data"));
-    z.dataFolder = new URL(".", z.archiveUrl);
-    z.musicUrl = params.has("mp3") ? sameSite("mp3") : new URL(z.kMusic, z.dataFolder);
+    archiveUrl = params.has("dat") ? sameSite("dat") : archiveLocation(params.get("data"));
+    dataFolder = new URL(".", archiveUrl);
+    musicUrl = params.has("mp3") ? sameSite("mp3") : new URL(z.kMusic, dataFolder);
+    archiveNamed = params.has("dat") || archiveUrl.href !== new URL(z.kArchive, dataFolder).href;
+    musicNamed = params.has("mp3");
   } catch (e) {
     z.queryError = e.message;
   }
 
-  // Every file starts on its way at once, beside zor.wasm; the player takes
-  // them when they are there (a failure as an Error in place of the answer).
-  z.pageDemo = new Map();  // name -> promise of bytes (carried) or of a Response (fetched)
+  const kMaxListed = 2000;  // names taken from a site's list
+
+  // The site's list of its demo's files beside the archive (demo-files.json,
+  // written by zor-publish --web and scripts/web): the page fetches only the
+  // files it names, so a visit asks the server for nothing that is not there.
+  // Without a list (a folder put up by hand, or one on a host the page may
+  // not read) the archive and the music are fetched and nothing beside them.
+  // The names, or null for no list.
+  async function siteList() {
+    const url = new URL(z.kDemoList, dataFolder);
+    let response;
+    try {
+      response = await fetch(url);
+    } catch (e) {
+      console.log(`${z.kDemoList}: cannot fetch ${url} (${e.message || e}); taking ${z.kArchive} and ${z.kMusic}`);
+      return null;
+    }
+    if (!response.ok) {
+      console.log(`${z.kDemoList}: none at ${url}; taking ${z.kArchive} and ${z.kMusic}`);
+      return null;
+    }
+    try {
+      const list = await response.json();
+      if (!list || !Array.isArray(list.files) || !list.files.every((name) => typeof name === "string")) {
+        throw new Error('it holds no {"files": [names]}');
+      }
+      return new Set(list.files.slice(0, kMaxListed));
+    } catch (e) {
+      console.warn(`${z.kDemoList}: ${url} is not a list of files (${e.message || e}); ` +
+                   `taking ${z.kArchive} and ${z.kMusic}`);
+      return null;
+    }
+  }
+  // The bytes of a fetched file, or why there are none.
+  async function fetched(name, url) {
+    try {
+      const response = await download(name, url);
+      if (!response.ok) return { why: `cannot fetch ${url}: ${response.status} ${response.statusText}`.trim() };
+      return { bytes: new Uint8Array(await response.arrayBuffer()), url };
+    } catch (e) {
+      return { why: `cannot fetch ${url}: ${e.message || e}` };
+    }
+  }
+
+  // The files of the page's own demo, started on their way at once, beside
+  // zor.wasm: a promise of a Map from each name to a promise of { bytes }, or
+  // of { why } there are none (with the address asked). The archive comes
+  // first, the music is the player's music, every other file takes
+  // precedence over the archive's entry of its name, as a file beside the
+  // player does.
+  z.pageDemo = Promise.resolve(new Map());
   z.startPageDemo = function () {
     if (z.carried.length) {
-      for (const name of z.carried) z.pageDemo.set(name, z.unpack(name).catch((e) => e));
+      const unpacked = (name) => z.unpack(name).then((bytes) => ({ bytes }), (e) => ({ why: e.message }));
+      z.pageDemo = Promise.resolve(new Map(z.carried.map((name) => [name, unpacked(name)])));
     } else if (!z.queryError) {
-      z.pageDemo.set(z.kArchive, download(z.kArchive, z.archiveUrl).catch((e) => e));
-      z.pageDemo.set(z.kMusic, download(z.kMusic, z.musicUrl).catch((e) => e));
+      z.pageDemo = siteList().then((listed) => {
+        const unlisted = { why: `the site has none (${new URL(z.kDemoList, dataFolder)} does not name it)` };
+        const take = (name, url, named) =>
+          (!listed || named || listed.has(name) ? fetched(name, url) : Promise.resolve(unlisted));
+        const files = new Map([[z.kArchive, take(z.kArchive, archiveUrl, archiveNamed)],
+                               [z.kMusic, take(z.kMusic, musicUrl, musicNamed)]]);
+        for (const name of listed || []) {
+          if (z.plainName(name) && ![z.kArchive, z.kMusic, z.kDemoList].includes(name)) {
+            files.set(name, fetched(name, new URL(name, dataFolder)));
+          }
+        }
+        return files;
+      });
     }
   };
 })(zorPage);

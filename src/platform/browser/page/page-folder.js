@@ -60,65 +60,45 @@
     }
   };
 
-  async function fetchBytes(url) {
-    const response = await fetch(url);
-    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`.trim());
-    return new Uint8Array(await response.arrayBuffer());
-  }
-
   // The page's own demo into the working folder; false (and said) when there
   // is nothing to play.
   z.loadPageDemo = async function () {
-    const { kArchive, kMusic, carried, pageDemo, fail } = z;
+    const { kArchive, kMusic, fail } = z;
     if (z.queryError) {
       fail([z.queryError, "zor: nothing to play"]);
       return false;
     }
-    if (carried.length) {
-      for (const name of carried) {
-        if (name === kMusic) continue;
-        const bytes = await pageDemo.get(name);
-        if (bytes instanceof Error) {
-          fail([`${name}: ${bytes.message}`, "zor: the page's copy of the demo is damaged; nothing to play"]);
-          return false;
-        }
-        if (!z.plainName(name)) {
-          console.warn(`${name}: not a plain file name; left out`);
-          continue;
-        }
-        z.writeWorkFiles([{ path: name, bytes }]);
-      }
-    } else {
-      let archive;
-      try {
-        const response = await pageDemo.get(kArchive);
-        if (response instanceof Error) throw response;
-        if (!response.ok) throw new Error(`${response.status} ${response.statusText}`.trim());
-        archive = new Uint8Array(await response.arrayBuffer());
-      } catch (e) {
-        fail([`${kArchive}: cannot fetch ${z.archiveUrl}: ${e.message}`, ...(z.fromDisk ? z.kFromDisk : []),
+    const carried = z.carried.length > 0;
+    const files = await z.pageDemo;
+    if (!carried) {
+      const archive = await files.get(kArchive);
+      if (archive.why) {
+        fail([`${kArchive}: ${archive.why}`, ...(z.fromDisk ? z.kFromDisk : []),
               "zor: the demo needs its archive zor.dat; nothing to play"]);
         return false;
       }
-      z.writeWorkFiles([{ path: kArchive, bytes: archive }]);
+    }
+    for (const [name, pending] of files) {
+      if (name === kMusic) continue;
+      const file = await pending;
+      if (file.why && carried) {
+        fail([`${name}: ${file.why}`, "zor: the page's copy of the demo is damaged; nothing to play"]);
+        return false;
+      }
+      if (file.why) {
+        z.notice([`${name}: ${file.why}; the archive's entry is used`]);
+      } else if (!z.plainName(name)) {
+        console.warn(`${name}: not a plain file name; left out`);
+      } else {
+        z.writeWorkFiles([{ path: name, bytes: file.bytes }]);
+        if (!carried && name !== kArchive) console.log(`${name}: taken from beside the archive`);
+      }
     }
     const report = z.readArchive();
     if (report.error !== undefined) {
       fail([report.error, "zor: the archive cannot be read; nothing to play"]);
       return false;
     }
-    if (carried.length) return true;
-    // A file beside the archive takes precedence over its entry, as a file
-    // beside the player does.
-    const names = report.names.filter((n) => z.plainName(n) && n !== kArchive);
-    await Promise.all(names.map(async (name) => {
-      try {
-        z.writeWorkFiles([{ path: name, bytes: await fetchBytes(new URL(name, z.dataFolder)) }]);
-        console.log(`${name}: taken from beside the archive`);
-      } catch (e) {
-        // Not there: the archive's entry is used.
-      }
-    }));
     return true;
   };
 })(zorPage);

@@ -119,7 +119,7 @@
     } else {
       await z.useMusic(kMusic, null, "not among the files opened");
     }
-    $("demo-info").hidden = true;
+    z.nameDemo(true);
     $("demo-name").textContent = "Opened: " + describeFiles(archive ? [archive].concat(music ? [music] : []) : files);
     console.log(`opened: ${describeFiles(picked)}`);
     return [];

@@ -80,6 +80,8 @@
   };
 
   // ---- what the page says of its demo, and the licence -------------------------
+  const pageSays = { title: "", description: "" };  // of its own demo, in the zor-demo block
+
   z.showDemoInfo = function () {
     const block = $("zor-demo");
     if (!block) return;
@@ -96,6 +98,7 @@
     const text = (value, most) => (typeof value === "string" && value.length <= most ? value : "");
     const shown = (value) => (typeof value === "string" ? value.slice(0, 4000) : "");
     const title = shown(info.title), description = shown(info.description), poster = text(info.poster, 16 << 20);
+    Object.assign(pageSays, { title, description });
     $("demo-title").textContent = title;
     $("demo-description").textContent = description;
     if (poster && posterAllowed(poster)) {
@@ -106,6 +109,26 @@
       console.warn("zor-demo: the poster is neither a data:image URL nor a picture of this site; not shown");
     }
     $("demo-info").hidden = !(title || description || !$("demo-poster").hidden);
+  };
+
+  // The demo in the player's folder by its name, once its files are in place:
+  // the page's tab, the start panel and the end panel say what its
+  // demo-info.txt says (read by the player, on disk or in the archive, as it
+  // finds its files), else what the page says of its own demo, else the
+  // player's own title. `opened`: a demo the viewer opened, of which the page
+  // says nothing and shows no poster.
+  z.nameDemo = function (opened) {
+    const [windowTitle, title, author, description] = Module.UTF8ToString(Module._zor_demo_info()).split("\n");
+    const says = opened ? { title: "", description: "" } : pageSays;
+    const shownTitle = title || says.title;
+    document.title = shownTitle || windowTitle;
+    $("demo-title").textContent = shownTitle;
+    $("demo-author").textContent = author ? "by " + author : "";
+    $("demo-description").textContent = description || says.description;
+    if (opened) $("demo-poster").hidden = true;
+    $("demo-info").hidden = !(shownTitle || author || $("demo-description").textContent || !$("demo-poster").hidden);
+    $("end-title").textContent = document.title;
+    $("end-text").textContent = author ? `The demo by ${author} has ended.` : "The demo has ended.";
   };
 
   function posterAllowed(address) {

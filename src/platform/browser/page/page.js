@@ -19,12 +19,13 @@
 //   page.js           this: what the player calls, and the start
 //
 // Where the player and the demo come from:
-// - The site: zor.js and zor.wasm beside the page, the demo's zor.dat and
-//   mp3.mp3 beside it too (or where the query says), every download counted
-//   on a progress bar. zor.wasm is compiled while it downloads when the host
-//   sends it as application/wasm; under another type the page says so and
-//   starts it from the downloaded bytes. Opened from the disk (file://), a
-//   browser fetches nothing, and the page says why and what to do instead.
+// - The site: zor.js and zor.wasm beside the page, the demo's files beside
+//   it too (or where the query says), those its demo-files.json names,
+//   every download counted on a progress bar. zor.wasm is compiled while it
+//   downloads when the host sends it as application/wasm; under another
+//   type the page says so and starts it from the downloaded bytes. Opened
+//   from the disk (file://), a browser fetches nothing, and the page says
+//   why and what to do instead.
 // - The page itself: a single-file page carries them in data blocks
 //   (page-blocks.js gives the contract) and fetches nothing.
 // - The viewer: "Open a demo…", or files dropped anywhere on the page: a
@@ -35,10 +36,10 @@
 //
 // Query: ?data=URL takes zor.dat from URL (an archive, or a folder holding
 // zor.dat) instead of the page's own folder; mp3.mp3 and files that take
-// precedence over the archive's entries lie in the same folder (the host of
-// URL must allow the page's origin). ?dat=URL&mp3=URL take the archive and the
-// music from those addresses of the page's own site (either alone: the other
-// as before).
+// precedence over the archive's entries lie in the same folder, named by
+// its demo-files.json (the host of URL must allow the page's origin).
+// ?dat=URL&mp3=URL take the archive and the music from those addresses of
+// the page's own site (either alone: the other as before).
 // Test hooks: ?frame=N&size=WxH shows frame N once at that size and stops;
 // ?bench[&size=WxH][&smooth] shows every frame as fast as the browser allows
 // (with smooth, the clock's moments at 60 passes a second) and prints
@@ -63,6 +64,7 @@
       Module.FS.chdir(z.kWorkFolder);
       z.playerReady = true;
       if (!(await z.loadPageDemo())) return;
+      z.nameDemo(false);
       if (z.hook) {
         $("loading").hidden = true;
         Module._zor_set_sound(0);
