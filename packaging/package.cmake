@@ -58,13 +58,15 @@ install(FILES ${zor_demo_paths} DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/demo")
 
 # The runtimes zor-publish puts an author's demo beside, so that the package
 # alone publishes: the page for web browsers (scripts/web builds it into
-# build-web/, with its README template and the licence with the notices of
-# what zor.js and zor.wasm carry) and the Windows player (scripts/windows,
-# build-win/runtime/). scripts/package builds both first; a build without
-# them installs the rest.
+# build-web/: the files src/writers/web_page.h lists, with its README and the
+# licence with the notices of what zor.js and zor.wasm carry) and the
+# Windows player (scripts/windows, build-win/runtime/). scripts/package
+# builds both first; a build without them installs the rest.
 set(ZOR_WEB_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-web")
 set(ZOR_WINDOWS_RUNTIME_DIR "${CMAKE_SOURCE_DIR}/build-win/runtime")
-foreach(file index.html page.js zor-files.js zor.js zor.wasm SERVING.md LICENSE.txt)
+include(WebPage)
+zor_web_runtime_files(zor_web_files zor_web_roles)
+foreach(file IN LISTS zor_web_files)
   install(FILES "${ZOR_WEB_RUNTIME_DIR}/${file}" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/web" OPTIONAL)
 endforeach()
 install(DIRECTORY "${ZOR_WINDOWS_RUNTIME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/zor/windows"

@@ -1,8 +1,8 @@
-// zor in a web page. The page (web/page.js) puts the demo's files into the
-// working folder before it calls in here: fetched from the site, unpacked
-// from the page itself, or opened by the viewer. From then on the player
-// runs as on the desktop: the same start-up, the same pass once per
-// animation frame of the browser, the same shutdown. Its messages go to
+// zor in a web page. The page (src/platform/browser/page) puts the demo's
+// files into the working folder before it calls in here: fetched from the
+// site, unpacked from the page itself, or opened by the viewer. From then on
+// the player runs as on the desktop: the same start-up, the same pass once
+// per animation frame of the browser, the same shutdown. Its messages go to
 // standard error, which the page shows in its panels and logs to the console.
 //
 // The page's calls (the zor_* functions below) all reach the one WebPlayer.
@@ -30,6 +30,7 @@
 #include "platform/browser/browser_window_system.h"
 #include "platform/browser/webgl_host.h"
 #include "render/gl_display_layer.h"
+#include "scene/demo_info.h"
 #include "scene/player_constants.h"
 
 namespace zor {
@@ -57,6 +58,18 @@ public:
         std::string names = "ok\n";
         for (int i = 0; i < pack.entryCount(); ++i) names += std::string(pack.entry(i).name) + "\n";
         return names;
+    }
+
+    // What the working folder says of its demo (demo-info.txt, found as the
+    // player finds its files: on disk, else in the archive), for the page's
+    // tab and panels: the main window's title, then the title, the author and
+    // the description, one a line (the values hold no line ends).
+    std::string demoInfo() {
+        DataSource source;
+        source.setArchiveName(kArchiveFileName);
+        const std::optional<Bytes> bytes = readDataFile(source, kDemoInfoFileName);
+        const DemoInfo info = bytes ? parseDemoInfo(*bytes) : DemoInfo{};
+        return windowTitleOf(info) + "\n" + info.title + "\n" + info.author + "\n" + info.description + "\n";
     }
 
     // Whether the working folder holds the scene the player plays: a file on
@@ -253,6 +266,11 @@ extern "C" {
 
 EMSCRIPTEN_KEEPALIVE const char* zor_archive_report() {
     zor::lastText = zor::thePlayer->archiveReport();
+    return zor::lastText.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* zor_demo_info() {
+    zor::lastText = zor::thePlayer->demoInfo();
     return zor::lastText.c_str();
 }
 

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "display/png_file.h"
+#include "writers/web_page.h"
 
 namespace zor {
 namespace {
@@ -116,8 +117,8 @@ TEST_F(Package, UnpackedPlayerNamesItsDemoWhereThereIsNothingToPlay) {
 // writes, outside any build tree, the single file the build's zor-publish
 // writes from the same page (which the browser cases play).
 TEST_F(Package, UnpackedZorPublishWritesTheBuildsSingleFile) {
-    for (const char* file : {"zor.wasm", "zor.js", "page.js", "index.html", "SERVING.md", "LICENSE.txt"})
-        ASSERT_TRUE(fs::exists(root_ / "usr/share/zor/web" / file)) << file;
+    for (const web::WebFile& file : web::kWebRuntimeFiles)
+        ASSERT_TRUE(fs::exists(root_ / "usr/share/zor/web" / file.name)) << file.name;
     for (const char* file : {"zor.exe", "zorpack.exe", "README.txt", "LICENSE.txt"})
         EXPECT_TRUE(fs::exists(root_ / "usr/share/zor/windows" / file)) << file;
     const test::ShellRun packaged =

@@ -7,7 +7,8 @@ server and is driven through the DevTools protocol.
       ?frame=N match zor-render's within the tolerance below
   browser_test.py panels --page DIR
       the set-up panel starts the demo, Escape ends it, the end panel plays
-      it again
+      it again (full screen, with no pointer over the picture); the site is
+      asked for no file it does not have
   browser_test.py phone --page DIR
       in Chromium's mobile emulation (390x844, touch, sound only after a
       gesture): a tap starts the demo and its music, the canvas stays 4:3 and
@@ -18,16 +19,18 @@ server and is driven through the DevTools protocol.
       another demo handed to "Open a demo..." (a glTF model imported with
       zor-import and published with zor-publish): a damaged archive is refused
       with a message naming it (as text, markup in its name and all), the
-      sample stays; the published zor.dat plays in place of the sample
+      sample stays; the published zor.dat plays in place of the sample,
+      named by its title
   browser_test.py disk --page DIR --native BUILD
       the same model published: its site opened from the disk (file://) says
       why it cannot play and names the single-file page; its single file
       plays from the disk with no server, shows its title as text and its
-      poster, with no console errors; its site, served, plays
+      poster, with no console errors, under its title; its site, served,
+      plays and is asked for no file it does not have
   browser_test.py bundle --bundle TARBALL
       scripts/web --dist's bundle, unpacked and served at about 1 MB/s: the
       progress bar moves before the start panel appears, the page shows the
-      version and links the licence it carries; served with the wrong type for
+      version and links the licence it carries, its README names the version; served with the wrong type for
       zor.wasm, the page says so and still starts
   browser_test.py bench --page DIR --native BUILD [--sizes WxH,...] [--without PART]
       a benchmark, not a test: ?bench in the page (whole frames; at 640x480
@@ -68,18 +71,39 @@ from cdp import Browser
 MAX_SHARE_OFF = 0.03
 LEVELS = 16
 
-PAGE_FILES = ("index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm")
-LICENSE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "LICENSE")
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+LICENSE = os.path.join(SOURCE, "LICENSE")
+
+
+def runtime_files():
+    """The page's runtime as src/writers/web_page.h lists it: (name, role)."""
+    with open(os.path.join(SOURCE, "src", "writers", "web_page.h")) as f:
+        return re.findall(r'\{"([^"]+)", WebFileRole::(\w+)\}', f.read())
+
+
+# The page and the player, which a site serves (and keeps gzip copies of).
+PAGE_FILES = tuple(name for name, role in runtime_files() if role not in ("Readme", "Licence"))
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    requests = None  # when a list, every answer's (status, path) is noted in it: the server's log
+
     def log_message(self, *args):
         pass
 
+    def log_request(self, code="-", size="-"):
+        if self.requests is not None:
+            self.requests.append((int(code) if str(code).isdigit() or isinstance(code, int) else code, self.path))
+
+
+def not_found(requests):
+    return [path for status, path in requests if status == 404]
+
 
 @contextlib.contextmanager
-def serving(root):
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(QuietHandler, directory=root))
+def serving(root, requests=None):
+    handler = type("LoggingHandler", (QuietHandler,), {"requests": requests})
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(handler, directory=root))
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
     try:
@@ -205,8 +229,13 @@ def test_frames(args):
 
 
 # ---- panels ------------------------------------------------------------------
+def canvas_cursor(browser):
+    return browser.evaluate("getComputedStyle(document.getElementById('screen')).cursor")
+
+
 def test_panels(args):
-    with serving(args.page) as base, Browser(800, 600) as browser:
+    requests = []
+    with serving(args.page, requests) as base, Browser(800, 600) as browser:
         browser.open(base + "index.html")
         browser.wait_for("document.getElementById('setup').dataset.open === '1'")
         button = browser.evaluate("document.getElementById('control-1024').textContent")
@@ -240,18 +269,28 @@ def test_panels(args):
         after_first = browser.evaluate(leftovers)
         # An Escape too many on the end panel belongs to the ended play.
         browser.press_escape()
+        # Played again full screen: no pointer over the picture while it plays.
+        browser.call("Runtime.evaluate", session=True, expression="document.documentElement.requestFullscreen()",
+                     userGesture=True, awaitPromise=True)
+        check(browser.evaluate("document.fullscreenElement === document.documentElement"), "no full screen")
         browser.click("#again")
         browser.wait_for("document.body.dataset.state === 'playing'")
         browser.pump(1.0)
         check(browser.evaluate("document.body.dataset.state") == "playing", "played again, the demo ended at once")
+        check(canvas_cursor(browser) == "none", f"full screen, the pointer over the picture is {canvas_cursor(browser)!r}")
+        check(browser.evaluate("document.title") == "ZOR @ QUENT7", "the sample plays under another title")
         check(browser.evaluate("Module.page.audio.streams.filter(s => s && s.source).length") == 1,
               "no music when played again")
-        # A click on the picture ends it as well.
+        # A click on the picture ends it as well; the pointer is back.
         browser.click("#screen")
         browser.wait_for("document.body.dataset.state === 'ended'", timeout=15)
+        check(canvas_cursor(browser) != "none", "after the end the pointer stays hidden over the picture")
         after_second = browser.evaluate(leftovers)
         check(after_second == after_first, f"GL names, GL textures and event handlers after one play {after_first},"
                                            f" after two {after_second}")
+        # The sample's site (scripts/web lists its files) was asked for nothing
+        # it does not have.
+        check(not not_found(requests), f"the page asked for files the site does not have: {not_found(requests)}")
     print("set-up panel, Escape, end panel, play again, click: as expected")
 
 
@@ -342,7 +381,8 @@ def test_bad_input(args):
         folder("corrupt", {"zor.dat": bytes(corrupt)})
         folder("noscene", {"zor.dat": archive([("readme.txt", b"nothing to see here\n" * 4)])})
         folder("nomusic", {"zor.dat": good})
-        folder("badjpeg", {"zor.dat": good, "skane.jpg": b"\xff\xd8\xff\xe0 this is no picture"})
+        folder("badjpeg", {"zor.dat": good, "skane.jpg": b"\xff\xd8\xff\xe0 this is no picture",
+                           "demo-files.json": b'{"files": ["zor.dat", "skane.jpg"]}'})
 
         with serving(root) as base, Browser(800, 600) as browser:
             def start(query):
@@ -474,6 +514,9 @@ def test_open(args):
                   "the archive is refused: " + browser.evaluate("document.getElementById('open-message').textContent"))
             notice = browser.evaluate("document.getElementById('notice-text').textContent")
             check("mp3.mp3: not among the files opened; the demo plays without music" in notice, f"notice: {notice!r}")
+            # Named by the demo-info.txt its archive carries.
+            shown = browser.evaluate("[document.title, document.getElementById('demo-title').textContent]")
+            check(shown == [PUBLISHED_TITLE, PUBLISHED_TITLE], f"the opened demo is named {shown}")
             share = share_of(play_and_look(browser), green)
             print(f"the published zor.dat opened in the sample's page plays: {share * 100:.0f}% of the page green")
             check(share > 0.10, f"the opened demo does not show: {share * 100:.1f}% green")
@@ -506,15 +549,19 @@ def test_disk(args):
                   "the licence link does not open the carried licence")
             share = share_of(play_and_look(browser), green)
             check(share > 0.10, f"the single file does not show the model: {share * 100:.1f}% green")
+            title = browser.evaluate("document.title")
+            check(title == PUBLISHED_TITLE, f"the single file plays under the title {title!r}")
             errors = errors_on_console(browser)
             check(not errors, f"errors on the console: {errors}")
             print(f"the single file from the disk plays: {share * 100:.0f}% of the page green, no errors")
 
-        with serving(site) as base, Browser(800, 600) as browser:
+        requests = []
+        with serving(site, requests) as base, Browser(800, 600) as browser:
             browser.open(base + "index.html")
             browser.wait_for("document.getElementById('setup').dataset.open === '1'")
             share = share_of(play_and_look(browser), green)
             check(share > 0.10, f"the published site does not show the model: {share * 100:.1f}% green")
+            check(not not_found(requests), f"the page asked for files the site does not have: {not_found(requests)}")
             print(f"the published site, served, plays: {share * 100:.0f}% of the page green")
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -537,6 +584,9 @@ def test_bundle(args):
             check(os.path.isfile(os.path.join(page, name)), f"the bundle has no {name}")
         with open(os.path.join(page, "LICENSE.txt"), "rb") as carried, open(LICENSE, "rb") as licence:
             check(carried.read().startswith(licence.read()), "the bundle's LICENSE.txt does not begin with the licence")
+        with open(os.path.join(page, "README")) as readme:
+            heading = readme.readline().strip()
+        check(heading == f"zor {version} for web browsers", f"the bundle's README begins {heading!r}")
         for name in PAGE_FILES:
             with gzip.open(os.path.join(page, name + ".gz")) as packed, open(os.path.join(page, name), "rb") as plain:
                 check(packed.read() == plain.read(), f"{name}.gz is not {name}")

@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "scene/demo_info.h"
 #include "scene/player_constants.h"
 
 namespace zor::publish {
@@ -43,7 +44,7 @@ std::vector<write::DataFile> archiveEntries(const fs::path& archive) {
 
 }  // namespace
 
-DemoBundle bundleDemo(const fs::path& folder) {
+DemoBundle bundleDemo(const fs::path& folder, const DemoInfo& naming) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw std::runtime_error(folder.string() + ": " + (fs::exists(folder, ec) ? "is not a folder" : "no such folder"));
@@ -87,6 +88,24 @@ DemoBundle bundleDemo(const fs::path& folder) {
     if (files.empty())
         throw std::runtime_error(folder.string() + ": neither " + kArchiveFileName + " nor any file the scene " +
                                  kSceneFileName + " reads is here");
+
+    // What the demo is called: the folder's demo-info.txt as the player reads
+    // it (on disk, else in the archive) with the values given in place of its
+    // own, in the archive whenever it says anything or the folder had one.
+    const std::optional<Bytes> folderInfo = readDataFile(source, kDemoInfoFileName);
+    DemoInfo info = folderInfo ? parseDemoInfo(*folderInfo) : DemoInfo{};
+    if (!naming.title.empty()) info.title = naming.title;
+    if (!naming.author.empty()) info.author = naming.author;
+    if (!naming.description.empty()) info.description = naming.description;
+    const std::string infoText = formatDemoInfo(info);
+    bundle.info = parseDemoInfo({reinterpret_cast<const std::uint8_t*>(infoText.data()), infoText.size()});
+    if (folderInfo || !bundle.info.empty()) {
+        Bytes bytes(infoText.begin(), infoText.end());
+        if (const auto at = byName.find(lowered(kDemoInfoFileName)); at != byName.end())
+            files[at->second].bytes = std::move(bytes);
+        else
+            files.push_back({kDemoInfoFileName, std::move(bytes)});
+    }
     bundle.entries = static_cast<int>(files.size());
 
     // Built as zorpack builds an archive, in memory.

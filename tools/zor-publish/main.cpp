@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     CLI::App app{"Writes what the audience opens from a play folder (a zor.dat or the loose files of one, with "
                  "mp3.mp3): a single HTML file that plays from the disk, a web site, or a Windows zip."};
     app.set_version_flag("--version", "zor-publish " ZOR_VERSION);
-    std::string folder, html, web, windows, title, description, url, webRuntime, windowsRuntime;
+    std::string folder, html, web, windows, url, webRuntime, windowsRuntime;
+    zor::DemoInfo naming;
     std::optional<std::int32_t> posterFrame;
     bool noPoster = false, force = false, quiet = false;
     app.add_option("FOLDER", folder, "The play folder")->required();
@@ -92,8 +93,11 @@ int main(int argc, char** argv) {
                    "A web site for any static host: a folder, or a .tar.gz or .zip holding one (README in it says "
                    "what the server must do)");
     app.add_option("--windows", windows, "A .zip of the Windows player with the demo beside zor.exe");
-    app.add_option("--title", title, "The demo's title: the page's title, its link preview and its start panel");
-    app.add_option("--description", description, "One or two sentences on the demo, for the same places");
+    app.add_option("--title", naming.title,
+                   "The demo's title: the page's tab, its link preview, its start and end panels");
+    app.add_option("--author", naming.author, "Who made the demo, for the start and end panels");
+    app.add_option("--description", naming.description,
+                   "One or two sentences on the demo: the start panel and the link preview");
     auto* frameOption =
         app.add_option("--poster-frame", posterFrame, "The frame shown as the preview picture (default: the middle)");
     app.add_flag("--no-poster", noPoster, "No preview picture")->excludes(frameOption);
@@ -105,6 +109,9 @@ int main(int argc, char** argv) {
     app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
     app.footer("The folder is checked first as zor-inspect --check checks it: errors stop the publishing (--force "
                "goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
+               "The demo's title, author and description are those of the folder's demo-info.txt (on disk, else in "
+               "its archive), each replaced by --title, --author or --description when given; the published "
+               "archive's demo-info.txt holds them.\n\n"
                "Exit status: 0 success, 1 failure, 2 usage error.");
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (html.empty() && web.empty() && windows.empty())
@@ -125,7 +132,7 @@ int main(int argc, char** argv) {
         if (!windows.empty())
             windowsDir = zor::publish::findRuntime("windows", windowsRuntime, fromBuild ? ZOR_BUILD_WINDOWS_RUNTIME : "");
 
-        const DemoBundle demo = zor::publish::bundleDemo(folder);
+        const DemoBundle demo = zor::publish::bundleDemo(folder, naming);
         const std::size_t errors = zor::check::countErrors(demo.findings);
         for (const zor::check::Finding& f : demo.findings)
             if (!quiet || f.severity == zor::Severity::Error) std::cerr << f.format() << '\n';
@@ -137,9 +144,7 @@ int main(int argc, char** argv) {
                       << demo.packedFromDisk << " from loose files), " << sizeText(demo.archive.size())
                       << (demo.music ? ", with " : ", without ") << zor::kMusicFileName << '\n';
 
-        zor::publish::DemoInfo info;
-        if (!title.empty()) info.title = title;
-        if (!description.empty()) info.description = description;
+        zor::publish::PageInfo info;
         info.url = url;
         if (!noPoster && (!html.empty() || !web.empty())) {
             std::string why;
@@ -160,8 +165,10 @@ int main(int argc, char** argv) {
                 std::uint64_t data = demo.archive.size() + (demo.music ? demo.music->size() : 0), runtime = 0;
                 for (const zor::write::DataFile& f : demo.diskOnly) data += f.bytes.size();
                 const std::uint64_t poster = info.poster ? info.poster->size() : 0;
-                for (const char* name : {"index.html", "page.js", "zor-files.js", "zor.js", "zor.wasm"})
-                    if (const auto bytes = zor::readWholeFile(webDir / name)) runtime += zor::publish::gzipped(*bytes).size();
+                for (const zor::web::WebFile& file : zor::web::kWebRuntimeFiles)
+                    if (zor::publish::sentGzipped(file.role))
+                        if (const auto bytes = zor::readWholeFile(webDir / file.name))
+                            runtime += zor::publish::gzipped(*bytes).size();
                 const std::uint64_t carried = data + poster + runtime;
                 char share[16];
                 std::snprintf(share, sizeof share, "%.1f%%", 100.0 * page.size() / std::max<std::uint64_t>(1, carried));

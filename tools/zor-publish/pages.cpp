@@ -22,6 +22,13 @@ constexpr const char* kHeadMarker = "<!-- zor:head -->";
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// The runtime's one file of a role.
+std::string runtimeFileOf(web::WebFileRole role) {
+    for (const web::WebFile& file : web::kWebRuntimeFiles)
+        if (file.role == role) return file.name;
+    throw std::logic_error("the web runtime has no file of this role");
+}
+
 Bytes readRuntimeFile(const fs::path& runtime, const std::string& name) {
     ReadFailure failure;
     std::optional<Bytes> data = readWholeFile(runtime / name, &failure);
@@ -66,14 +73,15 @@ std::string dataBlock(const std::string& name, const Bytes& data) {
 std::string headBlock(const DemoInfo& info, const std::string& posterUrl, const std::string& posterLink) {
     std::string head;
     nlohmann::ordered_json demo = nlohmann::ordered_json::object();
-    if (info.title) {
-        head += "<meta property=\"og:title\" content=\"" + escaped(*info.title) + "\">\n";
-        demo["title"] = *info.title;
+    if (!info.title.empty()) {
+        head += "<meta property=\"og:title\" content=\"" + escaped(info.title) + "\">\n";
+        demo["title"] = info.title;
     }
-    if (info.description) {
-        head += "<meta name=\"description\" content=\"" + escaped(*info.description) + "\">\n";
-        head += "<meta property=\"og:description\" content=\"" + escaped(*info.description) + "\">\n";
-        demo["description"] = *info.description;
+    if (!info.author.empty()) head += "<meta name=\"author\" content=\"" + escaped(info.author) + "\">\n";
+    if (!info.description.empty()) {
+        head += "<meta name=\"description\" content=\"" + escaped(info.description) + "\">\n";
+        head += "<meta property=\"og:description\" content=\"" + escaped(info.description) + "\">\n";
+        demo["description"] = info.description;
     }
     head += "<meta property=\"og:type\" content=\"website\">\n";
     if (!posterLink.empty()) head += "<meta property=\"og:image\" content=\"" + escaped(posterLink) + "\">\n";
@@ -87,13 +95,14 @@ std::string headBlock(const DemoInfo& info, const std::string& posterUrl, const 
 // index.html with the demo's title and head filled in.
 std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const std::string& posterUrl,
                          const std::string& posterLink) {
-    std::string page = text(readRuntimeFile(runtime, "index.html"));
-    const std::string where = (runtime / "index.html").string();
-    if (info.title) {
+    const std::string name = runtimeFileOf(web::WebFileRole::Page);
+    std::string page = text(readRuntimeFile(runtime, name));
+    const std::string where = (runtime / name).string();
+    if (!info.title.empty()) {
         const std::size_t open = page.find("<title>"), close = page.find("</title>");
         if (open == std::string::npos || close == std::string::npos || close < open)
             throw std::runtime_error(where + ": the page's template has no title element");
-        page.replace(open, close + 8 - open, "<title>" + escaped(*info.title) + "</title>");
+        page.replace(open, close + 8 - open, "<title>" + escaped(info.title) + "</title>");
     }
     replaceOnce(page, kHeadMarker, headBlock(info, posterUrl, posterLink), where);
     return page;
@@ -115,6 +124,13 @@ std::string withoutCommentLines(const std::string& script) {
     return out;
 }
 
+// The runtime's files a single-file page carries as data blocks: the player
+// and the licence.
+bool carriedAsData(web::WebFileRole role) {
+    return role == web::WebFileRole::PlayerScript || role == web::WebFileRole::PlayerCode ||
+           role == web::WebFileRole::Licence;
+}
+
 std::string demoFileBlocks(const DemoBundle& demo) {
     std::string blocks = dataBlock(kArchiveFileName, demo.archive);
     if (demo.music) blocks += "\n" + dataBlock(kMusicFileName, *demo.music);
@@ -123,6 +139,10 @@ std::string demoFileBlocks(const DemoBundle& demo) {
 }
 
 }  // namespace
+
+bool sentGzipped(web::WebFileRole role) {
+    return role != web::WebFileRole::Readme && role != web::WebFileRole::Licence;
+}
 
 Bytes gzippedSmallest(std::span<const std::uint8_t> data) {
     std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
@@ -177,7 +197,7 @@ std::string base85(std::span<const std::uint8_t> data) {
         for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | (k < n ? data[i + k] : 0);
         char group[5];
         for (int k = 4; k >= 0; --k) {
-            group[k] = kBase85Digits[v % 85];
+            group[k] = web::kBase85Digits[v % 85];
             v /= 85;
         }
         out.append(group, n + 1);
@@ -198,8 +218,8 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
             return false;
         };
         if (kind == "web") {
-            for (const char* name : kWebRuntimeFiles)
-                if (!has(name)) return false;
+            for (const web::WebFile& file : web::kWebRuntimeFiles)
+                if (!has(file.name)) return false;
             return true;
         }
         return has(kWindowsPlayer);
@@ -220,47 +240,58 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
                              " holds it");
 }
 
-std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const PageInfo& info) {
     const std::string posterUrl = info.poster ? "data:image/jpeg;base64," + base64(*info.poster) : std::string();
-    std::string page = pageWithHead(runtime, info, posterUrl, {});
-    const std::string where = (runtime / "index.html").string();
-    for (const char* name : {"zor-files.js", "page.js"}) {
-        std::string script = text(readRuntimeFile(runtime, name));
-        std::string lower = script;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
-            throw std::runtime_error((runtime / name).string() + ": holds a closing script tag or a comment's opening");
-        replaceOnce(page, std::string("<script src=\"") + name + "\"></script>",
-                    "<script>\n" + withoutCommentLines(script) + "</script>", where);
+    std::string page = pageWithHead(runtime, demo.info, posterUrl, {});
+    const std::string where = (runtime / runtimeFileOf(web::WebFileRole::Page)).string();
+    std::string blocks;
+    for (const web::WebFile& file : web::kWebRuntimeFiles) {
+        const std::string name = file.name;
+        if (file.role == web::WebFileRole::Script) {
+            std::string script = text(readRuntimeFile(runtime, name));
+            std::string lower = script;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
+                throw std::runtime_error((runtime / name).string() +
+                                         ": holds a closing script tag or a comment's opening");
+            replaceOnce(page, "<script src=\"" + name + "\"></script>",
+                        "<script>\n" + withoutCommentLines(script) + "</script>", where);
+        } else if (carriedAsData(file.role)) {
+            blocks += dataBlock(name, readRuntimeFile(runtime, name)) + "\n";
+        }
     }
-    std::string blocks = dataBlock("zor.wasm", readRuntimeFile(runtime, "zor.wasm")) + "\n" +
-                         dataBlock("zor.js", readRuntimeFile(runtime, "zor.js")) + "\n" +
-                         dataBlock("LICENSE.txt", readRuntimeFile(runtime, "LICENSE.txt")) + "\n" + demoFileBlocks(demo);
-    replaceOnce(page, kDataMarker, blocks, where);
+    replaceOnce(page, kDataMarker, blocks + demoFileBlocks(demo), where);
     return page;
 }
 
-std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle& demo, const DemoInfo& info) {
+std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle& demo, const PageInfo& info) {
     const std::string poster = info.poster ? "poster.jpg" : "";
     const std::string link = info.poster ? (info.url.empty() ? poster : info.url + (info.url.ends_with('/') ? "" : "/") +
                                                                             poster)
                                          : "";
     std::vector<write::DataFile> files;
-    files.push_back({"index.html", bytes(pageWithHead(runtime, info, poster, link))});
-    for (const char* name : {"page.js", "zor-files.js", "zor.js", "zor.wasm", "LICENSE.txt"})
-        files.push_back({name, readRuntimeFile(runtime, name)});
-    // For hosts that send a stored .gz copy to browsers that accept gzip; the
-    // archive and the music are compressed already.
-    const std::size_t compressible = files.size() - 1;
-    for (std::size_t i = 0; i < compressible; ++i)
-        files.push_back({files[i].name + ".gz", gzippedSmallest(files[i].bytes)});
+    // For hosts that send a stored .gz copy to browsers that accept gzip (the
+    // archive and the music are compressed already).
+    std::vector<write::DataFile> copies;
+    for (const web::WebFile& file : web::kWebRuntimeFiles) {
+        if (file.role == web::WebFileRole::Readme) continue;
+        files.push_back({file.name, file.role == web::WebFileRole::Page
+                                        ? bytes(pageWithHead(runtime, demo.info, poster, link))
+                                        : readRuntimeFile(runtime, file.name)});
+        if (sentGzipped(file.role))
+            copies.push_back({files.back().name + ".gz", gzippedSmallest(files.back().bytes)});
+    }
+    files.insert(files.end(), copies.begin(), copies.end());
+    // The demo's files, and the list of them the page fetches by.
+    const std::size_t demoStart = files.size();
     files.push_back({kArchiveFileName, demo.archive});
     if (demo.music) files.push_back({kMusicFileName, *demo.music});
     for (const write::DataFile& f : demo.diskOnly) files.push_back(f);
+    nlohmann::ordered_json list = {{"files", nlohmann::ordered_json::array()}};
+    for (std::size_t i = demoStart; i < files.size(); ++i) list["files"].push_back(files[i].name);
+    files.push_back({web::kDemoListFileName, bytes(list.dump() + "\n")});
     if (info.poster) files.push_back({poster, *info.poster});
-    std::string readme = text(readRuntimeFile(runtime, "SERVING.md"));
-    for (std::size_t at = 0; (at = readme.find("@VERSION@", at)) != std::string::npos;) readme.replace(at, 9, ZOR_VERSION);
-    files.push_back({"README", bytes(readme)});
+    files.push_back({"README", readRuntimeFile(runtime, runtimeFileOf(web::WebFileRole::Readme))});
     return files;
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 // The pages and folders zor-publish makes from a demo and the runtimes the
-// build already makes: the page for web browsers (index.html, page.js,
-// zor-files.js, zor.js, zor.wasm, with SERVING.md and LICENSE.txt beside
-// them) and the Windows player (zor.exe, the tools, README.txt,
-// LICENSE.txt).
+// build already makes: the page for web browsers (the files
+// writers/web_page.h lists: index.html, the page's scripts, zor.js,
+// zor.wasm, with SERVING.md and LICENSE.txt beside them) and the Windows
+// player (zor.exe, the tools, README.txt, LICENSE.txt).
 //
-// The single-file page follows the contract at the top of page.js: the two
-// scripts written into index.html, the player and the demo as data blocks
-// (gzip, then base85) at the "zor:data" comment, the demo's title,
-// description and poster at the "zor:head" comment.
+// The single-file page follows the contract at the top of page-blocks.js:
+// the page's scripts written into index.html, the player and the demo as
+// data blocks (gzip, then base85) at the "zor:data" comment, the demo's
+// title, description and poster at the "zor:head" comment.
 
 #include <filesystem>
 #include <optional>
@@ -16,19 +16,19 @@
 #include <vector>
 
 #include "demo_bundle.h"
+#include "writers/web_page.h"
 
 namespace zor::publish {
 
-struct DemoInfo {
-    std::optional<std::string> title;
-    std::optional<std::string> description;
+// What a page shows beside the demo's own name (the bundle's demo-info.txt,
+// which gives the page's title and description).
+struct PageInfo {
     std::optional<Bytes> poster;  // a JPEG
     std::string url;              // where a site will be served from; empty: unknown
 };
 
-// The runtimes' files (checked present when they are looked for).
-inline constexpr const char* kWebRuntimeFiles[] = {"index.html", "page.js",    "zor-files.js", "zor.js",
-                                                   "zor.wasm",   "SERVING.md", "LICENSE.txt"};
+// The Windows runtime's player (the web runtime's files: web::kWebRuntimeFiles;
+// both checked present when they are looked for).
 inline constexpr const char* kWindowsPlayer = "zor.exe";
 
 // Where the runtime of `kind` ("web" or "windows") is: `given` when set,
@@ -39,16 +39,21 @@ std::filesystem::path findRuntime(const std::string& kind, const std::filesystem
                                   const std::filesystem::path& buildOwn);
 
 // One HTML file that plays from the disk.
-std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundle& demo, const DemoInfo& info);
+std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundle& demo, const PageInfo& info);
 
 // The files of a web site, as scripts/web --dist lays one out: the page, the
-// player, the demo, gzip copies of the text files and of zor.wasm, README
-// (on serving it), LICENSE.txt and, with a poster, poster.jpg.
+// player, the demo with the list of its files (web::kDemoListFileName), gzip
+// copies of the page and the player, README (on serving it: the runtime's
+// SERVING.md), LICENSE.txt and, with a poster, poster.jpg.
 std::vector<write::DataFile> siteFiles(const std::filesystem::path& runtime, const DemoBundle& demo,
-                                       const DemoInfo& info);
+                                       const PageInfo& info);
 
 // The Windows player with the demo beside zor.exe.
 std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, const DemoBundle& demo);
+
+// Whether a site holds a gzip copy of a runtime file of this role, for
+// servers that send one: the page and the player, not the texts.
+bool sentGzipped(web::WebFileRole role);
 
 // gzip (no name, no time) of `data`: as gzip -9 makes it (zlib), and the
 // smallest libdeflate makes (level 12), which every gunzip reads alike.
@@ -56,14 +61,7 @@ Bytes gzipped(std::span<const std::uint8_t> data);
 Bytes gzippedSmallest(std::span<const std::uint8_t> data);
 std::string base64(std::span<const std::uint8_t> data);
 
-// base85 as the page reads it: each 4 bytes (big-endian) as 5 digits, the
-// most significant first; a last group of n < 4 bytes padded with zeros and
-// written as its first n + 1 digits. The digits are the printable ASCII
-// characters but < > & " ' \ ` / =, so a data block never holds markup, an
-// entity or an end tag.
-inline constexpr char kBase85Digits[] =
-    "!#$%()*+,-.0123456789:;?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz{|}~";
-static_assert(sizeof kBase85Digits == 86);
+// base85 as the page reads it, in web::kBase85Digits (web_page.h says how).
 std::string base85(std::span<const std::uint8_t> data);
 
 }  // namespace zor::publish

@@ -9,8 +9,6 @@ namespace zor {
 
 namespace {
 
-EM_JS(void, pageSetTitle, (const char* title), { document.title = UTF8ToString(title); });
-
 EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
     if (Module.page && Module.page.messageBox) Module.page.messageBox(UTF8ToString(caption), UTF8ToString(text));
 });
@@ -38,8 +36,7 @@ BrowserWindowSystem::BrowserWindowSystem(std::string canvas) : canvas_(std::move
 
 BrowserWindowSystem::~BrowserWindowSystem() { stopListening(); }
 
-bool BrowserWindowSystem::createMainWindow(std::string_view title) {
-    pageSetTitle(std::string(title).c_str());
+bool BrowserWindowSystem::createMainWindow(std::string_view) {
     // A new window has no messages: keys and clicks of the last play (an
     // Escape pressed again on the end panel) must not end the next one.
     queue_ = MessageQueue{};

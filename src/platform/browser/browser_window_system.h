@@ -19,7 +19,9 @@ public:
     BrowserWindowSystem(const BrowserWindowSystem&) = delete;
     BrowserWindowSystem& operator=(const BrowserWindowSystem&) = delete;
 
-    // Titles the page and starts listening for keys and mouse buttons.
+    // Starts listening for keys and mouse buttons. The title stays the
+    // page's: the page names the tab after the demo once its files are in
+    // place (zor_demo_info), before the player starts, and keeps it.
     bool createMainWindow(std::string_view title) override;
     bool peekMessage(WindowMessage& message) override;
     void postQuitMessage() override { queue_.post({MessageKind::Quit, 0}); }

@@ -11,6 +11,7 @@
 #include "archive/pack_file.h"
 #include "child_process.h"
 #include "scratch_dir.h"
+#include "writers/web_page.h"
 
 namespace zor {
 namespace {
@@ -27,12 +28,15 @@ struct Publish : testing::Test {
         fs::copy_file(corpus / "ballcone.lws", play / "glorp2.lws");
         for (const char* name : {"greenball.lwo", "redcone.lwo"}) fs::copy_file(corpus / name, play / name);
         dir.write("play/mp3.mp3", std::string("ID3 not really music"));
-        dir.write("web-runtime/index.html",
-                  std::string("<title>ZOR @ QUENT7</title>\n<!-- zor:head -->\n<!-- zor:data -->\n"
-                              "<script src=\"zor-files.js\"></script>\n<script src=\"page.js\"></script>\n"));
-        for (const char* name : {"page.js", "zor-files.js", "zor.js", "zor.wasm", "LICENSE.txt"})
-            dir.write(std::string("web-runtime/") + name, "/* " + std::string(name) + " */");
-        dir.write("web-runtime/SERVING.md", std::string("zor @VERSION@ for web browsers\n"));
+        // The runtime as the build lays it out: index.html loads the page's
+        // scripts; every other file names itself.
+        std::string index = "<title>ZOR @ QUENT7</title>\n<!-- zor:head -->\n<!-- zor:data -->\n";
+        for (const web::WebFile& file : web::kWebRuntimeFiles) {
+            if (file.role == web::WebFileRole::Script) index += "<script src=\"" + std::string(file.name) + "\"></script>\n";
+            if (file.role != web::WebFileRole::Page)
+                dir.write("web-runtime/" + std::string(file.name), "/* " + std::string(file.name) + " */");
+        }
+        dir.write("web-runtime/index.html", index);
         dir.write("windows-runtime/zor.exe", std::string("MZ"));
         dir.write("windows-runtime/README.txt", std::string("how to play"));
     }
@@ -52,13 +56,23 @@ struct Publish : testing::Test {
 };
 
 TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
+    dir.write("play/demo-info.txt", std::string("title: The folder's own\nauthor: A. Uthor\n"));
     const test::ShellRun r = publish("--web site --html one.html --windows win.zip --title 'Ball <&> cone' --no-poster");
     ASSERT_EQ(r.status, 0) << r.out;
-    // The loose files the scene reads, packed as zorpack packs them.
-    EXPECT_EQ(entries(dir / "site/zor.dat"), (std::vector<std::string>{"glorp2.lws", "greenball.lwo", "redcone.lwo"}));
+    // The loose files the scene reads, packed as zorpack packs them, and what
+    // the demo is called: the folder's own, with the title given.
+    const fs::path archive = dir / "site/zor.dat";
+    EXPECT_EQ(entries(archive),
+              (std::vector<std::string>{"glorp2.lws", "greenball.lwo", "redcone.lwo", "demo-info.txt"}));
+    PackFile pack(archive.string());
+    const std::optional<Bytes> info = pack.readEntryAt(pack.findEntry("demo-info.txt"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(std::string(info->begin(), info->end()), "title: Ball <&> cone\nauthor: A. Uthor\n");
+    // The site lists its demo's files for the page.
+    EXPECT_EQ(test::readText(dir / "site/demo-files.json"), "{\"files\":[\"zor.dat\",\"mp3.mp3\"]}\n");
     for (const char* name : {"index.html", "index.html.gz", "page.js", "zor.wasm.gz", "mp3.mp3", "LICENSE.txt", "README"})
         EXPECT_TRUE(fs::exists(dir / "site" / name)) << name;
-    EXPECT_EQ(test::readText(dir / "site/README"), "zor " ZOR_VERSION " for web browsers\n");
+    EXPECT_EQ(test::readText(dir / "site/README"), "/* SERVING.md */");
     const std::string site = test::readText(dir / "site/index.html");
     EXPECT_NE(site.find("<title>Ball &lt;&amp;&gt; cone</title>"), std::string::npos) << site;
     EXPECT_NE(site.find("\"title\":\"Ball <&> cone\""), std::string::npos) << site;
@@ -66,6 +80,7 @@ TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
     // data blocks, nothing left to fetch.
     const std::string page = test::readText(dir / "one.html");
     EXPECT_EQ(page.find("src=\"page.js\""), std::string::npos);
+    EXPECT_EQ(page.find("<script src="), std::string::npos) << "a script left to fetch";
     EXPECT_NE(page.find("/* page.js */"), std::string::npos);
     for (const char* name : {"zor.wasm", "zor.js", "zor.dat", "mp3.mp3", "LICENSE.txt"})
         EXPECT_NE(page.find(std::string("data-zor-file=\"") + name + "\""), std::string::npos) << name;

@@ -1,0 +1,62 @@
+# The page's runtime as src/writers/web_page.h lists it, read from the header
+# itself so that the build, the package and zor-publish hold one list:
+#   zor_web_runtime_files(NAMES ROLES)
+# sets NAMES to the runtime's file names in the header's order and ROLES to
+# their roles (Page, Script, PlayerScript, PlayerCode, Readme, Licence).
+set(ZOR_WEB_PAGE_HEADER "${CMAKE_SOURCE_DIR}/src/writers/web_page.h")
+
+function(zor_web_runtime_files names_var roles_var)
+  file(READ "${ZOR_WEB_PAGE_HEADER}" header)
+  string(REGEX MATCHALL "{\"[^\"]+\", WebFileRole::[A-Za-z]+}" entries "${header}")
+  set(names "")
+  set(roles "")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^{\"([^\"]+)\", WebFileRole::([A-Za-z]+)}$" "\\1" name "${entry}")
+    string(REGEX REPLACE "^{\"([^\"]+)\", WebFileRole::([A-Za-z]+)}$" "\\2" role "${entry}")
+    list(APPEND names "${name}")
+    list(APPEND roles "${role}")
+  endforeach()
+  if(NOT names)
+    message(FATAL_ERROR "${ZOR_WEB_PAGE_HEADER}: no runtime files found")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${ZOR_WEB_PAGE_HEADER}")
+  set(${names_var} "${names}" PARENT_SCOPE)
+  set(${roles_var} "${roles}" PARENT_SCOPE)
+endfunction()
+
+# The text of zor-constants.js: the k...FileName names of the given headers
+# (one a line, as `inline constexpr const char* kNameFileName = "...";`) as
+# zorFiles.Name, the player's runtime files by role as zorRuntime, and the
+# base85 digits as zorBase85Digits.
+function(zor_web_constants_script out_var)
+  set(script "// The names and digits the page shares with the player and zor-publish, written by the build from\n")
+  string(APPEND script "// src/scene/player_constants.h and src/writers/web_page.h.\n\"use strict\";\nconst zorFiles = {\n")
+  foreach(header IN LISTS ARGN)
+    file(STRINGS "${header}" lines REGEX "^inline constexpr const char\\* k[A-Za-z]+FileName = \"[^\"]+\";")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^inline constexpr const char\\* k([A-Za-z]+)FileName = (\"[^\"]+\");.*" "  \\1: \\2,\n"
+             entry "${line}")
+      string(APPEND script "${entry}")
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${header}")
+  endforeach()
+  string(APPEND script "};\nconst zorRuntime = {\n")
+  zor_web_runtime_files(names roles)
+  foreach(name role IN ZIP_LISTS names roles)
+    if(role MATCHES "^(PlayerScript|PlayerCode|Licence)$")
+      string(APPEND script "  ${role}: \"${name}\",\n")
+    endif()
+  endforeach()
+  string(APPEND script "};\n")
+  file(READ "${ZOR_WEB_PAGE_HEADER}" header)
+  if(NOT header MATCHES "kBase85Digits\\[\\] = \"([^\"]+)\";")
+    message(FATAL_ERROR "${ZOR_WEB_PAGE_HEADER}: no kBase85Digits")
+  endif()
+  set(digits "${CMAKE_MATCH_1}")
+  string(LENGTH "${digits}" count)
+  if(NOT count EQUAL 85)
+    message(FATAL_ERROR "${ZOR_WEB_PAGE_HEADER}: kBase85Digits holds ${count} digits, not 85")
+  endif()
+  string(APPEND script "const zorBase85Digits = \"${digits}\";\n")
+  set(${out_var} "${script}" PARENT_SCOPE)
+endfunction()
