@@ -49,8 +49,10 @@
 // what readRecipe gave for exactly that text (its digest is compared; another
 // text is refused). Only the lines of the key added or replaced change: a
 // replaced key keeps its header, its "time" line, its comments and every key
-// spelling, and only the values written are replaced; a new key is a new
-// header table in time order among its siblings. Every other byte stays as
+// spelling; its values are replaced where they stand (a "look_at" becomes a
+// "rotation" in its place, or back), and a model key's values that the new
+// key leaves out are removed. A new key is a new header table in time order
+// among its siblings. Every other byte stays as
 // it was: comments, order, blank lines, CRLF line ends (new lines take the
 // file's first line end), a missing final newline, a byte-order mark. Times
 // are written "Nb" when `bpm` is set and the frame is exactly beat N's frame,
@@ -239,9 +241,10 @@ struct RecipeEdit {
 };
 
 // The camera key at key.frame, replacing one at that frame or added in time
-// order (after "[camera]" when it goes first; a "[camera]" table is added at
-// the end when there is none). Refused when the camera is taken "from" a
-// model, or the frame lies outside start..length.
+// order (when it goes first: after "[camera]"'s own lines, or before the
+// first key where the keys have no "[camera]" header; a "[camera]" table is
+// added at the end when there is no camera). Refused when the camera is
+// taken "from" a model, or the frame lies outside start..length.
 RecipeEdit withCameraKey(std::string_view text, const Recipe& recipe, const CameraKey& key);
 // The key of the model of that name, likewise: a new key follows the key
 // before it in time, or the model's own keys.

@@ -177,11 +177,18 @@ TEST(RecipeWriter, RangeKeysAreSetOrAddedBeforeTheFirstTable) {
     EXPECT_EQ(remarked.text, "\xEF\xBB\xBFlength = \"7f\"");
 }
 
-TEST(RecipeWriter, ACameraTableIsAddedAtTheEndWhenThereIsNone) {
+TEST(RecipeWriter, CameraKeysWithoutACameraHeader) {
+    // No camera at all: a [camera] table at the end.
     const std::string text = "title = \"x\"\n[[model]]\nfile = \"a.obj\"";
     const RecipeEdit edit = withCameraKey(text, readOk(text), cameraKey(0, {1, 2, 3}));
     ASSERT_TRUE(edit.ok()) << edit.error;
     EXPECT_EQ(edit.text, text + "\n\n[camera]\n[[camera.key]]\ntime = \"0f\"\nposition = [1, 2, 3]");
+
+    // Keys without a [camera] header: the first key goes before them.
+    const std::string keys = "# path\n[[camera.key]]\ntime = \"2s\"\nposition = [0, 0, 0]\n";
+    const RecipeEdit first = withCameraKey(keys, readOk(keys), cameraKey(0, {1, 2, 3}));
+    ASSERT_TRUE(first.ok()) << first.error;
+    EXPECT_EQ(first.text, "# path\n[[camera.key]]\ntime = \"0f\"\nposition = [1, 2, 3]\n" + keys.substr(7));
 }
 
 TEST(RecipeWriter, WhatCannotBeEditedSafelyIsRefusedWithTheReason) {
