@@ -34,6 +34,15 @@ float smoothFrameNumber(std::int32_t first, float t) {
     return sum;
 }
 
+std::int32_t frameAtSeconds(double seconds) {
+    const double milliseconds = std::round(seconds * 1000.0);
+    constexpr double kLastReading = std::numeric_limits<std::uint32_t>::max();
+    const std::uint32_t now = !(milliseconds > 0)            ? 0u
+                              : milliseconds >= kLastReading ? std::numeric_limits<std::uint32_t>::max()
+                                                             : static_cast<std::uint32_t>(milliseconds);
+    return frameNumber(0, sceneTime(now, 0.0f));
+}
+
 bool sceneEnded(std::int32_t first, std::int32_t last, float t) {
     const double firstValue = static_cast<std::uint32_t>(first);
     const double lastValue = static_cast<std::uint32_t>(last);

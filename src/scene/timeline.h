@@ -24,6 +24,13 @@ float smoothFrameNumber(std::int32_t first, float t);
 // last < first + t, both frame bounds taken as unsigned, t before truncation.
 bool sceneEnded(std::int32_t first, std::int32_t last, float t);
 
+// The frame the player shows `seconds` into a scene that starts at frame 0:
+// the clock reading of that many milliseconds (rounded to the nearest) through
+// sceneTime and frameNumber. Times an author writes in seconds or beats become
+// frames here. Readings outside the clock's range (below 0, NaN, or past its
+// 32-bit milliseconds) are taken at its ends.
+std::int32_t frameAtSeconds(double seconds);
+
 // The frames the player shows for a scene's range when its passes come
 // faster than the frames: one pass for every whole frame from the first to
 // the pass in which the range ends. The bounds are unsigned for the end test

@@ -27,6 +27,18 @@ TEST(FrameClock, ThirtyPointThreeFramesPerSecondFromTheExactReading) {
     EXPECT_EQ(frameNumber(0, sceneTime(33554466u, 33554432.0f)), 1);
 }
 
+TEST(FrameClock, SecondsBecomeTheFrameTheClockShows) {
+    // 33.4 ms is read as 33 (frame 0), 33.6 ms as 34 (frame 1): rounded to the
+    // millisecond, not truncated.
+    EXPECT_EQ(frameAtSeconds(0.0334), 0);
+    EXPECT_EQ(frameAtSeconds(0.0336), 1);
+    // 70.033 s x 30.3 is 2121.9999 in doubles; the clock's float scene time
+    // reaches 2122, and the player shows frame 2122.
+    EXPECT_EQ(frameAtSeconds(70.033), 2122);
+    EXPECT_EQ(frameAtSeconds(15.0), 454);
+    EXPECT_EQ(frameAtSeconds(-1.0), 0);
+}
+
 TEST(FrameClock, TruncationAndUnsignedFirstFrame) {
     EXPECT_EQ(frameNumber(10, 0.999f), 10);
     EXPECT_EQ(frameNumber(10, 1.0f), 11);
