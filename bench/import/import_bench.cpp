@@ -22,9 +22,9 @@
 #include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
-#include "convert.h"
+#include "import/convert.h"
 #include "writers/play_folder.h"
-#include "readers.h"
+#include "import/readers.h"
 
 namespace {
 

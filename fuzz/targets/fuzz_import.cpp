@@ -11,8 +11,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "convert.h"
-#include "readers.h"
+#include "import/convert.h"
+#include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 

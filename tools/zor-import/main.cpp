@@ -17,12 +17,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "add_to.h"
+#include "import/add_to.h"
 #include "preview/tool_usage.h"
 #include "archive/data_source.h"
-#include "convert.h"
+#include "import/convert.h"
 #include "object/object.h"
-#include "readers.h"
+#include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"

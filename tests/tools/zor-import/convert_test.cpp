@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "convert.h"
-#include "motion_math.h"
-#include "readers.h"
+#include "import/convert.h"
+#include "import/motion_math.h"
+#include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 

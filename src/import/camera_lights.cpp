@@ -1,4 +1,4 @@
-#include "camera_lights.h"
+#include "import/camera_lights.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "display/display.h"
-#include "images.h"
+#include "import/images.h"
 
 namespace zor::import {
 namespace {

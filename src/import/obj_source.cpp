@@ -15,7 +15,7 @@
 #include <stb_image.h>
 #include <tiny_obj_loader.h>
 
-#include "readers.h"
+#include "import/readers.h"
 
 namespace zor::import {
 namespace {

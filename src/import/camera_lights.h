@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "convert.h"
-#include "motions.h"
-#include "source_model.h"
+#include "import/convert.h"
+#include "import/motions.h"
+#include "import/source_model.h"
 #include "writers/scene_writer.h"
 
 namespace zor::import {

@@ -1,4 +1,4 @@
-#include "meshes.h"
+#include "import/meshes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "motions.h"
+#include "import/motions.h"
 #include "object/object.h"
 #include "object/surface.h"
 #include "writers/lwob_writer.h"

@@ -25,7 +25,7 @@
 #include "archive/data_source.h"
 #include "scene/player_constants.h"
 #include "writers/play_folder.h"
-#include "source_model.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

@@ -1,4 +1,4 @@
-#include "images.h"
+#include "import/images.h"
 
 #include <algorithm>
 #include <cmath>

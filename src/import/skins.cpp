@@ -1,4 +1,4 @@
-#include "skins.h"
+#include "import/skins.h"
 
 #include <algorithm>
 #include <array>

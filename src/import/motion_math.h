@@ -8,7 +8,7 @@
 #include <array>
 #include <cmath>
 
-#include "source_model.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

@@ -1,4 +1,4 @@
-#include "names.h"
+#include "import/names.h"
 
 #include <algorithm>
 #include <cctype>

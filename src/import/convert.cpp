@@ -9,7 +9,7 @@
 // light when the scene has none, and the scene text. Every source index is
 // checked again here: the readers hand on what the file said.
 
-#include "convert.h"
+#include "import/convert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,16 +19,16 @@
 #include <memory>
 #include <optional>
 
-#include "camera_lights.h"
-#include "images.h"
-#include "meshes.h"
-#include "motions.h"
-#include "names.h"
-#include "readers.h"
+#include "import/camera_lights.h"
+#include "import/images.h"
+#include "import/meshes.h"
+#include "import/motions.h"
+#include "import/names.h"
+#include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
-#include "skins.h"
+#include "import/skins.h"
 #include "writers/jpeg_writer.h"
 #include "writers/scene_writer.h"
 

@@ -1,4 +1,4 @@
-#include "planar_fit.h"
+#include "import/planar_fit.h"
 
 #include <algorithm>
 #include <cmath>

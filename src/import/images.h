@@ -10,9 +10,9 @@
 #include <string>
 #include <tuple>
 
-#include "convert.h"
-#include "names.h"
-#include "source_model.h"
+#include "import/convert.h"
+#include "import/names.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "convert.h"
-#include "images.h"
-#include "names.h"
-#include "planar_fit.h"
-#include "source_model.h"
+#include "import/convert.h"
+#include "import/images.h"
+#include "import/names.h"
+#include "import/planar_fit.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <vector>
 
-#include "convert.h"
-#include "motion_math.h"
-#include "source_model.h"
+#include "import/convert.h"
+#include "import/motion_math.h"
+#include "import/source_model.h"
 #include "writers/scene_writer.h"
 
 namespace zor::import {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "archive/archive_lock.h"
-#include "convert.h"
+#include "import/convert.h"
 
 namespace zor::import {
 

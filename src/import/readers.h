@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "source_model.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

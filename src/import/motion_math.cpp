@@ -1,4 +1,4 @@
-#include "motion_math.h"
+#include "import/motion_math.h"
 
 #include <algorithm>
 

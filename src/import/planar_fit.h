@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "source_model.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

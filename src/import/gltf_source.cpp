@@ -13,7 +13,7 @@
 
 #include <tiny_gltf.h>
 
-#include "readers.h"
+#include "import/readers.h"
 
 namespace zor::import {
 namespace {

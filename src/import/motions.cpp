@@ -1,4 +1,4 @@
-#include "motions.h"
+#include "import/motions.h"
 
 #include <algorithm>
 #include <cmath>

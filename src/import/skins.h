@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "source_model.h"
+#include "import/source_model.h"
 
 namespace zor::import {
 

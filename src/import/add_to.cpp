@@ -1,10 +1,10 @@
-#include "add_to.h"
+#include "import/add_to.h"
 
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 
-#include "readers.h"
+#include "import/readers.h"
 #include "scene/player_constants.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
