@@ -4,8 +4,10 @@
 // operations the set-up window needs: add a text to a list, select a
 // position, read the selection, empty a list, and a message loop that hands
 // out the controls' notifications. The program's logic works only through
-// this interface; the real window is drawn on SDL2 (sdl_dialog.h) and tests
-// script the user (scripted_dialog.h).
+// this interface: Windows' own standard controls (win32/win32_dialog.h),
+// the same drawn on SDL2 (sdl/sdl_dialog.h), the page's set-up panel in a
+// browser (browser/browser_dialog.h); tests script the user
+// (tests/support/scripted_dialog.h).
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,8 @@
 #pragma once
 // One line of text turned into pixels, for captions drawn over the picture
-// through the display layer. The real painter is SDL2_ttf with a DejaVu font
-// (sdl_text_painter.h).
+// through the display layer: SDL2_ttf with a DejaVu font on Linux
+// (sdl/sdl_text_painter.h), GDI with the system's font on Windows
+// (win32/gdi_text_painter.h).
 
 #include <cstdint>
 #include <string>

@@ -6,9 +6,10 @@
 // really calls is here.
 //
 // Implementations: GlDisplayLayer (OpenGL ES 3.0 shaders in the window or
-// canvas of a GlHost: SDL2's on the desktop, also headless with SDL's
-// "offscreen" driver) and RecordingDisplayLayer (scripted adapters,
-// modes, devices and formats; records every call in order, for tests).
+// canvas of a GlHost: SDL2's on Linux, also headless with SDL's "offscreen"
+// driver; WGL's on Windows; the page's WebGL2 canvas in a browser) and
+// RecordingDisplayLayer (scripted adapters, modes, devices and formats;
+// records every call in order, for tests).
 //
 // Objects are named by small typed handles; 0 is "none". Every operation that
 // can fail answers an HResult, 0 on success.

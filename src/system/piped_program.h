@@ -1,9 +1,11 @@
 #pragma once
 // A program fed through a pipe to its standard input (zor-render's video
-// encoder). It runs in a process group of its own, so a Ctrl-C at the
-// terminal reaches only the program that started it, which then closes the
-// pipe and lets it finish with what it was given. POSIX in
-// piped_program_posix.cpp, Windows in win32/win32_piped_program.cpp.
+// encoder, zor-demo-gen's MP3 encoder). It runs in a process group of its
+// own, so a Ctrl-C at the terminal reaches only the program that started it,
+// which then closes the pipe and lets it finish with what it was given.
+// POSIX in posix/piped_program_posix.cpp (posix_spawnp), Windows in
+// win32/piped_program_win32.cpp (CreateProcess; the program found on PATH
+// with PATHEXT's endings, windows_command_line.h).
 
 #include <cstddef>
 #include <cstdint>

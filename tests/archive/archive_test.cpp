@@ -407,34 +407,6 @@ TEST_F(DamagedArchive, EntryThatDoesNotInflateToItsSize) {
     EXPECT_TRUE(pack.readEntry("two.lwo").has_value());
 }
 
-// A write by rename says by its kind that something was in the way, and a
-// temporary file goes unless it was kept.
-TEST(DiskFiles, AWriteThatMayNotReplaceSaysSoAndTemporariesGo) {
-    test::ScratchDir dir("disk");
-    dir.write("kept.txt", textBytes("old"));
-    WriteFailure failure;
-    EXPECT_FALSE(writeFileByRename(dir / "kept.txt", textBytes("new"), Replace::Never, failure));
-    EXPECT_TRUE(failure.exists());
-    EXPECT_EQ(failure.describe(dir / "kept.txt", "--force"), (dir / "kept.txt").string() + ": already exists (--force replaces it)");
-    EXPECT_EQ(dir.read("kept.txt"), textBytes("old"));
-    EXPECT_TRUE(writeFileByRename(dir / "kept.txt", textBytes("new"), Replace::Always, failure));
-    EXPECT_EQ(dir.read("kept.txt"), textBytes("new"));
-
-    std::filesystem::path gone, kept;
-    {
-        TemporaryFile a, b;
-        ASSERT_TRUE(a.create(dir / ".a-", failure, ".wav")) << failure.reason;
-        ASSERT_TRUE(b.create(dir / ".b-", failure)) << failure.reason;
-        ASSERT_TRUE(b.write(textBytes("kept"), failure) && b.finish(failure)) << failure.reason;
-        gone = a.path();
-        kept = b.path();
-        EXPECT_EQ(gone.extension(), ".wav");
-        b.release();
-    }
-    EXPECT_FALSE(std::filesystem::exists(gone));
-    EXPECT_EQ(dir.read(kept.filename().string()), textBytes("kept"));
-}
-
 TEST(DataSourceLookup, DiskFirstThenArchive) {
     test::ScratchDir dir("source");
     {

@@ -7,27 +7,23 @@
 #include <windows.h>
 
 #include "system/win32/text_win32.h"
+#include "system/windows_command_line.h"
 
 namespace zor {
 
 namespace {
 
-// One argument as the C runtime's parser will read it back.
-std::wstring quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
+// The program's file on PATH, tried with each ending PATHEXT lists; empty
+// when there is none.
+std::wstring findOnPath(const std::string& name) {
+    wchar_t pathext[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(L"PATHEXT", pathext, 1024);
+    for (const std::wstring& candidate :
+         programCandidates(win32::widen(name), length > 0 && length < 1024 ? pathext : L"")) {
+        wchar_t found[MAX_PATH];
+        if (SearchPathW(nullptr, candidate.c_str(), nullptr, MAX_PATH, found, nullptr) != 0) return found;
     }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
+    return {};
 }
 
 HANDLE inheritable(DWORD which) {
@@ -52,8 +48,11 @@ bool PipedProgram::start(const std::string& program, const std::vector<std::stri
         return false;
     }
     SetHandleInformation(writing, HANDLE_FLAG_INHERIT, 0);
-    std::wstring line = quoted(win32::widen(program));
-    for (const std::string& argument : arguments) line += L" " + quoted(win32::widen(argument));
+    // The file found on PATH is started; its name as given is what it sees
+    // as its own.
+    const std::wstring file = findOnPath(program);
+    std::wstring line = windowsQuoted(win32::widen(program));
+    for (const std::string& argument : arguments) line += L" " + windowsQuoted(win32::widen(argument));
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -62,7 +61,7 @@ bool PipedProgram::start(const std::string& program, const std::vector<std::stri
     startup.hStdOutput = inheritable(STD_OUTPUT_HANDLE);
     startup.hStdError = inheritable(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+    const BOOL started = CreateProcessW(file.empty() ? nullptr : file.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
                                         nullptr, nullptr, &startup, &process);
     const DWORD code = GetLastError();
     CloseHandle(reading);
@@ -105,9 +104,6 @@ bool PipedProgram::finish() {
     return status == 0;
 }
 
-bool programOnPath(const std::string& name) {
-    wchar_t found[MAX_PATH];
-    return SearchPathW(nullptr, win32::widen(name).c_str(), L".exe", MAX_PATH, found, nullptr) != 0;
-}
+bool programOnPath(const std::string& name) { return !findOnPath(name).empty(); }
 
 }  // namespace zor
