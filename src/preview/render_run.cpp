@@ -6,20 +6,14 @@
 #include "render/gl_display_layer.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
+#include "system/text.h"
 
 namespace zor {
 
 namespace {
 
 StageOptions stageOptions(const RenderOptions& options) {
-    StageOptions stage;
-    stage.directory = options.directory;
-    stage.sceneName = options.sceneName;
-    stage.logoName = options.logoName;
-    stage.width = options.width;
-    stage.height = options.height;
-    stage.bits = options.bits;
-    stage.samples = options.samples;
+    StageOptions stage = options.stage;
     stage.startFromBlack = false;  // the player's pass, flip chain and all
     return stage;
 }
@@ -57,17 +51,17 @@ bool RenderRun::start() {
     StageLoad load = s.stage.load();
     diagnostics_ = std::move(load.diagnostics);
     if (!load.sceneRead) {
-        const std::filesystem::path onDisk = options_.directory / options_.sceneName;
+        const std::filesystem::path onDisk = options_.stage.directory / options_.stage.sceneName;
         if (const std::string problem = diskFileProblem(onDisk); !problem.empty())
             error_ = onDisk.string() + ": cannot read the scene: " + problem;
         else
-            error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
-                     " (neither on disk nor in " + kArchiveFileName + "); " + nothingFoundHint(options_.directory);
+            error_ = options_.stage.sceneName + ": scene not found in " + utf8Of(options_.stage.directory) +
+                     " (neither on disk nor in " + kArchiveFileName + "); " + nothingFoundHint(options_.stage.directory);
         return false;
     }
     // A picture with nothing in it is no picture of the scene.
     if (loadedNoObject(*s.stage.scene())) {
-        error_ = options_.sceneName + ": " + describeNoObject(load.objects, options_.directory);
+        error_ = options_.stage.sceneName + ": " + describeNoObject(load.objects, options_.stage.directory);
         return false;
     }
     return true;

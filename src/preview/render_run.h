@@ -14,18 +14,15 @@
 #include "archive/diagnostics.h"
 #include "display/display.h"
 #include "display/png_file.h"
+#include "preview/scene_stage.h"
 #include "scene/player_constants.h"
 
 namespace zor {
 
 struct RenderOptions {
-    std::filesystem::path directory = ".";
-    std::string sceneName = kSceneFileName;
-    std::string logoName = kLogoFileName;
-    std::uint32_t width = 640;
-    std::uint32_t height = 480;
-    std::uint32_t bits = 16;     // 16, 15, or 32 (true colour)
-    std::uint32_t samples = 0;   // multisampling asked for; 0 or 1: none
+    // The scene, the picture's size and depth, as the stage takes them; a
+    // run always starts from the player's pass (startFromBlack is not used).
+    StageOptions stage;
     bool stretch = false;        // the view over the whole of a size that is not 4:3
     bool visible = false;        // show a window while rendering
 };

@@ -49,7 +49,7 @@ std::string sizeText(std::uint64_t bytes) {
 // frames the player shows) as zor-render renders it, at 640x480, as a JPEG.
 std::optional<zor::Bytes> renderPoster(const fs::path& folder, std::optional<std::int32_t> frame, std::string& why) {
     zor::RenderOptions options;
-    options.directory = folder;
+    options.stage.directory = folder;
     zor::RenderRun run(options);
     if (!run.start()) {
         why = run.error();

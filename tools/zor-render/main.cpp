@@ -138,7 +138,7 @@ std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
     std::optional<std::int32_t> single;
     bool trueColour = false;
     app.add_option("--dir", r.directory, "Folder holding zor.dat and the data files (default: current folder)");
-    app.add_option("--scene", r.options.sceneName, "Scene file to render")->capture_default_str();
+    app.add_option("--scene", r.options.stage.sceneName, "Scene file to render")->capture_default_str();
     app.add_option("--size", r.size, "Picture size WxH")->capture_default_str();
     auto* bppOption = app.add_option("--bpp", bits, "Colour depth: 16 (5-6-5) or 15 (5-5-5)")
                           ->check(CLI::IsMember({15, 16}))
@@ -183,14 +183,14 @@ std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
                  "a line a second on standard error)");
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return status;
 
-    r.options.directory = r.directory;
-    r.options.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
-    r.options.samples = r.msaa;
+    r.options.stage.directory = r.directory;
+    r.options.stage.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
+    r.options.stage.samples = r.msaa;
     if (r.smooth && r.video.empty() && !r.bench)
         return usage("--smooth runs the player's clock: it needs --video or --bench");
     if (fpsOption->count() && r.video.empty() && !(r.bench && r.smooth))
         return usage("--fps sets the pace of the player's clock: it needs --video, or --bench with --smooth");
-    if (!zor::parsePictureSize(r.size, r.options.width, r.options.height))
+    if (!zor::parsePictureSize(r.size, r.options.stage.width, r.options.stage.height))
         return usage("--size wants WxH, e.g. 640x480: " + r.size);
     if (!frames.empty() && !(r.range = parseRange(frames))) return usage("--frames wants A-B or A-B:STEP: " + frames);
     if (single) r.range = FrameRange{*single, *single, 1, false};
@@ -218,7 +218,7 @@ std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
     }
     if (!r.video.empty() && !zor::programOnPath("ffmpeg"))
         return fail(std::string("--video needs ffmpeg, which is not installed (") + kInstallFfmpeg + ")");
-    if (!r.video.empty() && (r.options.width % 2 || r.options.height % 2))
+    if (!r.video.empty() && (r.options.stage.width % 2 || r.options.stage.height % 2))
         return fail("--video needs an even width and height (the encoder halves the colour planes): " + r.size);
     return std::nullopt;
 }
@@ -288,7 +288,7 @@ public:
 
     bool wanted() const { return !r_.video.empty(); }
     bool start(std::string& error) {
-        zor::VideoJob job{r_.options.width, r_.options.height, *r_.fps, {}, partial_};
+        zor::VideoJob job{r_.options.stage.width, r_.options.stage.height, *r_.fps, {}, partial_};
         const fs::path music = fs::path(r_.directory) / zor::kMusicFileName;
         std::error_code ec;
         if (fs::is_regular_file(music, ec)) {
@@ -346,7 +346,7 @@ int render(const Request& r, zor::RenderRun& run, const Plan& p) {
     zor::RgbPicture picture;
     std::optional<zor::ContactSheet> contact;
     if (!r.sheet.empty())
-        contact.emplace(static_cast<int>(r.options.width), static_cast<int>(r.options.height), p.count);
+        contact.emplace(static_cast<int>(r.options.stage.width), static_cast<int>(r.options.stage.height), p.count);
     const auto start = std::chrono::steady_clock::now();
     zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(r.quiet));
     // Ends the progress line first, so the message starts a line of its own.
@@ -430,7 +430,7 @@ int main(int argc, char** argv) {
             std::cerr << (d.severity == zor::Severity::Error ? "error: " : "warning: ") << d.text() << '\n';
     if (!started) return fail(run.error());
     const zor::PictureArea area =
-        zor::pictureArea(request.options.width, request.options.height, request.options.stretch);
+        zor::pictureArea(request.options.stage.width, request.options.stage.height, request.options.stretch);
     if (!request.quiet && (area.width < zor::kLogoSide || area.height < zor::kLogoSide))
         std::cerr << "zor-render: warning: the picture (" << area.width << " x " << area.height
                   << ") is smaller than the logo's " << zor::kLogoSide << " x " << zor::kLogoSide
