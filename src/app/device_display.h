@@ -37,6 +37,7 @@ public:
     void clearTarget() override;
     void blitLogo() override;
     void printDiagnostics(std::ostream& out) override;
+    bool setupCancelled() const override { return context_.setupCancelled; }
     std::string failure() const override { return context_.failure; }
     void setDataSource(const DataSource& source) override { context_.source = source; }
     std::optional<int> fatalStatus() const override;

@@ -91,6 +91,8 @@ bool PlayerSession::start(std::string_view commandLine) {
 
     if (!parts_.display.initDisplay(system.nativeWindow())) {
         system.messageBox("brul", "Sket sig :(");
+        // Closed by the user: the box above is all, and the end is a clean one.
+        if (parts_.display.setupCancelled()) return fail(0);
         const std::string why = parts_.display.failure();
         writeFailure(parts_.errors, "the display could not be set up" + (why.empty() ? std::string() : ": " + why));
         return fail(kPlayerFailureStatus);

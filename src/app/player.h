@@ -47,6 +47,8 @@ public:
     virtual void printDiagnostics(std::ostream&) {}
     // What made initDisplay fail, in words; empty when it cannot say.
     virtual std::string failure() const { return {}; }
+    // initDisplay failed because the user closed the set-up window.
+    virtual bool setupCancelled() const { return false; }
     // Where the logo and the textures are read from (the player's folder
     // and archive); set before the logo is loaded.
     virtual void setDataSource(const DataSource&) {}

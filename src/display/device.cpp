@@ -84,6 +84,7 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     DisplayLayer& layer = context.layer;
     DisplayState& state = context.state;
     context.failure.clear();
+    context.setupCancelled = false;
     // Says what failed (and why, when the layer knows) for the caller's report.
     const auto failed = [&](std::string what, bool layerKnowsWhy = true) {
         if (layerKnowsWhy && !layer.error().empty()) what += ": " + layer.error();
@@ -98,8 +99,10 @@ bool initDisplay(DisplayContext& context, void* window, std::uint32_t cooperativ
     // Step 3: the user's choice. Quitting the set-up window, or confirming an
     // adapter without modes, is a failed set-up.
     DisplaySelection selection;
-    if (!runSetupWindow || !runSetupWindow(adapters, selection))
+    if (!runSetupWindow || !runSetupWindow(adapters, selection)) {
+        context.setupCancelled = static_cast<bool>(runSetupWindow);
         return failed("no display adapter and mode were chosen in the set-up window", false);
+    }
     const SurfaceDesc& mode = selection.selectedMode;
     if (mode.width == 0 || mode.height == 0) return failed("the chosen display adapter has no display mode", false);
     const std::string modeName = std::to_string(mode.width) + "x" + std::to_string(mode.height) + "x" +

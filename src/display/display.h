@@ -111,6 +111,9 @@ struct DisplayContext {
     Diagnostics* diagnostics = nullptr;
     // What made the last initDisplay fail, in words; empty after success.
     std::string failure;
+    // The last initDisplay failed because the set-up window was closed (or
+    // Escape pressed) without a choice: the user's own end, not a fault.
+    bool setupCancelled = false;
     // For authors (zor-view's B): polygons whose back faces the eye, which the
     // renderer culls, are drawn as well, in magenta. Off: the player's picture.
     bool showBackFaces = false;

@@ -123,6 +123,14 @@ TEST_F(PlayerFixture, FailedDisplayShowsItsBoxSaysWhatFailedAndFails) {
     EXPECT_EQ(errors.str(), "zor: the display could not be set up: cannot switch to the display mode 640x480x16\n");
     EXPECT_EQ(indexOf("loadLogo(skane.jpg)"), log.size()) << "nothing may follow a failed display";
     EXPECT_EQ(log.back(), "BASS_Free");
+
+    // The set-up window closed by the user (its close box, Alt+F4, Escape):
+    // the one box, and a clean end.
+    display.cancelled = true;
+    errors.str("");
+    EXPECT_EQ(runPlayer(parts, ""), 0);
+    EXPECT_EQ(system.boxes().size(), 2u);
+    EXPECT_EQ(errors.str(), "");
 }
 
 TEST_F(PlayerFixture, MissingMusicEndsWithStatusOneOrMinusOne) {

@@ -54,8 +54,10 @@ public:
     void clearTarget() override { log_.push_back("clearTarget"); }
     void blitLogo() override { log_.push_back("blitLogo"); }
     std::string failure() const override { return failureText; }
+    bool setupCancelled() const override { return cancelled; }
 
     bool initResult = true;
+    bool cancelled = false;
     std::string failureText;
     bool giveSlots = true;
 

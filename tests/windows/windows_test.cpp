@@ -262,6 +262,45 @@ TEST(Windows, SetupAndModes) {
     EXPECT_EQ(drive->errors().find("no sound device"), std::string::npos) << drive->errors();
 }
 
+// The Setup window at the display's scale: at 150% (the prefix's LogPixels)
+// its client area is at least 1.4 times as wide and as high as at 100%, with
+// every control inside it. Escape, and its close box (Alt+F4), leave it with
+// the one box the player has for a display that was not set up, and a clean
+// end.
+TEST(Windows, SetupScalesAndLeavesCleanly) {
+    test::ScratchDir dir;
+    copyInto(dir.path(), {kBuild / "demo/zor.dat", kRuntime / "zor.exe"});
+    Wine wine(dir.path(), "1280x1024x24");
+    ZOR_REQUIRE_WINE(wine);
+    const auto scale = [&](int dpi) {
+        int status = -1;
+        return wine.run({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                         std::to_string(dpi), "/f"},
+                        dir.path(), "reg", status) &&
+               status == 0;
+    };
+    std::map<int, std::pair<int, int>> client;
+    for (const auto& [dpi, how] : {std::pair<int, std::string>{96, "escape"}, {144, "close"}}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi, " + how);
+        ASSERT_TRUE(scale(dpi));
+        auto drive = wine.start({kProbe.string(), "drive", "--cancel", how, "--", "zor.exe", "-nosound"}, dir.path(),
+                                "drive" + std::to_string(dpi));
+        ASSERT_TRUE(drive->wait(180s)) << drive->output();
+        const auto report = reportOf(drive->output());
+        const std::string size = first(report, "setup client");
+        ASSERT_NE(size.find('x'), std::string::npos) << drive->output();
+        client[dpi] = {std::stoi(size), std::stoi(size.substr(size.find('x') + 1))};
+        if (dpi != 96) {
+            EXPECT_EQ(first(report, "setup controls inside"), "yes") << drive->output();
+        }
+        EXPECT_EQ(all(report, "box"), std::vector<std::string>{"brul: Sket sig :("}) << drive->output();
+        EXPECT_EQ(first(report, "exit"), "0") << drive->output() << drive->errors();
+    }
+    ASSERT_TRUE(scale(96));
+    EXPECT_GE(client[144].first, 1.4 * client[96].first);
+    EXPECT_GE(client[144].second, 1.4 * client[96].second);
+}
+
 // Without zor.dat, a message box says there is nothing to play, and the
 // player ends with status 1.
 TEST(Windows, NoData) {

@@ -5,6 +5,10 @@
 #include "system/win32/text_win32.h"
 #include "platform/win32/win32_window_system.h"
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace zor {
 
 namespace {
@@ -31,6 +35,32 @@ DWORD controlStyle(ControlKind kind) {
     return WS_CHILD | WS_VISIBLE;  // 0x50000000
 }
 
+// The dots per inch of a window's monitor (Windows 10 on), else of the
+// screen as a device context tells it.
+int dpiOf(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window)
+        if (const UINT dpi = getDpiForWindow(window); dpi >= 48) return static_cast<int>(dpi);
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi >= 48 ? dpi : 96;
+}
+
+// The dialog font (what dialog boxes use: "MS Shell Dlg 2", 8 points) at a
+// number of dots per inch.
+HFONT dialogFont(int dpi) {
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(8, dpi, 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(font.lfFaceName, L"MS Shell Dlg 2", LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
 }  // namespace
 
 Win32Dialog::Win32Dialog() : instance_(GetModuleHandleW(nullptr)) {}
@@ -55,6 +85,15 @@ LRESULT CALLBACK Win32Dialog::windowProcedure(HWND window, UINT message, WPARAM 
     case WM_COMMAND:
         self->events_.push_back({DialogEventKind::Command, LOWORD(wParam), HIWORD(wParam)});
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: Windows suggests the place.
+        self->dpi_ = HIWORD(wParam);
+        const RECT* place = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, place->left, place->top, place->right - place->left,
+                     place->bottom - place->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        self->applyScale();
+        return 0;
+    }
     case WM_CLOSE:
         // Alt+F4: the program is asked to end; the window goes with it.
         self->events_.push_back({DialogEventKind::Quit, 0, 0});
@@ -73,13 +112,22 @@ bool Win32Dialog::create(std::string_view title, int x, int y, int width, int he
         classRegistered_ = true;
     }
     events_.clear();
+    controls_.clear();
     defaultButton_ = 0;
+    // The screen's scale first; the window's own once it exists.
+    dpi_ = dpiOf(nullptr);
     window_ = CreateWindowExW(0, kClassName, win32::widen(title).c_str(), WS_CAPTION, x, y, width, height, nullptr,
                               nullptr, instance_, this);
     if (!window_) {
         error_ = "cannot create the window: " + win32::errorText(GetLastError());
         return false;
     }
+    dpi_ = dpiOf(window_);
+    if (dpi_ != 96) {
+        const int w = scaled(width), h = scaled(height);
+        SetWindowPos(window_, nullptr, x + (width - w) / 2, y + (height - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    applyScale();
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
     return true;
@@ -88,12 +136,14 @@ bool Win32Dialog::create(std::string_view title, int x, int y, int width, int he
 void Win32Dialog::addControl(const ControlSpec& spec) {
     if (!window_) return;
     HWND control = CreateWindowExW(0, controlClass(spec.kind), win32::widen(spec.text).c_str(),
-                                   controlStyle(spec.kind), spec.x, spec.y, spec.width, spec.height, window_, nullptr,
-                                   instance_, nullptr);
+                                   controlStyle(spec.kind), scaled(spec.x), scaled(spec.y), scaled(spec.width),
+                                   scaled(spec.height), window_, nullptr, instance_, nullptr);
     if (!control) {
         error_ = "cannot create a control: " + win32::errorText(GetLastError());
         return;
     }
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    controls_.push_back({control, spec});
     if (spec.id != 0) SetWindowLongPtrW(control, GWLP_ID, spec.id);
     if (spec.kind == ControlKind::Button && defaultButton_ == 0) defaultButton_ = spec.id;
 }
@@ -115,10 +165,10 @@ void Win32Dialog::update() {
     if (window_) UpdateWindow(window_);
 }
 
-bool Win32Dialog::pressesDefaultButton(const MSG& msg) const {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || defaultButton_ == 0 || !window_) return false;
+bool Win32Dialog::keyForTheWindow(const MSG& msg, WPARAM key) const {
+    if (msg.message != WM_KEYDOWN || msg.wParam != key || !window_) return false;
     if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
-    // Return in an open list picks its entry and closes it.
+    // Return and Escape in an open list pick or keep its entry and close it.
     for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0) == TRUE) return false;
     return true;
@@ -135,8 +185,13 @@ bool Win32Dialog::peekEvent(DialogEvent& event) {
             events_.push_back({DialogEventKind::Quit, 0, 0});
             break;
         }
-        if (pressesDefaultButton(msg)) {
+        if (defaultButton_ != 0 && keyForTheWindow(msg, VK_RETURN)) {
             events_.push_back({DialogEventKind::Command, defaultButton_, kButtonClicked});
+            break;
+        }
+        // Escape leaves the window as its close box does.
+        if (keyForTheWindow(msg, VK_ESCAPE)) {
+            events_.push_back({DialogEventKind::Quit, 0, 0});
             break;
         }
         TranslateMessage(&msg);
@@ -155,9 +210,25 @@ void Win32Dialog::messageBox(std::string_view caption, std::string_view text) {
     MessageBoxW(window_, win32::widen(text).c_str(), win32::widen(caption).c_str(), MB_OK);
 }
 
+int Win32Dialog::scaled(int length) const { return MulDiv(length, dpi_, 96); }
+
+void Win32Dialog::applyScale() {
+    HFONT font = dialogFont(dpi_);
+    for (const Control& c : controls_) {
+        SetWindowPos(c.window, nullptr, scaled(c.spec.x), scaled(c.spec.y), scaled(c.spec.width),
+                     scaled(c.spec.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_) DeleteObject(font_);
+    font_ = font;
+}
+
 void Win32Dialog::destroy() {
     if (window_) DestroyWindow(window_);
     window_ = nullptr;
+    controls_.clear();
+    if (font_) DeleteObject(font_);
+    font_ = nullptr;
 }
 
 }  // namespace zor

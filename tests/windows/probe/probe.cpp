@@ -19,6 +19,13 @@
 //                         With --box, a message box of that caption is
 //                         waited for instead of the Setup window: "box"
 //                         (its text), then its OK button is pressed.
+//                         The Setup window's client size ("setup client",
+//                         "WxH") and whether its controls lie inside it
+//                         ("setup controls inside", yes or no) come with
+//                         its lists. With --cancel escape or --cancel close,
+//                         the Setup window is left by Escape or by Alt+F4
+//                         instead of Return; then every message box that
+//                         comes ("box", "CAPTION: TEXT") is answered.
 //
 // Keys go to the windows as the system's own key messages. Each wait lasts at
 // most 60 s; a missing window ends the run with status 1.
@@ -94,12 +101,54 @@ std::wstring quoted(const std::string& argument) {
     return out + L"\"";
 }
 
+// The Setup window's client area, and whether every control lies inside it.
+void reportSetupLayout(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    report("setup client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
+    bool inside = true;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        inside = inside && r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom;
+    }
+    report("setup controls inside", inside ? "yes" : "no");
+}
+
+// Answers every message box the program shows until it ends: "box" with
+// "CAPTION: TEXT" for each.
+void answerBoxes(DWORD processId, HANDLE process) {
+    while (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        HWND found = nullptr;
+        waitFor(
+            [&] {
+                found = nullptr;
+                for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(w, &owner);
+                    if (owner == processId && IsWindowVisible(w)) found = w;
+                }
+                return found != nullptr || WaitForSingleObject(process, 0) != WAIT_TIMEOUT;
+            },
+            10);
+        if (!found) return;
+        wchar_t caption[256] = {}, text[4096] = {};
+        GetWindowTextW(found, caption, 256);
+        GetDlgItemTextW(found, 0xFFFF, text, 4096);
+        report("box", narrow(caption) + ": " + narrow(text));
+        PostMessageW(found, WM_COMMAND, IDOK, 0);
+        Sleep(500);
+    }
+}
+
 int drive(const std::vector<std::string>& options, const std::vector<std::string>& command) {
-    std::string hold, box;
+    std::string hold, box, cancel;
     bool setup = true;
     for (std::size_t i = 0; i < options.size(); ++i) {
         if (options[i] == "--hold" && i + 1 < options.size()) hold = options[++i];
         else if (options[i] == "--box" && i + 1 < options.size()) box = options[++i];
+        else if (options[i] == "--cancel" && i + 1 < options.size()) cancel = options[++i];
         else if (options[i] == "--no-setup") setup = false;
         else return 2;
     }
@@ -156,7 +205,11 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
                 }) && window) {
                 reportList(window, 2048, "adapter");
                 reportList(window, 2049, "mode");
-                press(window, VK_RETURN);
+                reportSetupLayout(window);
+                if (cancel == "escape") press(window, VK_ESCAPE);
+                else if (cancel == "close") PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                else press(window, VK_RETURN);
+                if (!cancel.empty()) answerBoxes(process.dwProcessId, process.hProcess);
             } else {
                 report("error", "no Setup window");
                 status = 1;
@@ -164,7 +217,7 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
         }
         HWND main = nullptr;
         RECT client{};
-        if (status == 0 && waitFor([&] {
+        if (cancel.empty() && status == 0 && waitFor([&] {
                 main = FindWindowW(L"D3Dwin", L"ZOR @ QUENT7");
                 return (main && IsWindowVisible(main) && GetClientRect(main, &client) && client.right > 16) ||
                        !running();
@@ -178,7 +231,7 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
                 Sleep(2000);
             }
             press(main, VK_ESCAPE);
-        } else if (status == 0) {
+        } else if (cancel.empty() && status == 0) {
             report("error", "no main window");
             status = 1;
         }
@@ -243,6 +296,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: zor-win-probe mode | decode FILE OUT | hold FILE SECONDS |\n"
-                 "       drive [--hold FILE] [--box CAPTION] [--no-setup] -- PROGRAM ARGS...\n");
+                 "       drive [--hold FILE] [--box CAPTION] [--cancel escape|close] [--no-setup] -- PROGRAM ARGS...\n");
     return 2;
 }
