@@ -58,7 +58,8 @@ public:
     // False with error() set.
     virtual bool createContext(int width, int height) = 0;
     // Shows the window for a display mode: full screen on the display when
-    // asked, else at the mode's size; a visible window takes the keyboard.
+    // asked (the mouse pointer hidden over it), else at the mode's size; a
+    // visible window takes the keyboard.
     virtual void showMode(int display, int width, int height, bool fullScreen) = 0;
     // Pixels of the window's own framebuffer (framebuffer 0).
     virtual void drawableSize(int& width, int& height) const = 0;

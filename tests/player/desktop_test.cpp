@@ -86,10 +86,17 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
         << different << " pixels differ from zor-render's picture; the screen is in " << shown << "\n"
         << player.errors();
 
+    // No pointer over the picture while the demo plays full screen; the
+    // screen's own again once it has ended.
+    x.xdotool("mousemove 320 240");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(x.opaqueCursorPixels(), 0);
+
     // Without a window manager the player's window must hold the keyboard.
     x.xdotool("key Escape");
     EXPECT_TRUE(player.wait(30s) && player.exitedWith(0))
         << "after Escape: " << test::describeEnd(player) << "\n" << player.errors();
+    EXPECT_GT(x.opaqueCursorPixels(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PlayerOnXServer, testing::Values(16, 15),

@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 namespace zor::test {
 
@@ -61,6 +62,24 @@ RgbImage XServer::grab(unsigned long window, int width, int height) const {
     }
     XCloseDisplay(x);
     return image;
+}
+
+long XServer::opaqueCursorPixels() const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return -1;
+    long opaque = -1;
+    int event = 0, error = 0;
+    if (XFixesQueryExtension(x, &event, &error)) {
+        if (XFixesCursorImage* cursor = XFixesGetCursorImage(x)) {
+            opaque = 0;
+            // One ARGB pixel in each unsigned long.
+            for (long i = 0; i < long(cursor->width) * cursor->height; ++i)
+                if ((cursor->pixels[i] >> 24) & 0xFF) ++opaque;
+            XFree(cursor);
+        }
+    }
+    XCloseDisplay(x);
+    return opaque;
 }
 
 }  // namespace zor::test

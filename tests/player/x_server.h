@@ -28,6 +28,11 @@ public:
     // empty when the window cannot be read.
     RgbImage grab(unsigned long window, int width, int height) const;
 
+    // Pixels of the mouse pointer's image that are not see-through (XFixes),
+    // where the pointer is now; 0 for a hidden pointer, -1 when the server
+    // cannot say.
+    long opaqueCursorPixels() const;
+
 private:
     std::unique_ptr<ChildProcess> process_;
     std::string display_;

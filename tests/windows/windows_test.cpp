@@ -186,7 +186,7 @@ TEST(Windows, Demo) {
 
 // The player's picture of a still scene is zor-render's on Linux (at most 3%
 // of the pixels off by more than 8 levels), through an OpenGL ES context
-// and through the core 3.3 path.
+// and through the core 3.3 path, with no mouse pointer over it.
 TEST(Windows, Picture) {
     test::ScratchDir dir;
     copyInto(dir.path(), {kBuild / "demo/zor.dat", kRuntime / "zor.exe"});
@@ -215,6 +215,10 @@ TEST(Windows, Picture) {
             screen = wine.x().grab(0, 640, 480);
             different = test::countDifferentPixels(screen, expected, 8);
         } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < end);
+        // No pointer over the picture while the demo plays full screen.
+        wine.x().xdotool("mousemove 320 240");
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(wine.x().opaqueCursorPixels(), 0);
         std::ofstream(dir / "go").close();
         const fs::path shown = kBuild / ("actual-windows-picture" + context + ".png");
         if (different < 0 || different > allowed) test::writePng(shown, screen);
@@ -222,6 +226,7 @@ TEST(Windows, Picture) {
             << different << " pixels differ from zor-render's picture; the screen is in " << shown;
         ASSERT_TRUE(drive->wait(60s)) << drive->output();
         EXPECT_EQ(first(reportOf(drive->output()), "exit"), "0") << drive->output() << drive->errors();
+        EXPECT_GT(wine.x().opaqueCursorPixels(), 0) << "the pointer is still hidden after the end";
     }
 }
 

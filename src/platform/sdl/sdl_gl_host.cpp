@@ -151,6 +151,8 @@ void SdlGlHost::showMode(int display, int width, int height, bool fullScreen) {
             SDL_SetWindowPosition(window_, bounds.x, bounds.y);
         SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
+    // No pointer over a picture that takes the whole screen.
+    SDL_ShowCursor(fullScreen ? SDL_DISABLE : SDL_ENABLE);
     if (options_.visible) {
         // Where no window manager hands out the keyboard (a bare X server),
         // the window destroyed last (the set-up window) leaves it to nobody.

@@ -160,6 +160,8 @@ std::uint32_t SdlWindowSystem::milliseconds() {
 void SdlWindowSystem::messageBox(std::string_view caption, std::string_view text) {
     writeMessageBoxLine(std::cerr, caption, text);
     if (!displayCanShowBoxes()) return;
+    // The pointer, hidden over a full-screen picture, is wanted for the box.
+    SDL_ShowCursor(SDL_ENABLE);
     const std::string c(caption), t(text);
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, c.c_str(), t.c_str(), window_);
 }
