@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     entry.fail = [](std::string_view text) { std::cerr << "zor: " << text << '\n' << std::flush; };
     entry.sampleDemo = zor::installedSampleDemo();
     entry.warnings = &std::cerr;
-    entry.play = [](const zor::PlayerArguments& a) {
+    entry.play = [](const zor::PlayerArguments& a, const std::string& title) {
         zor::SdlWindowSystem system;
         zor::SdlBass bass;
         zor::SdlGaudio gaudio;
@@ -32,10 +32,12 @@ int main(int argc, char** argv) {
         zor::GlDisplayOptions options;
         options.stretch = a.stretch;
         options.vsync = a.smooth;
+        options.title = title;
         zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(options), options);
         zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, std::cerr));
         zor::PlayerParts parts{system, &bass, &gaudio, display, std::cerr};
         parts.smooth = a.smooth;
+        parts.title = title;
         return zor::runPlayer(parts, a.line);
     };
     const std::vector<std::string>& words = arguments.list();

@@ -66,7 +66,7 @@ bool PlayerSession::fail(int status) {
 
 bool PlayerSession::start(std::string_view commandLine) {
     WindowSystem& system = parts_.system;
-    if (!system.createMainWindow(kMainWindowTitle)) {
+    if (!system.createMainWindow(parts_.title)) {
         writeFailure(parts_.errors, "cannot create the main window: " + system.error());
         return fail(kPlayerFailureStatus);
     }

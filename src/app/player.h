@@ -72,6 +72,9 @@ struct PlayerParts {
     PlayerDisplay& display;
     std::ostream& errors;         // reasons for failures, loader diagnostics
     SceneLoader loadScene = loadPlayerScene;
+    // The main window's title: the demo's own (its demo-info.txt), else the
+    // player's.
+    std::string title = kMainWindowTitle;
     bool smooth = false;          // fractional frames (MainLoop::setSmooth)
 };
 

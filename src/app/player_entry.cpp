@@ -7,6 +7,7 @@
 #include "app/player.h"
 #include "archive/data_source.h"
 #include "archive/pack_file.h"
+#include "scene/demo_info.h"
 #include "scene/player_constants.h"
 #include "system/process.h"
 #include "system/text.h"
@@ -118,8 +119,13 @@ int runPlayerEntry(const std::vector<std::string>& words, const PlayerEntry& ent
         entry.fail(std::string(kArchiveFileName) + ": damaged archive: " + damage);
         return kPlayerFailureStatus;
     }
+    // The demo's own name, where its folder gives one.
+    DataSource source;
+    source.setArchiveName(kArchiveFileName);
+    const std::optional<Bytes> info = readDataFile(source, kDemoInfoFileName);
+    const std::string title = windowTitleOf(info ? parseDemoInfo(*info) : DemoInfo{});
     try {
-        return entry.play(arguments);
+        return entry.play(arguments, title);
     } catch (const std::bad_alloc&) {
         if (entry.warnings) *entry.warnings << "OUT OF MEMORY!!!\n(Is that bad eh?)" << std::endl;
         return kPlayerFailureStatus;

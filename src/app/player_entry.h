@@ -34,8 +34,9 @@ struct PlayerEntry {
     // The sample demo's folder for the hint when there is nothing to play;
     // empty when none is installed.
     std::filesystem::path sampleDemo;
-    // The platform's parts and the player's run; the exit status.
-    std::function<int(const PlayerArguments& arguments)> play;
+    // The platform's parts and the player's run, with the main window's
+    // title (the demo's own, else the player's); the exit status.
+    std::function<int(const PlayerArguments& arguments, const std::string& title)> play;
     // Where warnings go (standard error).
     std::ostream* warnings = nullptr;
 };

@@ -59,7 +59,7 @@ void showFailure(const std::string& text) {
                 MB_OK | MB_ICONERROR);
 }
 
-int play(const zor::PlayerArguments& arguments, std::ostream& errors) {
+int play(const zor::PlayerArguments& arguments, const std::string& title, std::ostream& errors) {
     zor::Win32WindowSystem system;
     zor::Win32Bass bass;
     zor::Win32Gaudio gaudio;
@@ -67,10 +67,12 @@ int play(const zor::PlayerArguments& arguments, std::ostream& errors) {
     zor::GlDisplayOptions options;
     options.stretch = arguments.stretch;
     options.vsync = arguments.smooth;
+    options.title = title;
     zor::GlDisplayLayer layer(std::make_unique<zor::WglHost>(options), options);
     zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, errors));
     zor::PlayerParts parts{system, &bass, &gaudio, display, errors};
     parts.smooth = arguments.smooth;
+    parts.title = title;
     return zor::runPlayer(parts, arguments.line);
 }
 
@@ -98,8 +100,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     };
     entry.fallbackFolder = zor::programFolder();
     entry.warnings = &errors;
-    entry.play = [&](const zor::PlayerArguments& a) {
-        const int status = play(a, errors);
+    entry.play = [&](const zor::PlayerArguments& a, const std::string& title) {
+        const int status = play(a, title, errors);
         errors.flush();
         if (status != 0 && !console && !copy.str().empty()) showFailure(copy.str());
         return status;

@@ -39,6 +39,7 @@ struct PlayerOnXServer : testing::TestWithParam<int> {
         dir = std::make_unique<test::ScratchDir>("desktop-" + std::to_string(GetParam()));
         std::filesystem::copy_file(kBuild / "demo" / "zor.dat", dir->path() / "zor.dat");
         std::ofstream(dir->path() / "glorp2.lws", std::ios::binary) << test::kStillScene;
+        std::ofstream(dir->path() / "demo-info.txt") << "title: Cubes in a room\nauthor: someone\n";
     }
 };
 
@@ -85,6 +86,9 @@ TEST_P(PlayerOnXServer, ShowsZorRendersPictureInTheChosenModeAndEscapeEndsIt) {
     EXPECT_TRUE(different >= 0 && different <= allowed)
         << different << " pixels differ from zor-render's picture; the screen is in " << shown << "\n"
         << player.errors();
+
+    // The window carries the demo's own name.
+    EXPECT_EQ(x.xdotool("search --onlyvisible --name '^Cubes in a room$'"), 0);
 
     // No pointer over the picture while the demo plays full screen; the
     // screen's own again once it has ended.
