@@ -123,6 +123,10 @@ bool PlayerSession::start(std::string_view commandLine) {
     diagnostics.print(parts_.errors);
     parts_.display.printDiagnostics(parts_.errors);
     if (!sceneRead) {
+        if (const std::string damage = archiveDamage(source_); !damage.empty()) {
+            writeFailure(parts_.errors, damage);
+            return fail(kPlayerFailureStatus);
+        }
         const std::string problem = diskFileProblem(kSceneFileName);
         writeFailure(parts_.errors, std::string("cannot read the scene \"") + kSceneFileName + "\": " +
                                        (problem.empty() ? "it is neither in the current folder nor in the archive \"" +

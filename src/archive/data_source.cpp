@@ -2,6 +2,8 @@
 // takes precedence over the archive entry of the same name.
 
 #include "archive/data_source.h"
+
+#include "system/text.h"
 #include "system/files.h"
 
 namespace zor {
@@ -55,7 +57,7 @@ std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view nam
 }  // namespace
 
 std::string nothingFoundHint(const std::filesystem::path& directory) {
-    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
+    return "scenes, objects and images are looked for in the data folder (" + utf8Of(directory) +
            ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
 }
 
@@ -71,7 +73,8 @@ bool dataFileOnDisk(const DataSource& source, std::string_view name) {
 ArchiveCache::Hold::Hold(std::shared_ptr<ArchiveCache> cache) : cache_(std::move(cache)) {
     if (!cache_) return;
     std::lock_guard<std::mutex> hold(cache_->mutex_);
-    ++cache_->holds_;
+    // A new load says the archive's damage again, in its own list.
+    if (cache_->holds_++ == 0) cache_->damageSaid_ = false;
 }
 
 ArchiveCache::Hold::~Hold() {
@@ -90,9 +93,17 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
         now = {true, st.device, st.inode, st.size, st.modified, st.modifiedNs, st.changed, st.changedNs};
     // During a load (a Hold) the archive open since its first lookup stays.
     if (!pack_ || path_ != path || (holds_ == 0 && !(identity_ == now))) {
-        pack_ = std::make_unique<PackFile>(path.string());
+        pack_ = std::make_unique<PackFile>(utf8Of(path));
         path_ = path;
         identity_ = now;
+        damageSaid_ = false;
+    }
+    // A damaged archive is said once for the archive, not for each name;
+    // one that cannot be opened at all, under each name wanted from it.
+    if (const std::string damage = pack_->damage(); !damage.empty()) {
+        if (diags && !damageSaid_) diags->error(utf8Of(path.filename()), 0, "damaged archive: " + damage);
+        damageSaid_ = true;
+        return std::nullopt;
     }
     if (pack_->isCorrupt()) {
         if (diags) diags->error(name, 0, "archive unusable: " + pack_->error());
@@ -102,6 +113,12 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
     std::optional<Bytes> data = pack_->readEntry(name);
     if (!data && diags) diags->error(name, 0, pack_->error());
     return data;
+}
+
+std::string archiveDamage(const DataSource& source) {
+    if (!source.selectsArchive()) return {};
+    const std::string damage = PackFile(utf8Of(source.archivePath())).damage();
+    return damage.empty() ? std::string() : source.archiveName + ": damaged archive: " + damage;
 }
 
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name, Diagnostics* diags,

@@ -55,6 +55,7 @@ private:
     std::mutex mutex_;
     std::filesystem::path path_;
     Identity identity_;
+    bool damageSaid_ = false;  // the open archive's damage is in a list already
     std::unique_ptr<PackFile> pack_;
 };
 
@@ -105,6 +106,12 @@ struct DataSource {
 // The archive keeps its own lookup rule (PackFile::namesMatch).
 std::optional<Bytes> readDataFile(const DataSource& source, std::string_view name,
                                   Diagnostics* diags = nullptr, std::string* origin = nullptr);
+
+// "zor.dat: damaged archive: REASON" when the source's archive is there but
+// cannot be read as one (PackFile::damage(): a broken trailer or directory,
+// or content without a trailer); "" when it is usable or absent. A tool says
+// this instead of "not found" for what the archive should have held.
+std::string archiveDamage(const DataSource& source);
 
 // What a tool says when a scene or its objects were not found: files are
 // looked for in the data folder (`directory`) and its archive, never beside

@@ -519,7 +519,11 @@ std::vector<Finding> SceneChecker::run() {
     context.lines = &lines_;
     const bool read = sceneRead_ = readScene(scene_, sceneName_, context);
     reportReaderDiagnostics();
-    if (!read) add(Severity::Error, sceneName_, 0, "the scene cannot be read: " + nothingFoundHint(source_.directory));
+    if (!read) {
+        const std::string damage = archiveDamage(source_);
+        add(Severity::Error, sceneName_, 0,
+            "the scene cannot be read: " + (damage.empty() ? nothingFoundHint(source_.directory) : damage));
+    }
     if (read) {
         if (std::optional<Bytes> text = readDataFile(source_, sceneName_)) sceneText_ = std::move(*text);
         const std::string_view all(reinterpret_cast<const char*>(sceneText_.data()), sceneText_.size());

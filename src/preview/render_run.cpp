@@ -51,12 +51,18 @@ bool RenderRun::start() {
     StageLoad load = s.stage.load();
     diagnostics_ = std::move(load.diagnostics);
     if (!load.sceneRead) {
-        const std::filesystem::path onDisk = options_.stage.directory / options_.stage.sceneName;
+        const std::filesystem::path onDisk = options_.stage.directory / pathFromUtf8(options_.stage.sceneName);
+        DataSource source;
+        source.directory = options_.stage.directory;
+        source.setArchiveName(options_.stage.archiveName);
         if (const std::string problem = diskFileProblem(onDisk); !problem.empty())
-            error_ = onDisk.string() + ": cannot read the scene: " + problem;
+            error_ = utf8Of(onDisk) + ": cannot read the scene: " + problem;
+        else if (const std::string damage = archiveDamage(source); !damage.empty())
+            error_ = damage;
         else
             error_ = options_.stage.sceneName + ": scene not found in " + utf8Of(options_.stage.directory) +
-                     " (neither on disk nor in " + kArchiveFileName + "); " + nothingFoundHint(options_.stage.directory);
+                     " (neither on disk nor in " + kArchiveFileName + "); " +
+                     nothingFoundHint(options_.stage.directory);
         return false;
     }
     // A picture with nothing in it is no picture of the scene.

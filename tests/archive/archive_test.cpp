@@ -428,7 +428,13 @@ TEST(DataSourceLookup, DiskFirstThenArchive) {
 
     dir.write("zor.dat", textBytes("xx:-)"));
     EXPECT_FALSE(readDataFile(source, "other.lws", &diags).has_value());
-    EXPECT_TRUE(diags.contains("archive unusable"));
+    EXPECT_TRUE(diags.contains("zor.dat: damaged archive: trailer is truncated"));
+    // Content without a trailer is no archive to a reader either.
+    dir.write("zor.dat", textBytes("random bytes, not an archive"));
+    Diagnostics more;
+    EXPECT_FALSE(readDataFile(source, "other.lws", &more).has_value());
+    EXPECT_TRUE(more.contains("zor.dat: damaged archive: no trailer"));
+    EXPECT_EQ(archiveDamage(source), "zor.dat: damaged archive: no trailer");
 }
 
 // Runs `body` in a child process and gives its exit status, or -1 when it

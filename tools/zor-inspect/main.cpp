@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
             std::cerr << "zor-inspect: " << onDisk.string() << ": " << problem << '\n';
         else if (!diagnostics.hasErrors())  // the reader has said why, unless it did not
             std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
-        std::cerr << "zor-inspect: " << zor::nothingFoundHint(directory) << '\n';
+        // A damaged archive has been named; the hint is for what is not there.
+        if (zor::archiveDamage(source).empty()) std::cerr << "zor-inspect: " << zor::nothingFoundHint(directory) << '\n';
         return 1;
     }
 

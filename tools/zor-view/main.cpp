@@ -67,6 +67,7 @@ std::string nothingToShow(const zor::StageOptions& stage) {
                 why = d.text();
                 break;
             }
+        if (const std::string damage = zor::archiveDamage(source); !damage.empty()) return damage;
         return why + "; " + zor::nothingFoundHint(stage.directory);
     }
     if (zor::loadedNoObject(scene))

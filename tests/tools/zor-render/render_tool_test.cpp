@@ -600,6 +600,12 @@ TEST(RenderTool, MissingSceneAndBadArgumentsFail) {
     EXPECT_NE(r.out.find("glorp2.lws"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("not found"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+    // A damaged archive is named as damaged, not as a scene not found.
+    std::ofstream(folder / "zor.dat", std::ios::binary) << "random bytes, not an archive";
+    r = run("--dir " + folder.path().string() + " --bench", folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("zor-render: zor.dat: damaged archive: no trailer"), std::string::npos) << r.out;
+    std::filesystem::remove(folder / "zor.dat");
     // A scene that is there but cannot be read says why.
     std::filesystem::create_directories(folder / "glorp2.lws");
     r = run("--dir " + folder.path().string() + " --bench", folder);
