@@ -233,9 +233,12 @@ int main(int argc, char** argv) {
             continue;
         }
         seen = view.reloads();
-        const bool took = view.loadError().empty();
+        const bool took = view.lastReloadTook();
         (took ? accepted : refused) += 1;
-        if (!took) reasons.insert(std::regex_replace(view.loadError(), std::regex("[0-9]+"), "N"));
+        if (!took)
+            reasons.insert(std::regex_replace(view.loadError().empty() ? std::string("a file was still being written")
+                                                                       : view.loadError(),
+                                              std::regex("[0-9]+"), "N"));
         if (const std::string why = torn(stage, whole, files[1].name, took); !why.empty()) {
             ++tornShown;
             std::printf("soak-view: reload %llu shows a torn scene: %s\n%s",

@@ -246,6 +246,7 @@ StageLoad SceneStage::load() {
     if (!result.sceneRead && result.error.empty()) result.error = options_.sceneName + ": the scene cannot be read";
     // A file caught while being written explains whatever else went wrong.
     if (!unsettled.empty()) result.error = unsettled;
+    result.unsettled = !unsettled.empty();
     result.replaced = result.error.empty();
 
     if (result.replaced || !scene_) {

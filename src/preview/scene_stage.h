@@ -69,6 +69,9 @@ struct StageLoad {
     bool sceneRead = false;  // the scene file was found and parsed
     bool replaced = false;   // the new scene is the one shown now
     std::string error;       // why it was not taken; empty when it was
+    // Not taken only because a file was still being written: it is read
+    // again once still, and nothing has gone wrong.
+    bool unsettled = false;
     Diagnostics diagnostics; // everything this load found
     ObjectLoads objects;     // what became of the scene's objects
     FileStamps files;        // what it looked at, with the stamps it saw

@@ -223,6 +223,7 @@ bool SceneView::reload() {
     const std::int32_t rangeLast = hadScene ? services_.stage.scene()->lastFrame : 0;
     StageLoad load = services_.stage.load();
     ++reloads_;
+    lastReloadTook_ = load.replaced;
     const std::string& scene = services_.stage.options().sceneName;
     if (load.replaced) {
         loadError_.clear();
@@ -238,9 +239,13 @@ bool SceneView::reload() {
             startTransport(now);  // the first scene of the run
         }
     } else {
-        loadError_ = load.error;
-        const char* shown = services_.stage.hasScene() ? "the last good scene stays" : "no scene";
-        services_.log << "zor-view: reload failed, " << shown << ": " << loadError_ << '\n';
+        // A file still being written is waited for (it is read again once
+        // still), not reported as a failure.
+        if (!load.unsettled) {
+            loadError_ = load.error;
+            const char* shown = services_.stage.hasScene() ? "the last good scene stays" : "no scene";
+            services_.log << "zor-view: reload failed, " << shown << ": " << loadError_ << '\n';
+        }
         // The files of the scene still shown are watched as well, as they are now.
         for (const auto& [path, stamp] : previous)
             if (!load.files.count(path)) load.files.emplace(path, stampOf(path));

@@ -97,6 +97,9 @@ public:
     // Why the last load failed; empty after a good one.
     const std::string& loadError() const { return loadError_; }
     std::uint64_t reloads() const { return reloads_; }
+    // Whether the last reload put its scene on screen (a file still being
+    // written is waited for: no error, and nothing taken yet).
+    bool lastReloadTook() const { return lastReloadTook_; }
 
 private:
     class Overlay;
@@ -129,6 +132,7 @@ private:
     int rateCount_ = 0;
     double rate_ = 0;
     std::uint64_t reloads_ = 0;
+    bool lastReloadTook_ = false;
     std::optional<ViewFindings> findings_;  // of the shown scene
 };
 
