@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     std::string folder, html, web, windows, url, webRuntime, windowsRuntime;
     zor::DemoInfo naming;
     std::optional<std::int32_t> posterFrame;
-    bool noPoster = false, force = false, quiet = false;
+    bool noPoster = false, force = false, ignoreErrors = false, quiet = false;
     app.add_option("FOLDER", folder, "The play folder")->required();
     app.add_option("--html", html, "One self-contained HTML file that plays when opened from the disk");
     app.add_option("--web", web,
@@ -105,10 +105,11 @@ int main(int argc, char** argv) {
     app.add_option("--web-runtime", webRuntime, "The page's runtime folder (default: the installed one, or the build's)");
     app.add_option("--windows-runtime", windowsRuntime,
                    "The Windows player's folder (default: the installed one, or the build's)");
-    app.add_flag("--force", force, "Go on although the check found errors, and replace what is already there");
+    app.add_flag("--force", force, "Replace outputs that are already there");
+    app.add_flag("--ignore-errors", ignoreErrors, "Publish although the check found errors");
     app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
-    app.footer("The folder is checked first as zor-inspect --check checks it: errors stop the publishing (--force "
-               "goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
+    app.footer("The folder is checked first as zor-inspect --check checks it: errors stop the publishing "
+               "(--ignore-errors goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
                "The demo's title, author and description are those of the folder's demo-info.txt (on disk, else in "
                "its archive), each replaced by --title, --author or --description when given; the published "
                "archive's demo-info.txt holds them.\n\n"
@@ -136,9 +137,9 @@ int main(int argc, char** argv) {
         const std::size_t errors = zor::check::countErrors(demo.findings);
         for (const zor::check::Finding& f : demo.findings)
             if (!quiet || f.severity == zor::Severity::Error) std::cerr << f.format() << '\n';
-        if (errors > 0 && !force)
+        if (errors > 0 && !ignoreErrors)
             return fail(folder + ": the check found " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-                        "; nothing was written (--force publishes anyway)");
+                        "; nothing was written (--ignore-errors publishes anyway)");
         if (!quiet)
             std::cerr << "zor-publish: " << zor::kArchiveFileName << ": " << demo.entries << " entries ("
                       << demo.packedFromDisk << " from loose files), " << sizeText(demo.archive.size())

@@ -99,10 +99,13 @@ TEST_F(Publish, ErrorsOfTheCheckAndMissingRuntimesStopIt) {
     fs::remove(play / "greenball.lwo");
     test::ShellRun r = publish("--web site --no-poster");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("errors; nothing was written (--force publishes anyway)"), std::string::npos)
+    EXPECT_NE(r.out.find("errors; nothing was written (--ignore-errors publishes anyway)"), std::string::npos)
         << r.out;
     EXPECT_FALSE(fs::exists(dir / "site"));
-    EXPECT_EQ(publish("--web site --no-poster --force").status, 0);
+    // Replacing outputs is not publishing past errors.
+    EXPECT_EQ(publish("--web site --no-poster --force").status, 1);
+    EXPECT_FALSE(fs::exists(dir / "site"));
+    EXPECT_EQ(publish("--web site --no-poster --ignore-errors").status, 0);
     r = test::runShell("'" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() + "' --windows w.zip --windows-runtime '" +
                            (dir / "none").string() + "'",
                        dir.path());
