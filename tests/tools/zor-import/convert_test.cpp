@@ -138,7 +138,11 @@ TEST(ImportConvert, BigModelsAreFittedIntoTheViewUnlessAScaleIsGiven) {
     EXPECT_LT(parse(asGiven).camera.motion.keys[0].value[2], -1000.0f);
 }
 
-TEST(ImportConvert, AModelWithItsOwnCameraKeepsItsScaleAndIsWarnedOfWhatTheCameraCannotSee) {
+// A model whose own camera sees it only beyond the view's far end (which
+// the player shows black) is scaled camera and all: the same picture in
+// smaller numbers. With a scale of its own it keeps that scale, and hears
+// which one would bring it within reach.
+TEST(ImportConvert, AModelWithItsOwnCameraBeyondTheViewIsScaledCameraAndAll) {
     SourceModel model = hallModel();
     model.cameras.emplace_back();
     model.cameras[0].yfov = 34 * 3.14159265f / 180;
@@ -148,10 +152,17 @@ TEST(ImportConvert, AModelWithItsOwnCameraKeepsItsScaleAndIsWarnedOfWhatTheCamer
     camera.rest.translation = {0, 0, 1000};  // looking along -z at the hall, 1000 units away
     model.nodes.push_back(camera);
     const Conversion c = convertModel(model, {});
-    EXPECT_FALSE(says(c.notes, "scaled by"));
-    ASSERT_EQ(c.warnings.size(), 1u);
-    EXPECT_EQ(c.warnings[0], "the camera of memory.gltf cannot see the model at frame 0: it lies 1000 to 1044 units "
-                             "away, beyond the view's 100 (--scale 0.05 brings it within reach)");
+    EXPECT_TRUE(says(c.notes, "the camera of memory.gltf sees its model only 1000 units ahead, beyond the view's 100: "
+                              "memory.gltf scaled by 0.05, camera and all"));
+    EXPECT_TRUE(c.warnings.empty()) << c.warnings.front();
+    EXPECT_NEAR(parse(c).camera.motion.keys[0].value[2], -50.0f, 1e-3f);
+    ConvertOptions given;
+    given.scale = 1.0f;
+    const Conversion kept = convertModel(model, given);
+    EXPECT_FALSE(says(kept.notes, "scaled by"));
+    ASSERT_EQ(kept.warnings.size(), 1u);
+    EXPECT_EQ(kept.warnings[0], "the camera of memory.gltf cannot see the model at frame 0: it lies 1000 to 1044 units "
+                                "away, beyond the view's 100 (--scale 0.05 brings it within reach)");
 }
 
 // Two sources in one scene, then a third added to it: each hangs below its
