@@ -115,6 +115,8 @@ public:
                                  " in one scene and leaves later objects empty");
         addCamera();
         out_.cameraSource = cameraSource_;
+        if (!existing_ && !scene_.camera.keys.empty())
+            std::copy_n(scene_.camera.keys.front().values.begin(), 6, out_.cameraStart.begin());
         if (out_.lights == 0 && (!existing_ || existing_->lights == 0)) {
             scene_.lights.push_back(defaultLight());
             ++out_.keys;
@@ -163,7 +165,6 @@ private:
                 if (cameraNode(model(sources_[from])) < 0)
                     throw ImportError(sources_[from].label + ": has no camera of its own");
                 cameraSource_ = from;
-                out_.notes.push_back("the camera is " + sources_[from].label + "'s own, as asked");
             } else {
                 for (std::size_t i = 0; i < sources_.size() && cameraSource_ < 0; ++i)
                     if (cameraNode(model(sources_[i])) >= 0) cameraSource_ = static_cast<int>(i);

@@ -125,6 +125,7 @@ struct Conversion {
     std::vector<std::string> roots;  // per source, the name of its root null
     std::vector<float> scales;       // per source, the scale it was converted at
     int cameraSource = -1;           // the source whose own camera the scene's is; -1: none
+    std::array<float, 6> cameraStart{};  // a new scene's camera at its first key: x y z, heading pitch bank
     std::vector<std::string> renamed;     // "source name -> new name"
     std::vector<std::string> notCarried;  // one line per kind
     std::vector<std::string> notes;       // what the import added or decided

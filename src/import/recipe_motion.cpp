@@ -60,6 +60,9 @@ write::LwsMotion modelMotion(const recipe::RecipeModel& model, double scaleDivis
         if (k.scale) scale = *k.scale;
         motion.keys.push_back(key(k.frame));
     }
+    // No span ends at the first key; marked straight, as the importer marks a
+    // still root's one key.
+    motion.keys.front().linear = true;
     if (model.spin == recipe::Vec3{0, 0, 0} || lastFrame <= firstFrame) return motion;
 
     Motion curve = playerMotion(motion);

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         zor::write::PlayFolder play = demo.playFolder(folder);
         play.progress = progress;
         for (const std::string& name : zor::write::rewritePlayFolder(play, force))
-            progress("removed " + name + ", which the last build wrote and this one does not");
+            progress("removed " + name + ": an earlier build or import wrote it, and this build does not");
     } catch (const zor::import::BuildError& e) {
         std::cerr << e.what() << '\n';
         return 1;
