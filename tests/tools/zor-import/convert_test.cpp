@@ -12,6 +12,7 @@
 #include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -210,6 +211,23 @@ TEST(ImportConvert, ASceneThatEndsInsideABlockIsNotAddedTo) {
     existing.objects = 1;
     const SourceModel model = triangleModel({"Wheel"});
     EXPECT_THROW(composeScene({{&model, "w.glb", {0, 0, 0}, std::nullopt}}, {}, &existing), ImportError);
+}
+
+// glTF 1.0, text with and without its "asset" or binary, is named as such,
+// not taken for a broken 2.0 file.
+TEST(ImportConvert, GltfOneIsToldApart) {
+    zor::test::ScratchDir dir;
+    dir.write("asset.gltf", R"({"asset": {"version": "1.0"}, "meshes": {"box": {"primitives": []}}})");
+    dir.write("bare.gltf", R"({"scene": "main", "nodes": {"box": {"meshes": ["box"]}}})");
+    dir.write("binary.glb", zor::Bytes{'g', 'l', 'T', 'F', 1, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    for (const char* name : {"asset.gltf", "bare.gltf", "binary.glb"}) {
+        try {
+            readGltf(dir / name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const ImportError& e) {
+            EXPECT_EQ(std::string(e.what()), (dir / name).string() + ": glTF 1.0 is not read; save it as glTF 2.0");
+        }
+    }
 }
 
 TEST(ImportConvert, AnglesGiveBackTheRotation) {
