@@ -359,6 +359,29 @@ TEST_F(ImportTest, DoubleSidedIsGivenWhereTheSourceCannotSayIt) {
     for (const zor::MeshPolygon& polygon : quad->polygons) EXPECT_TRUE(polygon.flags & zor::doubleSided);
 }
 
+// A model in millimetres with its own camera 1500 units away lies beyond the
+// view's far end, where the player shows nothing: it is scaled, camera and
+// all, and shows as its camera framed it, well within the view.
+TEST_F(ImportTest, ABigModelWithItsOwnCameraIsScaledIntoTheView) {
+    const fs::path out = root() / "big";
+    auto child = run({source("big.gltf").string(), "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_NE(child->output().find("big.gltf scaled by 0.05, camera and all"), std::string::npos) << child->output();
+    EXPECT_EQ(child->errors().find("warning"), std::string::npos) << child->errors();
+    auto loaded = load(out);
+    evaluate(loaded->scene, 0.0f);
+    const zor::SceneObject* block = objectNamed(loaded->scene, "Block.lwo");
+    ASSERT_NE(block, nullptr);
+    double top = 0;
+    for (const zor::MeshPoint& p : block->points) {
+        EXPECT_GT(p.cameraSpacePosition[2], 1.0f);
+        EXPECT_LT(p.cameraSpacePosition[2], 98.0f);
+        top = std::max(top, project(p.cameraSpacePosition)[1]);
+    }
+    // The front face's top edge, 200 above the middle and 1300 ahead in the source.
+    EXPECT_NEAR(top, 200 / (1300 * std::tan(17.0 * 0.01745328)), 1e-3);
+}
+
 // A cube with one morph target, written by another glTF writer: the target
 // becomes a hidden twin object the cube morphs towards, its keyed weight the
 // morph envelope.
