@@ -313,6 +313,19 @@ TEST_F(BuildTest, TheSameRecipeGivesTheSameBytes) {
     EXPECT_TRUE(first.music == second.music);
 }
 
+// The preview's rebuilds read a source again only when its file changed.
+TEST_F(BuildTest, TheCacheReadsASourceAgainOnlyWhenItChanged) {
+    const fs::path file = root() / "src/cached.obj";
+    fs::copy_file(root() / "src/quad.obj", file, fs::copy_options::overwrite_existing);
+    zor::import::SourceCache cache;
+    const auto first = cache.read(file);
+    EXPECT_EQ(cache.read(file), first);
+    std::ofstream(file, std::ios::app) << "v 9 9 9\n";
+    const auto changed = cache.read(file);
+    EXPECT_NE(changed, first);
+    EXPECT_EQ(cache.size(), 1u);
+}
+
 // The recipe is the one source of direction: a model file changed and built
 // again comes across new, and every key, loop and the length stay.
 TEST_F(BuildTest, AChangedModelKeepsTheDirection) {
