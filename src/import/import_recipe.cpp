@@ -27,11 +27,16 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-// The shortest decimal that reads back as the same float.
+// The shortest decimal that reads back as the same float: as a plain
+// number where a few decimals do it, else with an exponent.
 std::string number(float value) {
-    if (!std::isfinite(value)) value = 0;
-    if (value == 0) return "0";
-    char text[32];
+    if (!std::isfinite(value) || value == 0) return "0";
+    char text[64];
+    if (std::abs(value) < 1e9f)
+        for (int decimals = 0; decimals <= 9; ++decimals) {
+            std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+            if (std::strtof(text, nullptr) == value) return text;
+        }
     for (int digits = 1; digits <= 9; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
         if (std::strtof(text, nullptr) == value) break;
