@@ -79,6 +79,7 @@ public:
                 const std::string stem = std::filesystem::path(name).stem().string();
                 objectNames_.reserve(stem);
                 imageNames_.reserve(stem);
+                rootNames_.reserve(stem);
             }
         }
     }
@@ -99,10 +100,11 @@ public:
             source.animation = std::make_unique<Animation>(*input.model, source.report);
             source.bounds = modelBounds(*input.model, *source.animation);
         }
-        // Root nulls are named first, after their files (or a recipe's
-        // names), so that no node of an earlier source takes a later root's name.
+        // Root nulls are named after their files (or as a recipe names
+        // them), unique among themselves; they name no file, so an object of
+        // the same name is no clash.
         for (Source& source : sources_) {
-            source.rootName = objectNames_.take("", cleanName(source.input->name, "model"), "model");
+            source.rootName = rootNames_.take("", cleanName(source.input->name, "model"), "model");
             out_.roots.push_back(source.rootName);
         }
         chooseCamera();
@@ -601,6 +603,7 @@ private:
     int objectBase_ = 0;     // objects of the scene before the new ones
     std::size_t totalPoints_ = 0;
     NameBook objectNames_{kMaxObjectBaseName, out_.renamed};
+    NameBook rootNames_{kMaxObjectBaseName, out_.renamed};
     NameBook imageNames_{kMaxImageBaseName, out_.renamed};
 };
 

@@ -248,7 +248,8 @@ private:
     void addMusic() {
         if (!recipe_.music) return;
         const std::string ext = lowered(utf8Of(recipe_.music->extension()));
-        say((ext == ".mp3" ? "copying " : "encoding ") + utf8Of(*recipe_.music));
+        if (ext == ".mp3") say("copying " + utf8Of(*recipe_.music));
+        else if (encodesMusic()) say("encoding " + utf8Of(*recipe_.music));
         try {
             out_.music = musicAsMp3(*recipe_.music);
         } catch (const ImportError& e) {
