@@ -17,6 +17,7 @@ set(ZOR_PROGRAMS
   "zor-inspect|summarise a zor scene and check it for problems"
   "zor-demo-gen|write the zor sample demo"
   "zor-import|turn glTF 2.0 and Wavefront OBJ models into a zor play folder"
+  "zor-build|build the zor play folder an author's recipe (demo.toml) directs"
   "zor-publish|make a zor demo into a web page, a web site or a Windows zip"
 )
 set(ZOR_MAINTAINER "zor developers <zor-developers@users.noreply.example.org>")
@@ -155,8 +156,9 @@ The package holds the player, the sample demo (zor --dir
 /usr/share/zor/demo, or the desktop entry) and the tools: zorpack for
 archives, zor-render for frames and videos without a screen, zor-view to
 watch a scene while it is made, zor-inspect to check one, zor-import for
-glTF and OBJ models, zor-publish to make a demo into a web page, a web site
-or a Windows zip, and zor-demo-gen, which writes the sample demo.")
+glTF and OBJ models, zor-build to build a demo from its recipe, zor-publish
+to make a demo into a web page, a web site or a Windows zip, and
+zor-demo-gen, which writes the sample demo.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -126,6 +126,7 @@ private:
     // "object 2 (Ship.lwo)": numbered from 1 as the scene counts, nulls by
     // the name written after AddNullObject.
     std::string objectLabel(std::size_t index) const;
+    bool hasChildren(std::size_t index) const;
     std::string_view lineText(int line) const;
 
     DataSource source_;
@@ -226,6 +227,11 @@ std::string SceneChecker::objectLabel(std::size_t index) const {
                                   ? lines_.nullNames[index]
                                   : scene_.objects[index].name;
     return "object " + std::to_string(index + 1) + " (" + name + ")";
+}
+
+bool SceneChecker::hasChildren(std::size_t index) const {
+    return std::any_of(scene_.objects.begin(), scene_.objects.end(),
+                       [&](const SceneObject& o) { return o.parent == &scene_.objects[index]; });
 }
 
 std::string_view SceneChecker::lineText(int line) const {
@@ -343,10 +349,30 @@ void SceneChecker::checkPicture(const std::vector<float>& frames, const std::str
     std::vector<Stale> stale;
     bool inRun = false;
     constexpr double kLeastShare = 0.01;  // smaller gaps are edges between polygons
+    // Per tree of objects (by its topmost object): whether it drew on the
+    // screen, whether it was nearest anywhere, and who was nearest where it
+    // drew.
+    const std::size_t count = scene_.objects.size();
+    std::vector<std::size_t> root(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const SceneObject* top = &scene_.objects[i];
+        for (std::size_t guard = 0; top->parent && guard < count; ++guard) top = top->parent;
+        root[i] = static_cast<std::size_t>(top - scene_.objects.data());
+    }
+    std::vector<bool> drew(count, false), nearest(count, false);
+    std::vector<std::map<std::size_t, std::uint64_t>> hiders(count);
     for (float frame : frames) {
         slots.clearCells();
         slots.coverLogo();
         drawSceneFrame(scene_, frame, viewport, context, slots);
+        for (int owner : slots.owners())
+            if (owner >= 0 && static_cast<std::size_t>(owner) < count) nearest[root[owner]] = true;
+        for (std::size_t i = 0; i < count && i < slots.drawnCells().size(); ++i)
+            for (std::uint16_t cell : slots.drawnCells()[i]) {
+                drew[root[i]] = true;
+                const int owner = slots.owners()[cell];
+                if (owner >= 0 && root[owner] != root[i]) ++hiders[root[i]][root[owner]];
+            }
         std::size_t uncovered = 0;
         for (std::size_t c = 0; c < drawnBefore.size(); ++c) {
             if (drawnBefore[c] && !slots.cells()[c]) ++uncovered;
@@ -372,6 +398,16 @@ void SceneChecker::checkPicture(const std::vector<float>& frames, const std::str
                 ") is drawn over by nothing after earlier frames drew there: the player does not clear the screen "
                 "between frames, so older pictures show through and moving objects leave copies; cover the whole "
                 "view (a backdrop or sky whose front faces the camera)");
+    }
+    // A tree that drew and was nearest nowhere, in any frame: hidden.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!drew[i] || nearest[i] || hiders[i].empty()) continue;
+        const auto most = std::max_element(hiders[i].begin(), hiders[i].end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+        add(Severity::Warning, sceneName_, i < lines_.objects.size() ? lines_.objects[i] : 0,
+            objectLabel(i) + (root[i] == i && hasChildren(i) ? " and the objects below it are" : " is") +
+                " hidden behind " + objectLabel(most->first) + (hiders[i].size() > 1 ? " and others" : "") + " " +
+                sampled + ": nothing of it reaches the screen; move it, or the camera");
     }
     for (std::size_t i = 0; i < scene_.objects.size(); ++i) {
         const CoverageSlots::Facing& facing = slots.facing()[i];

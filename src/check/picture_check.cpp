@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "display/display.h"
 #include "object/object.h"
@@ -44,10 +45,22 @@ bool fills(const MeshPolygon& polygon) {
 
 }  // namespace
 
-CoverageSlots::CoverageSlots(const Scene& scene)
-    : scene_(scene), cells_(static_cast<std::size_t>(kGridColumns) * kGridRows, false), facing_(scene.objects.size()) {}
+constexpr std::size_t kCells = static_cast<std::size_t>(kGridColumns) * kGridRows;
 
-void CoverageSlots::clearCells() { std::fill(cells_.begin(), cells_.end(), false); }
+CoverageSlots::CoverageSlots(const Scene& scene)
+    : scene_(scene),
+      cells_(kCells, false),
+      depths_(kCells, std::numeric_limits<float>::infinity()),
+      owners_(kCells, -1),
+      drawnCells_(scene.objects.size()),
+      facing_(scene.objects.size()) {}
+
+void CoverageSlots::clearCells() {
+    std::fill(cells_.begin(), cells_.end(), false);
+    std::fill(depths_.begin(), depths_.end(), std::numeric_limits<float>::infinity());
+    std::fill(owners_.begin(), owners_.end(), -1);
+    for (auto& drawn : drawnCells_) drawn.clear();
+}
 
 void CoverageSlots::coverLogo() {
     for (int row = 0; row < kGridRows; ++row)
@@ -98,11 +111,16 @@ void CoverageSlots::triangle(std::size_t object, bool doubleSided, const Point3&
         area += static_cast<double>(p[0]) * q[1] - static_cast<double>(q[0]) * p[1];
     }
     if (area == 0) return;
-    // Clockwise on the screen (negative area with y up) is the front.
+    // Clockwise on the screen (negative area with y up) is the front; a
+    // double-sided polygon shows either side.
     const bool front = area < 0;
-    if (front) ++facing_[object].front;
+    if (front || doubleSided) ++facing_[object].front;
     else ++facing_[object].back;
     if (!front && !doubleSided) return;
+    // The triangle's plane n.p = d, for the depth along each cell's ray.
+    const Point3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const Point3 n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const float d = n[0] * a[0] + n[1] * a[1] + n[2] * a[2];
 
     const float sign = area < 0 ? -1.0f : 1.0f;
     const int firstColumn = std::max(0, static_cast<int>(std::floor((minX + 1) * 0.5f * kGridColumns)));
@@ -119,7 +137,13 @@ void CoverageSlots::triangle(std::size_t object, bool doubleSided, const Point3&
                 const auto& q = screen[(i + 1) % screen.size()];
                 inside = sign * ((q[0] - p[0]) * (y - p[1]) - (q[1] - p[1]) * (x - p[0])) >= 0;
             }
-            if (inside) cells_[static_cast<std::size_t>(row) * kGridColumns + column] = true;
+            if (!inside) continue;
+            const std::size_t cell = static_cast<std::size_t>(row) * kGridColumns + column;
+            cells_[cell] = true;
+            drawnCells_[object].push_back(static_cast<std::uint16_t>(cell));
+            const float along = n[0] * x / kScaleX + n[1] * y / kScaleY + n[2];
+            const float depth = along != 0 ? d / along : 0;
+            if (depth < depths_[cell]) depths_[cell] = depth, owners_[cell] = static_cast<int>(object);
         }
     }
 }

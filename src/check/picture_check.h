@@ -5,8 +5,11 @@
 // player's fixed view, cull it as the renderer does (the front of a polygon
 // is the side from which its points run clockwise on the screen; the back
 // is culled unless the surface is double-sided) and mark the cells of a
-// coarse grid over the screen whose centres it covers. Only the opaque pass
-// covers: additive polygons and particles add to whatever is already there.
+// coarse grid over the screen whose centres it covers, keeping per cell the
+// object nearest the camera there as the depth test would (the nearer
+// triangle wins; of equals, the first drawn). Only the opaque pass covers:
+// additive polygons and particles add to whatever is already there.
+// Polygons of double-sided surfaces face the camera from either side.
 
 #include <array>
 #include <cstdint>
@@ -30,12 +33,18 @@ public:
 
     explicit CoverageSlots(const Scene& scene);
 
-    // Forgets the cells covered; the facing counts add up over frames.
+    // Forgets the cells covered and who covers them; the facing counts add
+    // up over frames.
     void clearCells();
     // Marks the logo's corner (256 x 256 pixels of a 640 x 480 screen).
     void coverLogo();
     const std::vector<bool>& cells() const { return cells_; }
     const std::vector<Facing>& facing() const { return facing_; }
+    // Per cell, the object (by position in the scene) nearest the camera
+    // there in this frame, or -1 for none.
+    const std::vector<int>& owners() const { return owners_; }
+    // Per object, the cells it drew in this frame, nearest there or not.
+    const std::vector<std::vector<std::uint16_t>>& drawnCells() const { return drawnCells_; }
 
     void beginFrame() override {}
     void endFrame() override {}
@@ -59,6 +68,9 @@ private:
 
     const Scene& scene_;
     std::vector<bool> cells_;
+    std::vector<float> depths_;  // per cell, the owner's depth
+    std::vector<int> owners_;
+    std::vector<std::vector<std::uint16_t>> drawnCells_;
     std::vector<Facing> facing_;
     bool additive_ = false;
     bool transformed_ = false;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "display/display.h"
 #include "import/images.h"
@@ -126,8 +128,69 @@ std::string scaleText(double s) {
     return text;
 }
 
+CameraSight sightOf(const SourceModel& model, const Animation& animation, float scale, const std::array<float, 3>& at,
+                    const std::array<float, 3>& position, const std::array<double, 3>& hpb) {
+    const Mat3d view = rotationOfAngles(hpb);
+    const double tanX = std::tan(kFieldOfViewX / 2 * kPi / 180), tanY = std::tan(kFieldOfViewY / 2 * kPi / 180);
+    CameraSight sight;
+    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
+        const int mesh = model.nodes[i].mesh;
+        if (mesh < 0 || mesh >= static_cast<int>(model.meshes.size())) continue;
+        const Affine world = animation.worldAt(static_cast<int>(i), 0.0f);
+        for (const SourcePrimitive& p : model.meshes[mesh].primitives)
+            for (const Vec3& v : p.positions) {
+                const auto w = toPlayer(world.apply(v), scale);
+                double d[3], c[3];
+                for (int k = 0; k < 3; ++k) d[k] = w[k] + at[k] - position[k];
+                for (int k = 0; k < 3; ++k) c[k] = view[0][k] * d[0] + view[1][k] * d[1] + view[2][k] * d[2];
+                ++sight.points;
+                const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+                sight.nearest = std::min(sight.nearest, distance);
+                sight.farthest = std::max(sight.farthest, distance);
+                if (c[2] < kNearestSeen) continue;
+                ++sight.ahead;
+                const double z = c[2] + kViewOffset;
+                if (std::abs(c[0]) > z * tanX || std::abs(c[1]) > z * tanY) continue;
+                ++sight.inCone;
+                sight.farthestInCone = std::max(sight.farthestInCone, c[2]);
+                if (c[2] <= kFarthestSeen) ++sight.seen;
+            }
+    }
+    return sight;
+}
+
+namespace {
+
+// The camera's world placement at frame 0 in the player's space (scale 1,
+// not moved): position, then heading, pitch and bank.
+std::pair<std::array<float, 3>, std::array<double, 3>> cameraAtStart(const SourceModel& model,
+                                                                           const Animation& animation) {
+    const Affine world = animation.worldAt(cameraNode(model), 0.0f);
+    Mat3d r = world.m;
+    for (int c = 0; c < 3; ++c) {  // scale out of the axes
+        const double len = std::sqrt(r[0][c] * r[0][c] + r[1][c] * r[1][c] + r[2][c] * r[2][c]);
+        if (len > 1e-12)
+            for (int i = 0; i < 3; ++i) r[i][c] /= len;
+    }
+    return {toPlayer(world.t, 1.0f), anglesOf(mirrored(r), {0, 0, 0})};
+}
+
+}  // namespace
+
+std::optional<double> scaleIntoCameraReach(const SourceModel& model, const Animation& animation, double& depth) {
+    if (cameraNode(model) < 0) return std::nullopt;
+    const auto [position, hpb] = cameraAtStart(model, animation);
+    const CameraSight sight = sightOf(model, animation, 1.0f, {0, 0, 0}, position, hpb);
+    if (sight.seen > 0 || sight.inCone == 0) return std::nullopt;
+    depth = sight.farthestInCone;
+    return roundScale(kFarthestSeen * 0.9 / depth, kFarthestSeen / depth);
+}
+
+double farthestSeenDepth() { return kFarthestSeen + kViewOffset; }
+
 void addSourceCamera(const SourceModel& model, Animation& animation, float scale, const std::array<float, 3>& at,
-                     const std::string& sourceName, write::LwsScene& scene, Conversion& out) {
+                     const std::string& sourceName, write::LwsScene& scene, Conversion& out,
+                     const std::string& scaleOption) {
     const int node = cameraNode(model);
     int cameras = 0;
     for (const SourceNode& n : model.nodes) cameras += n.camera >= 0 && n.camera < static_cast<int>(model.cameras.size());
@@ -177,33 +240,10 @@ void addSourceCamera(const SourceModel& model, Animation& animation, float scale
 
     // What the camera sees of the model at frame 0, vertex by vertex.
     const LwsKey& key = scene.camera.keys.front();
-    const Mat3d view = rotationOfAngles({key.values[3], key.values[4], key.values[5]});
-    const double tanX = std::tan(kFieldOfViewX / 2 * kPi / 180), tanY = std::tan(kFieldOfViewY / 2 * kPi / 180);
-    std::size_t points = 0, seen = 0, ahead = 0, inCone = 0;
-    double nearest = 1e300, farthest = 0, farthestInCone = 0;
-    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
-        const int mesh = model.nodes[i].mesh;
-        if (mesh < 0 || mesh >= static_cast<int>(model.meshes.size())) continue;
-        const Affine world = animation.worldAt(static_cast<int>(i), 0.0f);
-        for (const SourcePrimitive& p : model.meshes[mesh].primitives)
-            for (const Vec3& v : p.positions) {
-                const auto w = toPlayer(world.apply(v), scale);
-                double d[3], c[3];
-                for (int k = 0; k < 3; ++k) d[k] = w[k] + at[k] - key.values[k];
-                for (int k = 0; k < 3; ++k) c[k] = view[0][k] * d[0] + view[1][k] * d[1] + view[2][k] * d[2];
-                ++points;
-                const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-                nearest = std::min(nearest, distance);
-                farthest = std::max(farthest, distance);
-                if (c[2] < kNearestSeen) continue;
-                ++ahead;
-                const double z = c[2] + kViewOffset;
-                if (std::abs(c[0]) > z * tanX || std::abs(c[1]) > z * tanY) continue;
-                ++inCone;
-                farthestInCone = std::max(farthestInCone, c[2]);
-                if (c[2] <= kFarthestSeen) ++seen;
-            }
-    }
+    const CameraSight sight = sightOf(model, animation, scale, at, {key.values[0], key.values[1], key.values[2]},
+                                      {key.values[3], key.values[4], key.values[5]});
+    const std::size_t points = sight.points, seen = sight.seen, ahead = sight.ahead, inCone = sight.inCone;
+    const double nearest = sight.nearest, farthest = sight.farthest, farthestInCone = sight.farthestInCone;
     if (points == 0) return;
     const std::string prefix = "the camera of " + sourceName + " cannot see the model at frame 0: ";
     if (seen == 0) {
@@ -211,7 +251,7 @@ void addSourceCamera(const SourceModel& model, Animation& animation, float scale
             const double fit = roundScale(scale * kFarthestSeen * 0.9 / farthestInCone, scale * kFarthestSeen / farthestInCone);
             out.warnings.push_back(prefix + "it lies " + units(nearest) + " to " + units(farthest) +
                                    " units away, beyond the view's " + units(kFarthestSeen + kViewOffset) +
-                                   " (--scale " + scaleText(fit) + " brings it within reach)");
+                                   " (" + scaleOption + " " + scaleText(fit) + " brings it within reach)");
         } else if (ahead == 0) {
             out.warnings.push_back(prefix + "it lies behind the camera");
         } else {

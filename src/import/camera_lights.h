@@ -8,6 +8,7 @@
 // that the faces turned to the view show their images at full colour.
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,12 +49,37 @@ bool framingFits(double radius);
 // About the largest scale at which a model of `radius` fits the framing view.
 double largestFittingScale(double radius);
 
+// What a camera at `position`, turned by heading, pitch and bank (degrees),
+// sees of a model's points at frame 0, the model placed at `scale` and moved
+// by `at`.
+struct CameraSight {
+    std::size_t points = 0;  // of the model
+    std::size_t ahead = 0;   // beyond the view's near end
+    std::size_t inCone = 0;  // of those, within the view's angles
+    std::size_t seen = 0;    // of those, not beyond the view's far end
+    double nearest = 1e300, farthest = 0;  // distances from the camera
+    double farthestInCone = 0;             // depth ahead of the camera
+};
+CameraSight sightOf(const SourceModel& model, const Animation& animation, float scale, const std::array<float, 3>& at,
+                    const std::array<float, 3>& position, const std::array<double, 3>& hpb);
+
+// When the source's own camera sees none of the model at frame 0 within the
+// view's far end (at scale 1), though some of it lies within its angles
+// beyond: a round scale (roundScale) that brings that within reach, camera
+// and all, so the picture stays the same in smaller numbers; `depth` gets
+// how far ahead the farthest point it sees lies.
+std::optional<double> scaleIntoCameraReach(const SourceModel& model, const Animation& animation, double& depth);
+
+// How far ahead the view reaches, from the camera.
+double farthestSeenDepth();
+
 // The source's camera as the scene's: its world placement (positions times
 // `scale`, then moved by `at`). Notes what does not come across, and warns
 // when the camera sees none of the model at frame 0 or notes when parts lie
 // beyond the view.
 void addSourceCamera(const SourceModel& model, Animation& animation, float scale, const std::array<float, 3>& at,
-                     const std::string& sourceName, write::LwsScene& scene, Conversion& out);
+                     const std::string& sourceName, write::LwsScene& scene, Conversion& out,
+                     const std::string& scaleOption = "--scale");
 
 // A camera looking along +z at the middle of `bounds`, far enough back to
 // hold it all.

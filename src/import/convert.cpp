@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "import/backdrop.h"
 #include "import/camera_lights.h"
 #include "import/images.h"
 #include "import/meshes.h"
@@ -46,6 +47,20 @@ LwsKey stillKey(const std::array<float, 3>& at = {0, 0, 0}) {
     return LwsKey{0, {at[0], at[1], at[2], 0, 0, 0, 1, 1, 1}, true};
 }
 
+// A source's motion made to repeat every `last` frames, its own end at
+// `last` (a hold key added there when it ends sooner), so that all the
+// motions of a source start again together. The keys it added.
+int repeatOver(write::LwsMotion& motion, int last) {
+    if (motion.keys.size() < 2 || last <= 0) return 0;
+    motion.end = write::EndBehavior::Repeat;
+    if (motion.keys.back().frame >= last) return 0;
+    LwsKey hold = motion.keys.back();
+    hold.frame = last;
+    hold.linear = true;
+    motion.keys.push_back(hold);
+    return 1;
+}
+
 // "A", "A and B", "A, B and C".
 std::string listed(const std::vector<std::string>& names) {
     std::string text;
@@ -64,6 +79,7 @@ public:
                 const std::string stem = std::filesystem::path(name).stem().string();
                 objectNames_.reserve(stem);
                 imageNames_.reserve(stem);
+                rootNames_.reserve(stem);
             }
         }
     }
@@ -76,20 +92,33 @@ public:
                 throw ImportError("the scale must be a positive number");
             Source& source = sources_.emplace_back();
             source.input = &input;
+            const std::size_t index = sources_.size() - 1;
+            if (index < options_.directions.size()) source.direction = options_.directions[index];
             source.label = std::filesystem::path(input.model->fileName).filename().string();
             if (source.label.empty()) source.label = input.name;
             for (const std::string& n : input.model->notCarried) source.report.addNotCarried(n);
             source.animation = std::make_unique<Animation>(*input.model, source.report);
             source.bounds = modelBounds(*input.model, *source.animation);
         }
+        // Root nulls are named after their files (or as a recipe names
+        // them), unique among themselves; they name no file, so an object of
+        // the same name is no clash.
+        for (Source& source : sources_) {
+            source.rootName = rootNames_.take("", cleanName(source.input->name, "model"), "model");
+            out_.roots.push_back(source.rootName);
+        }
         chooseCamera();
         chooseScales();
+        for (Source& source : sources_) out_.scales.push_back(source.scale);
         for (Source& source : sources_) addSource(source);
         if (totalPoints_ > kMaxScenePoints)
             out_.notes.push_back("the scene holds " + std::to_string(totalPoints_) +
                                  " points; the player reads at most " + std::to_string(kMaxScenePoints) +
                                  " in one scene and leaves later objects empty");
         addCamera();
+        out_.cameraSource = cameraSource_;
+        if (!existing_ && !scene_.camera.keys.empty())
+            std::copy_n(scene_.camera.keys.front().values.begin(), 6, out_.cameraStart.begin());
         if (out_.lights == 0 && (!existing_ || existing_->lights == 0)) {
             scene_.lights.push_back(defaultLight());
             ++out_.keys;
@@ -99,6 +128,11 @@ public:
             out_.notes.push_back(std::string("no light in the source: a white distant light from the upper left was "
                                              "added (LgtIntensity ") +
                                  intensity + ": faces turned to the view show their images' own colours)");
+        }
+        if (options_.backdrop && !existing_) {
+            Bounds content;
+            for (const Source& s : sources_) content.add(placedReach(s));
+            addBackdrop(*options_.backdrop, content, scene_, objectNames_, imageNames_, out_);
         }
         setRange();
         writeText();
@@ -113,22 +147,41 @@ private:
         std::unique_ptr<Animation> animation;
         Bounds bounds;      // at scale 1, before its placement
         float scale = 1;
+        std::string rootName;
+        SourceDirection direction;
         std::vector<std::string> nodeName;
         std::vector<int> objectOfNode;  // per node: its 1-based object in the scene
     };
 
     const SourceModel& model(const Source& s) const { return *s.input->model; }
 
-    // The scene's camera: a new scene takes the first source's camera;
-    // others are noted. A scene added to keeps its own.
+    // The scene's camera: a new scene takes the camera given, the camera of
+    // the source asked for, or the first source's camera; others are noted.
+    // A scene added to keeps its own.
     void chooseCamera() {
+        if (!existing_ && !options_.camera) {
+            if (options_.cameraFrom) {
+                const int from = *options_.cameraFrom;
+                if (from < 0 || from >= static_cast<int>(sources_.size()))
+                    throw ImportError("the camera is asked of a source that is not there");
+                if (cameraNode(model(sources_[from])) < 0)
+                    throw ImportError(sources_[from].label + ": has no camera of its own");
+                cameraSource_ = from;
+            } else {
+                for (std::size_t i = 0; i < sources_.size() && cameraSource_ < 0; ++i)
+                    if (cameraNode(model(sources_[i])) >= 0) cameraSource_ = static_cast<int>(i);
+                if (cameraSource_ >= 0)
+                    out_.notes.push_back("the camera is " + sources_[cameraSource_].label +
+                                         "'s own: the first source with a camera" +
+                                         (sources_.size() > 1 ? " (of " + std::to_string(sources_.size()) + ")" : ""));
+            }
+        }
         for (std::size_t i = 0; i < sources_.size(); ++i) {
-            if (cameraNode(model(sources_[i])) < 0) continue;
-            if (!existing_ && cameraSource_ < 0) cameraSource_ = static_cast<int>(i);
-            else
-                sources_[i].report.addNotCarried(existing_ ? "the camera (the scene keeps its own)"
-                                                           : "the camera (the scene's camera is " +
-                                                                 sources_[cameraSource_].label + "'s)");
+            if (static_cast<int>(i) == cameraSource_ || cameraNode(model(sources_[i])) < 0) continue;
+            sources_[i].report.addNotCarried(existing_       ? "the camera (the scene keeps its own)"
+                                             : options_.camera ? "the camera (the scene's camera is given)"
+                                                               : "the camera (the scene's camera is " +
+                                                                     sources_[cameraSource_].label + "'s)");
         }
     }
 
@@ -145,9 +198,12 @@ private:
                 continue;
             }
             s.scale = 1;
-            if (cameraSource_ >= 0) continue;
             fitted.push_back(&s);
             together.add(s.bounds);
+        }
+        if (cameraSource_ >= 0) {
+            fitToSourceCamera(fitted);
+            return;
         }
         if (fitted.empty() || together.empty()) return;
         const double radius = together.radius();
@@ -165,7 +221,49 @@ private:
                                                  : listed(labels) + " scaled by ") +
                              scaleText(scale) + " to fit the view (" + std::to_string(std::llround(across)) +
                              " units across" +
-                             (fitted.size() == 1 ? "" : " together") + "); --scale to choose");
+                             (fitted.size() == 1 ? "" : " together") + "); " + options_.scaleOption + " to choose");
+    }
+
+    // The sources beside a source's camera: as they were exported (the
+    // camera was placed for them), unless that camera sees its model only
+    // beyond the view's far end, which the player shows black. Then they
+    // are scaled together, the camera with them: the same picture in
+    // smaller numbers.
+    void fitToSourceCamera(const std::vector<Source*>& fitted) {
+        Source& c = sources_[cameraSource_];
+        if (c.input->scale || fitted.empty()) return;
+        double depth = 0;
+        const std::optional<double> scale = scaleIntoCameraReach(model(c), *c.animation, depth);
+        if (!scale) return;
+        std::vector<std::string> labels;
+        for (Source* s : fitted) {
+            s->scale = static_cast<float>(*scale);
+            labels.push_back(s->label);
+        }
+        out_.notes.push_back("the camera of " + c.label + " sees its model only " + std::to_string(std::llround(depth)) +
+                             " units ahead, beyond the view's " + std::to_string(std::llround(farthestSeenDepth())) +
+                             ": " + listed(labels) + " scaled by " + scaleText(*scale) +
+                             ", camera and all (the same picture in smaller numbers); " + options_.scaleOption +
+                             " to choose");
+    }
+
+    // Where a source can reach in the scene: its model about its root, at
+    // every key of the root's motion (turned any way, at the key's largest
+    // scale), else where it stands.
+    Bounds placedReach(const Source& s) const {
+        const Bounds own = s.bounds.placed(s.scale, {0, 0, 0});
+        if (own.empty()) return own;
+        if (!s.direction.rootMotion) return own.placed(1, s.input->at);
+        double radius = 0;
+        for (const auto& corner : {own.low, own.high})
+            radius = std::max(radius, std::sqrt(corner[0] * corner[0] + corner[1] * corner[1] + corner[2] * corner[2]));
+        Bounds reach;
+        for (const write::LwsKey& k : s.direction.rootMotion->keys) {
+            const double r = radius * std::max({std::abs(k.values[6]), std::abs(k.values[7]), std::abs(k.values[8])});
+            reach.add(std::array<double, 3>{k.values[0] - r, k.values[1] - r, k.values[2] - r});
+            reach.add(std::array<double, 3>{k.values[0] + r, k.values[1] + r, k.values[2] + r});
+        }
+        return reach;
     }
 
     void addSource(Source& s) {
@@ -182,10 +280,10 @@ private:
 
         // The root: where the model stands, and nothing else.
         write::LwsObject root;
-        // Named after the file as it is cleaned, which is no renaming to report.
-        root.nullName = objectNames_.take("", cleanName(s.input->name, "model"), "model");
-        root.motion.keys.push_back(stillKey(s.input->at));
-        ++report.keys;
+        root.nullName = s.rootName;
+        if (s.direction.rootMotion) root.motion = *s.direction.rootMotion;
+        else root.motion.keys.push_back(stillKey(s.input->at));
+        report.keys += static_cast<int>(root.motion.keys.size());
         ++report.nullObjects;
         scene_.objects.push_back(std::move(root));
         const int rootObject = objectBase_ + static_cast<int>(scene_.objects.size());
@@ -198,7 +296,7 @@ private:
             s.nodeName[i] = objectNames_.take(name, n.mesh >= 0 ? "object" : "null", "object");
         }
         ImageBaker images(m, imageNames_, report);
-        MeshWriter meshes(m, s.scale, options_.doubleSided, images, objectNames_, report);
+        MeshWriter meshes(m, s.scale, options_.doubleSided || s.direction.doubleSided, images, objectNames_, report);
         std::vector<int> skinned;
         const std::size_t pointsBefore = totalPoints_;
         for (std::size_t i = 0; i < m.nodes.size(); ++i)
@@ -266,6 +364,7 @@ private:
         const SourceNode& n = m.nodes[node];
         const int parent = n.parent >= 0 && n.parent < node ? s.objectOfNode[n.parent] : rootObject;
         write::LwsMotion motion = animation.nodeMotion(node, s.scale);
+        if (s.direction.loop) report.keys += repeatOver(motion, animation.lastFrame());
         const bool hasMesh = n.mesh >= 0 && n.mesh < static_cast<int>(m.meshes.size());
         const bool skin = hasMesh && n.skin >= 0 && n.skin < static_cast<int>(m.skins.size());
         int self = 0;
@@ -274,6 +373,7 @@ private:
             const int target = morphTarget(s, node);
             std::optional<write::LwsEnvelope> morph;
             if (target >= 0) morph = animation.morphEnvelope(node, target, restWeight(m, node, target));
+            if (morph && s.direction.loop) report.keys += repeatOver(morph->curve, animation.lastFrame());
             self = appendParts(meshes.write(s.nodeName[node], mesh, target), motion, parent, morph, report);
         }
         if (self == 0) {
@@ -369,10 +469,17 @@ private:
 
     void addCamera() {
         if (existing_) return;  // the scene keeps its camera
+        if (options_.camera) {
+            scene_.camera = *options_.camera;
+            out_.keys += static_cast<int>(scene_.camera.keys.size());
+            return;
+        }
         if (cameraSource_ >= 0) {
             Source& s = sources_[cameraSource_];
             Conversion report;
-            addSourceCamera(model(s), *s.animation, s.scale, s.input->at, s.label, scene_, report);
+            addSourceCamera(model(s), *s.animation, s.scale, s.input->at, s.label, scene_, report,
+                            options_.scaleOption);
+            if (s.direction.loop) s.report.keys += repeatOver(scene_.camera, s.animation->lastFrame());
             mergeMessages(report, sources_.size() > 1 ? s.label : std::string());
             // The camera's keys were counted by the source's animation.
             out_.keys += s.report.keys;
@@ -385,7 +492,7 @@ private:
         if (!framingFits(scene.radius()))
             out_.notes.push_back("the scene is " + std::to_string(std::llround(scene.largestSide())) +
                                  " units across: the view shows only 1 to 100 units ahead, so parts of it stay "
-                                 "dark; choose a smaller --scale or bring the sources closer with --at");
+                                 "dark; choose a smaller " + options_.scaleOption + " or bring the sources closer");
     }
 
     void setRange() {
@@ -403,6 +510,11 @@ private:
                 out_.notes.push_back("the animation runs to frame " + std::to_string(last) +
                                      ", past the scene's last frame " + std::to_string(existing_->lastFrame) +
                                      ": raise PreviewLastFrame to " + std::to_string(last) + " to play it all");
+            return;
+        }
+        if (options_.range) {
+            out_.firstFrame = (*options_.range)[0];
+            out_.lastFrame = (*options_.range)[1];
             return;
         }
         out_.firstFrame = 0;
@@ -491,6 +603,7 @@ private:
     int objectBase_ = 0;     // objects of the scene before the new ones
     std::size_t totalPoints_ = 0;
     NameBook objectNames_{kMaxObjectBaseName, out_.renamed};
+    NameBook rootNames_{kMaxObjectBaseName, out_.renamed};
     NameBook imageNames_{kMaxImageBaseName, out_.renamed};
 };
 

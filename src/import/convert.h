@@ -18,6 +18,7 @@
 // resizing it. The scene holds only what the player reads.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "archive/data_source.h"
 #include "scene/player_constants.h"
 #include "writers/play_folder.h"
+#include "writers/scene_writer.h"
 #include "import/source_model.h"
 
 namespace zor::import {
@@ -56,6 +58,17 @@ struct SourceInput {
     std::optional<float> scale;        // player units per source unit; none: 1, or fitted into the view
 };
 
+// What a recipe directs of one source (zor-import directs nothing).
+struct SourceDirection {
+    // The root null's own motion, in place of one still key at `at`.
+    std::optional<write::LwsMotion> rootMotion;
+    // The source's own animation repeats: every motion and envelope of it
+    // ends in "repeat", each running to the end of the longest, so that all
+    // start again together.
+    bool loop = false;
+    bool doubleSided = false;  // every surface of this source drawn from both sides
+};
+
 // A scene already in a play folder that sources are added to: its text
 // stays byte for byte and the new items follow it.
 struct ExistingScene {
@@ -76,6 +89,22 @@ struct ConvertOptions {
     // A new scene's folder gets a see-through logo (the player shows a logo
     // in every frame); false where the folder has a logo of its own.
     bool logo = true;
+    // Per source, in order, what a recipe directs; empty: nothing.
+    std::vector<SourceDirection> directions;
+    // A new scene's camera: the own camera of source `cameraFrom` (an index
+    // into the sources), or `camera` as given (a recipe's keys); neither: the
+    // first source's own camera, else a view framing the scene.
+    std::optional<int> cameraFrom;
+    std::optional<write::LwsMotion> camera;
+    // A new scene's first and last frame; none: 0 to the end of the longest
+    // animation (a still scene's 10 s without one).
+    std::optional<std::array<int, 2>> range;
+    // A room of this colour (red, green, blue) around a new scene: its walls
+    // face inward and show the colour as far as the scene's distant lights
+    // allow (backdrop.h).
+    std::optional<std::array<std::uint8_t, 3>> backdrop;
+    // How messages name the way to choose a scale ("--scale", or a recipe's key).
+    std::string scaleOption = "--scale";
 };
 
 using OutputFile = write::DataFile;
@@ -93,6 +122,10 @@ struct Conversion {
     int lights = 0;
     int firstFrame = 0;             // the scene's range
     int lastFrame = 0;
+    std::vector<std::string> roots;  // per source, the name of its root null
+    std::vector<float> scales;       // per source, the scale it was converted at
+    int cameraSource = -1;           // the source whose own camera the scene's is; -1: none
+    std::array<float, 6> cameraStart{};  // a new scene's camera at its first key: x y z, heading pitch bank
     std::vector<std::string> renamed;     // "source name -> new name"
     std::vector<std::string> notCarried;  // one line per kind
     std::vector<std::string> notes;       // what the import added or decided

@@ -628,6 +628,7 @@ SourceModel readGltf(const fs::path& path) {
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) throw ImportError(path.string() + ": no such file");
+    if (isGltfVersionOne(path)) throw ImportError(path.string() + ": glTF 1.0 is not read; save it as glTF 2.0");
     const bool ok = ext == ".glb" ? loader.LoadBinaryFromFile(&gltf, &err, &warn, path.string())
                                   : loader.LoadASCIIFromFile(&gltf, &err, &warn, path.string());
     if (!ok) {

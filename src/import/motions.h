@@ -86,6 +86,9 @@ public:
     write::LwsMotion buildMotion(const std::vector<int>& frames, bool everyFrame, const KeySampler& sample);
 
     static float timeOf(int frame);
+    // Drops the keys of a run sampled once a frame that a straight line
+    // between their neighbours gives back within a small error.
+    static void dropStraightKeys(std::vector<write::LwsKey>& keys);
     // A key of the player's motion from a placement in the player's space.
     static write::LwsKey keyOf(int frame, const std::array<float, 3>& position, const Mat3d& rotation,
                                const Vec3& scale, std::array<double, 3>& previousAngles);
@@ -93,7 +96,6 @@ public:
 private:
     void gatherChannels();
     void computeRange();
-    static void dropStraightKeys(std::vector<write::LwsKey>& keys);
     static void refineRotations(std::vector<write::LwsKey>& keys, const KeySampler& sample);
 
     const SourceModel& model_;

@@ -19,6 +19,9 @@ struct ImportError : std::runtime_error {
 inline constexpr long long kMaxSourceImagePixels = 1LL << 26;
 
 SourceModel readGltf(const std::filesystem::path& path);
+// Whether the file is glTF 1.0 (its binary header, its "asset" version, or
+// the objects 1.0 keeps where 2.0 has arrays), which readGltf refuses as such.
+bool isGltfVersionOne(const std::filesystem::path& path);
 SourceModel readObj(const std::filesystem::path& path);
 // By the file's extension (.gltf, .glb, .obj, letter case ignored).
 SourceModel readSource(const std::filesystem::path& path);

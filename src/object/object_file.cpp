@@ -199,7 +199,15 @@ void ObjectLoader::loadObject(std::string& name, Mesh& mesh) {
     mesh = Mesh{};
     FindResult result = FindResult::Loaded;
     if (std::optional<Bytes> bytes = readDataFile(source_, name, diagnostics_)) {
-        if (!parseObject(name, *bytes, mesh)) result = FindResult::Refused;
+        if (!parseObject(name, *bytes, mesh)) {
+            result = FindResult::Refused;
+        } else if (bytes->size() <= kFileHeaderSize) {
+            // A file of its header or less loads empty, as the player loads
+            // it; it was found, so it counts as refused, not as missing.
+            refuse(name, mesh,
+                   "the file holds " + std::to_string(bytes->size()) + " bytes, no chunk after the object's 12-byte header");
+            result = FindResult::Refused;
+        }
     } else {
         const std::string objectName = name;
         result = readBinaryMesh(name, mesh);

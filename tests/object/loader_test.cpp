@@ -135,6 +135,21 @@ TEST_F(LoaderTest, RefusedFilesWarnWithTheirName) {
     EXPECT_THAT(diags.items()[0].message, testing::HasSubstr("point index 4"));
 }
 
+// A file of "FORM" alone is there: refused, not missing (which would send
+// the author looking for it elsewhere).
+TEST_F(LoaderTest, AFileOfNoMoreThanItsHeaderIsRefusedNotMissing) {
+    dir.write("form.lwo", Bytes{'F', 'O', 'R', 'M'});
+    std::string name = "form.lwo";
+    ObjectLoader objects = loader();
+    objects.loadObject(name, mesh);
+    EXPECT_EQ(mesh.pointCount, 0);
+    EXPECT_EQ(objects.loads().refused, 1);
+    EXPECT_EQ(objects.loads().missing, 0);
+    EXPECT_EQ(describeNoObject(objects.loads(), dir.path()),
+              "not one of its objects could be used: 1 was refused (form.lwo: the file holds 4 bytes, no chunk after "
+              "the object's 12-byte header)");
+}
+
 TEST_F(LoaderTest, CorruptArchiveIsReportedAndLoadingGoesOn) {
     dir.write("zor.dat", Bytes(64, 0x5A));
     std::string name = "box.lwo";

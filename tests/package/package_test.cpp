@@ -50,7 +50,8 @@ protected:
 };
 
 TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
-    for (const char* program : {"zor", "zorpack", "zor-render", "zor-view", "zor-inspect", "zor-demo-gen", "zor-import", "zor-publish"})
+    for (const char* program : {"zor", "zorpack", "zor-render", "zor-view", "zor-inspect", "zor-demo-gen", "zor-import", "zor-build",
+                                "zor-publish"})
         EXPECT_TRUE(fs::exists(root_ / "usr/bin" / program)) << program;
     for (const auto& program : fs::directory_iterator(root_ / "usr/bin")) {
         const std::string name = program.path().filename().string();

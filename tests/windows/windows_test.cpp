@@ -160,7 +160,7 @@ TEST(Windows, Demo) {
     ASSERT_EQ(top, std::vector<std::string>{"zor-" + kVersion + "-win64"});
     const fs::path folder = dir / "unpacked" / top[0];
     for (const char* file : {"zor.exe", "zorpack.exe", "zor-inspect.exe", "zor-render.exe", "zor-import.exe",
-                             "zor-view.exe", "README.txt", "LICENSE.txt", "zor.dat", "mp3.mp3", "water.avi"})
+                             "zor-build.exe", "zor-view.exe", "README.txt", "LICENSE.txt", "zor.dat", "mp3.mp3", "water.avi"})
         EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
 
     Wine wine(dir.path(), "640x480x24");

@@ -18,6 +18,8 @@
 #include <CLI/CLI.hpp>
 
 #include "import/add_to.h"
+#include "import/import_recipe.h"
+#include "import/music.h"
 #include "preview/tool_usage.h"
 #include "archive/data_source.h"
 #include "import/convert.h"
@@ -26,6 +28,8 @@
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
+#include "system/text.h"
+#include "writers/folder_record.h"
 
 namespace {
 
@@ -63,10 +67,7 @@ zor::Bytes readMusic(const std::string& path) {
     zor::ReadFailure failure;
     std::optional<zor::Bytes> bytes = zor::readWholeFile(path, &failure);
     if (!bytes) throw zor::import::ImportError(path + ": cannot be read: " + failure.reason);
-    const zor::Bytes& b = *bytes;
-    const bool id3 = b.size() >= 3 && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
-    const bool frame = b.size() >= 4 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[1] & 0x06) != 0;
-    if (!id3 && !frame) throw zor::import::ImportError(path + ": is not an MP3 file");
+    if (!zor::import::looksLikeMp3(*bytes)) throw zor::import::ImportError(path + ": is not an MP3 file");
     return std::move(*bytes);
 }
 
@@ -238,6 +239,31 @@ int main(int argc, char** argv) {
             play.progress = progress;
             play.files = conversion.files;
             zor::write::writePlayFolder(play);
+            // What was written, for a later zor-build of the folder's recipe
+            // to replace, and the recipe itself, once: it directs the demo
+            // from now on.
+            zor::write::recordWrittenNames(play);
+            zor::import::ImportRecipe recipe;
+            recipe.recipe = zor::import::recipeBeside(folder);
+            recipe.folder = folder;
+            for (const std::string& s : sources) recipe.sources.push_back(zor::pathFromUtf8(s));
+            recipe.inputs = inputs;
+            recipe.doubleSided = doubleSided;
+            if (!music.empty()) recipe.music = zor::pathFromUtf8(music);
+            const std::string text = zor::import::importRecipeText(recipe, conversion);
+            zor::WriteFailure failure;
+            if (zor::writeFileByRename(recipe.recipe,
+                                       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+                                       zor::Replace::Never, failure))
+                conversion.notes.push_back("the recipe " + zor::utf8Of(recipe.recipe) + " says what was imported: edit "
+                                           "it and run zor-build " + zor::utf8Of(recipe.recipe) +
+                                           " to direct the demo");
+            else if (failure.kind == zor::WriteFailure::Kind::Exists)
+                conversion.notes.push_back("the recipe " + zor::utf8Of(recipe.recipe) +
+                                           " is there already and stays as it is (it directs the demo): zor-build " +
+                                           zor::utf8Of(recipe.recipe) + " builds the folder from it");
+            else
+                conversion.warnings.push_back(failure.describe(recipe.recipe, "--force"));
         }
 
         if (!quiet) {

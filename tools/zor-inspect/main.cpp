@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     std::string archive = zor::kArchiveFileName;
     std::optional<float> frame;
     bool json = false;
-    std::string sceneName;
+    std::string sceneName = zor::kSceneFileName;
     app.add_option("--dir", directory, "Folder of the data files and the archive")->capture_default_str();
     app.add_option("--archive", archive, "Archive searched after the folder")->capture_default_str();
     app.add_option("--frame", frame, "Evaluate the scene at this frame");
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     app.add_flag("--check", check,
                  "Report what will go wrong or be ignored when the player plays the scene, one "
                  "'FILE:LINE: error|warning: text' line each on standard output; exit status 1 when there are errors");
-    app.add_option("SCENE", sceneName, "Scene file name")->required();
+    app.add_option("SCENE", sceneName, "Scene file name (default: the player's)")->capture_default_str();
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (frame && !std::isfinite(*frame)) return zor::usageError("zor-inspect", "--frame wants a finite number");
     std::error_code ec;

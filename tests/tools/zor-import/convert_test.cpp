@@ -12,6 +12,7 @@
 #include "import/readers.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -138,7 +139,11 @@ TEST(ImportConvert, BigModelsAreFittedIntoTheViewUnlessAScaleIsGiven) {
     EXPECT_LT(parse(asGiven).camera.motion.keys[0].value[2], -1000.0f);
 }
 
-TEST(ImportConvert, AModelWithItsOwnCameraKeepsItsScaleAndIsWarnedOfWhatTheCameraCannotSee) {
+// A model whose own camera sees it only beyond the view's far end (which
+// the player shows black) is scaled camera and all: the same picture in
+// smaller numbers. With a scale of its own it keeps that scale, and hears
+// which one would bring it within reach.
+TEST(ImportConvert, AModelWithItsOwnCameraBeyondTheViewIsScaledCameraAndAll) {
     SourceModel model = hallModel();
     model.cameras.emplace_back();
     model.cameras[0].yfov = 34 * 3.14159265f / 180;
@@ -148,10 +153,17 @@ TEST(ImportConvert, AModelWithItsOwnCameraKeepsItsScaleAndIsWarnedOfWhatTheCamer
     camera.rest.translation = {0, 0, 1000};  // looking along -z at the hall, 1000 units away
     model.nodes.push_back(camera);
     const Conversion c = convertModel(model, {});
-    EXPECT_FALSE(says(c.notes, "scaled by"));
-    ASSERT_EQ(c.warnings.size(), 1u);
-    EXPECT_EQ(c.warnings[0], "the camera of memory.gltf cannot see the model at frame 0: it lies 1000 to 1044 units "
-                             "away, beyond the view's 100 (--scale 0.05 brings it within reach)");
+    EXPECT_TRUE(says(c.notes, "the camera of memory.gltf sees its model only 1000 units ahead, beyond the view's 100: "
+                              "memory.gltf scaled by 0.05, camera and all"));
+    EXPECT_TRUE(c.warnings.empty()) << c.warnings.front();
+    EXPECT_NEAR(parse(c).camera.motion.keys[0].value[2], -50.0f, 1e-3f);
+    ConvertOptions given;
+    given.scale = 1.0f;
+    const Conversion kept = convertModel(model, given);
+    EXPECT_FALSE(says(kept.notes, "scaled by"));
+    ASSERT_EQ(kept.warnings.size(), 1u);
+    EXPECT_EQ(kept.warnings[0], "the camera of memory.gltf cannot see the model at frame 0: it lies 1000 to 1044 units "
+                                "away, beyond the view's 100 (--scale 0.05 brings it within reach)");
 }
 
 // Two sources in one scene, then a third added to it: each hangs below its
@@ -199,6 +211,23 @@ TEST(ImportConvert, ASceneThatEndsInsideABlockIsNotAddedTo) {
     existing.objects = 1;
     const SourceModel model = triangleModel({"Wheel"});
     EXPECT_THROW(composeScene({{&model, "w.glb", {0, 0, 0}, std::nullopt}}, {}, &existing), ImportError);
+}
+
+// glTF 1.0, text with and without its "asset" or binary, is named as such,
+// not taken for a broken 2.0 file.
+TEST(ImportConvert, GltfOneIsToldApart) {
+    zor::test::ScratchDir dir;
+    dir.write("asset.gltf", R"({"asset": {"version": "1.0"}, "meshes": {"box": {"primitives": []}}})");
+    dir.write("bare.gltf", R"({"scene": "main", "nodes": {"box": {"meshes": ["box"]}}})");
+    dir.write("binary.glb", zor::Bytes{'g', 'l', 'T', 'F', 1, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    for (const char* name : {"asset.gltf", "bare.gltf", "binary.glb"}) {
+        try {
+            readGltf(dir / name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const ImportError& e) {
+            EXPECT_EQ(std::string(e.what()), (dir / name).string() + ": glTF 1.0 is not read; save it as glTF 2.0");
+        }
+    }
 }
 
 TEST(ImportConvert, AnglesGiveBackTheRotation) {

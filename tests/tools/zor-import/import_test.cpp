@@ -314,7 +314,8 @@ TEST_F(ImportTest, PackedFolderPlaysFromTheArchive) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"mp3.mp3", "zor.dat"}));
+    EXPECT_EQ(names, (std::vector<std::string>{".zor-files", "mp3.mp3", "zor.dat"}));
+    EXPECT_EQ(readText(out / ".zor-files"), "zor.dat\nmp3.mp3\n") << "what a later build may replace";
     auto loaded = load(out, "other.lws");
     EXPECT_FALSE(loaded->diagnostics.hasErrors());
     EXPECT_GT(objectNamed(loaded->scene, "Arm.lwo")->polygonCount, 0);
@@ -356,6 +357,29 @@ TEST_F(ImportTest, DoubleSidedIsGivenWhereTheSourceCannotSayIt) {
     const zor::SceneObject* quad = objectNamed(loaded->scene, "Quad.lwo");
     ASSERT_NE(quad, nullptr);
     for (const zor::MeshPolygon& polygon : quad->polygons) EXPECT_TRUE(polygon.flags & zor::doubleSided);
+}
+
+// A model in millimetres with its own camera 1500 units away lies beyond the
+// view's far end, where the player shows nothing: it is scaled, camera and
+// all, and shows as its camera framed it, well within the view.
+TEST_F(ImportTest, ABigModelWithItsOwnCameraIsScaledIntoTheView) {
+    const fs::path out = root() / "big";
+    auto child = run({source("big.gltf").string(), "--out", out.string()});
+    ASSERT_TRUE(child->exitedWith(0)) << child->errors();
+    EXPECT_NE(child->output().find("big.gltf scaled by 0.05, camera and all"), std::string::npos) << child->output();
+    EXPECT_EQ(child->errors().find("warning"), std::string::npos) << child->errors();
+    auto loaded = load(out);
+    evaluate(loaded->scene, 0.0f);
+    const zor::SceneObject* block = objectNamed(loaded->scene, "Block.lwo");
+    ASSERT_NE(block, nullptr);
+    double top = 0;
+    for (const zor::MeshPoint& p : block->points) {
+        EXPECT_GT(p.cameraSpacePosition[2], 1.0f);
+        EXPECT_LT(p.cameraSpacePosition[2], 98.0f);
+        top = std::max(top, project(p.cameraSpacePosition)[1]);
+    }
+    // The front face's top edge, 200 above the middle and 1300 ahead in the source.
+    EXPECT_NEAR(top, 200 / (1300 * std::tan(17.0 * 0.01745328)), 1e-3);
 }
 
 // A cube with one morph target, written by another glTF writer: the target
@@ -457,7 +481,8 @@ TEST_F(ImportTest, AddingToAPackedFolderWritesIntoItsArchive) {
     ASSERT_TRUE(child->exitedWith(0)) << child->errors();
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"zor.dat"});
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".zor-files", "zor.dat"}));
     zor::PackFile pack((out / "zor.dat").string());
     const auto scene = pack.readEntry("glorp2.lws");
     ASSERT_TRUE(scene);

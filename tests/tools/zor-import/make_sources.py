@@ -14,6 +14,9 @@ independently of the importer and of the libraries it reads with:
   quad.obj, quad.mtl, quad.png
                   a textured quad whose texture coordinates follow a planar
                   projection, and a second, coloured face
+  big.gltf        a box 400 units across (a model in millimetres) and its own
+                  camera 1500 units in front of it: beyond the player's view
+  logo.png        64 x 32: its left half pure magenta, its right half green
 
 Usage: make_sources.py FOLDER
 """
@@ -331,6 +334,24 @@ def quad(folder):
                 "usemtl Paint\nf 5 6 7\n")
 
 
+def big(folder):
+    g = Gltf()
+    pos, nor, uv, idx = box(400.0)
+    g.doc["meshes"].append({"name": "Block", "primitives": [{
+        "attributes": {"POSITION": g.accessor(pos, "VEC3"), "NORMAL": g.accessor(nor, "VEC3")},
+        "indices": g.accessor(idx, "SCALAR", 5123)}]})
+    g.doc["cameras"] = [{"type": "perspective", "perspective": {"yfov": math.radians(34), "znear": 10}}]
+    g.doc["nodes"] = [{"name": "Block", "mesh": 0},
+                      {"name": "View", "camera": 0, "translation": [0, 0, 1500]}]
+    g.doc["scenes"][0]["nodes"] = [0, 1]
+    g.finish(os.path.join(folder, "big.gltf"))
+
+
+def logo(folder):
+    with open(os.path.join(folder, "logo.png"), "wb") as f:
+        f.write(png(64, 32, lambda x, y: (255, 0, 255) if x < 32 else (30, 200, 60)))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -339,6 +360,8 @@ def main():
     animated(folder)
     grid(folder)
     quad(folder)
+    big(folder)
+    logo(folder)
 
 
 if __name__ == "__main__":

@@ -356,9 +356,14 @@ TEST_F(InspectTest, FailuresAndUsage) {
     r = run("--dir '" + (dir / "nowhere").string() + "' scene.lws");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nowhere: no such folder"), std::string::npos) << r.err;
-    for (const char* arguments : {"", "--frame abc scene.lws", "--bogus scene.lws", "--frame nan scene.lws",
-                                  "--frame inf scene.lws", "--frame -inf scene.lws"})
+    for (const char* arguments : {"--frame abc scene.lws", "--bogus scene.lws", "--frame nan scene.lws",
+                                  "--frame inf scene.lws", "--frame -inf scene.lws", "a.lws b.lws"})
         EXPECT_EQ(run(arguments).status, 2) << arguments;
+    // Without a scene named, the player's own: "zor-inspect --dir FOLDER --check".
+    fs::copy_file(dir / "scene.lws", dir / "glorp2.lws");
+    r = run(dirArg() + " --check");
+    EXPECT_NE(r.err.find("zor-inspect: glorp2.lws: "), std::string::npos) << r.err;
+    EXPECT_EQ(run(dirArg()).status, 0);
     r = run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--frame"), std::string::npos);
@@ -481,6 +486,10 @@ TEST_F(InspectTest, CheckNamesTheSilentTraps) {
          "check.lws:5: warning: object 1 (back.lwo) is seen only from the back at the 61 frames checked from 0 to 60: "
          "the player draws a polygon from its front only, the side from which its points run clockwise",
          0},
+        {"Hidden", "LoadObject quad.lwo\nLoadObject quad.lwo\n" + constantMotion("ObjectMotion", "-1 -1 -2 0 0 0 4 4 4"),
+         "check.lws:5: warning: object 1 (quad.lwo) is hidden behind object 2 (quad.lwo) at the 61 frames checked from 0 "
+         "to 60: nothing of it reaches the screen",
+         0},
         {"OpenSky", "LoadObject quad.lwo\n" + sweep,
          "is drawn over by nothing after earlier frames drew there: the player does not clear the screen between "
          "frames, so older pictures show through",
@@ -522,6 +531,14 @@ TEST_F(InspectTest, CheckNamesTheSilentTraps) {
     const test::ShellRun r = run(dirArg() + " --check check.lws");
     EXPECT_EQ(r.out.find("seen only from the back"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("drawn over by nothing"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("hidden behind"), std::string::npos) << r.out;
+    // Turned round on a double-sided surface, it is drawn from behind.
+    LwSurface both = redSurface();
+    both.flags = write::lwDoubleSided;
+    write("both.lwo", lwob(quad, {{0, 3, 2, 1}}, both));
+    std::ofstream(dir / "check.lws") << header << "LoadObject both.lwo\n" << camera;
+    const test::ShellRun twoSided = run(dirArg() + " --check check.lws");
+    EXPECT_EQ(twoSided.out.find("seen only from the back"), std::string::npos) << twoSided.out;
 }
 
 // A scene named with its folder, read from outside it: the scene is found,
