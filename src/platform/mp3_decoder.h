@@ -33,7 +33,8 @@ struct Pcm {
 // of sound cannot exhaust memory.
 inline constexpr std::size_t kMaxPcmBytes = std::size_t{1} << 30;
 
-// False with `error` saying what is wrong ("holds no MPEG Layer III audio").
+// False with `error` saying what is wrong, in words that follow the file's
+// name: "holds no MPEG Layer III audio", "cannot be decoded: ...".
 bool decodeMp3(std::span<const std::uint8_t> bytes, Pcm& pcm, std::string& error);
 
 // The file `fileName` (UTF-8, relative to the current folder) read through
