@@ -26,7 +26,8 @@
 #include "app/setup_window.h"
 #include "archive/data_source.h"
 #include "platform/browser/browser_dialog.h"
-#include "platform/browser/browser_music.h"
+#include "platform/device_music.h"
+#include "platform/browser/web_audio_device.h"
 #include "platform/browser/browser_window_system.h"
 #include "platform/browser/webgl_host.h"
 #include "render/gl_display_layer.h"
@@ -235,7 +236,8 @@ private:
     }
 
     BrowserWindowSystem system_;
-    BrowserBass bass_;
+    WebAudioSoundDevice sound_;
+    DeviceBass bass_{sound_};
     BrowserDialog dialog_;
     std::string commandLine_;
     bool smooth_ = false;
