@@ -52,9 +52,11 @@ public:
 
     // Names of the archive's entries, one a line, for the page to look for
     // files of the same names beside it; or, when the archive cannot be used,
-    // why (first line "error").
+    // why (first line "error"): a damaged archive is named before the set-up.
     std::string archiveReport() {
         PackFile pack(kArchiveFileName);
+        if (const std::string damage = pack.damage(); !damage.empty())
+            return "error\n" + std::string(kArchiveFileName) + ": damaged archive: " + damage;
         if (pack.isCorrupt()) return "error\n" + pack.error();
         std::string names = "ok\n";
         for (int i = 0; i < pack.entryCount(); ++i) names += std::string(pack.entry(i).name) + "\n";
