@@ -499,7 +499,7 @@ def test_open(args):
             browser.set_files("#open-demo", [bad])
             browser.wait_for("document.body.dataset.opened === '1'")
             message = browser.evaluate("document.getElementById('open-message').textContent")
-            check(os.path.basename(bad) + ": holds no files: it is not an archive the player reads" in message,
+            check(os.path.basename(bad) + ": not an archive the player can read: damaged archive: no trailer" in message,
                   f"the damaged archive: {message!r}")
             check(browser.evaluate("document.querySelectorAll('#setup img:not(#demo-poster)').length") == 0,
                   "a file's name became markup")
