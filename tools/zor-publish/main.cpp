@@ -17,6 +17,7 @@
 
 #include "preview/render_run.h"
 #include "preview/tool_usage.h"
+#include "archive_bytes.h"
 #include "bundle_writer.h"
 #include "demo_bundle.h"
 #include "display/png_file.h"

@@ -1,12 +1,10 @@
 #include "pages.h"
 
-#include <libdeflate.h>
-#include <zlib.h>
-
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "archive_bytes.h"
 #include "scene/player_constants.h"
 #include "system/process.h"
 #include "system/text.h"
@@ -142,34 +140,6 @@ std::string demoFileBlocks(const DemoBundle& demo) {
 
 bool sentGzipped(web::WebFileRole role) {
     return role != web::WebFileRole::Readme && role != web::WebFileRole::Licence;
-}
-
-Bytes gzippedSmallest(std::span<const std::uint8_t> data) {
-    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-        libdeflate_alloc_compressor(12), libdeflate_free_compressor);
-    if (!compressor) throw std::bad_alloc();
-    Bytes out(libdeflate_gzip_compress_bound(compressor.get(), data.size()));
-    const std::size_t size = libdeflate_gzip_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
-    if (size == 0) throw std::runtime_error("libdeflate cannot compress");
-    out.resize(size);
-    return out;
-}
-
-Bytes gzipped(std::span<const std::uint8_t> data) {
-    z_stream z{};
-    // 15 + 16: a gzip wrapper (its time left at zero) around deflate data.
-    if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("zlib cannot start");
-    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 32);
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
-    return out;
 }
 
 std::string base64(std::span<const std::uint8_t> data) {

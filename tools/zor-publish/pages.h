@@ -55,10 +55,6 @@ std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, 
 // servers that send one: the page and the player, not the texts.
 bool sentGzipped(web::WebFileRole role);
 
-// gzip (no name, no time) of `data`: as gzip -9 makes it (zlib), and the
-// smallest libdeflate makes (level 12), which every gunzip reads alike.
-Bytes gzipped(std::span<const std::uint8_t> data);
-Bytes gzippedSmallest(std::span<const std::uint8_t> data);
 std::string base64(std::span<const std::uint8_t> data);
 
 // base85 as the page reads it, in web::kBase85Digits (web_page.h says how).
