@@ -3,6 +3,7 @@
 
 #include "archive/data_source.h"
 #include "system/files.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -15,7 +16,7 @@ bool DataSource::setArchiveName(std::string_view name) {
 }
 
 fs::path DataSource::archivePath() const {
-    const fs::path name(archiveName);
+    const fs::path name = pathFromUtf8(archiveName);
     return name.is_absolute() ? name : directory / name;
 }
 
@@ -48,14 +49,14 @@ std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view nam
         if (tried) *tried = path;
         data = readWholeFile(path, &failure);
     }
-    if (!data && diags) diags->warning(name, 0, "cannot read " + path.string() + " from disk: " + failure.reason);
+    if (!data && diags) diags->warning(name, 0, "cannot read " + utf8Of(path) + " from disk: " + failure.reason);
     return data;
 }
 
 }  // namespace
 
 std::string nothingFoundHint(const std::filesystem::path& directory) {
-    return "scenes, objects and images are looked for in the data folder (" + directory.string() +
+    return "scenes, objects and images are looked for in the data folder (" + utf8Of(directory) +
            ") and its archive, not beside the scene: run in the scene's folder or use --dir FOLDER";
 }
 
@@ -90,7 +91,7 @@ std::optional<Bytes> ArchiveCache::readEntry(const fs::path& path, std::string_v
         now = {true, st.device, st.inode, st.size, st.modified, st.modifiedNs, st.changed, st.changedNs};
     // During a load (a Hold) the archive open since its first lookup stays.
     if (!pack_ || path_ != path || (holds_ == 0 && !(identity_ == now))) {
-        pack_ = std::make_unique<PackFile>(path.string());
+        pack_ = std::make_unique<PackFile>(utf8Of(path));
         path_ = path;
         identity_ = now;
     }

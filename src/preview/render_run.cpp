@@ -6,6 +6,7 @@
 #include "render/gl_display_layer.h"
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -57,11 +58,11 @@ bool RenderRun::start() {
     StageLoad load = s.stage.load();
     diagnostics_ = std::move(load.diagnostics);
     if (!load.sceneRead) {
-        const std::filesystem::path onDisk = options_.directory / options_.sceneName;
+        const std::filesystem::path onDisk = options_.directory / pathFromUtf8(options_.sceneName);
         if (const std::string problem = diskFileProblem(onDisk); !problem.empty())
-            error_ = onDisk.string() + ": cannot read the scene: " + problem;
+            error_ = utf8Of(onDisk) + ": cannot read the scene: " + problem;
         else
-            error_ = options_.sceneName + ": scene not found in " + options_.directory.string() +
+            error_ = options_.sceneName + ": scene not found in " + utf8Of(options_.directory) +
                      " (neither on disk nor in " + kArchiveFileName + "); " + nothingFoundHint(options_.directory);
         return false;
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "system/text.h"
 #include "system/win32/text_win32.h"
 
 namespace zor::win32 {
@@ -129,11 +130,11 @@ bool AcmMp3Decoder::open(const std::filesystem::path& file, std::string& error) 
     close();
     std::string why;
     if (!readFile(file, bytes_, why)) {
-        error = "cannot read \"" + file.string() + "\": " + why;
+        error = "cannot read \"" + utf8Of(file) + "\": " + why;
         return false;
     }
     if (!findMp3Format(bytes_, format_)) {
-        error = "\"" + file.string() + "\" holds no MPEG Layer III audio";
+        error = "\"" + utf8Of(file) + "\" holds no MPEG Layer III audio";
         return false;
     }
 
@@ -163,7 +164,7 @@ bool AcmMp3Decoder::open(const std::filesystem::path& file, std::string& error) 
     MMRESULT result = acmStreamOpen(&stream, nullptr, reinterpret_cast<WAVEFORMATEX*>(&mp3), &pcm, nullptr, 0, 0,
                                     ACM_STREAMOPENF_NONREALTIME);
     if (result != MMSYSERR_NOERROR) {
-        error = "Windows has no MP3 decoder for \"" + file.string() + "\" (" + std::to_string(format_.sampleRate) +
+        error = "Windows has no MP3 decoder for \"" + utf8Of(file) + "\" (" + std::to_string(format_.sampleRate) +
                 " Hz, " + std::to_string(format_.channels) + " channels; ACM error " + std::to_string(result) + ")";
         return false;
     }
