@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         if (argument == "-nosound") argument = "--nosound";
     zor::ProgramArguments arguments(std::move(list));
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
-    stage.directory = directory;
+    stage.directory = zor::pathFromUtf8(directory);
     if (trueColour) stage.bits = 32;
     // An author's editor may write a file in place, in several steps: a file
     // is taken once it has been still for two polls.
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         }
 
         zor::PreviewMusic music(noSound ? nullptr : &platform->gaudio(),
-                                (stage.directory / zor::kMusicFileName).string());
+                                zor::utf8Of(stage.directory / zor::kMusicFileName));
         if (!noSound && !music.open()) std::cerr << "zor-view: playing without music: " << music.error() << '\n';
 
         zor::ViewServices services{system, scene, std::cerr};
