@@ -77,7 +77,6 @@ int play(const zor::PlayerArguments& arguments, std::ostream& errors) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    zor::win32::attachToParentConsole();
     const zor::ProgramArguments arguments = zor::startProgram(0, nullptr);
     zor::installStopSignals();
     const bool output = zor::win32::hasStandardOutput();
