@@ -10,6 +10,7 @@
 #include <random>
 
 #include "archive/pack_file.h"
+#include "system/process.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ std::size_t totalBytes() {
 }
 
 std::filesystem::path scratch(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("zor-bench-" + std::to_string(::getpid()));
+    auto dir = std::filesystem::temp_directory_path() / ("zor-bench-" + std::to_string(zor::processId()));
     std::filesystem::create_directories(dir);
     return dir / name;
 }

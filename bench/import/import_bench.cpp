@@ -25,6 +25,7 @@
 #include "import/convert.h"
 #include "writers/play_folder.h"
 #include "import/readers.h"
+#include "system/process.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ void writeModel(const fs::path& path) {
 }
 
 void BM_Import100kTriangles(benchmark::State& state) {
-    const fs::path folder = fs::temp_directory_path() / ("zor-import-bench-" + std::to_string(::getpid()));
+    const fs::path folder = fs::temp_directory_path() / ("zor-import-bench-" + std::to_string(zor::processId()));
     fs::create_directories(folder);
     const fs::path model = folder / "sphere.glb";
     writeModel(model);

@@ -22,6 +22,7 @@
 #include "platform/sdl/sdl_dialog.h"
 #include "platform/device_music.h"
 #include "platform/sdl/sdl_sound_device.h"
+#include "system/process.h"
 
 namespace zor {
 namespace {
@@ -95,7 +96,7 @@ struct RunFigures {
 RunFigures runDemo(int first, int last, int passes, const char* commandLine) {
     const std::filesystem::path demo = ZOR_DEMO_DIR;
     const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zor-bench-player-" + std::to_string(::getpid()));
+        std::filesystem::temp_directory_path() / ("zor-bench-player-" + std::to_string(zor::processId()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::filesystem::copy_file(demo / "zor.dat", dir / "zor.dat");

@@ -17,6 +17,7 @@
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
 #include "wall_clock_system.h"
+#include "system/process.h"
 
 namespace zor {
 namespace {
@@ -37,7 +38,7 @@ struct DemoView {
         ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
         ::setenv("SDL_AUDIODRIVER", "dummy", 0);
         const std::filesystem::path demo = ZOR_DEMO_DIR;
-        dir = std::filesystem::temp_directory_path() / ("zor-bench-view-" + std::to_string(::getpid()));
+        dir = std::filesystem::temp_directory_path() / ("zor-bench-view-" + std::to_string(zor::processId()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         std::filesystem::copy_file(demo / "zor.dat", dir / "zor.dat");

@@ -33,6 +33,7 @@
 #include "platform/sdl/sdl_gl_host.h"
 #include "render/gl_display_layer.h"
 #include "wall_clock_system.h"
+#include "system/process.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
     ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
 
-    const fs::path folder = fs::temp_directory_path() / ("zor-soak-view-" + std::to_string(::getpid()));
+    const fs::path folder = fs::temp_directory_path() / ("zor-soak-view-" + std::to_string(zor::processId()));
     fs::create_directories(folder);
     std::vector<Rewritten> files;
     try {

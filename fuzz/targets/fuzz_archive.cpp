@@ -12,13 +12,14 @@
 #include <string>
 
 #include "archive/data_source.h"
+#include "system/process.h"
 
 namespace {
 
 // One folder per process, removed when the fuzzer exits.
 struct WorkFolder {
     std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("zor-fuzz-archive-" + std::to_string(getpid()));
+        std::filesystem::temp_directory_path() / ("zor-fuzz-archive-" + std::to_string(zor::processId()));
     WorkFolder() { std::filesystem::create_directories(path); }
     ~WorkFolder() {
         std::error_code ignored;

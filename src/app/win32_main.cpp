@@ -81,7 +81,6 @@ int play(const zor::PlayerArguments& arguments, const std::string& title, std::o
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    zor::win32::attachToParentConsole();
     const zor::ProgramArguments arguments = zor::startProgram(0, nullptr);
     zor::installStopSignals();
     const bool output = zor::win32::hasStandardOutput();

@@ -7,6 +7,7 @@
 #include "archive/pack_file.h"
 #include "archive/archive_lock.h"
 #include "system/files.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -24,7 +25,7 @@ ArchiveLock::~ArchiveLock() {
     sys::closeFile(fd_);  // closing releases the lock
 }
 
-fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(archive.string() + ".lock"); }
+fs::path ArchiveLock::lockFileOf(const fs::path& archive) { return fs::path(archive) += ".lock"; }
 
 bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
     archive_ = archive;
@@ -38,22 +39,22 @@ bool ArchiveLock::acquire(const fs::path& archive, bool wait) {
             const fs::path folder = archive.parent_path().empty() ? fs::path(".") : archive.parent_path();
             std::error_code ec;
             error_ = error == ENOENT && !fs::is_directory(folder, ec)
-                         ? archive.string() + ": the folder " + folder.string() + " does not exist"
-                         : lockFile.string() + ": cannot open the lock file: " + std::strerror(error);
+                         ? utf8Of(archive) + ": the folder " + utf8Of(folder) + " does not exist"
+                         : utf8Of(lockFile) + ": cannot open the lock file: " + std::strerror(error);
             return false;
         }
         sys::FileStatus st;
         if (!sys::statusOf(fd_, st, error) || st.kind != sys::FileKind::Regular) {
-            error_ = lockFile.string() + ": the lock file is not a regular file";
+            error_ = utf8Of(lockFile) + ": the lock file is not a regular file";
             sys::closeFile(fd_);
             fd_ = -1;
             return false;
         }
         bool busy = false;
         if (!sys::lockExclusive(fd_, wait, busy, error)) {
-            error_ = busy ? archive.string() + ": another program is changing it (it holds " + lockFile.string() +
+            error_ = busy ? utf8Of(archive) + ": another program is changing it (it holds " + utf8Of(lockFile) +
                                 "); nothing was changed"
-                          : lockFile.string() + ": cannot lock: " + std::strerror(error);
+                          : utf8Of(lockFile) + ": cannot lock: " + std::strerror(error);
             sys::closeFile(fd_);
             fd_ = -1;
             return false;
@@ -69,12 +70,12 @@ int ArchiveLock::removeStaleTemporaries() const {
     if (fd_ < 0) return 0;
     // PackFile's temporary copies are "NAME.tmp." and six characters; with
     // the lock held no other writer is making one.
-    const std::string prefix = archive_.filename().string() + ".tmp.";
+    const std::string prefix = utf8Of(archive_.filename()) + ".tmp.";
     const fs::path folder = archive_.has_parent_path() ? archive_.parent_path() : fs::path(".");
     int removed = 0;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8Of(it->path().filename());
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
         std::error_code kind;
         if (!it->is_regular_file(kind) || it->is_symlink(kind)) continue;

@@ -5,6 +5,7 @@
 
 #include "system/text.h"
 #include "system/files.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -17,7 +18,7 @@ bool DataSource::setArchiveName(std::string_view name) {
 }
 
 fs::path DataSource::archivePath() const {
-    const fs::path name(archiveName);
+    const fs::path name = pathFromUtf8(archiveName);
     return name.is_absolute() ? name : directory / name;
 }
 
@@ -50,7 +51,7 @@ std::optional<Bytes> readFromDisk(const DataSource& source, std::string_view nam
         if (tried) *tried = path;
         data = readWholeFile(path, &failure);
     }
-    if (!data && diags) diags->warning(name, 0, "cannot read " + path.string() + " from disk: " + failure.reason);
+    if (!data && diags) diags->warning(name, 0, "cannot read " + utf8Of(path) + " from disk: " + failure.reason);
     return data;
 }
 

@@ -360,7 +360,7 @@ bool PackFile::createWorkFile() {
     int fd = sys::makeTemporary(pattern, error);
     if (fd < 0) return fail("cannot create a temporary file beside it: " + sys::reasonFor(error));
     // The finished archive keeps the old file's permissions (or the usual ones
-    // for a new file), not mkstemp's private 0600.
+    // for a new file), not a temporary file's private 0600.
     sys::FileStatus st;
     const bool known = file_ && sys::statusOf(fileno(file_), st, error);
     sys::setPermissions(fd, known ? st.permissions : newFileMode());
@@ -385,7 +385,7 @@ void PackFile::discardWorkFile() {
 bool PackFile::addFile(const std::filesystem::path& path, std::string_view name) {
     ReadFailure failure;
     std::optional<Bytes> data = readWholeFile(path, &failure);
-    if (!data) return fail("cannot read '" + path.string() + "': " + failure.reason);
+    if (!data) return fail("cannot read '" + utf8Of(path) + "': " + failure.reason);
     return addData(*data, name);
 }
 

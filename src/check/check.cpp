@@ -26,6 +26,7 @@
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
+#include "system/text.h"
 
 namespace zor::check {
 namespace {
@@ -148,9 +149,9 @@ private:
 std::string SceneChecker::whereLooked() const {
     const std::filesystem::path archive = source_.archivePath();
     std::error_code error;
-    return " (looked in " + source_.directory.string() +
-           (std::filesystem::exists(archive, error) ? ", then in the archive " + archive.string()
-                                                    : "; there is no archive " + archive.string()) +
+    return " (looked in " + utf8Of(source_.directory) +
+           (std::filesystem::exists(archive, error) ? ", then in the archive " + utf8Of(archive)
+                                                    : "; there is no archive " + utf8Of(archive)) +
            ")";
 }
 

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include "system/text.h"
+
 
 namespace zor {
 
@@ -35,7 +37,7 @@ bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        error = path.string() + ": " + image.message;
+        error = utf8Of(path) + ": " + image.message;
         return false;
     }
     image.format = PNG_FORMAT_RGB;
@@ -43,7 +45,7 @@ bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string
     picture.height = static_cast<int>(image.height);
     picture.pixels.resize(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
-        error = path.string() + ": " + image.message;
+        error = utf8Of(path) + ": " + image.message;
         png_image_free(&image);
         return false;
     }

@@ -18,6 +18,7 @@
 #include <stb_image_write.h>
 
 #include "system/disk_files.h"
+#include "system/text.h"
 #include "display/png_file.h"
 
 namespace zor {
@@ -50,11 +51,11 @@ bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string
     ReadFailure failure;
     const std::optional<Bytes> bytes = readWholeFile(path, &failure);
     if (!bytes) {
-        error = path.string() + ": " + failure.reason;
+        error = utf8Of(path) + ": " + failure.reason;
         return false;
     }
     if (bytes->size() > static_cast<std::size_t>(INT_MAX)) {
-        error = path.string() + ": too large";
+        error = utf8Of(path) + ": too large";
         return false;
     }
     int width = 0, height = 0, components = 0;
@@ -63,7 +64,7 @@ bool readPng(const std::filesystem::path& path, RgbPicture& picture, std::string
         stbi_image_free);
     if (!pixels) {
         const char* reason = stbi_failure_reason();
-        error = path.string() + ": " + (reason ? reason : "not a PNG file");
+        error = utf8Of(path) + ": " + (reason ? reason : "not a PNG file");
         return false;
     }
     picture.width = width;

@@ -30,6 +30,7 @@
 #include "scene/scene_reader.h"
 #include "scene/timeline.h"
 #include "import/skins.h"
+#include "system/text.h"
 #include "writers/jpeg_writer.h"
 #include "writers/scene_writer.h"
 
@@ -76,7 +77,7 @@ public:
         if (existing_) {
             objectBase_ = existing_->objects;
             for (const std::string& name : existing_->names) {
-                const std::string stem = std::filesystem::path(name).stem().string();
+                const std::string stem = utf8Of(pathFromUtf8(name).stem());
                 objectNames_.reserve(stem);
                 imageNames_.reserve(stem);
                 rootNames_.reserve(stem);
@@ -94,7 +95,7 @@ public:
             source.input = &input;
             const std::size_t index = sources_.size() - 1;
             if (index < options_.directions.size()) source.direction = options_.directions[index];
-            source.label = std::filesystem::path(input.model->fileName).filename().string();
+            source.label = utf8Of(pathFromUtf8(input.model->fileName).filename());
             if (source.label.empty()) source.label = input.name;
             for (const std::string& n : input.model->notCarried) source.report.addNotCarried(n);
             source.animation = std::make_unique<Animation>(*input.model, source.report);
@@ -617,7 +618,7 @@ Conversion composeScene(const std::vector<SourceInput>& sources, const ConvertOp
 Conversion convertModel(const SourceModel& model, const ConvertOptions& options) {
     SourceInput input;
     input.model = &model;
-    input.name = std::filesystem::path(model.fileName).filename().string();
+    input.name = utf8Of(pathFromUtf8(model.fileName).filename());
     input.scale = options.scale;
     return composeScene({input}, options, nullptr);
 }

@@ -8,12 +8,14 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <limits>
 
 #include <tiny_gltf.h>
 
 #include "import/readers.h"
+#include "system/disk_files.h"
+#include "system/files.h"
+#include "system/text.h"
 
 namespace zor::import {
 namespace {
@@ -37,6 +39,32 @@ bool loadImageHook(tinygltf::Image* image, const int index, std::string* err, st
     image->pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
     image->image = std::move(decoded.rgba);
     return true;
+}
+
+// tinygltf's file calls, through the system's files: names are UTF-8 (its
+// own calls would take them in the C runtime's code page on Windows), and a
+// FIFO or a device is never opened.
+bool fileExists(const std::string& name, void*) {
+    system_files::FileStatus status;
+    return system_files::statusOf(pathFromUtf8(name), status) && status.kind == system_files::FileKind::Regular;
+}
+
+std::string expandFilePath(const std::string& name, void*) { return name; }
+
+bool readFile(std::vector<unsigned char>* out, std::string* err, const std::string& name, void*) {
+    ReadFailure failure;
+    std::optional<Bytes> bytes = readWholeFile(pathFromUtf8(name), &failure);
+    if (!bytes) {
+        if (err) *err += name + ": " + failure.reason + "\n";
+        return false;
+    }
+    *out = std::move(*bytes);
+    return true;
+}
+
+bool refuseToWrite(std::string* err, const std::string& name, const std::vector<unsigned char>&, void*) {
+    if (err) *err += name + ": the importer writes no files of its sources\n";
+    return false;
 }
 
 class Reader {
@@ -226,7 +254,7 @@ private:
             const tinygltf::Image& gi = g_.images[i];
             SourceImage image;
             image.name = !gi.name.empty() ? gi.name : !gi.uri.empty() && gi.uri.rfind("data:", 0) != 0
-                                                          ? fs::path(gi.uri).stem().string()
+                                                          ? utf8Of(pathFromUtf8(gi.uri).stem())
                                                           : "image" + std::to_string(i);
             const std::size_t pixels = static_cast<std::size_t>(std::max(gi.width, 0)) * std::max(gi.height, 0);
             if (gi.component == 4 && gi.bits == 8 && pixels > 0 && gi.image.size() == pixels * 4) {
@@ -622,45 +650,46 @@ private:
 SourceModel readGltf(const fs::path& path) {
     tinygltf::TinyGLTF loader;
     loader.SetImageLoader(loadImageHook, nullptr);
+    loader.SetFsCallbacks({fileExists, expandFilePath, readFile, refuseToWrite, nullptr});
     tinygltf::Model gltf;
     std::string err, warn;
-    std::string ext = path.extension().string();
+    std::string ext = utf8Of(path.extension());
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw ImportError(path.string() + ": no such file");
-    if (isGltfVersionOne(path)) throw ImportError(path.string() + ": glTF 1.0 is not read; save it as glTF 2.0");
-    const bool ok = ext == ".glb" ? loader.LoadBinaryFromFile(&gltf, &err, &warn, path.string())
-                                  : loader.LoadASCIIFromFile(&gltf, &err, &warn, path.string());
+    const std::string name = utf8Of(path);
+    if (!fileExists(name, nullptr)) throw ImportError(name + ": no such file");
+    if (isGltfVersionOne(path)) throw ImportError(name + ": glTF 1.0 is not read; save it as glTF 2.0");
+    const bool ok = ext == ".glb" ? loader.LoadBinaryFromFile(&gltf, &err, &warn, name)
+                                  : loader.LoadASCIIFromFile(&gltf, &err, &warn, name);
     if (!ok) {
         while (!err.empty() && (err.back() == '\n' || err.back() == ' ')) err.pop_back();
         // The library fails on compressed meshes without naming the cause.
         // The extensions are named in the JSON at the start of the file.
-        std::ifstream text(path, std::ios::binary);
-        std::string head(std::size_t{1} << 22, '\0');
-        text.read(head.data(), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(text.gcount(), 0)));
+        const std::optional<Bytes> bytes = readWholeFile(path);
+        const std::string_view head = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                                               std::min<std::size_t>(bytes->size(), 1 << 22))
+                                            : std::string_view();
         for (const char* extension : {"KHR_draco_mesh_compression", "EXT_meshopt_compression"})
-            if (head.find(extension) != std::string::npos)
-                throw ImportError(path.string() + ": needs the extension " + extension +
+            if (head.find(extension) != std::string_view::npos)
+                throw ImportError(name + ": needs the extension " + extension +
                                   ", which the importer cannot read (export without mesh compression)");
-        throw ImportError(path.string() + ": not a readable glTF 2.0 file" + (err.empty() ? "" : ": " + err));
+        throw ImportError(name + ": not a readable glTF 2.0 file" + (err.empty() ? "" : ": " + err));
     }
     SourceModel model;
-    model.fileName = path.string();
+    model.fileName = name;
     for (const std::string& required : gltf.extensionsRequired)
         if (required != "KHR_materials_unlit" && required != "KHR_lights_punctual" &&
             required != "KHR_texture_transform")
-            throw ImportError(path.string() + ": needs the extension " + required + ", which the importer cannot read");
+            throw ImportError(name + ": needs the extension " + required + ", which the importer cannot read");
     Reader(gltf, model).read();
     return model;
 }
 
 SourceModel readSource(const fs::path& path) {
-    std::string ext = path.extension().string();
+    std::string ext = utf8Of(path.extension());
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext == ".gltf" || ext == ".glb") return readGltf(path);
     if (ext == ".obj") return readObj(path);
-    throw ImportError(path.string() + ": unknown kind of file (expected .gltf, .glb or .obj)");
+    throw ImportError(utf8Of(path) + ": unknown kind of file (expected .gltf, .glb or .obj)");
 }
 
 }  // namespace zor::import

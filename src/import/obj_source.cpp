@@ -8,19 +8,45 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include <stb_image.h>
 #include <tiny_obj_loader.h>
 
 #include "import/readers.h"
+#include "system/disk_files.h"
+#include "system/text.h"
 
 namespace zor::import {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The MTL files an OBJ names, read from the OBJ's folder through the system's
+// files: tinyobjloader's own reader opens them by their narrow name (another
+// file on Windows when the name is not ASCII) and splits its folder at ':'.
+class MaterialFiles : public tinyobj::MaterialReader {
+public:
+    explicit MaterialFiles(fs::path folder) : folder_(std::move(folder)) {}
+
+    bool operator()(const std::string& name, std::vector<tinyobj::material_t>* materials,
+                    std::map<std::string, int>* byName, std::string* warn, std::string* err) override {
+        std::optional<Bytes> bytes = readWholeFile(folder_ / pathFromUtf8(name).relative_path());
+        if (!bytes) {
+            // What tinyobjloader says, so the caller reads it the same way.
+            if (warn) *warn += "Material file [ " + name + " ] not found in " + utf8Of(folder_) + "\n";
+            return false;
+        }
+        std::istringstream text(std::string(bytes->begin(), bytes->end()));
+        tinyobj::LoadMtl(byName, materials, &text, warn, err);
+        return true;
+    }
+
+private:
+    fs::path folder_;
+};
 
 // MTL colours are display values; the source records hold linear ones.
 float displayToLinear(float v) {
@@ -63,25 +89,26 @@ bool decodeImage(const std::uint8_t* bytes, std::size_t size, SourceImage& image
 }
 
 SourceModel readObj(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw ImportError(path.string() + ": no such file");
-    tinyobj::ObjReaderConfig config;
-    config.triangulate = false;
-    config.vertex_color = true;
-    config.mtl_search_path = path.parent_path().string();
-    tinyobj::ObjReader reader;
-    if (!reader.ParseFromFile(path.string(), config)) {
-        std::string err = reader.Error();
+    ReadFailure failure;
+    const std::optional<Bytes> bytes = readWholeFile(path, &failure);
+    if (!bytes)
+        throw ImportError(utf8Of(path) + (failure.missing() ? ": no such file" : ": cannot be read: " + failure.reason));
+    std::istringstream text(std::string(bytes->begin(), bytes->end()));
+    MaterialFiles materialFiles(path.parent_path());
+    tinyobj::attrib_t attrib;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warning, err;
+    // Faces keep their vertex count; a vertex without a colour is white.
+    if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warning, &err, &text, &materialFiles, false, true)) {
         while (!err.empty() && err.back() == '\n') err.pop_back();
-        throw ImportError(path.string() + ": not a readable OBJ file" + (err.empty() ? "" : ": " + err));
+        throw ImportError(utf8Of(path) + ": not a readable OBJ file" + (err.empty() ? "" : ": " + err));
     }
     SourceModel model;
-    model.fileName = path.string();
-    if (reader.Warning().find("Material file") != std::string::npos ||
-        reader.Warning().find("material") != std::string::npos)
+    model.fileName = utf8Of(path);
+    if (warning.find("Material file") != std::string::npos || warning.find("material") != std::string::npos)
         model.noteNotCarried("materials whose MTL file cannot be read");
 
-    const tinyobj::attrib_t& attrib = reader.GetAttrib();
     for (float c : attrib.colors)
         if (c != 1.0f) {
             model.noteNotCarried("vertex colours");
@@ -92,7 +119,7 @@ SourceModel readObj(const fs::path& path) {
     const std::size_t uvCount = attrib.texcoords.size() / 2;
 
     std::map<std::string, int> imageByPath;
-    for (const tinyobj::material_t& mm : reader.GetMaterials()) {
+    for (const tinyobj::material_t& mm : materials) {
         SourceMaterial m;
         m.name = mm.name;
         for (int c = 0; c < 3; ++c) m.baseColor[c] = displayToLinear(static_cast<float>(mm.diffuse[c]));
@@ -103,21 +130,21 @@ SourceModel readObj(const fs::path& path) {
             std::string name = mm.diffuse_texname;
             for (char& ch : name)
                 if (ch == '\\') ch = '/';
-            const fs::path imagePath = path.parent_path() / name;
-            auto known = imageByPath.find(imagePath.string());
+            const fs::path imagePath = path.parent_path() / pathFromUtf8(name);
+            auto known = imageByPath.find(utf8Of(imagePath));
             if (known != imageByPath.end()) {
                 m.baseColorImage = known->second;
             } else {
                 SourceImage image;
-                image.name = imagePath.stem().string();
-                std::ifstream file(imagePath, std::ios::binary);
-                std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+                image.name = utf8Of(imagePath.stem());
+                const std::optional<Bytes> imageBytes = readWholeFile(imagePath);
                 std::string why;
-                if (file.bad() || bytes.empty() || !decodeImage(bytes.data(), bytes.size(), image, why)) {
-                    model.noteNotCarried("images that cannot be read (" + imagePath.filename().string() + ")");
+                if (!imageBytes || imageBytes->empty() ||
+                    !decodeImage(imageBytes->data(), imageBytes->size(), image, why)) {
+                    model.noteNotCarried("images that cannot be read (" + utf8Of(imagePath.filename()) + ")");
                 } else {
                     m.baseColorImage = static_cast<int>(model.images.size());
-                    imageByPath[imagePath.string()] = m.baseColorImage;
+                    imageByPath[utf8Of(imagePath)] = m.baseColorImage;
                     model.images.push_back(std::move(image));
                 }
             }
@@ -127,7 +154,7 @@ SourceModel readObj(const fs::path& path) {
         model.materials.push_back(std::move(m));
     }
 
-    for (const tinyobj::shape_t& shape : reader.GetShapes()) {
+    for (const tinyobj::shape_t& shape : shapes) {
         const tinyobj::mesh_t& sm = shape.mesh;
         SourceMesh mesh;
         mesh.name = shape.name;
@@ -136,7 +163,7 @@ SourceModel readObj(const fs::path& path) {
         std::size_t at = 0;
         for (std::size_t f = 0; f < sm.num_face_vertices.size(); ++f) {
             const std::size_t n = sm.num_face_vertices[f];
-            if (at + n > sm.indices.size()) throw ImportError(path.string() + ": face " + std::to_string(f) + " is cut short");
+            if (at + n > sm.indices.size()) throw ImportError(utf8Of(path) + ": face " + std::to_string(f) + " is cut short");
             int material = f < sm.material_ids.size() ? sm.material_ids[f] : -1;
             if (material < -1 || material >= static_cast<int>(model.materials.size())) material = -1;
             SourcePrimitive& p = byMaterial[material];
@@ -146,7 +173,7 @@ SourceModel readObj(const fs::path& path) {
             for (std::size_t k = 0; k < n; ++k) {
                 const tinyobj::index_t& i = sm.indices[at + k];
                 if (i.vertex_index < 0 || static_cast<std::size_t>(i.vertex_index) >= vertexCount)
-                    throw ImportError(path.string() + ": face " + std::to_string(f) + " names vertex " +
+                    throw ImportError(utf8Of(path) + ": face " + std::to_string(f) + " names vertex " +
                                       std::to_string(i.vertex_index + 1) + " of " + std::to_string(vertexCount));
                 normals = normals && i.normal_index >= 0 && static_cast<std::size_t>(i.normal_index) < normalCount;
                 uvs = uvs && i.texcoord_index >= 0 && static_cast<std::size_t>(i.texcoord_index) < uvCount;
@@ -188,7 +215,7 @@ SourceModel readObj(const fs::path& path) {
         model.meshes.push_back(std::move(mesh));
         model.nodes.push_back(std::move(node));
     }
-    if (model.nodes.empty()) throw ImportError(path.string() + ": holds no faces");
+    if (model.nodes.empty()) throw ImportError(utf8Of(path) + ": holds no faces");
     return model;
 }
 

@@ -10,6 +10,7 @@
 #include "object/object.h"
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -50,7 +51,7 @@ std::string settleCheckWith(FileStamps& files, std::uint32_t settleMilliseconds)
                 why = "was written " + std::to_string(age) + " ms ago and may not be whole yet";
         }
         if (why.empty()) continue;
-        if (first.empty()) first = path.filename().string() + " " + why + "; it is read again once it is still";
+        if (first.empty()) first = utf8Of(path.filename()) + " " + why + "; it is read again once it is still";
         stamp = unknown;
     }
     return first;
@@ -154,7 +155,7 @@ int SceneStage::loadTexture(std::string_view name, std::map<std::string, CachedT
     // A file named like the image with "avi" for its last three characters
     // turns its mip levels off.
     if (key.size() >= 3) {
-        const auto companion = options_.directory / (key.substr(0, key.size() - 3) + "avi");
+        const auto companion = options_.directory / pathFromUtf8(key.substr(0, key.size() - 3) + "avi");
         entry.files.emplace(companion, stampSeen(companion, before));
     }
     const auto& items = result.diagnostics.items();

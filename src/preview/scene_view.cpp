@@ -272,23 +272,23 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
         error = "cannot read the picture back";
         return {};
     }
-    const std::filesystem::path scenePath = stage.options().directory / stage.options().sceneName;
+    const std::filesystem::path scenePath = stage.options().directory / pathFromUtf8(stage.options().sceneName);
     const std::filesystem::path folder = scenePath.parent_path();
-    const std::string stem = scenePath.stem().string();
+    const std::string stem = utf8Of(scenePath.stem());
     std::vector<std::uint8_t> png;
     if (!encodePng(picture, png, error)) return {};
     char number[16];
     std::snprintf(number, sizeof number, "%05d", frame);
     for (int copy = 1; copy < 10000; ++copy) {
         const std::string name = stem + "-" + number + (copy > 1 ? "-" + std::to_string(copy) : "") + ".png";
-        const auto target = folder / name;
+        const auto target = folder / pathFromUtf8(name);
         WriteFailure failure;
         if (writeFileByRename(target, png, Replace::Never, failure)) return target;
         if (failure.exists()) continue;
         error = utf8Of(target) + ": " + failure.reason;
         return {};
     }
-    error = "too many saved pictures of frame " + std::string(number) + " in " + folder.string();
+    error = "too many saved pictures of frame " + std::string(number) + " in " + utf8Of(folder);
     return {};
 }
 
@@ -332,9 +332,9 @@ bool SceneView::command(ViewCommand command, std::uint32_t now) {
     case ViewCommand::SaveFrame: {
         std::string error;
         const auto path = saveFrame(error);
-        note_ = path.empty() ? "not saved: " + error : "saved " + path.filename().string();
+        note_ = path.empty() ? "not saved: " + error : "saved " + utf8Of(path.filename());
         noteUntil_ = now + kNoteTime;
-        services_.log << "zor-view: " << (path.empty() ? "frame not saved: " + error : "saved " + path.string())
+        services_.log << "zor-view: " << (path.empty() ? "frame not saved: " + error : "saved " + utf8Of(path))
                       << '\n';
         services_.log.flush();
         break;

@@ -16,10 +16,19 @@ namespace zor {
 
 inline constexpr int kUsageStatus = 2;
 
-// Parses the command line (from startProgram: UTF-8 everywhere). Nothing when the program goes on; otherwise the
-// status to end with (0 after --help or --version, 2 after a usage error,
-// which CLI11 has printed).
+// Options are written "-x" and "--name" on every system: CLI11 would take
+// "/x" for an option on Windows, and a path from the root of the drive
+// ("/demos/zor.dat") with it.
+inline void withoutWindowsStyleOptions(CLI::App& app) {
+    app.allow_windows_style_options(false);
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) withoutWindowsStyleOptions(*sub);
+}
+
+// Parses the command line (from startProgram: UTF-8 everywhere). Nothing when
+// the program goes on; otherwise the status to end with (0 after --help or
+// --version, 2 after a usage error, which CLI11 has printed).
 inline std::optional<int> parseToolArguments(CLI::App& app, ProgramArguments& arguments) {
+    withoutWindowsStyleOptions(app);
     try {
         app.parse(arguments.argc(), arguments.argv());
     } catch (const CLI::ParseError& error) {

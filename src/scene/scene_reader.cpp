@@ -16,6 +16,7 @@
 
 #include "scene/bones.h"
 #include "scene/motion.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -661,9 +662,9 @@ bool readScene(Scene& scene, std::string_view fileName, const SceneLoadContext& 
         if (context.diagnostics) {
             const bool noArchive = !context.source.selectsArchive();
             context.diagnostics->error(fileName, 0,
-                                       "scene not found on disk in " + context.source.directory.string() +
+                                       "scene not found on disk in " + utf8Of(context.source.directory) +
                                            (noArchive ? " (no archive selected)"
-                                                      : " nor in the archive " + context.source.archivePath().string()));
+                                                      : " nor in the archive " + utf8Of(context.source.archivePath())));
         }
         return false;
     }

@@ -28,6 +28,9 @@ std::filesystem::path pathFromUtf8(std::string_view text);
 // On Windows, a unit that is no Unicode (a lone UTF-16 surrogate) becomes
 // U+FFFD.
 std::string utf8Of(const std::filesystem::path& path);
+// The same with "/" between the parts on every system (a path inside a
+// folder, as an archive names its entries).
+std::string genericUtf8Of(const std::filesystem::path& path);
 
 // The program's arguments in UTF-8, the program's name first, as argc and
 // argv for parsers that take them.
@@ -47,8 +50,10 @@ private:
 };
 
 // What every program does first: its arguments in UTF-8 (on Windows taken
-// from the wide command line, `argv` unused) and, on Windows, a console that
-// shows UTF-8 output as written while the program runs.
+// from the wide command line, `argv` unused) and, on Windows, standard
+// streams in the console it was started from for a windows-subsystem program
+// that has none of its own, and a console that shows UTF-8 output as written
+// while the program runs.
 ProgramArguments startProgram(int argc, char** argv);
 
 }  // namespace zor

@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "display/png_file.h"
 #include "writers/web_page.h"
+#include "system/process.h"
 
 namespace zor {
 namespace {
@@ -35,7 +36,7 @@ protected:
         const fs::path render = kBuild / "tools" / "zor-render" / "zor-render";
         if (fs::last_write_time(kPackage) < fs::last_write_time(render))
             GTEST_SKIP() << kPackage << " is older than this build's programs (scripts/package builds it anew)";
-        scratch_ = fs::temp_directory_path() / ("zor-package-" + std::to_string(::getpid()));
+        scratch_ = fs::temp_directory_path() / ("zor-package-" + std::to_string(zor::processId()));
         fs::remove_all(scratch_);
         fs::create_directories(scratch_);
         root_ = scratch_ / "root";

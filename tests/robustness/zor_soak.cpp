@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "soak.h"
+#include "system/process.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Plays a scene headless through the frame pass for many frames and reports resident memory."};
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     std::filesystem::path temporary;
     try {
         if (folder.empty()) {
-            temporary = std::filesystem::temp_directory_path() / ("zor-soak-" + std::to_string(getpid()));
+            temporary = std::filesystem::temp_directory_path() / ("zor-soak-" + std::to_string(zor::processId()));
             zor::soak::writeDemoArchive(temporary);
             options.folder = temporary;
         } else {

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "system/process.h"
+
 namespace zor::test {
 namespace {
 
@@ -32,7 +34,7 @@ void writeFile(const std::filesystem::path& path, const char* data, std::size_t 
 
 ScratchDir::ScratchDir(std::string_view name)
     : path_(std::filesystem::temp_directory_path() /
-            ("zor-" + (name.empty() ? runningTestName() : std::string(name)) + "-" + std::to_string(::getpid()))) {
+            ("zor-" + (name.empty() ? runningTestName() : std::string(name)) + "-" + std::to_string(zor::processId()))) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
 }

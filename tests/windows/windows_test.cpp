@@ -46,6 +46,15 @@ std::string readText(const fs::path& path) {
     return s;
 }
 
+// The Windows programs as the build lists them (windows-programs.txt): the
+// kind ("player" or "tool") and the program's file name, the player first.
+std::vector<std::pair<std::string, std::string>> windowsPrograms() {
+    std::vector<std::pair<std::string, std::string>> programs;
+    std::istringstream list(readText(kWindowsBuild / "windows-programs.txt"));
+    for (std::string kind, path; list >> kind >> path;) programs.emplace_back(kind, fs::path(path).filename());
+    return programs;
+}
+
 // Wine's name of a Linux path (its drive Z: is the root).
 std::string windowsPath(const fs::path& path) {
     std::string name = "Z:" + path.string();
@@ -144,6 +153,23 @@ void copyInto(const fs::path& folder, std::initializer_list<fs::path> files) {
     for (const fs::path& file : files) fs::copy_file(file, folder / file.filename(), fs::copy_options::overwrite_existing);
 }
 
+// The subsystem a program's PE header names (2: windows, 3: console); 0 for
+// a file that is no PE program.
+int peSubsystem(const fs::path& program) {
+    std::ifstream in(program, std::ios::binary);
+    const auto read = [&](std::streamoff offset, int size) {
+        std::uint32_t value = 0;
+        in.seekg(offset);
+        for (int i = 0; i < size; ++i) value |= static_cast<std::uint32_t>(in.get() & 0xFF) << (8 * i);
+        return value;
+    };
+    const std::uint32_t header = read(0x3C, 4);  // where the "PE\0\0" signature is
+    if (read(header, 4) != 0x4550 || !in) return 0;
+    // The optional header follows the signature and the 20-byte file header.
+    const int subsystem = static_cast<int>(read(header + 4 + 20 + 68, 2));
+    return in ? subsystem : 0;
+}
+
 #define ZOR_REQUIRE_WINE(wine)                                                                     \
     ASSERT_TRUE(fs::exists(kRuntime / "zor.exe") && fs::exists(kProbe)) << "run win_build first";  \
     ASSERT_TRUE((wine).ready()) << "no Xvfb, or no Wine prefix at " << kPrefix << " (run win_prefix first)"
@@ -159,8 +185,12 @@ TEST(Windows, Demo) {
     for (const auto& entry : fs::directory_iterator(dir / "unpacked")) top.push_back(entry.path().filename());
     ASSERT_EQ(top, std::vector<std::string>{"zor-" + kVersion + "-win64"});
     const fs::path folder = dir / "unpacked" / top[0];
-    for (const char* file : {"zor.exe", "zorpack.exe", "zor-inspect.exe", "zor-render.exe", "zor-import.exe",
-                             "zor-build.exe", "zor-view.exe", "README.txt", "LICENSE.txt", "zor.dat", "mp3.mp3", "water.avi"})
+    const auto programs = windowsPrograms();
+    ASSERT_FALSE(programs.empty()) << "no " << kWindowsBuild / "windows-programs.txt";
+    EXPECT_EQ(programs.front(), (std::pair<std::string, std::string>{"player", "zor.exe"}));
+    EXPECT_EQ(std::count_if(programs.begin(), programs.end(), [](const auto& p) { return p.first == "player"; }), 1);
+    for (const auto& [kind, program] : programs) EXPECT_TRUE(fs::is_regular_file(folder / program)) << program;
+    for (const char* file : {"README.txt", "LICENSE.txt", "zor.dat", "mp3.mp3", "water.avi"})
         EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
 
     Wine wine(dir.path(), "640x480x24");
@@ -384,9 +414,13 @@ TEST(Windows, Mp3) {
 }
 
 // zorpack.exe and zor-inspect.exe print what the Linux programs print for
-// the demo (line ends aside), with the same status. An archive another
-// program holds open, sharing it with no one, is refused with a message that
-// says so.
+// the demo (line ends aside), with the same status; a path that begins with
+// "/" is a path, not an option. zor-publish.exe makes the Windows zip of a
+// play folder from the runtime it stands in, as the Linux program makes it
+// from that runtime. zor-view.exe is a windows-subsystem program (no console
+// window when double-clicked) that still prints to the console it was
+// started from. An archive another program holds open, sharing it with no
+// one, is refused with a message that says so.
 TEST(Windows, Tools) {
     test::ScratchDir dir;
     copyInto(dir.path(), {kBuild / "demo/zor.dat"});
@@ -394,6 +428,7 @@ TEST(Windows, Tools) {
     ZOR_REQUIRE_WINE(wine);
     const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
         {"zorpack", {"list", "zor.dat"}},
+        {"zorpack", {"list", (dir / "zor.dat").string()}},
         {"zorpack", {"verify", "zor.dat"}},
         {"zor-inspect", {"glorp2.lws"}},
         {"zor-inspect", {"--check", "glorp2.lws"}},
@@ -417,9 +452,32 @@ TEST(Windows, Tools) {
         EXPECT_FALSE(native.output().empty()) << program;
     }
 
+    copyInto(dir / "play", {kBuild / "demo/zor.dat", kBuild / "demo/mp3.mp3"});
+    const std::string epoch = "SOURCE_DATE_EPOCH=1700000000";
+    fs::create_directories(dir / "linux");
+    fs::create_directories(dir / "windows");
+    test::ChildProcess linuxPublish({(kBuild / "tools/zor-publish/zor-publish").string(), "play", "--windows",
+                                     "linux/demo.zip", "--windows-runtime", kRuntime.string(), "-q"},
+                                    dir.path(), "publish-linux", {epoch});
+    ASSERT_TRUE(linuxPublish.wait(120s) && linuxPublish.exitedWith(0)) << linuxPublish.errors();
+    auto windowsPublish = wine.start({(kRuntime / "zor-publish.exe").string(), "play", "--windows", "windows/demo.zip",
+                                      "-q"},
+                                     dir.path(), "publish-windows", {epoch});
+    ASSERT_TRUE(windowsPublish->wait(300s));
+    EXPECT_TRUE(windowsPublish->exitedWith(0)) << windowsPublish->errors();
+    const auto listing = [&](const std::string& folder) {
+        return test::runShell("unzip -tq demo.zip && unzip -l demo.zip | tail -n +2", dir / folder).out;
+    };
+    EXPECT_EQ(listing("windows"), listing("linux"));
+
+    int status = -1;
+    EXPECT_EQ(peSubsystem(kRuntime / "zor-view.exe"), 2);
+    ASSERT_TRUE(wine.run({"cmd", "/c", windowsPath(kRuntime / "zor-view.exe"), "--version"}, dir.path(),
+                         "view-console", status));
+    EXPECT_EQ(readText(dir / "view-console.out"), "zor-view " + kVersion + "\n");
+
     auto holder = wine.start({kProbe.string(), "hold", "zor.dat", "60"}, dir.path(), "hold");
     ASSERT_TRUE(waitForOutput(*holder, "held: zor.dat", 60s)) << holder->errors();
-    int status = -1;
     ASSERT_TRUE(wine.run({(kRuntime / "zorpack.exe").string(), "list", "zor.dat"}, dir.path(), "list-held", status));
     EXPECT_EQ(status, 1);
     EXPECT_NE(readText(dir / "list-held.err").find("another program has it open and lets no one else read it"),
@@ -431,7 +489,11 @@ TEST(Windows, Tools) {
 // characters: zorpack.exe lists the archive there, and the player plays
 // from there (the first as its working folder, the second through --dir).
 // There is no sound device: the player plays silently, says so, and needs no
-// mp3.mp3 (the first folder has none).
+// mp3.mp3 (the first folder has none). Names with a character outside the
+// Basic Multilingual Plane (two UTF-16 units): zor-import.exe reads a model,
+// its MTL and its texture so named into such a folder, zorpack.exe and
+// zor-inspect.exe read what it wrote as the Linux programs do, and the player
+// plays it.
 TEST(Windows, UnicodeAndLongPaths) {
     test::ScratchDir dir;
     const fs::path accented = dir / "D\xC3\xA9mos" / "\xC3\x89t\xC3\xA9 1999";
@@ -463,6 +525,33 @@ TEST(Windows, UnicodeAndLongPaths) {
                             dir.path(), "drive-there");
     ASSERT_TRUE(there->wait(120s)) << there->output();
     EXPECT_EQ(first(reportOf(there->output()), "exit"), "0") << there->output() << there->errors();
+
+    const std::string smile = "\xF0\x9F\x98\x80", model = "k\xC3\xBC" "be" + smile, folder = smile + " demo";
+    const std::string texture = "t\xC3\xABx" + smile + ".png";
+    ASSERT_TRUE(test::writePng(dir / texture, {8, 8, std::vector<std::uint8_t>(8 * 8 * 3, 200)}));
+    dir.write(model + ".mtl", "newmtl orange\nKd 1 0.5 0\nmap_Kd " + texture + "\n");
+    dir.write(model + ".obj", "mtllib " + model + ".mtl\no cube\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                              "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl orange\nf 1/1 2/2 3/3 4/4\n");
+    int status = -1;
+    ASSERT_TRUE(wine.run({(kRuntime / "zor-import.exe").string(), model + ".obj", "--out", folder, "--pack"},
+                         dir.path(), "import", status));
+    EXPECT_EQ(status, 0) << readText(dir / "import.err");
+    EXPECT_EQ(readText(dir / "import.out").find("cannot be read"), std::string::npos) << readText(dir / "import.out");
+    for (const std::vector<std::string>& run : {std::vector<std::string>{"zorpack", "list", folder + "/zor.dat"},
+                                                 std::vector<std::string>{"zor-inspect", "--dir", folder, "glorp2.lws"}}) {
+        std::vector<std::string> linux = run, windows = run;
+        linux[0] = (kBuild / "tools" / run[0] / run[0]).string();
+        windows[0] = (kRuntime / (run[0] + ".exe")).string();
+        test::ChildProcess native(linux, dir.path(), run[0] + "-linux");
+        ASSERT_TRUE(native.wait(60s) && native.exitedWith(0)) << native.errors();
+        ASSERT_TRUE(wine.run(windows, dir.path(), run[0] + "-windows", status));
+        EXPECT_EQ(readText(dir / (run[0] + "-windows.out")), native.output()) << readText(dir / (run[0] + "-windows.err"));
+    }
+    auto play = wine.start({kProbe.string(), "drive", "--", windowsPath(accented / "zor.exe"), "-nosound", "--dir",
+                            folder},
+                           dir.path(), "drive-smile");
+    ASSERT_TRUE(play->wait(120s)) << play->output();
+    EXPECT_EQ(first(reportOf(play->output()), "exit"), "0") << play->output() << play->errors();
 }
 
 // The installer installs for the user without asking (/S): the programs and

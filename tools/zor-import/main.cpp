@@ -65,7 +65,7 @@ const char* const kFooter =
 // first. An MP3 stream starts with an ID3 tag or an MPEG audio frame header.
 zor::Bytes readMusic(const std::string& path) {
     zor::ReadFailure failure;
-    std::optional<zor::Bytes> bytes = zor::readWholeFile(path, &failure);
+    std::optional<zor::Bytes> bytes = zor::readWholeFile(zor::pathFromUtf8(path), &failure);
     if (!bytes) throw zor::import::ImportError(path + ": cannot be read: " + failure.reason);
     if (!zor::import::looksLikeMp3(*bytes)) throw zor::import::ImportError(path + ": is not an MP3 file");
     return std::move(*bytes);
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     auto progress = [&](const std::string& line) {
         if (!quiet) std::cout << "zor-import: " << line << '\n' << std::flush;
     };
-    const fs::path folder = addTo.empty() ? fs::path(out) : fs::path(addTo);
+    const fs::path folder = zor::pathFromUtf8(addTo.empty() ? out : addTo);
     try {
         std::optional<zor::Bytes> mp3;
         if (!music.empty()) mp3 = readMusic(music);
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
         if (!addTo.empty()) {
             addition = std::make_unique<zor::import::FolderAddition>(folder, sceneName);
             if (pack && !addition->packed())
-                throw zor::import::ImportError(folder.string() + " keeps its scene as a loose file, and --add-to adds "
+                throw zor::import::ImportError(zor::utf8Of(folder) + " keeps its scene as a loose file, and --add-to adds "
                                                "loose files beside it: leave out --pack (zorpack add packs them later)");
         }
 
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
         models.reserve(count);
         for (const std::string& path : sources) {
             progress("reading " + path);
-            models.push_back(zor::import::readSource(path));
+            models.push_back(zor::import::readSource(zor::pathFromUtf8(path)));
             const auto& m = models.back();
             progress(path + ": " + std::to_string(m.nodes.size()) + " nodes, " + std::to_string(m.meshes.size()) +
                      " meshes, " + std::to_string(m.images.size()) + " images");
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
         std::vector<zor::import::SourceInput> inputs(count);
         for (std::size_t i = 0; i < count; ++i) {
             inputs[i].model = &models[i];
-            inputs[i].name = fs::path(sources[i]).filename().string();
+            inputs[i].name = zor::utf8Of(zor::pathFromUtf8(sources[i]).filename());
             if (!scales.empty()) inputs[i].scale = scales.size() == 1 ? scales[0] : scales[i];
             if (!at.empty()) inputs[i].at = at.size() == 1 ? at[0] : at[i];
         }

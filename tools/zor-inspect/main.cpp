@@ -23,6 +23,7 @@
 #include "object/object.h"
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
+#include "system/text.h"
 
 namespace {
 
@@ -65,15 +66,16 @@ int main(int argc, char** argv) {
     app.add_option("SCENE", sceneName, "Scene file name (default: the player's)")->capture_default_str();
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (frame && !std::isfinite(*frame)) return zor::usageError("zor-inspect", "--frame wants a finite number");
+    const std::filesystem::path folder = zor::pathFromUtf8(directory);
     std::error_code ec;
-    if (!std::filesystem::is_directory(directory, ec)) {
+    if (!std::filesystem::is_directory(folder, ec)) {
         std::cerr << "zor-inspect: --dir " << directory << ": "
-                  << (std::filesystem::exists(directory, ec) ? "is not a folder" : "no such folder") << '\n';
+                  << (std::filesystem::exists(folder, ec) ? "is not a folder" : "no such folder") << '\n';
         return 1;
     }
 
     zor::DataSource source;
-    source.directory = directory;
+    source.directory = folder;
     source.archiveName = archive;
     // Every name of the scene from one archive, even when it is replaced meanwhile.
     const zor::ArchiveCache::Hold oneArchive = source.holdArchive();
@@ -103,13 +105,13 @@ int main(int argc, char** argv) {
     const bool read = zor::readScene(scene, sceneName, context);
     diagnostics.print(std::cerr);
     if (!read) {
-        const std::filesystem::path onDisk = std::filesystem::path(directory) / sceneName;
+        const std::filesystem::path onDisk = folder / zor::pathFromUtf8(sceneName);
         if (const std::string problem = zor::diskFileProblem(onDisk); !problem.empty())
-            std::cerr << "zor-inspect: " << onDisk.string() << ": " << problem << '\n';
+            std::cerr << "zor-inspect: " << zor::utf8Of(onDisk) << ": " << problem << '\n';
         else if (!diagnostics.hasErrors())  // the reader has said why, unless it did not
             std::cerr << "zor-inspect: " << sceneName << ": cannot read the scene\n";
         // A damaged archive has been named; the hint is for what is not there.
-        if (zor::archiveDamage(source).empty()) std::cerr << "zor-inspect: " << zor::nothingFoundHint(directory) << '\n';
+        if (zor::archiveDamage(source).empty()) std::cerr << "zor-inspect: " << zor::nothingFoundHint(folder) << '\n';
         return 1;
     }
 
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
         zor::inspect::printSummary(std::cout, scene, textures.names(), evaluation, lines.nullNames);
     std::cout.flush();
     if (zor::loadedNoObject(scene)) {
-        std::cerr << "zor-inspect: " << sceneName << ": " << zor::describeNoObject(loader.loads(), directory) << '\n';
+        std::cerr << "zor-inspect: " << sceneName << ": " << zor::describeNoObject(loader.loads(), folder) << '\n';
         return 1;
     }
     // Errors while loading (an unusable archive, an entry that does not

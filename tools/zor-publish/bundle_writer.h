@@ -1,6 +1,6 @@
 #pragma once
 // Writes a set of files as one thing a person hands on: a folder, or an
-// archive (.tar.gz or .zip, through libarchive) whose files lie in one folder
+// archive (.tar.gz or .zip: archive_bytes.h) whose files lie in one folder
 // named after the archive (site.tar.gz unpacks into site/). Everything is
 // written beside its place and renamed into it, so a failure leaves no half
 // of anything, and nothing there is replaced unless asked.

@@ -6,6 +6,7 @@
 
 #include "scene/demo_info.h"
 #include "scene/player_constants.h"
+#include "system/text.h"
 
 namespace zor::publish {
 namespace {
@@ -21,7 +22,7 @@ std::string lowered(std::string text) {
 Bytes readOrThrow(const fs::path& path) {
     ReadFailure failure;
     std::optional<Bytes> bytes = readWholeFile(path, &failure);
-    if (!bytes) throw std::runtime_error(path.string() + ": cannot read: " + failure.reason);
+    if (!bytes) throw std::runtime_error(utf8Of(path) + ": cannot read: " + failure.reason);
     return std::move(*bytes);
 }
 
@@ -31,11 +32,11 @@ std::vector<write::DataFile> archiveEntries(const fs::path& archive) {
     std::vector<write::DataFile> entries;
     std::error_code ec;
     if (!fs::exists(archive, ec)) return entries;
-    PackFile pack(archive.string());
-    if (pack.isCorrupt()) throw std::runtime_error(archive.string() + ": " + pack.error());
+    PackFile pack(utf8Of(archive));
+    if (pack.isCorrupt()) throw std::runtime_error(utf8Of(archive) + ": " + pack.error());
     for (int i = 0; i < pack.entryCount(); ++i) {
         std::optional<Bytes> data = pack.readEntryAt(i);
-        if (!data) throw std::runtime_error(archive.string() + ": " + pack.error());
+        if (!data) throw std::runtime_error(utf8Of(archive) + ": " + pack.error());
         const PackEntry& e = pack.entry(i);
         entries.push_back({std::string(e.name, strnlen(e.name, sizeof e.name)), std::move(*data)});
     }
@@ -47,7 +48,7 @@ std::vector<write::DataFile> archiveEntries(const fs::path& archive) {
 DemoBundle bundleDemo(const fs::path& folder, const DemoInfo& naming) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        throw std::runtime_error(folder.string() + ": " + (fs::exists(folder, ec) ? "is not a folder" : "no such folder"));
+        throw std::runtime_error(utf8Of(folder) + ": " + (fs::exists(folder, ec) ? "is not a folder" : "no such folder"));
     DemoBundle bundle;
 
     // The check, which loads the scene, its objects, images and logo as the
@@ -73,7 +74,7 @@ DemoBundle bundleDemo(const fs::path& folder, const DemoInfo& naming) {
             continue;  // not read from the folder
         const std::string key = lowered(lookup.name);
         if (lookup.name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
-            throw std::runtime_error((folder / lookup.name).string() + ": the name is longer than the archive's " +
+            throw std::runtime_error(utf8Of(folder / pathFromUtf8(lookup.name)) + ": the name is longer than the archive's " +
                                      std::to_string(kMaxEntryNameLength) + " characters, so it cannot be packed");
         Bytes bytes = readOrThrow(lookup.diskPath);
         if (const auto at = byName.find(key); at != byName.end()) {
@@ -86,7 +87,7 @@ DemoBundle bundleDemo(const fs::path& folder, const DemoInfo& naming) {
         ++bundle.packedFromDisk;
     }
     if (files.empty())
-        throw std::runtime_error(folder.string() + ": neither " + kArchiveFileName + " nor any file the scene " +
+        throw std::runtime_error(utf8Of(folder) + ": neither " + kArchiveFileName + " nor any file the scene " +
                                  kSceneFileName + " reads is here");
 
     // What the demo is called: the folder's demo-info.txt as the player reads
@@ -118,8 +119,8 @@ DemoBundle bundleDemo(const fs::path& folder, const DemoInfo& naming) {
     if (fs::exists(music, ec)) bundle.music = readOrThrow(music);
     // Companions the player looks for on disk only: NAME.avi beside NAME.jpg.
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with('.') || lowered(entry.path().extension().string()) != ".avi" ||
+        const std::string name = utf8Of(entry.path().filename());
+        if (name.starts_with('.') || lowered(utf8Of(entry.path().extension())) != ".avi" ||
             !entry.is_regular_file(ec) || name.size() > static_cast<std::size_t>(kMaxEntryNameLength))
             continue;
         bundle.diskOnly.push_back({name, readOrThrow(entry.path())});

@@ -17,6 +17,7 @@
 
 #include "preview/render_run.h"
 #include "preview/tool_usage.h"
+#include "archive_bytes.h"
 #include "bundle_writer.h"
 #include "demo_bundle.h"
 #include "display/png_file.h"
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     if (html.empty() && web.empty() && windows.empty())
         return zor::usageError("zor-publish", "say what to write: --html FILE, --web DIR|FILE.tar.gz|FILE.zip or "
                                               "--windows FILE.zip");
-    if (!windows.empty() && zor::publish::bundleKindOf(windows) != zor::publish::BundleKind::Zip)
+    if (!windows.empty() && zor::publish::bundleKindOf(zor::pathFromUtf8(windows)) != zor::publish::BundleKind::Zip)
         return zor::usageError("zor-publish", "--windows wants a .zip file: " + windows);
     const zor::Replace replace = force ? zor::Replace::Always : zor::Replace::Never;
 
@@ -126,14 +127,21 @@ int main(int argc, char** argv) {
         // The runtimes first: a missing one is known before any work.
         // The build's own runtimes only for the program of this build tree.
         std::error_code ec;
+#ifdef ZOR_BUILD_DIR
         const bool fromBuild = zor::utf8Of(zor::programFolder()).starts_with(ZOR_BUILD_DIR "/");
+        const fs::path buildWeb = fromBuild ? ZOR_BUILD_WEB_RUNTIME : "";
+        const fs::path buildWindows = fromBuild ? ZOR_BUILD_WINDOWS_RUNTIME : "";
+#else
+        const fs::path buildWeb, buildWindows;
+#endif
         fs::path webDir, windowsDir;
         if (!html.empty() || !web.empty())
-            webDir = zor::publish::findRuntime("web", webRuntime, fromBuild ? ZOR_BUILD_WEB_RUNTIME : "");
+            webDir = zor::publish::findRuntime("web", zor::pathFromUtf8(webRuntime), buildWeb);
         if (!windows.empty())
-            windowsDir = zor::publish::findRuntime("windows", windowsRuntime, fromBuild ? ZOR_BUILD_WINDOWS_RUNTIME : "");
+            windowsDir = zor::publish::findRuntime("windows", zor::pathFromUtf8(windowsRuntime), buildWindows);
 
-        const DemoBundle demo = zor::publish::bundleDemo(folder, naming);
+        const fs::path playFolder = zor::pathFromUtf8(folder);
+        const DemoBundle demo = zor::publish::bundleDemo(playFolder, naming);
         const std::size_t errors = zor::check::countErrors(demo.findings);
         for (const zor::check::Finding& f : demo.findings)
             if (!quiet || f.severity == zor::Severity::Error) std::cerr << f.format() << '\n';
@@ -149,7 +157,7 @@ int main(int argc, char** argv) {
         info.url = url;
         if (!noPoster && (!html.empty() || !web.empty())) {
             std::string why;
-            info.poster = renderPoster(folder, posterFrame, why);
+            info.poster = renderPoster(playFolder, posterFrame, why);
             if (!info.poster) std::cerr << "zor-publish: warning: no poster: " << why << '\n';
         }
 
@@ -181,17 +189,19 @@ int main(int argc, char** argv) {
         }
         if (!web.empty()) {
             const std::vector<zor::write::DataFile> files = zor::publish::siteFiles(webDir, demo, info);
-            zor::publish::writeBundle(web, files, replace);
+            const fs::path site = zor::pathFromUtf8(web);
+            zor::publish::writeBundle(site, files, replace);
             std::uint64_t total = 0;
             for (const zor::write::DataFile& f : files) total += f.bytes.size();
             if (!quiet)
                 std::cerr << "zor-publish: wrote " << web << " (" << files.size() << " files, " << sizeText(total)
-                          << (fs::is_directory(web, ec) ? "" : ", " + sizeText(fs::file_size(web, ec)) + " packed")
+                          << (fs::is_directory(site, ec) ? "" : ", " + sizeText(fs::file_size(site, ec)) + " packed")
                           << ")\n";
         }
         if (!windows.empty()) {
-            zor::publish::writeBundle(windows, zor::publish::windowsFiles(windowsDir, demo), replace);
-            if (!quiet) std::cerr << "zor-publish: wrote " << windows << " (" << sizeText(fs::file_size(windows)) << ")\n";
+            const fs::path zip = zor::pathFromUtf8(windows);
+            zor::publish::writeBundle(zip, zor::publish::windowsFiles(windowsDir, demo), replace);
+            if (!quiet) std::cerr << "zor-publish: wrote " << windows << " (" << sizeText(fs::file_size(zip, ec)) << ")\n";
         }
     } catch (const std::exception& e) {
         return fail(e.what());

@@ -1,12 +1,11 @@
 #include "pages.h"
 
-#include <libdeflate.h>
-#include <zlib.h>
-
+#include <cctype>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "archive_bytes.h"
 #include "scene/player_constants.h"
 #include "system/process.h"
 #include "system/text.h"
@@ -31,8 +30,8 @@ std::string runtimeFileOf(web::WebFileRole role) {
 
 Bytes readRuntimeFile(const fs::path& runtime, const std::string& name) {
     ReadFailure failure;
-    std::optional<Bytes> data = readWholeFile(runtime / name, &failure);
-    if (!data) throw std::runtime_error((runtime / name).string() + ": cannot read: " + failure.reason);
+    std::optional<Bytes> data = readWholeFile(runtime / pathFromUtf8(name), &failure);
+    if (!data) throw std::runtime_error(utf8Of(runtime / pathFromUtf8(name)) + ": cannot read: " + failure.reason);
     return std::move(*data);
 }
 
@@ -97,7 +96,7 @@ std::string pageWithHead(const fs::path& runtime, const DemoInfo& info, const st
                          const std::string& posterLink) {
     const std::string name = runtimeFileOf(web::WebFileRole::Page);
     std::string page = text(readRuntimeFile(runtime, name));
-    const std::string where = (runtime / name).string();
+    const std::string where = utf8Of(runtime / pathFromUtf8(name));
     if (!info.title.empty()) {
         const std::size_t open = page.find("<title>"), close = page.find("</title>");
         if (open == std::string::npos || close == std::string::npos || close < open)
@@ -144,34 +143,6 @@ bool sentGzipped(web::WebFileRole role) {
     return role != web::WebFileRole::Readme && role != web::WebFileRole::Licence;
 }
 
-Bytes gzippedSmallest(std::span<const std::uint8_t> data) {
-    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-        libdeflate_alloc_compressor(12), libdeflate_free_compressor);
-    if (!compressor) throw std::bad_alloc();
-    Bytes out(libdeflate_gzip_compress_bound(compressor.get(), data.size()));
-    const std::size_t size = libdeflate_gzip_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
-    if (size == 0) throw std::runtime_error("libdeflate cannot compress");
-    out.resize(size);
-    return out;
-}
-
-Bytes gzipped(std::span<const std::uint8_t> data) {
-    z_stream z{};
-    // 15 + 16: a gzip wrapper (its time left at zero) around deflate data.
-    if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("zlib cannot start");
-    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 32);
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
-    return out;
-}
-
 std::string base64(std::span<const std::uint8_t> data) {
     static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -209,12 +180,12 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
     const auto complete = [&](const fs::path& dir, std::string* missing) {
         std::error_code ec;
         if (!fs::is_directory(dir, ec)) {
-            if (missing) *missing = dir.string() + " does not exist";
+            if (missing) *missing = utf8Of(dir) + " does not exist";
             return false;
         }
         const auto has = [&](const char* name) {
             if (fs::is_regular_file(dir / name, ec)) return true;
-            if (missing) *missing = (dir / name).string() + " is missing";
+            if (missing) *missing = utf8Of(dir / name) + " is missing";
             return false;
         };
         if (kind == "web") {
@@ -231,11 +202,14 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
     }
     const fs::path own = programFolder();
     const fs::path installed = own.parent_path() / "share" / "zor" / kind;
+    const fs::path beside = kind == "web" ? own / "web" : own;
     if (!own.empty() && complete(installed, nullptr)) return installed;
+    if (!own.empty() && complete(beside, nullptr)) return beside;
     if (!buildOwn.empty() && complete(buildOwn, &missing)) return buildOwn;
     const std::string how = kind == "web" ? "scripts/web builds it" : "scripts/windows builds it";
-    throw std::runtime_error("no " + kind + " runtime: neither " + installed.string() + " (installed with the package)" +
-                             (buildOwn.empty() ? std::string() : " nor " + buildOwn.string() + " (this build's own; " +
+    throw std::runtime_error("no " + kind + " runtime: neither " + utf8Of(installed) + " (installed with the package)" +
+                             " nor " + utf8Of(beside) + " (beside the program)" +
+                             (buildOwn.empty() ? std::string() : " nor " + utf8Of(buildOwn) + " (this build's own; " +
                                                                      how + ")") +
                              " holds it");
 }
@@ -243,7 +217,7 @@ fs::path findRuntime(const std::string& kind, const fs::path& given, const fs::p
 std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, const PageInfo& info) {
     const std::string posterUrl = info.poster ? "data:image/jpeg;base64," + base64(*info.poster) : std::string();
     std::string page = pageWithHead(runtime, demo.info, posterUrl, {});
-    const std::string where = (runtime / runtimeFileOf(web::WebFileRole::Page)).string();
+    const std::string where = utf8Of(runtime / pathFromUtf8(runtimeFileOf(web::WebFileRole::Page)));
     std::string blocks;
     for (const web::WebFile& file : web::kWebRuntimeFiles) {
         const std::string name = file.name;
@@ -252,7 +226,7 @@ std::string singleFilePage(const fs::path& runtime, const DemoBundle& demo, cons
             std::string lower = script;
             for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (lower.find("</script") != std::string::npos || lower.find("<!--") != std::string::npos)
-                throw std::runtime_error((runtime / name).string() +
+                throw std::runtime_error(utf8Of(runtime / pathFromUtf8(name)) +
                                          ": holds a closing script tag or a comment's opening");
             replaceOnce(page, "<script src=\"" + name + "\"></script>",
                         "<script>\n" + withoutCommentLines(script) + "</script>", where);
@@ -299,11 +273,16 @@ std::vector<write::DataFile> windowsFiles(const fs::path& runtime, const DemoBun
     std::vector<write::DataFile> files;
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(runtime, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (!entry.is_regular_file(ec) || name == kArchiveFileName || name == kMusicFileName) continue;
+        const std::string name = utf8Of(entry.path().filename());
+        std::string lower = name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        // The programs and their texts; a demo beside them (the download's
+        // sample) is not the runtime's.
+        if (!entry.is_regular_file(ec) || !(lower.ends_with(".exe") || name == "README.txt" || name == "LICENSE.txt"))
+            continue;
         files.push_back({name, readRuntimeFile(runtime, name)});
     }
-    if (ec) throw std::runtime_error(runtime.string() + ": cannot list: " + ec.message());
+    if (ec) throw std::runtime_error(utf8Of(runtime) + ": cannot list: " + ec.message());
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     files.push_back({kArchiveFileName, demo.archive});
     if (demo.music) files.push_back({kMusicFileName, *demo.music});

@@ -32,8 +32,12 @@ struct PageInfo {
 inline constexpr const char* kWindowsPlayer = "zor.exe";
 
 // Where the runtime of `kind` ("web" or "windows") is: `given` when set,
-// else the installed one beside the program (../share/zor/KIND), else the
-// build's own (`buildOwn`, when the program runs from its build tree).
+// else the installed one beside the program (../share/zor/KIND, the Debian
+// package's layout), else one beside the program itself (the Windows
+// download's layout: zor.exe in the program's own folder is the Windows
+// runtime, a web folder beside it the web runtime, which the download does
+// not carry), else the build's own (`buildOwn`, when the program runs from
+// its build tree).
 // Throws std::runtime_error saying what is missing and how to get it.
 std::filesystem::path findRuntime(const std::string& kind, const std::filesystem::path& given,
                                   const std::filesystem::path& buildOwn);
@@ -48,17 +52,14 @@ std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundl
 std::vector<write::DataFile> siteFiles(const std::filesystem::path& runtime, const DemoBundle& demo,
                                        const PageInfo& info);
 
-// The Windows player with the demo beside zor.exe.
+// The Windows player with the demo beside zor.exe: the runtime's programs
+// (every .exe in it), README.txt and LICENSE.txt, then the demo's files.
 std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, const DemoBundle& demo);
 
 // Whether a site holds a gzip copy of a runtime file of this role, for
 // servers that send one: the page and the player, not the texts.
 bool sentGzipped(web::WebFileRole role);
 
-// gzip (no name, no time) of `data`: as gzip -9 makes it (zlib), and the
-// smallest libdeflate makes (level 12), which every gunzip reads alike.
-Bytes gzipped(std::span<const std::uint8_t> data);
-Bytes gzippedSmallest(std::span<const std::uint8_t> data);
 std::string base64(std::span<const std::uint8_t> data);
 
 // base85 as the page reads it, in web::kBase85Digits (web_page.h says how).

@@ -25,6 +25,7 @@
 #include "render/picture_area.h"
 #include "archive/file_problem.h"
 #include "system/files.h"
+#include "system/text.h"
 #include "contact_sheet.h"
 #include "frame_plan.h"
 #include "scene/timeline.h"
@@ -88,9 +89,9 @@ std::string outputProblem(const fs::path& path) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) return "is a folder";
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    if (!fs::exists(folder, ec)) return "the folder " + folder.string() + " does not exist";
-    if (!fs::is_directory(folder, ec)) return folder.string() + " is not a folder";
-    if (!zor::system_files::folderTakesNewFiles(folder)) return "the folder " + folder.string() + " is not writable";
+    if (!fs::exists(folder, ec)) return "the folder " + zor::utf8Of(folder) + " does not exist";
+    if (!fs::is_directory(folder, ec)) return zor::utf8Of(folder) + " is not a folder";
+    if (!zor::system_files::folderTakesNewFiles(folder)) return "the folder " + zor::utf8Of(folder) + " is not writable";
     return {};
 }
 
@@ -183,7 +184,7 @@ std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
                  "a line a second on standard error)");
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return status;
 
-    r.options.stage.directory = r.directory;
+    r.options.stage.directory = zor::pathFromUtf8(r.directory);
     r.options.stage.bits = trueColour ? 32u : static_cast<std::uint32_t>(bits);
     r.options.stage.samples = r.msaa;
     if (r.smooth && r.video.empty() && !r.bench)
@@ -203,17 +204,18 @@ std::optional<int> parse(zor::ProgramArguments& arguments, Request& r) {
     r.fps = zor::parseFrameRate(r.fpsText);
     if (!r.fps || r.fps->value() < 1.0 || r.fps->value() > 1000.0)
         return usage("--fps wants a rate from 1 to 1000, e.g. 60, 30.3 or 30000/1001: " + r.fpsText);
-    r.format = r.video.empty() ? nullptr : zor::videoFormatFor(r.video);
+    r.format = r.video.empty() ? nullptr : zor::videoFormatFor(zor::pathFromUtf8(r.video));
     if (!r.video.empty() && !r.format)
         return usage("--video " + r.video + ": zor-render writes " + zor::videoExtensions() +
                      " files (H.264 and AAC; VP9 and Opus in .webm)");
 
     std::error_code ec;
-    if (!fs::is_directory(r.directory, ec))
-        return fail("--dir " + r.directory + ": " + (fs::exists(r.directory, ec) ? "is not a folder" : "no such folder"));
+    if (!fs::is_directory(r.options.stage.directory, ec))
+        return fail("--dir " + r.directory + ": " +
+                    (fs::exists(r.options.stage.directory, ec) ? "is not a folder" : "no such folder"));
     for (const auto& [option, path] : {std::pair{"--sheet", &r.sheet}, std::pair{"--video", &r.video}}) {
         if (path->empty()) continue;
-        if (const std::string problem = outputProblem(*path); !problem.empty())
+        if (const std::string problem = outputProblem(zor::pathFromUtf8(*path)); !problem.empty())
             return fail(std::string(option) + " " + *path + ": " + problem);
     }
     if (!r.video.empty() && !zor::programOnPath("ffmpeg"))
@@ -265,12 +267,13 @@ std::optional<int> plan(const Request& r, zor::RenderRun& run, Plan& p) {
 
     if (!r.bench && r.video.empty()) {
         std::error_code ec;
-        const bool oneFile = p.count == 1 && !r.out.ends_with('/') && !fs::is_directory(r.out, ec);
+        const fs::path out = zor::pathFromUtf8(r.out);
+        const bool oneFile = p.count == 1 && !r.out.ends_with('/') && !fs::is_directory(out, ec);
         if (oneFile) {
-            p.file = r.out;
+            p.file = out;
             if (p.file.has_parent_path()) fs::create_directories(p.file.parent_path(), ec);
         } else {
-            p.folder = r.out;
+            p.folder = out;
             fs::create_directories(p.folder, ec);
             if (ec) return fail(r.out + ": cannot create the folder: " + ec.message());
         }
@@ -289,12 +292,12 @@ public:
     bool wanted() const { return !r_.video.empty(); }
     bool start(std::string& error) {
         zor::VideoJob job{r_.options.stage.width, r_.options.stage.height, *r_.fps, {}, partial_};
-        const fs::path music = fs::path(r_.directory) / zor::kMusicFileName;
+        const fs::path music = r_.options.stage.directory / zor::kMusicFileName;
         std::error_code ec;
         if (fs::is_regular_file(music, ec)) {
             job.music = music;
         } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
-            std::cerr << "zor-render: warning: " << music.string() << " " << problem << ": the video will be silent\n";
+            std::cerr << "zor-render: warning: " << zor::utf8Of(music) << " " << problem << ": the video will be silent\n";
         } else {
             std::cerr << "zor-render: warning: no " << zor::kMusicFileName << " in " << r_.directory
                       << ": the video will be silent\n";
@@ -310,7 +313,7 @@ public:
         std::error_code ec;
         if (!encoder_.finish()) {
             error = "ffmpeg failed to encode " + r_.video;
-        } else if (fs::rename(partial_, r_.video, ec); ec) {
+        } else if (fs::rename(partial_, zor::pathFromUtf8(r_.video), ec); ec) {
             error = "cannot put the video in place as " + r_.video + ": " + ec.message();
         } else {
             return true;
@@ -373,7 +376,7 @@ int render(const Request& r, zor::RenderRun& run, const Plan& p) {
                 char name[32];
                 std::snprintf(name, sizeof name, "frame-%05d.png", f);
                 std::string error;
-                if (!zor::writePng(p.file.empty() ? p.folder / name : p.file, picture, error))
+                if (!zor::writePng(p.file.empty() ? p.folder / zor::pathFromUtf8(name) : p.file, picture, error))
                     return failMidRun(error);
             }
             if (contact && contact->wants(done)) contact->add(picture, done);
@@ -402,7 +405,7 @@ int render(const Request& r, zor::RenderRun& run, const Plan& p) {
     }
     if (contact) {
         std::string error;
-        if (!zor::writePng(r.sheet, contact->picture(), error)) return fail(error);
+        if (!zor::writePng(zor::pathFromUtf8(r.sheet), contact->picture(), error)) return fail(error);
         if (!r.quiet) std::cerr << "contact sheet: " << r.sheet << '\n';
     }
     if (r.bench) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "system/text.h"
+
 namespace zor {
 
 namespace {
@@ -56,7 +58,7 @@ std::optional<FrameRate> parseFrameRate(std::string_view text) {
 }
 
 const VideoFormat* videoFormatFor(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
+    std::string extension = utf8Of(file.extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const VideoFormat& format : kFormats)
@@ -80,7 +82,7 @@ std::vector<std::string> encoderArguments(const VideoFormat& format, const Video
         "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
         "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height), "-framerate", rate, "-i", "-"};
     const bool music = !job.music.empty();
-    if (music) arguments.insert(arguments.end(), {"-i", job.music.string()});
+    if (music) arguments.insert(arguments.end(), {"-i", utf8Of(job.music)});
     arguments.insert(arguments.end(), {"-map", "0:v"});
     if (music) arguments.insert(arguments.end(), {"-map", "1:a"});
     // The RGB pictures become limited-range BT.709 4:2:0 and are tagged so,
@@ -102,7 +104,7 @@ std::vector<std::string> encoderArguments(const VideoFormat& format, const Video
                                            format.audioCodec == "aac" ? "256k" : "192k", "-ar", "48000", "-ac", "2"});
     }
     if (format.fastStart) arguments.insert(arguments.end(), {"-movflags", "+faststart"});
-    arguments.insert(arguments.end(), {"-f", std::string(format.muxer), job.output.string()});
+    arguments.insert(arguments.end(), {"-f", std::string(format.muxer), utf8Of(job.output)});
     return arguments;
 }
 

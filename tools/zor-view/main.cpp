@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         if (argument == "-nosound") argument = "--nosound";
     zor::ProgramArguments arguments(std::move(list));
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
-    stage.directory = directory;
+    stage.directory = zor::pathFromUtf8(directory);
     if (trueColour) stage.bits = 32;
     // An author's editor may write a file in place, in several steps: a file
     // is taken once it has been still for two polls.

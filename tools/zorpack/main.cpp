@@ -19,6 +19,7 @@
 #include "archive/pack_file.h"
 #include "archive/archive_lock.h"
 #include "system/files.h"
+#include "system/text.h"
 #include "scene/player_constants.h"
 
 namespace {
@@ -144,24 +145,24 @@ std::vector<std::pair<std::string, std::string>> folderFiles(const std::filesyst
     namespace fs = std::filesystem;
     std::vector<std::pair<std::string, std::string>> found;
     std::error_code ec;
-    const fs::path archivePath = fs::weakly_canonical(archive, ec);
+    const fs::path archivePath = fs::weakly_canonical(zor::pathFromUtf8(archive), ec);
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = zor::utf8Of(it->path().filename());
         if (name.starts_with('.')) {
             if (it->is_directory(ec)) it.disable_recursion_pending();
             continue;
         }
         if (!it->is_regular_file(ec)) continue;
         const fs::path path = fs::weakly_canonical(it->path(), ec);
-        if (path == archivePath || path == fs::path(archivePath.string() + ".lock")) continue;
-        const std::string entry = it->path().lexically_relative(folder).generic_string();
+        if (path == archivePath || path == zor::ArchiveLock::lockFileOf(archivePath)) continue;
+        const std::string entry = zor::genericUtf8Of(it->path().lexically_relative(folder));
         if (PackFile::namesMatch(entry, zor::kMusicFileName) == 0) {
             if (!quiet)
-                std::cerr << "left out " << (folder / entry).string() << ": the player reads " << zor::kMusicFileName
+                std::cerr << "left out " << zor::utf8Of(it->path()) << ": the player reads " << zor::kMusicFileName
                           << " from the folder only\n";
             continue;
         }
-        found.emplace_back(it->path().string(), entry);
+        found.emplace_back(zor::utf8Of(it->path()), entry);
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     return found;
@@ -172,13 +173,13 @@ int cmdAdd(const std::string& archive, AddOptions o) {
     std::vector<std::string> files, entries;
     for (const std::string& file : o.files) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(file, ec)) {
+        if (!std::filesystem::is_directory(zor::pathFromUtf8(file), ec)) {
             files.push_back(file);
-            entries.push_back(std::filesystem::path(file).filename().string());
+            entries.push_back(zor::utf8Of(zor::pathFromUtf8(file).filename()));
             continue;
         }
         if (!o.as.empty()) return usageError("add: --as names one entry, not a folder: " + file);
-        const auto inside = folderFiles(file, archive, o.quiet);
+        const auto inside = folderFiles(zor::pathFromUtf8(file), archive, o.quiet);
         if (inside.empty()) return failure(file + ": a folder with no files to add; nothing was added to " + archive);
         for (const auto& [path, entry] : inside) {
             files.push_back(path);
@@ -201,7 +202,7 @@ int cmdAdd(const std::string& archive, AddOptions o) {
     }
 
     zor::ArchiveLock lock;
-    if (!lock.acquire(archive, !o.noWait)) return failure(lock.error());
+    if (!lock.acquire(zor::pathFromUtf8(archive), !o.noWait)) return failure(lock.error());
     lock.removeStaleTemporaries();
     PackFile pack(archive);
     if (pack.isCorrupt()) return failure(pack.error());
@@ -213,7 +214,7 @@ int cmdAdd(const std::string& archive, AddOptions o) {
     std::vector<std::string> done;
     for (std::size_t i = 0; i < o.files.size(); ++i) {
         zor::ReadFailure problem;
-        std::optional<zor::Bytes> data = zor::readWholeFile(o.files[i], &problem);
+        std::optional<zor::Bytes> data = zor::readWholeFile(zor::pathFromUtf8(o.files[i]), &problem);
         if (!data) {
             pack.discardChanges();
             return failure(o.files[i] + ": cannot read: " + problem.reason + "; nothing was added to " + archive);
@@ -266,10 +267,11 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
         }
     }
     std::error_code ec;
-    std::filesystem::create_directories(o.dir, ec);
+    const std::filesystem::path folder = zor::pathFromUtf8(o.dir);
+    std::filesystem::create_directories(folder, ec);
     if (ec) return failure(o.dir + ": cannot create folder: " + ec.message());
     zor::system_files::FileStatus self;
-    const bool selfKnown = zor::system_files::statusOf(archive, self);
+    const bool selfKnown = zor::system_files::statusOf(zor::pathFromUtf8(archive), self);
     int status = 0;
     for (int i : wanted) {
         const std::string name = entryName(pack.entry(i));
@@ -282,7 +284,7 @@ int cmdExtract(const std::string& archive, const ExtractOptions& o) {
             status = failure(archive + ": entry '" + shown + "' is not a plain file name; not extracted");
             continue;
         }
-        const std::filesystem::path target = std::filesystem::path(o.dir) / name;
+        const std::filesystem::path target = folder / zor::pathFromUtf8(name);
         zor::system_files::FileStatus there;
         if (selfKnown && zor::system_files::statusOf(target, there) && there.device == self.device &&
             there.inode == self.inode) {
@@ -321,7 +323,7 @@ int cmdCat(const std::string& archive, const std::string& name) {
 
 int cmdRemove(const std::string& archive, const std::string& name, bool noWait) {
     zor::ArchiveLock lock;
-    if (!lock.acquire(archive, !noWait)) return failure(lock.error());
+    if (!lock.acquire(zor::pathFromUtf8(archive), !noWait)) return failure(lock.error());
     lock.removeStaleTemporaries();
     PackFile pack;
     std::string why;

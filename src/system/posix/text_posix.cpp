@@ -9,4 +9,6 @@ std::filesystem::path pathFromUtf8(std::string_view text) { return std::filesyst
 
 std::string utf8Of(const std::filesystem::path& path) { return path.native(); }
 
+std::string genericUtf8Of(const std::filesystem::path& path) { return path.generic_string(); }
+
 }  // namespace zor

@@ -27,6 +27,9 @@ std::filesystem::path programFolder() {
 bool standardErrorIsTerminal() { return win32::standardErrorIsConsole(); }
 
 ProgramArguments startProgram(int, char**) {
+    // A windows-subsystem program (the player, zor-view) writes to the
+    // console it was started from; a console program has its own already.
+    win32::attachToParentConsole();
     win32::useUtf8Console();
     return ProgramArguments(win32::utf8Arguments());
 }

@@ -29,6 +29,8 @@ std::filesystem::path pathFromUtf8(std::string_view text) {
 
 std::string utf8Of(const std::filesystem::path& path) { return win32::narrow(path.native()); }
 
+std::string genericUtf8Of(const std::filesystem::path& path) { return win32::narrow(path.generic_wstring()); }
+
 }  // namespace zor
 
 namespace zor::win32 {

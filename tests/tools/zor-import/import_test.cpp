@@ -20,6 +20,7 @@
 #include "scene/scene.h"
 #include "scene/scene_reader.h"
 #include "child_process.h"
+#include "system/process.h"
 
 namespace fs = std::filesystem;
 using zor::test::ChildProcess;
@@ -32,7 +33,7 @@ const std::string kImporter = std::string(ZOR_BINARY_DIR) + "/tools/zor-import/z
 class ImportTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root() = fs::temp_directory_path() / ("zor-import-test-" + std::to_string(::getpid()));
+        root() = fs::temp_directory_path() / ("zor-import-test-" + std::to_string(zor::processId()));
         fs::remove_all(root());
         fs::create_directories(root() / "src");
         ChildProcess python({"/usr/bin/python3", std::string(ZOR_TEST_DATA_DIR) + "/make_sources.py",
@@ -240,9 +241,14 @@ TEST_F(ImportTest, LargeMeshesAreSplitIntoObjects) {
 
 // OBJ: texture coordinates that a planar projection gives travel as that
 // projection in a LightWave object, and come back as the same coordinates.
+// The sources lie in a folder whose name holds a colon, which the MTL's
+// search path must not split.
 TEST_F(ImportTest, ObjTexturesFollowingAPlaneBecomeAPlanarMap) {
     const fs::path out = root() / "quad";
-    auto child = run({source("quad.obj").string(), "--out", out.string()});
+    const fs::path from = root() / "src" / "quad:folder";
+    fs::create_directories(from);
+    for (const char* name : {"quad.obj", "quad.mtl", "quad.png"}) fs::copy_file(source(name), from / name);
+    auto child = run({(from / "quad.obj").string(), "--out", out.string()});
     ASSERT_TRUE(child->exitedWith(0)) << child->errors();
     EXPECT_TRUE(fs::exists(out / "Quad.lwo"));
     EXPECT_FALSE(fs::exists(out / "Quad.3d"));

@@ -39,6 +39,9 @@ struct Publish : testing::Test {
         dir.write("web-runtime/index.html", index);
         dir.write("windows-runtime/zor.exe", std::string("MZ"));
         dir.write("windows-runtime/README.txt", std::string("how to play"));
+        // A demo's file beside the player (the Windows download's sample) is
+        // not part of the runtime.
+        dir.write("windows-runtime/water.avi", std::string("the sample's"));
     }
     test::ShellRun publish(const std::string& arguments) {
         return test::runShell("SDL_VIDEODRIVER=offscreen '" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() +
@@ -87,6 +90,7 @@ TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
     const test::ShellRun listed = test::runShell("unzip -l '" + (dir / "win.zip").string() + "'", dir.path());
     for (const char* name : {"win/zor.exe", "win/README.txt", "win/zor.dat", "win/mp3.mp3"})
         EXPECT_NE(listed.out.find(name), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("water.avi"), std::string::npos) << listed.out;
     // Nothing is replaced unless asked.
     const test::ShellRun again = publish("--web site --no-poster");
     EXPECT_EQ(again.status, 1);

@@ -32,6 +32,10 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -250,12 +254,14 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
     return status;
 }
 
+// Opens the file as a program that shares it with no one (_SH_DENYRW: no
+// other reader or writer) and keeps it open.
 int hold(const std::string& file, int seconds) {
-    const HANDLE handle = CreateFileW(widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return 1;
+    int fd = -1;
+    if (_wsopen_s(&fd, widen(file).c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW, 0) != 0) return 1;
     report("held", file);
     Sleep(static_cast<DWORD>(seconds) * 1000);
-    CloseHandle(handle);
+    _close(fd);
     return 0;
 }
 
