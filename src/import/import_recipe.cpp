@@ -63,7 +63,7 @@ std::string pathText(const fs::path& file, const fs::path& recipe) {
     const fs::path base = fs::absolute(recipe, ec).parent_path();
     fs::path relative = absolute.lexically_relative(base);
     if (relative.empty() || ec) relative = absolute;
-    return utf8Of(relative.generic_string());
+    return genericUtf8Of(relative);
 }
 
 // A root null's name as a recipe's name: letters, digits and "_".

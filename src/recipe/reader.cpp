@@ -25,6 +25,7 @@
 #pragma pop_macro("TOML_UNREACHABLE")
 #include <toml++/toml.h>
 
+#include "system/text.h"
 #include "recipe/recipe.h"
 #include "recipe/recipe_text.h"
 #include "scene/timeline.h"
@@ -266,8 +267,8 @@ std::filesystem::path Reader::file(const toml::node& node, std::string_view key,
                                    std::initializer_list<std::string_view> endings, std::string_view kind) const {
     const std::string written = string(node, key);
     if (written.empty() || written.find('\0') != std::string::npos) wrongType(node, key, "a file name");
-    const std::filesystem::path relative(written);
-    std::string ending = relative.extension().string();
+    const std::filesystem::path relative = pathFromUtf8(written);
+    std::string ending = utf8Of(relative.extension());
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     if (std::find(endings.begin(), endings.end(), ending) == endings.end())

@@ -1,3 +1,4 @@
+#include "system/text.h"
 #include "recipe/recipe_text.h"
 
 #include <algorithm>
@@ -184,7 +185,7 @@ double asWritten(double value) {
 }
 
 std::string nameFromFile(std::string_view fileName) {
-    const std::string stem = std::filesystem::path(std::string(fileName)).stem().string();
+    const std::string stem = utf8Of(pathFromUtf8(fileName).stem());
     std::string name;
     for (const char c : stem) {
         if (isContinuation(c)) continue;
@@ -215,7 +216,7 @@ std::string timeText(std::int32_t frame, std::optional<double> bpm) {
 }
 
 std::string RecipeError::message() const {
-    std::string line = file.string();
+    std::string line = utf8Of(file);
     if (at.line > 0) line += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
     return line + ": " + what;
 }
