@@ -20,6 +20,8 @@ namespace {
 constexpr std::uint32_t kIdleRedraw = 100;
 constexpr std::uint32_t kIdleSleep = 10;
 constexpr std::uint32_t kNoteTime = 3000;
+// Units an arrow or Page key moves the picked model (Shift: ten times).
+constexpr float kModelStep = 0.5f;
 
 std::string counted(std::size_t warnings, std::size_t errors);
 
@@ -190,8 +192,23 @@ SceneView::~SceneView() = default;
 
 void SceneView::begin() {
     const std::uint32_t now = services_.system.milliseconds();
+    FileStamps directed;
+    if (services_.direction) {
+        DirectionBuild built = services_.direction->build();
+        directed = std::move(built.files);
+        if (!built.ok()) {
+            loadError_ = built.unsettled ? services_.direction->name() + " is still being written" : built.error;
+            services_.log << "zor-view: " << loadError_ << "; watching the files for a fix\n";
+            watch_.watch(std::move(directed), now);
+            startTransport(now);
+            services_.log.flush();
+            dirty_ = true;
+            return;
+        }
+    }
     StageLoad load = services_.stage.load();
     load.diagnostics.print(services_.log);
+    load.files.merge(directed);
     watch_.watch(std::move(load.files), now);
     loadError_ = load.error;
     if (load.replaced) runCheck();
@@ -221,9 +238,36 @@ bool SceneView::reload() {
     const bool hadScene = services_.stage.hasScene();
     const std::int32_t rangeFirst = hadScene ? services_.stage.scene()->firstFrame : 0;
     const std::int32_t rangeLast = hadScene ? services_.stage.scene()->lastFrame : 0;
+    FileStamps directed;
+    if (services_.direction) {
+        // The recipe first: a bad one, or one still being written, leaves the
+        // stage's folder and the scene shown as they are.
+        DirectionBuild built = services_.direction->build();
+        directed = std::move(built.files);
+        if (!built.ok()) {
+            ++reloads_;
+            lastReloadTook_ = false;
+            if (!built.unsettled) {
+                loadError_ = built.error;
+                const char* shown = hadScene ? "the last good scene stays" : "no scene";
+                services_.log << "zor-view: reload failed, " << shown << ": " << loadError_ << '\n';
+            }
+            for (const auto& [path, stamp] : previous)
+                if (!directed.count(path)) directed.emplace(path, stampOf(path));
+            services_.log.flush();
+            watch_.watch(std::move(directed), now);
+            dirty_ = true;
+            return false;
+        }
+        if (!picked_.empty()) {
+            const std::vector<std::string> names = services_.direction->models();
+            if (std::find(names.begin(), names.end(), picked_) == names.end()) picked_.clear();
+        }
+    }
     StageLoad load = services_.stage.load();
     ++reloads_;
     lastReloadTook_ = load.replaced;
+    load.files.merge(directed);
     const std::string& scene = services_.stage.options().sceneName;
     if (load.replaced) {
         loadError_.clear();
@@ -272,7 +316,9 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
         error = "cannot read the picture back";
         return {};
     }
-    const std::filesystem::path scenePath = stage.options().directory / stage.options().sceneName;
+    const std::filesystem::path scenePath = !options_.savedBeside.empty()
+                                                ? options_.savedBeside
+                                                : stage.options().directory / stage.options().sceneName;
     const std::filesystem::path folder = scenePath.parent_path();
     const std::string stem = scenePath.stem().string();
     std::vector<std::uint8_t> png;
@@ -308,6 +354,172 @@ void SceneView::listWarnings() {
     services_.log << "zor-view: " << findings(found) << " for " << services_.stage.options().sceneName << ":\n";
     found.print(services_.log);
     services_.log.flush();
+}
+
+void SceneView::say(const std::string& note, std::uint32_t now) {
+    note_ = note;
+    noteUntil_ = now + kNoteTime;
+    services_.log << "zor-view: " << note << '\n';
+    services_.log.flush();
+    dirty_ = true;
+}
+
+void SceneView::startFreeLook(std::uint32_t now) {
+    const std::optional<CameraPlacement> demo =
+        services_.stage.cameraAt(static_cast<float>(transport_.position(now)));
+    freeLook_.start(demo.value_or(CameraPlacement{}));
+}
+
+void SceneView::pickNextModel() {
+    offset_ = {};
+    const std::vector<std::string> names = services_.direction->models();
+    auto next = std::find(names.begin(), names.end(), picked_);
+    next = next == names.end() ? names.begin() : next + 1;
+    picked_ = next == names.end() ? std::string() : *next;
+}
+
+void SceneView::direct(const std::function<DirectionWrite(ViewDirection&)>& write, std::uint32_t now) {
+    if (!services_.direction) {
+        say("keys are written into a recipe: zor-view RECIPE.toml", now);
+        return;
+    }
+    const DirectionWrite done = write(*services_.direction);
+    say(done.said, now);
+    if (!done.written) return;
+    offset_ = {};
+    reload();
+}
+
+bool SceneView::key(const WindowMessage& message, std::uint32_t now) {
+    const int k = message.key;
+    ViewDirection* direction = services_.direction;
+    if (message.ctrl) {
+        if (k == 'Z') direct([](ViewDirection& d) { return d.takeBack(); }, now);
+        return true;
+    }
+    // Fly keys, while the free look is on.
+    if (freeLook_.on()) {
+        const float step = FreeLook::kFlyStep * (message.shift ? FreeLook::kFastFactor : 1.0f);
+        switch (k) {
+        case 'W': freeLook_.move(0, 0, step); return true;
+        case 'S': freeLook_.move(0, 0, -step); return true;
+        case 'A': freeLook_.move(-step, 0, 0); return true;
+        case 'D': freeLook_.move(step, 0, 0); return true;
+        case 'E': freeLook_.move(0, step, 0); return true;
+        case 'Q': freeLook_.move(0, -step, 0); return true;
+        default: break;
+        }
+    }
+    // The picked model's moves, in the world's axes.
+    if (!picked_.empty()) {
+        const float step = kModelStep * (message.shift ? FreeLook::kFastFactor : 1.0f);
+        const int axis = k == kVirtualKeyLeft || k == kVirtualKeyRight       ? 0
+                         : k == kVirtualKeyPageUp || k == kVirtualKeyPageDown ? 1
+                         : k == kVirtualKeyUp || k == kVirtualKeyDown         ? 2
+                                                                              : -1;
+        if (axis >= 0) {
+            const bool forward = k == kVirtualKeyRight || k == kVirtualKeyPageUp || k == kVirtualKeyUp;
+            offset_[static_cast<std::size_t>(axis)] += forward ? step : -step;
+            return true;
+        }
+    }
+    const Scene* scene = services_.stage.scene();
+    switch (k) {
+    case 'C':
+        if (freeLook_.on()) {
+            freeLook_.stop();
+            say("the demo's camera", now);
+        }
+        return true;
+    case 'K': {
+        const std::int32_t frame = shownFrame(now);
+        if (!message.shift) {
+            const std::optional<CameraPlacement> camera =
+                freeLook_.on() ? std::optional<CameraPlacement>(freeLook_.placement())
+                               : services_.stage.cameraAt(static_cast<float>(frame));
+            if (!camera) return true;
+            direct([&](ViewDirection& d) { return d.writeCameraKey(frame, *camera); }, now);
+            return true;
+        }
+        if (picked_.empty()) {
+            say(direction ? "Tab picks a model first; Shift+K writes its key" : "no recipe: no models to pick", now);
+            return true;
+        }
+        const std::optional<std::size_t> object = services_.stage.objectNamed(picked_);
+        const auto motion = object ? services_.stage.motionAt(*object, static_cast<float>(frame)) : std::nullopt;
+        if (!motion) {
+            say("model " + picked_ + " is not in the scene shown", now);
+            return true;
+        }
+        const Vec3 position{(*motion)[0] + offset_[0], (*motion)[1] + offset_[1], (*motion)[2] + offset_[2]};
+        const std::string model = picked_;
+        direct([&](ViewDirection& d) { return d.writeModelKey(model, frame, position); }, now);
+        return true;
+    }
+    case kVirtualKeyTab:
+        if (!direction) say("no recipe: no models to pick", now);
+        else pickNextModel();
+        return true;
+    case kVirtualKeyOpenBracket:
+    case kVirtualKeyCloseBracket: {
+        if (!scene) return true;
+        const std::int32_t frame = shownFrame(now);
+        const bool first = k == kVirtualKeyOpenBracket;
+        const std::int32_t from = first ? frame : scene->firstFrame, to = first ? scene->lastFrame : frame;
+        direct([&](ViewDirection& d) { return d.writeRange(from, to); }, now);
+        return true;
+    }
+    case kVirtualKeyComma:
+    case kVirtualKeyPeriod: {
+        const std::optional<double> bpm = direction ? direction->beatsPerMinute() : std::nullopt;
+        if (!bpm) {
+            say("no beats: \",\" and \".\" step by the recipe's bpm", now);
+            return true;
+        }
+        transport_.seek(beatFrameBeside(shownFrame(now), *bpm, k == kVirtualKeyPeriod ? 1 : -1), now);
+        return true;
+    }
+    default: return command(viewCommandForKey(k), now);
+    }
+}
+
+void SceneView::mouse(const WindowMessage& message, std::uint32_t now) {
+    switch (message.kind) {
+    case MessageKind::LeftButtonDown:
+        dragging_ = true;
+        break;
+    case MessageKind::MouseMove:
+        if (!(message.buttons & kLeftButton)) {
+            dragging_ = false;
+        } else if (dragging_ && (message.x != pointerX_ || message.y != pointerY_)) {
+            if (!freeLook_.on()) startFreeLook(now);
+            freeLook_.turn(message.x - pointerX_, message.y - pointerY_);
+            dirty_ = true;
+        } else {
+            dragging_ = true;
+        }
+        break;
+    case MessageKind::MouseWheel:
+        if (!freeLook_.on()) startFreeLook(now);
+        freeLook_.move(0, 0,
+                       static_cast<float>(message.wheel) * FreeLook::kWheelStep *
+                           (message.shift ? FreeLook::kFastFactor : 1.0f));
+        dirty_ = true;
+        return;
+    default: return;
+    }
+    pointerX_ = message.x;
+    pointerY_ = message.y;
+}
+
+void SceneView::placeOverrides() {
+    FrameOverrides overrides;
+    if (freeLook_.on()) overrides.camera = freeLook_.placement();
+    if (!picked_.empty() && offset_ != Vec3{}) {
+        overrides.movedObject = services_.stage.objectNamed(picked_);
+        overrides.offset = offset_;
+    }
+    services_.stage.setOverrides(overrides);
 }
 
 bool SceneView::command(ViewCommand command, std::uint32_t now) {
@@ -353,12 +565,31 @@ std::string SceneView::statusLine(std::uint32_t now) {
     line += "  " + (findings_ ? counted(findings_->warnings, findings_->errors) : findings(services_.stage.diagnostics()));
     line += services_.stage.context().showBackFaces ? "  B: back faces magenta" : "  B: back faces";
     if (smooth_) line += "  smooth";
-    if (!note_.empty() && static_cast<std::int32_t>(noteUntil_ - now) > 0) line += "  " + note_;
+    return line;
+}
+
+std::string SceneView::directionLine(std::uint32_t now) {
+    std::string line;
+    const auto add = [&line](const std::string& part) { line += (line.empty() ? "" : "  ") + part; };
+    if (freeLook_.on()) add("free look (C: the demo's camera)");
+    if (!picked_.empty()) {
+        std::string model = "model " + picked_;
+        const std::optional<std::size_t> object = services_.stage.objectNamed(picked_);
+        if (const auto motion = object ? services_.stage.motionAt(*object, static_cast<float>(shownFrame(now)))
+                                       : std::nullopt) {
+            const float* v = motion->data();
+            model += " at " + formatted("(%.3g, ", v[0] + offset_[0]) + formatted("%.3g, ", v[1] + offset_[1]) +
+                     formatted("%.3g)", v[2] + offset_[2]);
+        }
+        add(model + (offset_ != Vec3{} ? " moved (Shift+K writes its key)" : ""));
+    }
+    if (!note_.empty() && static_cast<std::int32_t>(noteUntil_ - now) > 0) add(note_);
     return line;
 }
 
 void SceneView::draw(std::uint32_t now) {
     SceneStage& stage = services_.stage;
+    placeOverrides();
     if (smooth_) stage.drawFrameAt(static_cast<float>(transport_.position(now)));
     else stage.drawFrame(transport_.frame(now));
     // A load error goes above the status line, wrapped to the picture.
@@ -371,6 +602,7 @@ void SceneView::draw(std::uint32_t now) {
                      : error.size();
         lines = wrapText(error, columns, 4);
     }
+    if (std::string line = directionLine(now); !line.empty()) lines.push_back(std::move(line));
     lines.push_back(statusLine(now));
     status_.clear();
     for (const std::string& line : lines) status_ += (status_.empty() ? "" : "\n") + line;
@@ -395,11 +627,15 @@ void SceneView::draw(std::uint32_t now) {
 bool SceneView::turn() {
     WindowSystem& system = services_.system;
     const std::uint32_t now = system.milliseconds();
+    if (services_.stopRequested && services_.stopRequested()) return false;
     WindowMessage message;
     while (system.peekMessage(message)) {
         if (message.kind == MessageKind::Quit || message.kind == MessageKind::Destroy) return false;
-        if (message.kind != MessageKind::KeyDown) continue;
-        if (!command(viewCommandForKey(message.key), now)) return false;
+        if (message.kind != MessageKind::KeyDown) {
+            mouse(message, now);
+            continue;
+        }
+        if (!key(message, now)) return false;
         dirty_ = true;
     }
     if (watch_.due(now)) reload();

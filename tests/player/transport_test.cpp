@@ -91,17 +91,17 @@ TEST_F(TransportRun, SpeedChangesTheRateAndTheMusicFollowsOnlyAtSpeedOne) {
     system.setTime(0);
     press({kVirtualKeySpace});
     EXPECT_EQ(frameAt(2000), 60);
-    press({kVirtualKeyCloseBracket});  // double: the music stops
+    press({kVirtualKeyPlus});  // double: the music stops
     EXPECT_EQ(log.back(), "MP3STREAM1::Kill");
     EXPECT_EQ(transport.speed(), 2.0);
     EXPECT_EQ(frameAt(3000), 121);  // 60.6 + 60.6
-    press({kVirtualKeyOpenBracket});  // back to 1: the music restarts where the picture is
+    press({kVirtualKeyMinus});  // back to 1: the music restarts where the picture is
     EXPECT_EQ(log.back(), "MP3STREAM1::SetVolume(1)");
     EXPECT_EQ(musicStart(), 4000);
     press({kVirtualKeyEnd});  // a seek to the end stops both
     EXPECT_FALSE(transport.playing());
     EXPECT_EQ(log.back(), "MP3STREAM1::Kill");
-    for (int i = 0; i < 10; ++i) press({kVirtualKeyOpenBracket});
+    for (int i = 0; i < 10; ++i) press({kVirtualKeySubtract});
     EXPECT_EQ(transport.speed(), kSlowestSpeed);
 }
 
