@@ -192,11 +192,15 @@ DirectionWrite RecipeDirection::writeModelKey(const std::string& model, std::int
     return writeText(fresh.text, edit.text, what + " written");
 }
 
-DirectionWrite RecipeDirection::writeRange(std::int32_t first, std::int32_t last) {
-    const std::string what = "range " + std::to_string(first) + " to " + std::to_string(last);
+DirectionWrite RecipeDirection::writeRange(std::optional<std::int32_t> first, std::optional<std::int32_t> last) {
+    const std::string what = first && last ? "range " + std::to_string(*first) + " to " + std::to_string(*last)
+                             : first       ? "start at frame " + std::to_string(*first)
+                             : last        ? "end at frame " + std::to_string(last.value_or(0))
+                                           : std::string("range");
     const Fresh fresh = readNow();
     if (!fresh.error.empty()) return {false, what + " not written: " + fresh.error};
-    const recipe::RecipeEdit edit = recipe::withRange(fresh.text, fresh.read.recipe, first, last);
+    const recipe::RecipeEdit edit =
+        recipe::withRange(fresh.text, fresh.read.recipe, first.value_or(fresh.read.recipe.start), last);
     if (!edit.ok()) return {false, what + " not written: " + edit.error};
     return writeText(fresh.text, edit.text, what + " written");
 }

@@ -54,7 +54,7 @@ public:
     std::optional<double> beatsPerMinute() const override;
     DirectionWrite writeCameraKey(std::int32_t frame, const CameraPlacement& camera) override;
     DirectionWrite writeModelKey(const std::string& model, std::int32_t frame, const Vec3& position) override;
-    DirectionWrite writeRange(std::int32_t first, std::int32_t last) override;
+    DirectionWrite writeRange(std::optional<std::int32_t> first, std::optional<std::int32_t> last) override;
     DirectionWrite takeBack() override;
 
     // From now on (the first build of a program takes the files as they are).

@@ -1,11 +1,13 @@
 #include "preview/scene_view.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <ostream>
+#include <system_error>
 
 #include "system/disk_files.h"
 #include "system/files.h"
@@ -268,13 +270,19 @@ bool SceneView::reload() {
     ++reloads_;
     lastReloadTook_ = load.replaced;
     load.files.merge(directed);
-    const std::string& scene = services_.stage.options().sceneName;
+    const std::string scene =
+        services_.direction ? services_.direction->name() : services_.stage.options().sceneName;
     if (load.replaced) {
         loadError_.clear();
         runCheck();
-        const std::string found = findings_ ? counted(findings_->warnings, findings_->errors) : findings(load.diagnostics);
-        const bool none = findings_ ? findings_->lines.empty() : load.diagnostics.empty();
-        services_.log << "zor-view: reloaded " << scene << " (" << found << (none ? "" : "; W lists them") << ")\n";
+        if (checking_.valid()) {
+            services_.log << "zor-view: reloaded " << scene << " (checking)\n";
+        } else {
+            const std::string found =
+                findings_ ? counted(findings_->warnings, findings_->errors) : findings(load.diagnostics);
+            const bool none = findings_ ? findings_->lines.empty() : load.diagnostics.empty();
+            services_.log << "zor-view: reloaded " << scene << " (" << found << (none ? "" : "; W lists them") << ")\n";
+        }
         if (hadScene) {
             const Scene* s = services_.stage.scene();
             if (s->firstFrame != rangeFirst || s->lastFrame != rangeLast) sayRange(services_.log, s);
@@ -339,10 +347,47 @@ std::filesystem::path SceneView::saveFrame(std::string& error) {
 }
 
 void SceneView::runCheck() {
-    if (services_.check) findings_ = services_.check();
+    if (!services_.check) return;
+    if (options_.checkAside) {
+        // One check at a time: one still running looks at an older scene,
+        // so the shown one is checked again when it ends.
+        if (checking_.valid()) {
+            checkStale_ = true;
+            return;
+        }
+        try {
+            checking_ = std::async(std::launch::async, services_.check);
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: the check runs here.
+        }
+    }
+    findings_ = services_.check();
+}
+
+void SceneView::collectCheck() {
+    if (!checking_.valid() || checking_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    ViewFindings found = checking_.get();
+    if (checkStale_) {
+        checkStale_ = false;
+        runCheck();
+        return;
+    }
+    findings_ = std::move(found);
+    dirty_ = true;
+    const std::string scene =
+        services_.direction ? services_.direction->name() : services_.stage.options().sceneName;
+    services_.log << "zor-view: the check of " << scene << ": " << counted(findings_->warnings, findings_->errors)
+                  << (findings_->lines.empty() ? "" : "; W lists them") << '\n';
+    services_.log.flush();
 }
 
 void SceneView::listWarnings() {
+    if (checking_.valid()) {
+        services_.log << "zor-view: the check of the scene shown is still running; W again once it is done\n";
+        services_.log.flush();
+        return;
+    }
     if (findings_) {
         services_.log << "zor-view: " << counted(findings_->warnings, findings_->errors) << " for "
                       << services_.stage.options().sceneName << ":\n";
@@ -465,8 +510,9 @@ bool SceneView::key(const WindowMessage& message, std::uint32_t now) {
         if (!scene) return true;
         const std::int32_t frame = shownFrame(now);
         const bool first = k == kVirtualKeyOpenBracket;
-        const std::int32_t from = first ? frame : scene->firstFrame, to = first ? scene->lastFrame : frame;
-        direct([&](ViewDirection& d) { return d.writeRange(from, to); }, now);
+        direct([&](ViewDirection& d) {
+            return first ? d.writeRange(frame, std::nullopt) : d.writeRange(std::nullopt, frame);
+        }, now);
         return true;
     }
     case kVirtualKeyComma:
@@ -562,7 +608,9 @@ std::string SceneView::statusLine(std::uint32_t now) {
                        formatted("%.2f s", transport_.secondsAt(position)) + "  ";
     line += transport_.playing() ? formatted("%.1f fps", rate_) : std::string("paused");
     line += "  speed " + formatted("%g", transport_.speed()) + "x";
-    line += "  " + (findings_ ? counted(findings_->warnings, findings_->errors) : findings(services_.stage.diagnostics()));
+    line += "  " + (checking_.valid() ? std::string("checking")
+                    : findings_       ? counted(findings_->warnings, findings_->errors)
+                                      : findings(services_.stage.diagnostics()));
     line += services_.stage.context().showBackFaces ? "  B: back faces magenta" : "  B: back faces";
     if (smooth_) line += "  smooth";
     return line;
@@ -639,6 +687,7 @@ bool SceneView::turn() {
         dirty_ = true;
     }
     if (watch_.due(now)) reload();
+    collectCheck();
     const bool moving = transport_.playing();
     if (moving || dirty_ || static_cast<std::uint32_t>(now - lastDraw_) >= kIdleRedraw) {
         draw(now);

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -90,6 +91,10 @@ struct ViewOptions {
     // empty: beside the scene (a recipe's preview saves beside the recipe,
     // not into the folder it builds).
     std::filesystem::path savedBeside = {};
+    // The check (ViewServices::check) runs beside the loop rather than in
+    // it: a new scene is on screen at once and its findings follow when the
+    // check is done (the status line says "checking" meanwhile).
+    bool checkAside = false;
 };
 
 class SceneView {
@@ -158,6 +163,8 @@ private:
     void listWarnings();
     // The check of the scene now shown, when there is a check.
     void runCheck();
+    // Takes the findings of a check run aside once it is done.
+    void collectCheck();
     // The scene's range, then the start frame (paused) or play from the first.
     void startTransport(std::uint32_t now);
 
@@ -181,6 +188,8 @@ private:
     std::uint64_t reloads_ = 0;
     bool lastReloadTook_ = false;
     std::optional<ViewFindings> findings_;  // of the shown scene
+    std::future<ViewFindings> checking_;    // a check running aside
+    bool checkStale_ = false;               // a newer scene came while it ran
     FreeLook freeLook_;
     bool dragging_ = false;        // the left button is held over the picture
     int pointerX_ = 0, pointerY_ = 0;

@@ -57,8 +57,8 @@ public:
     // The model's key at `frame` with its position (a key already at that
     // frame keeps its rotation and scale).
     virtual DirectionWrite writeModelKey(const std::string& model, std::int32_t frame, const Vec3& position) = 0;
-    // The range: its first and last frame.
-    virtual DirectionWrite writeRange(std::int32_t first, std::int32_t last) = 0;
+    // The range's first frame, its last, or both; none: as it is.
+    virtual DirectionWrite writeRange(std::optional<std::int32_t> first, std::optional<std::int32_t> last) = 0;
     // The recipe as it was before the last write still standing, written
     // again; refused when the recipe has changed since that write.
     virtual DirectionWrite takeBack() = 0;

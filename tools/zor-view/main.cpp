@@ -217,6 +217,7 @@ int main(int argc, char** argv) {
             return found;
         };
         viewOptions.startFrame = frame;
+        viewOptions.checkAside = true;
         if (direction) {
             services.direction = direction.get();
             services.stopRequested = [] { return zor::stopSignal() != 0; };
