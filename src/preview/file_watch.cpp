@@ -19,6 +19,13 @@ FileStamp stampOf(const std::filesystem::path& path) {
     return s;
 }
 
+FileStamp unknownStamp() {
+    FileStamp unknown;
+    unknown.exists = true;
+    unknown.size = std::numeric_limits<std::uint64_t>::max();
+    return unknown;
+}
+
 FileStamps stampAll(const std::vector<std::filesystem::path>& paths) {
     FileStamps stamps;
     for (const auto& p : paths) stamps.emplace(p, stampOf(p));
@@ -29,9 +36,7 @@ std::string unsettleChanging(FileStamps& files, std::uint32_t settleMilliseconds
     timespec clock{};
     clock_gettime(CLOCK_REALTIME, &clock);
     const std::int64_t now = std::int64_t(clock.tv_sec) * 1'000'000'000 + clock.tv_nsec;
-    FileStamp unknown;
-    unknown.exists = true;
-    unknown.size = std::numeric_limits<std::uint64_t>::max();
+    const FileStamp unknown = unknownStamp();
     std::string first;
     for (auto& [path, stamp] : files) {
         const FileStamp current = stampOf(path);
@@ -55,6 +60,10 @@ std::string unsettleChanging(FileStamps& files, std::uint32_t settleMilliseconds
 void ReloadWatch::watch(FileStamps files, std::uint32_t now) {
     files_ = std::move(files);
     lastSeen_ = files_;
+    // A file a load could not take yet (unsettleChanging) is due once it
+    // has been still for one poll from now.
+    for (auto& [path, stamp] : lastSeen_)
+        if (stamp == unknownStamp()) stamp = stampOf(path);
     pending_ = false;
     polled_ = true;
     lastPoll_ = now;

@@ -32,6 +32,9 @@ FileStamp stampOf(const std::filesystem::path& path);
 
 using FileStamps = std::map<std::filesystem::path, FileStamp>;
 
+// A stamp no file has: a file recorded with it counts as changed.
+FileStamp unknownStamp();
+
 // Stamps of every path, taken now.
 FileStamps stampAll(const std::vector<std::filesystem::path>& paths);
 
@@ -55,7 +58,8 @@ public:
     explicit ReloadWatch(WatchTiming timing = {}) : timing_(timing) {}
 
     // The files of the last load, with the stamps they had when it read them.
-    // Forgets any change seen so far.
+    // Forgets any change seen so far. A file recorded with the unknown stamp
+    // (one the load could not take yet) is due once it is still for a poll.
     void watch(FileStamps files, std::uint32_t now);
     const FileStamps& files() const { return files_; }
 
