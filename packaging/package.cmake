@@ -43,9 +43,11 @@ foreach(entry IN LISTS ZOR_PROGRAMS)
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${zor_package_dir}/man"
       COMMAND "${ZOR_HELP2MAN}" --no-info --section=1 "--name=${summary}"
               "--include=${CMAKE_CURRENT_LIST_DIR}/see-also.h2m"
-              "--output=${zor_package_dir}/man/${program}.1" "$<TARGET_FILE:${program}>"
+              "--output=${zor_package_dir}/man/${program}.source.1" "$<TARGET_FILE:${program}>"
+      COMMAND "${CMAKE_COMMAND}" "-DINPUT=${zor_package_dir}/man/${program}.source.1"
+              "-DOUTPUT=${zor_package_dir}/man/${program}.1" -P "${CMAKE_CURRENT_LIST_DIR}/installed-places.cmake"
       COMMAND "${ZOR_GZIP}" -9nf "${zor_package_dir}/man/${program}.1"
-      DEPENDS ${program} "${CMAKE_CURRENT_LIST_DIR}/see-also.h2m"
+      DEPENDS ${program} "${CMAKE_CURRENT_LIST_DIR}/see-also.h2m" "${CMAKE_CURRENT_LIST_DIR}/installed-places.cmake"
       COMMENT "Manual page of ${program}"
       VERBATIM)
     list(APPEND zor_manual_pages "${page}")
@@ -121,9 +123,21 @@ endif()
 # author's guide and the worked example it refers to, what the sample demo
 # shows, what the readers do with bad input. The licence is the copyright
 # file's.
-install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/docs/authoring.md"
-              "${CMAKE_SOURCE_DIR}/docs/sample-demo.md" "${CMAKE_SOURCE_DIR}/docs/robustness.md"
-        DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# The installed copies name installed places, not the source tree's.
+set(zor_installed_docs "")
+foreach(document README.md docs/authoring.md docs/sample-demo.md docs/robustness.md)
+  get_filename_component(name "${document}" NAME)
+  set(copy "${zor_package_dir}/doc/${name}")
+  add_custom_command(
+    OUTPUT "${copy}"
+    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${CMAKE_SOURCE_DIR}/${document}" "-DOUTPUT=${copy}"
+            -P "${CMAKE_CURRENT_LIST_DIR}/installed-places.cmake"
+    DEPENDS "${CMAKE_SOURCE_DIR}/${document}" "${CMAKE_CURRENT_LIST_DIR}/installed-places.cmake"
+    COMMENT "Installed copy of ${document}"
+    VERBATIM)
+  list(APPEND zor_installed_docs "${copy}")
+endforeach()
+install(FILES ${zor_installed_docs} DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/" DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 
 # The copyright file and a changelog, as Debian's policy has them.
@@ -137,7 +151,8 @@ add_custom_command(
 install(FILES "${CMAKE_CURRENT_LIST_DIR}/copyright" "${zor_package_dir}/changelog.gz"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
-add_custom_target(zor_package_files ALL DEPENDS ${zor_manual_pages} ${zor_icons} "${zor_package_dir}/changelog.gz")
+add_custom_target(zor_package_files ALL DEPENDS ${zor_manual_pages} ${zor_icons} "${zor_package_dir}/changelog.gz"
+                                                ${zor_installed_docs})
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)

@@ -20,7 +20,8 @@
 #include "frame/render_slots.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_dialog.h"
-#include "platform/sdl/sdl_music.h"
+#include "platform/device_music.h"
+#include "platform/sdl/sdl_sound_device.h"
 
 namespace zor {
 namespace {
@@ -114,8 +115,9 @@ RunFigures runDemo(int first, int last, int passes, const char* commandLine) {
         escape.type = SDL_KEYDOWN;
         escape.key.keysym.sym = SDLK_ESCAPE;
         system.injectAtReading(passes + 1, escape);  // reading 1 starts the clock
-        SdlBass bass;
-        SdlGaudio gaudio;
+        SdlSoundDevice sound;
+        DeviceBass bass(sound);
+        DeviceGaudio gaudio(sound);
         SdlDialog dialog;
         test::OffscreenModesLayer layer;
         std::ostringstream notes;  // no screen: the set-up window's default is taken

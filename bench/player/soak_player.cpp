@@ -1,5 +1,5 @@
 // soak-player: the player's own session with its real SDL parts (window,
-// set-up window, OpenGL display, music through SDL_mixer) on an X server,
+// set-up window, OpenGL display, music through SDL audio) on an X server,
 // for many passes, the demo looping: when the scene ends, the soak starts
 // the scene clock again instead of ending, as if the demo were played again
 // in the same process. Prints resident memory over the run and judges its
@@ -30,7 +30,8 @@
 #include "memory_watch.h"
 #include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_gl_host.h"
-#include "platform/sdl/sdl_music.h"
+#include "platform/device_music.h"
+#include "platform/sdl/sdl_sound_device.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "render/gl_display_layer.h"
 
@@ -122,8 +123,9 @@ int main(int argc, char** argv) {
     int status = 1;
     {
         zor::SdlWindowSystem system;
-        zor::SdlBass bass;
-        zor::SdlGaudio gaudio;
+        zor::SdlSoundDevice sound;
+        zor::DeviceBass bass(sound);
+        zor::DeviceGaudio gaudio(sound);
         zor::SdlDialog dialog;
         zor::GlDisplayLayer layer(std::make_unique<zor::SdlGlHost>(zor::GlDisplayOptions{}), {});
         zor::DevicePlayerDisplay display(layer, system, zor::makeSetupWindowFunction(dialog, std::cerr));

@@ -9,7 +9,8 @@
 #include "app/player_entry.h"
 #include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_gl_host.h"
-#include "platform/sdl/sdl_music.h"
+#include "platform/sdl/sdl_sound_device.h"
+#include "platform/device_music.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "render/gl_display_layer.h"
 #include "system/stop_signals.h"
@@ -26,8 +27,9 @@ int main(int argc, char** argv) {
     entry.warnings = &std::cerr;
     entry.play = [](const zor::PlayerArguments& a, const std::string& title) {
         zor::SdlWindowSystem system;
-        zor::SdlBass bass;
-        zor::SdlGaudio gaudio;
+        zor::SdlSoundDevice sound;
+        zor::DeviceBass bass(sound);
+        zor::DeviceGaudio gaudio(sound);
         zor::SdlDialog dialog;
         zor::GlDisplayOptions options;
         options.stretch = a.stretch;

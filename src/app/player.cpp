@@ -88,6 +88,8 @@ bool PlayerSession::start(std::string_view commandLine) {
         return fail(result.exitStatus);
     };
     if (MusicResult r = music.initialise(system.nativeWindow()); !r.ok) return musicFailure(r);
+    if (const std::string silence = music.silence(); !silence.empty())
+        writeFailure(parts_.errors, "no sound device (" + silence + "); playing without music");
 
     if (!parts_.display.initDisplay(system.nativeWindow())) {
         system.messageBox("brul", "Sket sig :(");

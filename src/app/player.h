@@ -3,7 +3,9 @@
 // command line, music start-up, the display (with its set-up window), the
 // archive name, the logo, the renderer, the viewport, two black frames, the
 // music stream, the scene, the scene clock, the music; then passes until a
-// quit message; then only the music is released.
+// quit message; then only the music is released. Without a sound device
+// the music's steps succeed silently and one line on the errors stream says
+// so: "zor: no sound device (REASON); playing without music".
 //
 // Every service comes in through PlayerParts, so the whole run works with the
 // real SDL/OpenGL parts, headless, or with scripted and recording stand-ins.
@@ -27,8 +29,7 @@
 
 namespace zor {
 
-// What the player exits with when it cannot go on (the gaudio back end's
-// failures keep their own 255).
+// What the player exits with when it cannot go on.
 inline constexpr int kPlayerFailureStatus = 1;
 
 // The display device as the player uses it.

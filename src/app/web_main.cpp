@@ -26,7 +26,8 @@
 #include "app/setup_window.h"
 #include "archive/data_source.h"
 #include "platform/browser/browser_dialog.h"
-#include "platform/browser/browser_music.h"
+#include "platform/device_music.h"
+#include "platform/browser/web_audio_device.h"
 #include "platform/browser/browser_window_system.h"
 #include "platform/browser/webgl_host.h"
 #include "render/gl_display_layer.h"
@@ -51,9 +52,11 @@ public:
 
     // Names of the archive's entries, one a line, for the page to look for
     // files of the same names beside it; or, when the archive cannot be used,
-    // why (first line "error").
+    // why (first line "error"): a damaged archive is named before the set-up.
     std::string archiveReport() {
         PackFile pack(kArchiveFileName);
+        if (const std::string damage = pack.damage(); !damage.empty())
+            return "error\n" + std::string(kArchiveFileName) + ": damaged archive: " + damage;
         if (pack.isCorrupt()) return "error\n" + pack.error();
         std::string names = "ok\n";
         for (int i = 0; i < pack.entryCount(); ++i) names += std::string(pack.entry(i).name) + "\n";
@@ -235,7 +238,8 @@ private:
     }
 
     BrowserWindowSystem system_;
-    BrowserBass bass_;
+    WebAudioSoundDevice sound_;
+    DeviceBass bass_{sound_};
     BrowserDialog dialog_;
     std::string commandLine_;
     bool smooth_ = false;

@@ -18,13 +18,14 @@
 #include "app/device_display.h"
 #include "app/player.h"
 #include "app/player_entry.h"
+#include "platform/device_music.h"
 #include "system/process.h"
 #include "system/stop_signals.h"
 #include "system/text.h"
 #include "platform/win32/wgl_host.h"
 #include "system/win32/console_win32.h"
 #include "platform/win32/win32_dialog.h"
-#include "platform/win32/win32_music.h"
+#include "platform/win32/waveout_sound_device.h"
 #include "system/win32/text_win32.h"
 #include "platform/win32/win32_window_system.h"
 #include "render/gl_display_layer.h"
@@ -61,8 +62,9 @@ void showFailure(const std::string& text) {
 
 int play(const zor::PlayerArguments& arguments, const std::string& title, std::ostream& errors) {
     zor::Win32WindowSystem system;
-    zor::Win32Bass bass;
-    zor::Win32Gaudio gaudio;
+    zor::WaveOutSoundDevice sound;
+    zor::DeviceBass bass(sound);
+    zor::DeviceGaudio gaudio(sound);
     zor::Win32Dialog dialog;
     zor::GlDisplayOptions options;
     options.stretch = arguments.stretch;

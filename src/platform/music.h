@@ -3,10 +3,14 @@
 // calls, arguments and answers as the closed libraries they stand in for:
 // a BASS-like flat API and a gaudio-like pair of objects (an audio object and
 // an MP3 stream object whose leading members the caller fills in before
-// initialising it). Both real implementations play through SDL2_mixer, which
-// opens the music file itself by its plain name (sdl_music.h); the recording
-// ones log every call for order tests and answer from a script
-// (recording_music.h).
+// initialising it). The real layers are built once, over the platform's one
+// sound device (device_music.h over sound_device.h: SDL audio, waveOut or
+// Web Audio); the recording ones log every call for order tests and answer
+// from a script (tests/support/recording_music.h).
+//
+// Where the machine has no sound device the real layers succeed at every
+// call and play nothing; silence() then says why, and the caller decides
+// what to tell. Nothing here writes to a stream.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +41,9 @@ public:
     virtual void BASS_Free() = 0;
     // Why the last call failed, for messages; empty when not known.
     virtual std::string lastError() const { return {}; }
+    // After BASS_Init: why nothing will be heard though every call succeeds
+    // (there is no sound device); empty when the music plays.
+    virtual std::string silence() const { return {}; }
 };
 
 // ---- gaudio-like -----------------------------------------------------------
@@ -97,6 +104,9 @@ public:
     virtual GAUDIO1* GA_GetInterface(std::uint32_t version) = 0;
     // Why the last call failed, for messages; empty when not known.
     virtual std::string lastError() const { return {}; }
+    // After GAUDIO1::Init: why nothing will be heard though every call
+    // succeeds (there is no sound device); empty when the music plays.
+    virtual std::string silence() const { return {}; }
 };
 
 }  // namespace zor

@@ -1,16 +1,17 @@
 #pragma once
 // What zor-view needs of the system it is built for: an ordinary resizable
-// window of the picture's size that can go full screen and back, the
-// music layer it plays through, a painter for its status line, and a short
-// wait. SDL2 on Linux (sdl/sdl_preview_platform.cpp), Windows' own window,
-// DirectSound and GDI on Windows (win32/win32_preview_platform.cpp); linked
-// through zor_platform_native.
+// window of the picture's size that can go full screen and back, the sound
+// device its music plays through (the gaudio-like layer of device_music.h
+// goes on it), a painter for its status line, and a short wait. SDL2 on
+// Linux (sdl/sdl_preview_platform.cpp), Windows' own window, waveOut and GDI
+// on Windows (win32/win32_preview_platform.cpp); linked through
+// zor_platform_native.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "platform/music.h"
+#include "platform/sound_device.h"
 #include "platform/text_painter.h"
 #include "platform/window_system.h"
 
@@ -25,7 +26,7 @@ public:
     virtual std::string whyNoScreen() = 0;
     // The window over its whole screen (true) or back to its own size.
     virtual bool setFullScreen(bool on) = 0;
-    virtual GaudioApi& gaudio() = 0;
+    virtual SoundDevice& soundDevice() = 0;
     virtual TextPainter& painter() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
 };

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "system/disk_files.h"
-#include "system/files.h"
-
 #include "platform/window_system.h"
 
 namespace zor {
@@ -149,73 +146,35 @@ bool applyTransportCommand(Transport& transport, ViewCommand command, std::uint3
 
 // ---- music -----------------------------------------------------------------
 
+PreviewMusic::PreviewMusic(GaudioApi* gaudio, std::string fileName) : fileName_(std::move(fileName)) {
+    if (gaudio) steps_ = std::make_unique<GaudioSteps>(*gaudio);
+}
+
 bool PreviewMusic::open() {
-    if (!gaudio_) return false;
-    // The library opens the file itself and would wait for ever for a writer
-    // on a FIFO. A missing file is its to report.
-    ReadFailure problem;
-    if (const int fd = openRegularFile(fileName_, &problem); fd >= 0) {
-        system_files::closeFile(fd);
-    } else if (!problem.missing()) {
-        error_ = "cannot open the music \"" + fileName_ + "\": " + problem.reason;
-        return false;
-    }
-    audio_ = gaudio_->GA_GetInterface(kGaudioInterfaceVersion);
-    if (!audio_) {
-        error_ = "the audio library gives no interface";
-        return false;
-    }
-    if (audio_->Init(0) != 1) {
-        const std::string reason = gaudio_->lastError();
-        audio_ = nullptr;
-        error_ = "no audio device can be opened" + (reason.empty() ? std::string() : " (" + reason + ")");
-        return false;
-    }
-    stream_ = audio_->GetStreamInterface(kGaudioStreamVersion);
-    if (!stream_) {
-        error_ = "the audio library gives no MP3 stream";
+    if (!steps_) return false;
+    if (!steps_->bringUp() || !steps_->openStream(fileName_.c_str())) {
+        error_ = steps_->error();
         release();
         return false;
     }
-    if (!initialize()) {
-        const std::string reason = gaudio_->lastError();
-        error_ = "cannot open the music \"" + fileName_ + "\"" + (reason.empty() ? std::string() : " (" + reason + ")");
-        release();
-        return false;
-    }
+    opened_ = true;
     return true;
 }
 
-bool PreviewMusic::initialize() {
-    stream_->sourceIsFile = 1;
-    stream_->playCount = 1;
-    stream_->fileName = fileName_.c_str();
-    stream_->startMilliseconds = 0;
-    ready_ = stream_->Initialize() != 0;
-    return ready_;
-}
-
 void PreviewMusic::playFrom(double seconds) {
-    if (!stream_) return;
-    if (!ready_ && !initialize()) return;
+    if (!opened_) return;
+    if (!steps_->streamOpen() && !steps_->openStream(fileName_.c_str())) return;
     const double ms = std::clamp(seconds * 1000.0, 0.0, 2147483647.0);
-    stream_->startMilliseconds = static_cast<std::int32_t>(std::lround(ms));
-    stream_->Play();
-    stream_->SetVolume(1.0f);
+    steps_->play(static_cast<std::int32_t>(std::lround(ms)));
 }
 
 void PreviewMusic::stop() {
-    if (!stream_ || !ready_) return;
-    stream_->Kill();
-    ready_ = false;
+    if (opened_) steps_->kill();
 }
 
 void PreviewMusic::release() {
-    if (stream_ && ready_) stream_->Kill();
-    if (audio_) audio_->ShutDown();
-    audio_ = nullptr;
-    stream_ = nullptr;
-    ready_ = false;
+    if (steps_) steps_->shutDown();
+    opened_ = false;
 }
 
 }  // namespace zor

@@ -10,15 +10,17 @@
 // clamped to the first and last. Any frame can be shown at once, since the
 // frame pass keeps nothing between frames.
 //
-// The music plays only while the picture plays at speed 1 (the mixer cannot
-// change its tempo); whenever it (re)starts, it starts at the picture's time
+// The music plays only while the picture plays at speed 1 (the sound device
+// plays it at its own rate only); whenever it (re)starts, it starts at the picture's time
 // from the first frame, so a seek, a pause or a change of speed always
 // brings it back in step.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/music.h"
+#include "platform/music_steps.h"
 #include "scene/player_constants.h"
 
 namespace zor {
@@ -116,12 +118,14 @@ ViewCommand viewCommandForKey(int key);
 bool applyTransportCommand(Transport& transport, ViewCommand command, std::uint32_t now);
 
 // The music on the gaudio-like layer, whose stream starts at a chosen
-// millisecond: a start at a time is a Play with that start, a stop ends the
-// stream (Kill) and the next start initialises it again.
+// millisecond, through the player's own steps (platform/music_steps.h): a
+// start at a time is a Play with that start, a stop ends the stream (Kill)
+// and the next start initialises it again. Without a sound device it opens
+// and plays silently, and silence() says why.
 class PreviewMusic final : public TransportMusic {
 public:
     // gaudio null: no music at all (-nosound).
-    PreviewMusic(GaudioApi* gaudio, std::string fileName) : gaudio_(gaudio), fileName_(std::move(fileName)) {}
+    PreviewMusic(GaudioApi* gaudio, std::string fileName);
     ~PreviewMusic() override { release(); }
     PreviewMusic(const PreviewMusic&) = delete;
     PreviewMusic& operator=(const PreviewMusic&) = delete;
@@ -133,17 +137,14 @@ public:
     void stop() override;
     void release();
 
-    bool isOpen() const { return stream_ != nullptr; }
+    bool isOpen() const { return opened_; }
     const std::string& error() const { return error_; }
+    std::string silence() const { return steps_ ? steps_->silence() : std::string(); }
 
 private:
-    bool initialize();
-
-    GaudioApi* gaudio_;
+    std::unique_ptr<GaudioSteps> steps_;
     std::string fileName_;
-    GAUDIO1* audio_ = nullptr;
-    MP3STREAM1* stream_ = nullptr;
-    bool ready_ = false;  // initialised and not killed since
+    bool opened_ = false;  // open() succeeded and release() not called since
     std::string error_;
 };
 

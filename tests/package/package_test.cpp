@@ -71,6 +71,11 @@ TEST_F(Package, HoldsEveryProgramWithItsManualPageTheDemoAndTheDesktopEntry) {
         EXPECT_TRUE(fs::exists(root_ / "usr/share/doc/zor" / file)) << file;
     const test::ShellRun page = run("zcat " + quoted(root_ / "usr/share/man/man1/zor-import.1.gz"), scratch_ / "man.log");
     EXPECT_NE(page.out.find("/usr/share/doc/zor/authoring.md"), std::string::npos) << page.out;
+    // The installed copies name installed places, not a source tree's.
+    const std::string guide = test::readText(root_ / "usr/share/doc/zor/authoring.md");
+    for (const char* place : {"build/tools/", "`docs/", " examples/import", "`examples/"})
+        EXPECT_EQ(guide.find(place), std::string::npos) << place;
+    EXPECT_EQ(page.out.find("docs/authoring.md"), std::string::npos) << page.out;
     // Our own files are under the MIT (Expat) licence, and the copyright file says so.
     const std::string copyrightText = test::readText(root_ / "usr/share/doc/zor/copyright");
     EXPECT_NE(copyrightText.find("Files: *\nCopyright: 2026 the zor developers\nLicense: Expat\n"), std::string::npos)

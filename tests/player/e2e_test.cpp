@@ -15,7 +15,8 @@
 #include "child_process.h"
 #include "headless_player.h"
 #include "platform/sdl/sdl_dialog.h"
-#include "platform/sdl/sdl_music.h"
+#include "platform/device_music.h"
+#include "platform/sdl/sdl_sound_device.h"
 #include "png_compare.h"
 #include "test_support.h"
 
@@ -34,8 +35,9 @@ struct PlayerRun : testing::Test {
     std::ostringstream errors;
     std::ostringstream notes;  // what the set-up window says when it cannot be shown
     InjectingWindowSystem system;
-    SdlBass bass;
-    SdlGaudio gaudio;
+    SdlSoundDevice sound;
+    DeviceBass bass{sound};
+    DeviceGaudio gaudio{sound};
     SdlDialog dialog;
     OffscreenModesLayer layer;  // the default choice is 640 x 480 x 16
     DevicePlayerDisplay display{layer, system, makeSetupWindowFunction(dialog, notes)};
@@ -108,11 +110,23 @@ TEST_F(PlayerRun, MissingMusicEndsBeforeTheSceneWithAReason) {
     EXPECT_EQ(system.readings(), 0) << "the scene clock must not have started";
 }
 
-TEST_F(PlayerRun, MissingMusicWithTheSecondLayerEndsWith255) {
+TEST_F(PlayerRun, MissingMusicWithTheSecondLayerEndsWithStatusOne) {
     writeScene(0, 15);
     std::filesystem::remove(dir->path() / "mp3.mp3");
-    EXPECT_EQ(runPlayer(parts, "-gaudio"), 255);
+    EXPECT_EQ(runPlayer(parts, "-gaudio"), 1);
     EXPECT_NE(errors.str().find("\"mp3.mp3\""), std::string::npos) << errors.str();
+}
+
+// SDL's audio with a driver that is not there: no sound device. The player
+// plays the scene to its end without the music file, and says why once.
+TEST_F(PlayerRun, WithoutASoundDeviceItPlaysWithoutTheMusicFile) {
+    writeScene(0, 6);
+    std::filesystem::remove(dir->path() / "mp3.mp3");
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(runPlayer(parts, ""), 0) << errors.str();
+    test::useHeadlessSdl();
+    EXPECT_EQ(errors.str(), "zor: no sound device (Audio target 'no-such-driver' not available); playing without music\n");
+    EXPECT_GE(system.readings(), 1);
 }
 
 TEST_F(PlayerRun, MissingSceneIsAnErrorNamingSceneAndArchive) {

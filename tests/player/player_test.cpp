@@ -133,7 +133,7 @@ TEST_F(PlayerFixture, FailedDisplayShowsItsBoxSaysWhatFailedAndFails) {
     EXPECT_EQ(errors.str(), "");
 }
 
-TEST_F(PlayerFixture, MissingMusicEndsWithStatusOneOrMinusOne) {
+TEST_F(PlayerFixture, MissingMusicEndsWithStatusOneWithEitherBackEnd) {
     bass.createResult = 0;
     EXPECT_EQ(runPlayer(parts, "-bass"), 1);
     EXPECT_NE(errors.str().find("\"mp3.mp3\""), std::string::npos) << errors.str();
@@ -142,8 +142,21 @@ TEST_F(PlayerFixture, MissingMusicEndsWithStatusOneOrMinusOne) {
     log.clear();
     errors.str("");
     gaudio.initializeResult = 0;
-    EXPECT_EQ(runPlayer(parts, "-gaudio"), 255);
+    EXPECT_EQ(runPlayer(parts, "-gaudio"), 1);
     EXPECT_NE(errors.str().find("\"mp3.mp3\""), std::string::npos) << errors.str();
+}
+
+// Without a sound device the layers succeed silently; the player says so in
+// one line and plays to the end, its music steps in their places.
+TEST_F(PlayerFixture, WithoutASoundDeviceItSaysSoOnceAndPlays) {
+    for (const char* line : {"-bass", "-gaudio"}) {
+        log.clear();
+        errors.str("");
+        bass.silenceReason = gaudio.silenceReason = "no output here";
+        EXPECT_EQ(runPlayer(parts, line), 0) << line;
+        EXPECT_EQ(errors.str(), "zor: no sound device (no output here); playing without music\n") << line;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "blitLogo"), 10) << line;
+    }
 }
 
 TEST_F(PlayerFixture, WrongBassVersionShowsItsBoxBeforeTheDisplay) {

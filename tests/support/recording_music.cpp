@@ -94,4 +94,40 @@ void RecordingGaudio::setVolume(MP3STREAM1&, float volume) {
 
 void RecordingGaudio::kill(MP3STREAM1&) { log_.push_back("MP3STREAM1::Kill"); }
 
+SoundOpening ScriptedSoundDevice::open(int rate) {
+    log_.push_back("open(" + std::to_string(rate) + ")");
+    error_ = opening == SoundOpening::Opened ? std::string() : reason;
+    return opening;
+}
+
+SoundPiece ScriptedSoundDevice::load(const std::string& fileName) {
+    log_.push_back("load(\"" + fileName + "\")");
+    if (!loadResult) {
+        error_ = reason;
+        return {};
+    }
+    SoundPiece piece = shape;
+    piece.id = ++pieces_;
+    return piece;
+}
+
+bool ScriptedSoundDevice::play(int piece, std::uint64_t startFrame, int playCount) {
+    log_.push_back("play(" + std::to_string(piece) + ", " + std::to_string(startFrame) + ", " +
+                   std::to_string(playCount) + ")");
+    if (!playResult) error_ = reason;
+    return playResult;
+}
+
+void ScriptedSoundDevice::setVolume(float volume) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(volume));
+    log_.push_back(std::string("setVolume(") + text + ")");
+}
+
+void ScriptedSoundDevice::stop() { log_.push_back("stop"); }
+
+void ScriptedSoundDevice::release(int piece) { log_.push_back("release(" + std::to_string(piece) + ")"); }
+
+void ScriptedSoundDevice::close() { log_.push_back("close"); }
+
 }  // namespace zor

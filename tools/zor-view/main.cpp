@@ -21,6 +21,7 @@
 #include "preview/transport.h"
 #include "check/check.h"
 #include "object/object.h"
+#include "platform/device_music.h"
 #include "platform/native_gl_host.h"
 #include "platform/preview_platform.h"
 #include "system/disk_files.h"
@@ -195,9 +196,13 @@ int main(int argc, char** argv) {
             return fail(error);
         }
 
-        zor::PreviewMusic music(noSound ? nullptr : &platform->gaudio(),
-                                (stage.directory / zor::kMusicFileName).string());
-        if (!noSound && !music.open()) std::cerr << "zor-view: playing without music: " << music.error() << '\n';
+        zor::DeviceGaudio gaudio(platform->soundDevice());
+        zor::PreviewMusic music(noSound ? nullptr : &gaudio, zor::utf8Of(stage.directory / zor::kMusicFileName));
+        if (!noSound && !music.open()) {
+            std::cerr << "zor-view: playing without music: " << music.error() << '\n';
+        } else if (const std::string silence = music.silence(); !silence.empty()) {
+            std::cerr << "zor-view: no sound device (" << silence << "); playing without music\n";
+        }
 
         zor::ViewServices services{system, scene, std::cerr};
         if (music.isOpen()) services.music = &music;

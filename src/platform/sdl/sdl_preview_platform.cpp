@@ -1,7 +1,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/preview_platform.h"
-#include "platform/sdl/sdl_music.h"
+#include "platform/sdl/sdl_sound_device.h"
 #include "platform/sdl/sdl_text_painter.h"
 #include "platform/sdl/sdl_window_system.h"
 
@@ -21,13 +21,13 @@ public:
                "\"); set DISPLAY, or use zor-render for pictures without one";
     }
     bool setFullScreen(bool on) override { return system_.setFullScreen(on); }
-    GaudioApi& gaudio() override { return gaudio_; }
+    SoundDevice& soundDevice() override { return sound_; }
     TextPainter& painter() override { return painter_; }
     void sleep(std::uint32_t milliseconds) override { SDL_Delay(milliseconds); }
 
 private:
     SdlWindowSystem system_;
-    SdlGaudio gaudio_;
+    SdlSoundDevice sound_;
     SdlTextPainter painter_;
 };
 

@@ -1,6 +1,6 @@
 #include "platform/preview_platform.h"
 #include "platform/win32/gdi_text_painter.h"
-#include "platform/win32/win32_music.h"
+#include "platform/win32/waveout_sound_device.h"
 #include "platform/win32/win32_window_system.h"
 
 namespace zor {
@@ -14,13 +14,13 @@ public:
     WindowSystem& windowSystem() override { return system_; }
     std::string whyNoScreen() override { return {}; }  // Windows always has its desktop
     bool setFullScreen(bool on) override { return system_.setFullScreen(on); }
-    GaudioApi& gaudio() override { return gaudio_; }
+    SoundDevice& soundDevice() override { return sound_; }
     TextPainter& painter() override { return painter_; }
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 
 private:
     Win32WindowSystem system_;
-    Win32Gaudio gaudio_;
+    WaveOutSoundDevice sound_;
     GdiTextPainter painter_;
 };
 

@@ -42,7 +42,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/acm_mp3_decoder.h"
+#include "platform/mp3_decoder.h"
 #include "system/win32/text_win32.h"
 
 namespace {
@@ -260,18 +260,15 @@ int hold(const std::string& file, int seconds) {
 }
 
 int decode(const std::string& file, const std::string& out) {
-    zor::win32::AcmMp3Decoder decoder;
+    zor::Pcm pcm;
     std::string error;
-    if (!decoder.open(std::filesystem::path(widen(file)), error)) {
+    if (!zor::readMp3File(file, pcm, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    std::vector<std::int16_t> pcm;
-    while (decoder.decode(pcm)) {
-    }
     std::ofstream(std::filesystem::path(widen(out)), std::ios::binary)
-        .write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
-    std::printf("%d %d\n", decoder.format().sampleRate, decoder.format().channels);
+        .write(reinterpret_cast<const char*>(pcm.samples.data()), static_cast<std::streamsize>(pcm.samples.size() * 2));
+    std::printf("%d %d\n", pcm.rate, pcm.channels);
     return 0;
 }
 

@@ -1,5 +1,5 @@
-// The music: the browser decodes the MP3 for the player's music layers
-// (platform/browser/browser_music.cpp plays it from Module.page.audio);
+// The music: the browser decodes the MP3 for the player's sound device
+// (platform/browser/web_audio_device.cpp plays it from Module.page.audio);
 // sound starts on a click.
 "use strict";
 
@@ -7,9 +7,11 @@
   const $ = z.$;
   const kMusic = z.kMusic;
 
-  // What the player's music layers use: the context, the decoded music by
-  // name, why a name has none, the playing streams, why there is no sound.
-  z.audio = { context: null, buffers: {}, errors: {}, streams: [], error: "" };
+  // What the player's sound device uses: the context, the decoded music by
+  // name, why a name has none; the device's own pieces (a buffer and the
+  // source that plays it), the one playing and the volume's gain node; why
+  // there is no sound.
+  z.audio = { context: null, buffers: {}, errors: {}, pieces: [], playing: null, gain: null, error: "" };
   const audio = z.audio;
   let musicMissing = false, chosenNoSound = false;
 
