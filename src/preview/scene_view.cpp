@@ -9,10 +9,12 @@
 #include <ostream>
 #include <system_error>
 
+#include "preview/timeline.h"
+#include "scene/player_constants.h"
+#include "scene/timeline.h"
 #include "system/disk_files.h"
 #include "system/files.h"
 #include "system/text.h"
-#include "scene/timeline.h"
 
 namespace zor {
 
@@ -75,12 +77,13 @@ public:
     explicit Overlay(TextPainter& painter) : painter_(painter) {}
     ~Overlay() = default;
 
-    void draw(DisplayContext& context, const std::vector<std::string>& lines, std::ostream& log) {
+    // The lines from `bottom` rows above the picture's bottom upwards.
+    void draw(DisplayContext& context, const std::vector<std::string>& lines, std::ostream& log, int below) {
         const DisplayState& state = context.state;
         const int width = static_cast<int>(state.mode.width), height = static_cast<int>(state.mode.height);
         if (width <= 0 || height <= 0 || failed_) return;
         if (lines_.size() < lines.size()) lines_.resize(lines.size());
-        int bottom = height;
+        int bottom = height - below;
         for (std::size_t i = lines.size(); i-- > 0 && bottom > 0;) {
             Line& line = lines_[i];
             if (lines[i] != line.text || line.surface == SurfaceId::none) {
@@ -96,6 +99,40 @@ public:
             context.layer.blt(state.backBuffer, &destination, line.surface, &source, DDBLT_KEYSRC | DDBLT_DONOTWAIT);
             bottom -= rows;
         }
+    }
+
+    // An opaque strip of width x rows RGB pixels over the picture's bottom rows.
+    void drawStrip(DisplayContext& context, const std::vector<std::uint8_t>& rgb, int width, int rows) {
+        const DisplayState& state = context.state;
+        const int height = static_cast<int>(state.mode.height);
+        if (width <= 0 || rows <= 0 || rows > height || stripFailed_) return;
+        DisplayLayer& layer = context.layer;
+        if (strip_ == SurfaceId::none || stripWidth_ != width || stripRows_ != rows) {
+            if (strip_ != SurfaceId::none) layer.releaseSurface(strip_);
+            strip_ = createOffscreenSurface(context, state.primary, width, rows);
+            stripWidth_ = width;
+            stripRows_ = rows;
+        }
+        PixelFormat format;
+        void* bits = nullptr;
+        std::int32_t pitch = 0;
+        if (strip_ == SurfaceId::none || layer.getPixelFormat(strip_, format) != kOk ||
+            layer.lock(strip_, DDLOCK_WAIT, bits, pitch) != kOk) {
+            stripFailed_ = true;
+            return;
+        }
+        // The conversion reads blue, green, red.
+        bgr_.resize(rgb.size());
+        for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+            bgr_[i] = rgb[i + 2];
+            bgr_[i + 1] = rgb[i + 1];
+            bgr_[i + 2] = rgb[i];
+        }
+        convertPixels(prepareConversion(format), bgr_.data(), static_cast<std::uint8_t*>(bits), width, rows, 0, pitch);
+        layer.unlock(strip_);
+        const Rect source{0, 0, width, rows};
+        const Rect destination{0, height - rows, width, height};
+        layer.blt(state.backBuffer, &destination, strip_, &source, DDBLT_DONOTWAIT);
     }
 
     // Letters of the monospace font that fit across the picture.
@@ -157,6 +194,10 @@ private:
     std::vector<Line> lines_;
     std::size_t columns_ = 0;
     bool failed_ = false;
+    SurfaceId strip_ = SurfaceId::none;
+    std::vector<std::uint8_t> bgr_;
+    int stripWidth_ = 0, stripRows_ = 0;
+    bool stripFailed_ = false;
 };
 
 namespace {
@@ -192,6 +233,21 @@ SceneView::SceneView(ViewServices services, ViewOptions options)
 
 SceneView::~SceneView() = default;
 
+void SceneView::takeWaveform() {
+    if (!services_.waveform) return;
+    const FileStamp music = stampOf(services_.stage.options().directory / kMusicFileName);
+    if (music == musicStamp_ && !(music == FileStamp{})) return;
+    musicStamp_ = music;
+    waveform_ = music.exists ? services_.waveform() : std::vector<float>();
+}
+
+bool SceneView::showsTimeline() const {
+    const bool bpm = services_.direction && services_.direction->beatsPerMinute();
+    return !timelineHidden_ && (!waveform_.empty() || bpm);
+}
+
+int SceneView::timelineRows(int height) const { return showsTimeline() ? std::max(12, height / 10) : 0; }
+
 void SceneView::begin() {
     const std::uint32_t now = services_.system.milliseconds();
     FileStamps directed;
@@ -214,6 +270,7 @@ void SceneView::begin() {
     watch_.watch(std::move(load.files), now);
     loadError_ = load.error;
     if (load.replaced) runCheck();
+    takeWaveform();
     if (!load.replaced) {
         services_.log << "zor-view: " << loadError_ << "; watching the files for a fix\n";
     }
@@ -275,6 +332,7 @@ bool SceneView::reload() {
     if (load.replaced) {
         loadError_.clear();
         runCheck();
+        takeWaveform();
         if (checking_.valid()) {
             services_.log << "zor-view: reloaded " << scene << " (checking)\n";
         } else {
@@ -501,6 +559,9 @@ bool SceneView::key(const WindowMessage& message, std::uint32_t now) {
         direct([&](ViewDirection& d) { return d.writeModelKey(model, frame, position); }, now);
         return true;
     }
+    case 'T':
+        timelineHidden_ = !timelineHidden_;
+        return true;
     case kVirtualKeyTab:
         if (!direction) say("no recipe: no models to pick", now);
         else pickNextModel();
@@ -654,7 +715,20 @@ void SceneView::draw(std::uint32_t now) {
     lines.push_back(statusLine(now));
     status_.clear();
     for (const std::string& line : lines) status_ += (status_.empty() ? "" : "\n") + line;
-    if (overlay_) overlay_->draw(stage.context(), lines, services_.log);
+    if (overlay_) {
+        const DisplayState& state = stage.context().state;
+        const int width = static_cast<int>(state.mode.width), rows = timelineRows(static_cast<int>(state.mode.height));
+        if (rows > 0) {
+            TimelineMarks marks;
+            marks.first = transport_.first();
+            marks.last = transport_.last();
+            marks.position = transport_.position(now);
+            if (services_.direction) marks.bpm = services_.direction->beatsPerMinute();
+            paintTimeline(strip_, width, rows, waveform_, marks);
+            overlay_->drawStrip(stage.context(), strip_, width, rows);
+        }
+        overlay_->draw(stage.context(), lines, services_.log, rows);
+    }
     stage.present();
     lastDraw_ = now;
     dirty_ = false;

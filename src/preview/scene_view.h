@@ -78,6 +78,10 @@ struct ViewServices {
     // True once the program has been asked to stop (a signal noted); the
     // loop then ends. None: never.
     std::function<bool()> stopRequested = {};
+    // The music's loudness a frame (musicPeaks of the decoded music file),
+    // for the timeline; asked at the start and again whenever the music
+    // file in the stage's folder changes. Empty, or none: no waveform.
+    std::function<std::vector<float>()> waveform = {};
 };
 
 struct ViewOptions {
@@ -130,6 +134,12 @@ public:
     bool lastReloadTook() const { return lastReloadTook_; }
 
     const FreeLook& freeLook() const { return freeLook_; }
+    // Whether the timeline strip is drawn (it is when there is a waveform or
+    // a bpm, until T hides it).
+    bool showsTimeline() const;
+    // The rows the timeline strip covers at the picture's bottom at a
+    // picture height (0 when it is not drawn).
+    int timelineRows(int height) const;
     // The model Tab picked, by its name in the recipe; empty: none.
     const std::string& pickedModel() const { return picked_; }
     // How far the picked model has been moved since its key was last written.
@@ -195,6 +205,12 @@ private:
     int pointerX_ = 0, pointerY_ = 0;
     std::string picked_;           // the model Tab picked
     Vec3 offset_ = {};             // the picked model's move, not yet written
+    std::vector<float> waveform_;  // ViewServices::waveform's
+    FileStamp musicStamp_;         // of the music file it was made from
+    bool timelineHidden_ = false;  // T
+    std::vector<std::uint8_t> strip_;  // the timeline, painted
+    // The waveform again when the music file is not the one it was made from.
+    void takeWaveform();
 };
 
 }  // namespace zor

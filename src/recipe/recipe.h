@@ -74,11 +74,13 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/timeline.h"
+
 namespace zor::recipe {
 
 // A longer recipe is refused.
 inline constexpr std::size_t kMaxRecipeSize = std::size_t{1} << 20;
-inline constexpr int kBeatsPerBar = 4;
+inline constexpr int kBeatsPerBar = zor::kBeatsPerBar;
 
 using Vec3 = std::array<double, 3>;
 

@@ -31,6 +31,9 @@ bool sceneEnded(std::int32_t first, std::int32_t last, float t);
 // 32-bit milliseconds) are taken at its ends.
 std::int32_t frameAtSeconds(double seconds);
 
+// Beats in a bar, for bar:beat times and the bars a timeline marks.
+inline constexpr int kBeatsPerBar = 4;
+
 // The frame of beat `beats` (from 0; fractions allowed) at `bpm` beats a
 // minute: frameAtSeconds of beats x 60 / bpm.
 std::int32_t frameAtBeat(double beats, double bpm);

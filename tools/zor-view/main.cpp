@@ -16,12 +16,14 @@
 
 #include "preview/tool_usage.h"
 #include "preview/recipe_direction.h"
+#include "preview/timeline.h"
 #include "preview/scene_stage.h"
 #include "preview/scene_view.h"
 #include "preview/transport.h"
 #include "check/check.h"
 #include "object/object.h"
 #include "platform/device_music.h"
+#include "platform/mp3_decoder.h"
 #include "platform/native_gl_host.h"
 #include "platform/preview_platform.h"
 #include "system/disk_files.h"
@@ -47,6 +49,8 @@ constexpr const char* kKeys =
     "  W                list the scene's warnings (those of zor-inspect --check) on standard error\n"
     "  B                show the back faces the player culls, in magenta (B again: the player's picture)\n"
     "  M                smooth motion on / off (the clock's own moment, not the whole frame it falls in)\n"
+    "  T                the timeline on / off: a strip at the bottom across the range, with the music's\n"
+    "                   waveform, a recipe's beats and bars (bars brighter) and the frame shown\n"
     "  Escape           quit\n"
     "\nFree look (the demo's camera replaced in the picture, nothing written):\n"
     "  drag             turn (left button held)\n"
@@ -220,6 +224,17 @@ int main(int argc, char** argv) {
             for (const zor::check::Finding& f : zor::check::checkScene(source, stage.sceneName))
                 found.add(f.severity == zor::Severity::Error, f.format());
             return found;
+        };
+        // The music's waveform for the timeline, decoded once (again when
+        // a rebuild brings other music).
+        services.waveform = [&stage] {
+            zor::Pcm pcm;
+            std::string error;
+            if (!zor::readMp3File(zor::utf8Of(stage.directory / zor::kMusicFileName), pcm, error)) {
+                std::cerr << "zor-view: no waveform in the timeline: " << error << '\n';
+                return std::vector<float>();
+            }
+            return zor::musicPeaks(pcm);
         };
         viewOptions.startFrame = frame;
         viewOptions.checkAside = true;
