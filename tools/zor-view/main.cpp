@@ -121,7 +121,10 @@ int main(int argc, char** argv) {
     zor::GlDisplayOptions windowed{true, false};
     std::string recipeFile;
     app.add_option("recipe", recipeFile,
-                   "An author's recipe (demo.toml) to build, show and direct, instead of a play folder");
+                   "An author's recipe (demo.toml) to build, show and direct, instead of a play folder: built as "
+                   "zor-build builds it into a temporary folder (removed at the end), built again whenever it or a "
+                   "model, the music or the logo it names is saved, at the same frame; a bad recipe shows its "
+                   "\"demo.toml:LINE:COLUMN: what\" line and the last good scene stays (at the start: status 1)");
     CLI::Option* dirOption = app.add_option(
         "--dir", directory, "Folder holding the scene, its files and the archive (default: current folder)");
     CLI::Option* archiveOption =
