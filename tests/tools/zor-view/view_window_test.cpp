@@ -273,7 +273,8 @@ TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
 
 // Nothing to show ends it at start-up, before any window, with a hint: a
 // scene that is nowhere, and one read from outside its folder, whose
-// objects are looked for in --dir.
+// objects are looked for in --dir; a recipe that does not read, with its
+// line.
 TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
     const test::ScratchDir dir;
     std::filesystem::create_directories(dir / "sub");
@@ -288,6 +289,15 @@ TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
         EXPECT_NE(said.find(std::string(scene) + ": "), std::string::npos) << said;
         EXPECT_NE(said.find("use --dir FOLDER"), std::string::npos) << said;
     }
+    // A recipe that does not read: its line, and nothing left behind.
+    dir.write("bad.toml", std::string_view("length = \"2s\"\npositon = [0, 0, 0]\n"));
+    std::filesystem::create_directories(dir / "tmp");
+    const std::string command = "cd " + dir.path().string() + " && TMPDIR=" + (dir / "tmp").string() + " " +
+                                (kBuild / "tools/zor-view/zor-view").string() + " -nosound bad.toml > out.txt 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    const std::string said = readText(dir / "out.txt");
+    EXPECT_EQ(said.rfind("bad.toml:2:1: unknown key \"positon\"", 0), 0u) << said;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
 }
 
 }  // namespace
