@@ -496,8 +496,8 @@ void SceneView::direct(const std::function<DirectionWrite(ViewDirection&)>& writ
 bool SceneView::key(const WindowMessage& message, std::uint32_t now) {
     const int k = message.key;
     ViewDirection* direction = services_.direction;
-    if (message.ctrl) {
-        if (k == 'Z') direct([](ViewDirection& d) { return d.takeBack(); }, now);
+    if (message.ctrl && k == 'Z') {
+        direct([](ViewDirection& d) { return d.takeBack(); }, now);
         return true;
     }
     // Fly keys, while the free look is on.
