@@ -12,6 +12,8 @@ ProcedureResult mainWindowProcedure(const WindowMessage& message, WindowSystem& 
     case MessageKind::RightButtonDown:
         system.postQuitMessage();
         return ProcedureResult::Handled;
+    case MessageKind::MouseMove:
+    case MessageKind::MouseWheel:
     case MessageKind::Quit:
     case MessageKind::Other:
         break;

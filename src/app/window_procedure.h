@@ -1,7 +1,8 @@
 #pragma once
 // The main window's procedure and the message drain run at the start of
 // every pass. Escape, a left or right click and closing the window all post
-// the quit message; every other key is swallowed.
+// the quit message; every other key is swallowed; the mouse's motion and
+// wheel are passed on.
 
 #include "platform/window_system.h"
 

@@ -45,11 +45,18 @@ Mat3 motionRotation(const Motion& motion) {
     return itemRotation(motion.value[3], motion.value[4], motion.value[5]);
 }
 
-void updateCamera(CameraView& view, const Motion& cameraMotion) {
+void updateCamera(CameraView& view, const Motion& cameraMotion) { updateCamera(view, cameraPlacementOf(cameraMotion)); }
+
+CameraPlacement cameraPlacementOf(const Motion& cameraMotion) {
+    const float* v = cameraMotion.value;
+    return {{v[0], v[1], v[2]}, v[3], v[4], v[5]};
+}
+
+void updateCamera(CameraView& view, const CameraPlacement& placement) {
     // Negating the angles transposes the rotation exactly (cosines are even,
     // sines odd), so the transpose is formed directly.
-    view.viewRotation = transpose(motionRotation(cameraMotion));
-    view.cameraPosition = {cameraMotion.value[0], cameraMotion.value[1], cameraMotion.value[2]};
+    view.viewRotation = transpose(itemRotation(placement.heading, placement.pitch, placement.bank));
+    view.cameraPosition = placement.position;
 }
 
 }  // namespace zor

@@ -50,4 +50,17 @@ Mat3 motionRotation(const Motion& motion);
 // scale channels are ignored.
 void updateCamera(CameraView& view, const Motion& cameraMotion);
 
+// Where a camera stands and how it is turned: what its motion's first six
+// channels hold.
+struct CameraPlacement {
+    Vec3 position = {};
+    float heading = 0, pitch = 0, bank = 0;  // degrees
+    bool operator==(const CameraPlacement&) const = default;
+};
+
+// The placement an evaluated camera motion holds.
+CameraPlacement cameraPlacementOf(const Motion& cameraMotion);
+// Sets the view from a placement, by the same rule as from a motion.
+void updateCamera(CameraView& view, const CameraPlacement& placement);
+
 }  // namespace zor

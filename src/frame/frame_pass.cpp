@@ -49,13 +49,17 @@ bool isVisible(const SceneObject& object) {
 }
 
 void evaluateSceneMotions(Scene& scene, float frame, FrameContext& context) {
+    const FrameOverrides& overrides = context.overrides;
     evaluateMotion(scene.camera.motion, frame);
-    updateCamera(context.view, scene.camera.motion);
+    if (overrides.camera) updateCamera(context.view, *overrides.camera);
+    else updateCamera(context.view, scene.camera.motion);
     for (SceneObject& object : scene.objects) {
         if (object.hasDissolve == 1) evaluateMotion(object.dissolve, frame);
         if (object.hasMorph == 1) evaluateMotion(object.morphAmount, frame);
         evaluateMotion(object.motion, frame);
     }
+    if (overrides.movedObject && *overrides.movedObject < scene.objects.size())
+        for (int i = 0; i < 3; ++i) scene.objects[*overrides.movedObject].motion.value[i] += overrides.offset[i];
     // From here on each object is placed once, however many hang below it.
     PlacementCache& placements = context.objects;
     placements.begin(scene.objects.data(), scene.objects.size());

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "frame/camera.h"
@@ -63,6 +64,19 @@ struct PlacementCache {
     }
 };
 
+// What the preview puts in place of the scene's own placements, right after
+// the motions are evaluated; every rule of the view and of the placement
+// stays the player's. The player sets none.
+struct FrameOverrides {
+    // The camera placed here instead of by its motion (a free look).
+    std::optional<CameraPlacement> camera;
+    // Object `movedObject` (an index into the scene's objects) placed
+    // `offset` away from where its motion puts it, in its parent's space
+    // (a model being moved before its key is written).
+    std::optional<std::size_t> movedObject;
+    Vec3 offset = {};
+};
+
 // Per-frame working state: the camera view and the placements of the frame.
 // The scratch grows once to the largest scene and object, then is reused, so
 // evaluation does not allocate frame after frame.
@@ -70,6 +84,7 @@ struct FrameContext {
     CameraView view;
     PlacementCache objects;
     PlacementCache bones;
+    FrameOverrides overrides;
 };
 
 // Placement of an object through its parent objects.

@@ -6,7 +6,9 @@
 //
 // What a message means to the program (Escape ends it, other keys are
 // swallowed, ...) is decided by the player's window procedure, not here: this
-// layer only turns the platform's events into messages.
+// layer only turns the platform's events into messages. The player acts on
+// keys, clicks and the window's end; the mouse's motion and wheel are for the
+// preview, which turns and flies its free look with them.
 
 #include <cstdint>
 #include <deque>
@@ -18,8 +20,10 @@ namespace zor {
 
 enum class MessageKind : std::uint8_t {
     KeyDown,          // key = virtual key code
-    LeftButtonDown,
-    RightButtonDown,
+    LeftButtonDown,   // x, y
+    RightButtonDown,  // x, y
+    MouseMove,        // x, y, buttons
+    MouseWheel,       // wheel
     Destroy,          // the window was closed
     Quit,             // posted by postQuitMessage; ends a message loop
     Other,
@@ -27,6 +31,7 @@ enum class MessageKind : std::uint8_t {
 
 inline constexpr int kVirtualKeyEscape = 27;
 // Further virtual key codes, as the classic platform numbers them.
+inline constexpr int kVirtualKeyTab = 0x09;
 inline constexpr int kVirtualKeySpace = 32;
 inline constexpr int kVirtualKeyPageUp = 0x21;
 inline constexpr int kVirtualKeyPageDown = 0x22;
@@ -36,12 +41,27 @@ inline constexpr int kVirtualKeyLeft = 0x25;
 inline constexpr int kVirtualKeyUp = 0x26;
 inline constexpr int kVirtualKeyRight = 0x27;
 inline constexpr int kVirtualKeyDown = 0x28;
+inline constexpr int kVirtualKeyAdd = 0x6B;           // "+" of the number pad
+inline constexpr int kVirtualKeySubtract = 0x6D;      // "-" of the number pad
+inline constexpr int kVirtualKeyPlus = 0xBB;          // the "=" and "+" key
+inline constexpr int kVirtualKeyComma = 0xBC;         // ","
+inline constexpr int kVirtualKeyMinus = 0xBD;         // "-"
+inline constexpr int kVirtualKeyPeriod = 0xBE;        // "."
 inline constexpr int kVirtualKeyOpenBracket = 0xDB;   // "["
 inline constexpr int kVirtualKeyCloseBracket = 0xDD;  // "]"
+
+// The mouse buttons held, in WindowMessage::buttons.
+inline constexpr std::uint8_t kLeftButton = 0x1;
+inline constexpr std::uint8_t kRightButton = 0x2;
 
 struct WindowMessage {
     MessageKind kind = MessageKind::Other;
     int key = 0;
+    int x = 0, y = 0;           // the pointer in the window, pixels from its top left
+    std::uint8_t buttons = 0;   // kLeftButton | kRightButton held (MouseMove)
+    int wheel = 0;              // notches turned, away from the user positive (MouseWheel)
+    bool shift = false;         // Shift held (keys and mouse)
+    bool ctrl = false;          // Ctrl held
 };
 
 // First in, first out; shared by the implementations.

@@ -1,6 +1,10 @@
 #include "preview/file_watch.h"
 
+#include <ctime>
+#include <limits>
+
 #include "system/files.h"
+#include "system/text.h"
 
 namespace zor {
 
@@ -16,15 +20,51 @@ FileStamp stampOf(const std::filesystem::path& path) {
     return s;
 }
 
+FileStamp unknownStamp() {
+    FileStamp unknown;
+    unknown.exists = true;
+    unknown.size = std::numeric_limits<std::uint64_t>::max();
+    return unknown;
+}
+
 FileStamps stampAll(const std::vector<std::filesystem::path>& paths) {
     FileStamps stamps;
     for (const auto& p : paths) stamps.emplace(p, stampOf(p));
     return stamps;
 }
 
+std::string unsettleChanging(FileStamps& files, std::uint32_t settleMilliseconds, const FileStamps& trusted) {
+    timespec clock{};
+    clock_gettime(CLOCK_REALTIME, &clock);
+    const std::int64_t now = std::int64_t(clock.tv_sec) * 1'000'000'000 + clock.tv_nsec;
+    const FileStamp unknown = unknownStamp();
+    std::string first;
+    for (auto& [path, stamp] : files) {
+        const FileStamp current = stampOf(path);
+        std::string why;
+        if (!(current == stamp)) {
+            why = "changed while it was read";
+        } else if (current.exists) {
+            const auto own = trusted.find(path);
+            // A file from the future (another machine's clock) counts as still.
+            const std::int64_t age = (now - current.modified) / 1'000'000;
+            if (age >= 0 && age < settleMilliseconds && !(own != trusted.end() && own->second == current))
+                why = "was written " + std::to_string(age) + " ms ago and may not be whole yet";
+        }
+        if (why.empty()) continue;
+        if (first.empty()) first = utf8Of(path.filename()) + " " + why + "; it is read again once it is still";
+        stamp = unknown;
+    }
+    return first;
+}
+
 void ReloadWatch::watch(FileStamps files, std::uint32_t now) {
     files_ = std::move(files);
     lastSeen_ = files_;
+    // A file a load could not take yet (unsettleChanging) is due once it
+    // has been still for one poll from now.
+    for (auto& [path, stamp] : lastSeen_)
+        if (stamp == unknownStamp()) stamp = stampOf(path);
     pending_ = false;
     polled_ = true;
     lastPoll_ = now;

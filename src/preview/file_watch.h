@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace zor {
@@ -31,8 +32,21 @@ FileStamp stampOf(const std::filesystem::path& path);
 
 using FileStamps = std::map<std::filesystem::path, FileStamp>;
 
+// A stamp no file has: a file recorded with it counts as changed.
+FileStamp unknownStamp();
+
 // Stamps of every path, taken now.
 FileStamps stampAll(const std::vector<std::filesystem::path>& paths);
+
+// Files read for a load that changed while they were read (their stamp now
+// is not the one recorded before), or were written so lately (less than
+// `settleMilliseconds` ago) that their writer may not be done, get a stamp
+// no file has, so a watch sees them as changed and acts again once they are
+// still. A file whose stamp now is its entry in `trusted` (one this program
+// wrote whole itself) counts as still. The first such file, in words
+// ("demo.toml was written 12 ms ago and may not be whole yet; it is read
+// again once it is still"); empty when every file was still.
+std::string unsettleChanging(FileStamps& files, std::uint32_t settleMilliseconds, const FileStamps& trusted = {});
 
 struct WatchTiming {
     std::uint32_t pollInterval = 50;   // milliseconds between polls
@@ -44,7 +58,8 @@ public:
     explicit ReloadWatch(WatchTiming timing = {}) : timing_(timing) {}
 
     // The files of the last load, with the stamps they had when it read them.
-    // Forgets any change seen so far.
+    // Forgets any change seen so far. A file recorded with the unknown stamp
+    // (one the load could not take yet) is due once it is still for a poll.
     void watch(FileStamps files, std::uint32_t now);
     const FileStamps& files() const { return files_; }
 

@@ -1,13 +1,13 @@
 #include "preview/scene_stage.h"
 
 #include <algorithm>
-#include <ctime>
 #include <limits>
 #include <new>
 #include <set>
 
 #include "frame/frame_pass.h"
 #include "object/object.h"
+#include "scene/motion.h"
 #include "scene/player_constants.h"
 #include "scene/scene_reader.h"
 #include "system/text.h"
@@ -25,36 +25,6 @@ FileStamp stampSeen(const std::filesystem::path& path, const FileStamps& before)
 void addLookup(const DataLookup& lookup, const FileStamps& before, FileStamps& files) {
     files.emplace(lookup.diskPath, stampSeen(lookup.diskPath, before));
     if (!lookup.archivePath.empty()) files.emplace(lookup.archivePath, stampSeen(lookup.archivePath, before));
-}
-
-// Files that changed while a load read them, or so lately that their writer
-// may not be done, get a stamp no file has, so a watch sees them as changed
-// and loads again once they are still. The first such file, in words; empty
-// when every file was still.
-std::string settleCheckWith(FileStamps& files, std::uint32_t settleMilliseconds) {
-    timespec clock{};
-    clock_gettime(CLOCK_REALTIME, &clock);
-    const std::int64_t now = std::int64_t(clock.tv_sec) * 1'000'000'000 + clock.tv_nsec;
-    FileStamp unknown;
-    unknown.exists = true;
-    unknown.size = std::numeric_limits<std::uint64_t>::max();
-    std::string first;
-    for (auto& [path, stamp] : files) {
-        const FileStamp current = stampOf(path);
-        std::string why;
-        if (!(current == stamp)) {
-            why = "changed while the scene was read";
-        } else if (current.exists) {
-            // A file from the future (another machine's clock) counts as still.
-            const std::int64_t age = (now - current.modified) / 1'000'000;
-            if (age >= 0 && age < settleMilliseconds)
-                why = "was written " + std::to_string(age) + " ms ago and may not be whole yet";
-        }
-        if (why.empty()) continue;
-        if (first.empty()) first = utf8Of(path.filename()) + " " + why + "; it is read again once it is still";
-        stamp = unknown;
-    }
-    return first;
 }
 
 bool unchanged(const FileStamps& files) {
@@ -209,6 +179,8 @@ StageLoad SceneStage::load() {
     load.source = source;
     load.diagnostics = &result.diagnostics;
     load.loadObject = [&objects](std::string& name, Mesh& mesh) { objects.loadObject(name, mesh); };
+    SceneSourceLines lines;  // for the names of the nulls
+    load.lines = &lines;
     auto candidate = std::make_unique<Scene>();
     try {
         result.sceneRead = readScene(*candidate, options_.sceneName, load);
@@ -230,7 +202,7 @@ StageLoad SceneStage::load() {
     context_.diagnostics = nullptr;
     for (const DataLookup& lookup : log.lookups) addLookup(lookup, before, result.files);
     for (const auto& [path, stamp] : result.files) known_.insert(path);
-    const std::string unsettled = options_.settleMilliseconds ? settleCheckWith(result.files, options_.settleMilliseconds) : std::string();
+    const std::string unsettled = options_.settleMilliseconds ? unsettleChanging(result.files, options_.settleMilliseconds) : std::string();
 
     // Errors the shown scene already had (say, an archive that stays broken
     // while its files are read from the folder) do not hold a reload back.
@@ -262,10 +234,35 @@ StageLoad SceneStage::load() {
         releaseUnused(textures_, fresh);
         textures_ = std::move(fresh);
         scene_ = std::move(candidate);
+        nullNames_ = std::move(lines.nullNames);
     } else {
         releaseUnused(fresh, textures_);
     }
     return result;
+}
+
+std::optional<CameraPlacement> SceneStage::cameraAt(float frame) {
+    if (!scene_) return std::nullopt;
+    evaluateMotion(scene_->camera.motion, frame);
+    return cameraPlacementOf(scene_->camera.motion);
+}
+
+std::optional<std::size_t> SceneStage::objectNamed(std::string_view name) const {
+    if (!scene_ || name.empty()) return std::nullopt;
+    for (std::size_t i = 0; i < nullNames_.size() && i < scene_->objects.size(); ++i)
+        if (nullNames_[i] == name) return i;
+    for (std::size_t i = 0; i < scene_->objects.size(); ++i)
+        if (scene_->objects[i].name == name) return i;
+    return std::nullopt;
+}
+
+std::optional<std::array<float, 9>> SceneStage::motionAt(std::size_t object, float frame) {
+    if (!scene_ || object >= scene_->objects.size()) return std::nullopt;
+    Motion& motion = scene_->objects[object].motion;
+    evaluateMotion(motion, frame);
+    std::array<float, 9> values;
+    std::copy(std::begin(motion.value), std::end(motion.value), values.begin());
+    return values;
 }
 
 void SceneStage::drawFrame(std::int32_t frame) { drawFrameAt(static_cast<float>(frame)); }

@@ -13,13 +13,16 @@
 //
 // Works over any DisplayLayer; nothing here knows OpenGL or SDL.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "preview/file_watch.h"
 #include "frame/pass.h"
@@ -103,6 +106,19 @@ public:
     DisplayContext& context() { return context_; }
     RenderSlots& slots() { return *slots_; }
 
+    // What the preview puts in place of the scene's own placements in every
+    // pass from now on (a free look, a model being moved); kept across loads.
+    void setOverrides(const FrameOverrides& overrides) { frame_.overrides = overrides; }
+    const FrameOverrides& overrides() const { return frame_.overrides; }
+    // The shown scene's camera as its motion places it at `frame`.
+    std::optional<CameraPlacement> cameraAt(float frame);
+    // The shown scene's object of that name: a null's name as written after
+    // AddNullObject first, else a loaded object's stored name; none when no
+    // object has it.
+    std::optional<std::size_t> objectNamed(std::string_view name) const;
+    // An object's motion at `frame`: position, heading, pitch, bank, scale.
+    std::optional<std::array<float, 9>> motionAt(std::size_t object, float frame);
+
     // One pass up to the flip: black (see startFromBlack), then the
     // player's pass (drawPass) with the shown scene, if any.
     void drawFrame(std::int32_t frame);
@@ -133,6 +149,7 @@ private:
     FrameContext frame_;
     Image logo_;
     std::unique_ptr<Scene> scene_;
+    std::vector<std::string> nullNames_;  // of the shown scene's objects, as SceneSourceLines has them
     Diagnostics diagnostics_;
     std::map<std::string, CachedTexture> textures_;  // of the shown scene, by name
     std::set<std::filesystem::path> known_;          // every file of the loads so far

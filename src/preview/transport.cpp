@@ -114,8 +114,10 @@ ViewCommand viewCommandForKey(int key) {
     case kVirtualKeyPageDown: return ViewCommand::SkipForward;
     case kVirtualKeyHome: return ViewCommand::Home;
     case kVirtualKeyEnd: return ViewCommand::End;
-    case kVirtualKeyOpenBracket: return ViewCommand::Slower;
-    case kVirtualKeyCloseBracket: return ViewCommand::Faster;
+    case kVirtualKeyMinus:
+    case kVirtualKeySubtract: return ViewCommand::Slower;
+    case kVirtualKeyPlus:
+    case kVirtualKeyAdd: return ViewCommand::Faster;
     case 'R': return ViewCommand::Reload;
     case 'F': return ViewCommand::FullScreen;
     case 'S': return ViewCommand::SaveFrame;

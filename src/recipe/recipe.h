@@ -74,11 +74,13 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/timeline.h"
+
 namespace zor::recipe {
 
 // A longer recipe is refused.
 inline constexpr std::size_t kMaxRecipeSize = std::size_t{1} << 20;
-inline constexpr int kBeatsPerBar = 4;
+inline constexpr int kBeatsPerBar = zor::kBeatsPerBar;
 
 using Vec3 = std::array<double, 3>;
 
@@ -252,8 +254,11 @@ RecipeEdit withModelKey(std::string_view text, const Recipe& recipe, std::string
                         const ModelKey& key);
 // The top-level "start" and "length", replaced where written, else added
 // after the top level's last line (before the first table header); a start
-// of 0 that is not written stays unwritten. Refused when a key would lie
-// outside the new range.
-RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t start, std::int32_t length);
+// of 0 that is not written stays unwritten, a value written that already
+// gives its frame stays as written ("4s" is not rewritten "121f"), and no
+// `length` leaves the length as it is, written or not (the builder's
+// choice). Refused when a key would lie outside the new range.
+RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t start,
+                     std::optional<std::int32_t> length);
 
 }  // namespace zor::recipe

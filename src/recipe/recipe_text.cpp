@@ -203,7 +203,7 @@ bool isSceneName(std::string_view name) {
 
 }  // namespace text
 
-std::int32_t beatFrame(double beats, double bpm) { return frameAtSeconds(beats * 60.0 / bpm); }
+std::int32_t beatFrame(double beats, double bpm) { return frameAtBeat(beats, bpm); }
 
 std::string timeText(std::int32_t frame, std::optional<double> bpm) {
     if (bpm && *bpm > 0 && frame >= 0) {

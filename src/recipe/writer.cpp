@@ -316,13 +316,15 @@ RecipeEdit withModelKey(std::string_view text, const Recipe& recipe, std::string
     });
 }
 
-RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t start, std::int32_t length) {
+RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t start,
+                     std::optional<std::int32_t> length) {
     if (recipe.textDigest != text::digest(text)) return refused("the recipe was read from another text; read it again");
     if (start < 0) return refused("the start (frame " + std::to_string(start) + ") is before 0");
-    if (length < start)
-        return refused("the length (frame " + std::to_string(length) + ") is before the start (frame " +
+    const std::optional<std::int32_t> last = length ? length : recipe.length;
+    if (last && *last < start)
+        return refused("the length (frame " + std::to_string(*last) + ") is before the start (frame " +
                        std::to_string(start) + ")");
-    auto outside = [&](std::int32_t frame) { return frame < start || frame > length; };
+    auto outside = [&](std::int32_t frame) { return frame < start || (last && frame > *last); };
     for (const CameraKey& k : recipe.camera.keys)
         if (outside(k.frame))
             return refused("the camera key at frame " + std::to_string(k.frame) + " (line " +
@@ -335,13 +337,16 @@ RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t s
 
     Editor editor(text);
     std::vector<std::string> added;
-    auto set = [&](std::string_view name, std::int32_t frame, bool always) {
+    auto set = [&](std::string_view name, std::int32_t frame, std::optional<std::int32_t> now, bool always) {
         const std::string value = "\"" + timeText(frame, recipe.bpm) + "\"";
-        if (const KeySource* key = findKey(recipe.source, name)) editor.replaceValue(*key, value);
-        else if (always) added.push_back(std::string(name) + " = " + value);
+        if (const KeySource* key = findKey(recipe.source, name)) {
+            if (now != frame) editor.replaceValue(*key, value);
+        } else if (always) {
+            added.push_back(std::string(name) + " = " + value);
+        }
     };
-    set("start", start, start != 0);
-    set("length", length, true);
+    set("start", start, recipe.start, start != 0);
+    if (length) set("length", *length, recipe.length, true);
     if (!added.empty()) {
         if (recipe.source.lastLine > 0) editor.insertAfter(recipe.source.lastLine, added);
         else if (recipe.firstTableLine > 0) editor.insertAfter(recipe.firstTableLine - 1, added);
@@ -349,7 +354,7 @@ RecipeEdit withRange(std::string_view text, const Recipe& recipe, std::int32_t s
     }
     Recipe expected = recipe;
     expected.start = start;
-    expected.length = length;
+    expected.length = last;
     return finish(editor, recipe, expected, [](const Recipe& back) {
         const KeySource* key = findKey(back.source, "length");
         return key ? key->key.line : 0;

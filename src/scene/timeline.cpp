@@ -1,5 +1,6 @@
 #include "scene/timeline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -41,6 +42,24 @@ std::int32_t frameAtSeconds(double seconds) {
                               : milliseconds >= kLastReading ? std::numeric_limits<std::uint32_t>::max()
                                                              : static_cast<std::uint32_t>(milliseconds);
     return frameNumber(0, sceneTime(now, 0.0f));
+}
+
+std::int32_t frameAtBeat(double beats, double bpm) { return frameAtSeconds(beats * 60.0 / bpm); }
+
+std::int32_t beatFrameBeside(std::int32_t frame, double bpm, int direction) {
+    if (!(bpm > 0)) return frame;
+    // The beat whose time the frame's is about, then whole beats either way
+    // until one lies beyond the frame (a frame of the clock is shorter than
+    // any beat below 1818 bpm, so a few steps do).
+    const double about = std::floor(frame / kFramesPerSecond * bpm / 60.0);
+    if (direction > 0) {
+        for (double beat = std::max(0.0, about - 1); beat <= about + 64; ++beat)
+            if (const std::int32_t at = frameAtBeat(beat, bpm); at > frame) return at;
+        return frame;
+    }
+    for (double beat = std::max(0.0, about + 1); beat >= 0 && beat >= about - 64; --beat)
+        if (const std::int32_t at = frameAtBeat(beat, bpm); at < frame) return at;
+    return frame;
 }
 
 bool sceneEnded(std::int32_t first, std::int32_t last, float t) {

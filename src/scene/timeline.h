@@ -31,6 +31,17 @@ bool sceneEnded(std::int32_t first, std::int32_t last, float t);
 // 32-bit milliseconds) are taken at its ends.
 std::int32_t frameAtSeconds(double seconds);
 
+// Beats in a bar, for bar:beat times and the bars a timeline marks.
+inline constexpr int kBeatsPerBar = 4;
+
+// The frame of beat `beats` (from 0; fractions allowed) at `bpm` beats a
+// minute: frameAtSeconds of beats x 60 / bpm.
+std::int32_t frameAtBeat(double beats, double bpm);
+// The frame of the nearest whole beat after `frame` (direction above 0) or
+// before it (direction 0 or below) at `bpm` above 0; `frame` itself when no
+// beat lies that way (before beat 0, or past the clock's end).
+std::int32_t beatFrameBeside(std::int32_t frame, double bpm, int direction);
+
 // The frames the player shows for a scene's range when its passes come
 // faster than the frames: one pass for every whole frame from the first to
 // the pass in which the range ends. The bounds are unsigned for the end test

@@ -185,6 +185,28 @@ void TemporaryFile::release() {
     path_.clear();
 }
 
+TemporaryFolder::~TemporaryFolder() { remove(); }
+
+bool TemporaryFolder::create(std::string_view prefix, WriteFailure& failure) {
+    remove();
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) return failWrite(failure, "cannot find the folder for temporary files: " + ec.message());
+    fs::path pattern = base / pathFromUtf8(std::string(prefix) + "XXXXXX");
+    int error = 0;
+    if (!sys::makeTemporaryFolder(pattern, error))
+        return failWrite(failure, "cannot create a temporary folder in " + utf8Of(base) + ": " + reasonFor(error));
+    path_ = pattern;
+    return true;
+}
+
+void TemporaryFolder::remove() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+    path_.clear();
+}
+
 bool writeFileByRename(const fs::path& path, std::span<const std::uint8_t> data, Replace replace,
                        WriteFailure& failure) {
     TemporaryFile file;

@@ -101,6 +101,26 @@ private:
     int fd_ = -1;
 };
 
+// A new, empty folder in the system's folder for temporary files, named
+// "PREFIX" and six random characters, private to this user. It goes, with
+// everything in it, when the object goes.
+class TemporaryFolder {
+public:
+    TemporaryFolder() = default;
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    // False with `failure` set ("cannot create a temporary folder in FOLDER: REASON").
+    bool create(std::string_view prefix, WriteFailure& failure);
+    // Removes the folder and everything in it now.
+    void remove();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // A name read from a data file as a path inside a folder, lexically
 // normalised; nullopt when it is absolute, climbs out ("..") or holds a zero.
 std::optional<std::filesystem::path> nameInsideFolder(std::string_view name);

@@ -3,7 +3,7 @@
 // start is Initialize + Play at the stream's start member, a stop is Kill);
 // keys arrive as messages of the scripted window. Also the reload watch on
 // real files: a change is read once the files settle, a storm at most once a
-// second.
+// second. And the timeline strip under the transport.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@
 #include <fstream>
 
 #include "preview/file_watch.h"
+#include "preview/timeline.h"
 #include "preview/transport.h"
+#include "scene/timeline.h"
 #include "support/recording_music.h"
 #include "support/scripted_window_system.h"
 #include "test_support.h"
@@ -91,17 +93,17 @@ TEST_F(TransportRun, SpeedChangesTheRateAndTheMusicFollowsOnlyAtSpeedOne) {
     system.setTime(0);
     press({kVirtualKeySpace});
     EXPECT_EQ(frameAt(2000), 60);
-    press({kVirtualKeyCloseBracket});  // double: the music stops
+    press({kVirtualKeyPlus});  // double: the music stops
     EXPECT_EQ(log.back(), "MP3STREAM1::Kill");
     EXPECT_EQ(transport.speed(), 2.0);
     EXPECT_EQ(frameAt(3000), 121);  // 60.6 + 60.6
-    press({kVirtualKeyOpenBracket});  // back to 1: the music restarts where the picture is
+    press({kVirtualKeyMinus});  // back to 1: the music restarts where the picture is
     EXPECT_EQ(log.back(), "MP3STREAM1::SetVolume(1)");
     EXPECT_EQ(musicStart(), 4000);
     press({kVirtualKeyEnd});  // a seek to the end stops both
     EXPECT_FALSE(transport.playing());
     EXPECT_EQ(log.back(), "MP3STREAM1::Kill");
-    for (int i = 0; i < 10; ++i) press({kVirtualKeyOpenBracket});
+    for (int i = 0; i < 10; ++i) press({kVirtualKeySubtract});
     EXPECT_EQ(transport.speed(), kSlowestSpeed);
 }
 
@@ -143,6 +145,44 @@ TEST(ReloadWatch, ReadsAChangeOnceItSettlesAndAStormAtMostOnceASecond) {
         }
     }
     EXPECT_EQ(dueCount, 1);
+}
+
+// A column a frame: the waveform's bars follow the loudness, beats are dim
+// and bars bright where the recipe's beat frames fall, the frame shown is
+// marked over everything.
+TEST(Timeline, TheWaveformBeatsBarsAndTheFrameShownFallOnTheirColumns) {
+    constexpr int kWidth = 100, kHeight = 20;
+    std::vector<float> peaks(100, 0.0f);
+    peaks[10] = 1.0f;
+    peaks[52] = 0.5f;
+    TimelineMarks marks;
+    marks.first = 0;
+    marks.last = kWidth - 1;
+    marks.position = 42.6;
+    marks.bpm = 121.2;  // a beat every 15 frames or so
+    std::vector<std::uint8_t> rgb;
+    paintTimeline(rgb, kWidth, kHeight, peaks, marks);
+    ASSERT_EQ(rgb.size(), std::size_t{kWidth} * kHeight * 3);
+    const auto is = [&](int x, int y, const std::uint8_t (&colour)[3]) {
+        const std::uint8_t* p = &rgb[(std::size_t(y) * kWidth + x) * 3];
+        return p[0] == colour[0] && p[1] == colour[1] && p[2] == colour[2];
+    };
+    using C = TimelineColours;
+    EXPECT_TRUE(is(10, 1, C::wave) && is(10, kHeight - 2, C::wave)) << "the loudest frame: the whole height";
+    EXPECT_TRUE(is(52, kHeight / 2 - 4, C::wave) && is(52, 2, C::background)) << "half as loud: half as high";
+    EXPECT_TRUE(is(20, kHeight / 2, C::background)) << "silence";
+    for (int n = 0; n < 7; ++n) {
+        const int x = frameAtBeat(n, *marks.bpm);
+        ASSERT_EQ(timelineColumn(x, marks, kWidth), x);
+        if (n % kBeatsPerBar == 0) {
+            EXPECT_TRUE(is(x, 0, C::bar)) << "bar at beat " << n;
+        } else {
+            EXPECT_TRUE(is(x, kHeight / 2, C::beat) && is(x, 0, C::background)) << "beat " << n;
+            EXPECT_TRUE(is(x + 1, kHeight / 2, C::background)) << "beat " << n << " is one column";
+        }
+    }
+    EXPECT_TRUE(is(42, 0, C::shown) && is(43, kHeight - 1, C::shown)) << "the frame shown";
+    EXPECT_TRUE(is(41, 0, C::background));
 }
 
 }  // namespace

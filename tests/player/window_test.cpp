@@ -36,10 +36,13 @@ TEST(WindowProcedure, ButtonsAndClosingPostQuitOthersPassOn) {
         ASSERT_TRUE(system.peekMessage(message));
         EXPECT_EQ(message.kind, MessageKind::Quit);
     }
-    ScriptedWindowSystem system;
-    EXPECT_EQ(mainWindowProcedure({MessageKind::Other, 0}, system), ProcedureResult::PassedOn);
-    WindowMessage message;
-    EXPECT_FALSE(system.peekMessage(message));
+    // The pointer's motion and the wheel never end the demo.
+    for (MessageKind kind : {MessageKind::Other, MessageKind::MouseMove, MessageKind::MouseWheel}) {
+        ScriptedWindowSystem system;
+        EXPECT_EQ(mainWindowProcedure({kind, 0}, system), ProcedureResult::PassedOn);
+        WindowMessage message;
+        EXPECT_FALSE(system.peekMessage(message));
+    }
 }
 
 TEST(WindowProcedure, DrainStopsAtQuitAndLeavesLaterMessages) {
@@ -164,9 +167,39 @@ TEST(SdlEvents, KeysButtonsAndCloseBecomeMessages) {
     EXPECT_EQ(message.kind, MessageKind::Destroy);
     event.window.event = SDL_WINDOWEVENT_MOVED;
     EXPECT_FALSE(messageFromEvent(event, message));
+
+    // The preview's: the pointer with the buttons held, the wheel, Tab,
+    // Shift and Ctrl.
     event = SDL_Event{};
     event.type = SDL_MOUSEMOTION;
-    EXPECT_FALSE(messageFromEvent(event, message));
+    event.motion.x = 12;
+    event.motion.y = 34;
+    event.motion.state = SDL_BUTTON_LMASK;
+    ASSERT_TRUE(messageFromEvent(event, message));
+    EXPECT_EQ(message.kind, MessageKind::MouseMove);
+    EXPECT_EQ(message.x, 12);
+    EXPECT_EQ(message.y, 34);
+    EXPECT_EQ(message.buttons, kLeftButton);
+    event = SDL_Event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = -2;
+    ASSERT_TRUE(messageFromEvent(event, message));
+    EXPECT_EQ(message.kind, MessageKind::MouseWheel);
+    EXPECT_EQ(message.wheel, -2);
+    event = SDL_Event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = SDLK_TAB;
+    event.key.keysym.mod = KMOD_LSHIFT | KMOD_RCTRL;
+    ASSERT_TRUE(messageFromEvent(event, message));
+    EXPECT_EQ(message.key, kVirtualKeyTab);
+    EXPECT_TRUE(message.shift);
+    EXPECT_TRUE(message.ctrl);
+    event.key.keysym.sym = SDLK_k;
+    event.key.keysym.mod = KMOD_NONE;
+    ASSERT_TRUE(messageFromEvent(event, message));
+    EXPECT_EQ(message.key, 'K');
+    EXPECT_FALSE(message.shift);
+    EXPECT_FALSE(message.ctrl);
 }
 
 // The real SDL layer under the offscreen driver: a window, pushed events

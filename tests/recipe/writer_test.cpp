@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "recipe/recipe.h"
+#include "scene/timeline.h"
 
 namespace zor::recipe {
 namespace {
@@ -175,6 +176,14 @@ TEST(RecipeWriter, RangeKeysAreSetOrAddedBeforeTheFirstTable) {
     const std::string marked = "\xEF\xBB\xBFlength = \"5f\"";
     const RecipeEdit remarked = withRange(marked, readOk(marked), 0, 7);
     EXPECT_EQ(remarked.text, "\xEF\xBB\xBFlength = \"7f\"");
+
+    // A start alone: the length stays as written (its frame unchanged) or
+    // unwritten (the builder's).
+    const std::string seconds = "length = \"4s\"\n[[model]]\nfile = \"a.obj\"\n";
+    EXPECT_EQ(withRange(seconds, readOk(seconds), 30, frameAtSeconds(4)).text,
+              "length = \"4s\"\nstart = \"30f\"\n[[model]]\nfile = \"a.obj\"\n");
+    EXPECT_EQ(withRange(bare, readOk(bare), 30, std::nullopt).text,
+              "# a demo\nstart = \"30f\"\n[[model]]\nfile = \"a.obj\"\n");
 }
 
 TEST(RecipeWriter, CameraKeysWithoutACameraHeader) {

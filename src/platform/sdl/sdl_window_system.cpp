@@ -14,6 +14,7 @@ int virtualKeyFromSdl(SDL_Keycode key) {
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
     switch (key) {
     case SDLK_RETURN: return 13;
+    case SDLK_TAB: return kVirtualKeyTab;
     case SDLK_SPACE: return kVirtualKeySpace;
     case SDLK_PAGEUP: return kVirtualKeyPageUp;
     case SDLK_PAGEDOWN: return kVirtualKeyPageDown;
@@ -25,31 +26,62 @@ int virtualKeyFromSdl(SDL_Keycode key) {
     case SDLK_DOWN: return kVirtualKeyDown;
     case SDLK_LEFTBRACKET: return kVirtualKeyOpenBracket;
     case SDLK_RIGHTBRACKET: return kVirtualKeyCloseBracket;
+    case SDLK_COMMA: return kVirtualKeyComma;
+    case SDLK_PERIOD: return kVirtualKeyPeriod;
+    case SDLK_MINUS: return kVirtualKeyMinus;
+    case SDLK_EQUALS:
+    case SDLK_PLUS: return kVirtualKeyPlus;
+    case SDLK_KP_MINUS: return kVirtualKeySubtract;
+    case SDLK_KP_PLUS: return kVirtualKeyAdd;
     default: return 0;
     }
 }
 
+namespace {
+
+void setModifiers(WindowMessage& message, Uint16 modifiers) {
+    message.shift = (modifiers & KMOD_SHIFT) != 0;
+    message.ctrl = (modifiers & KMOD_CTRL) != 0;
+}
+
+}  // namespace
+
 bool messageFromEvent(const SDL_Event& event, WindowMessage& message) {
+    message = WindowMessage{};
     switch (event.type) {
     case SDL_KEYDOWN:
-        message = {MessageKind::KeyDown, virtualKeyFromSdl(event.key.keysym.sym)};
+        message.kind = MessageKind::KeyDown;
+        message.key = virtualKeyFromSdl(event.key.keysym.sym);
+        setModifiers(message, event.key.keysym.mod);
         return true;
     case SDL_MOUSEBUTTONDOWN:
-        if (event.button.button == SDL_BUTTON_LEFT) {
-            message = {MessageKind::LeftButtonDown, 0};
-            return true;
-        }
-        if (event.button.button == SDL_BUTTON_RIGHT) {
-            message = {MessageKind::RightButtonDown, 0};
-            return true;
-        }
-        return false;
+        if (event.button.button != SDL_BUTTON_LEFT && event.button.button != SDL_BUTTON_RIGHT) return false;
+        message.kind = event.button.button == SDL_BUTTON_LEFT ? MessageKind::LeftButtonDown
+                                                               : MessageKind::RightButtonDown;
+        message.x = event.button.x;
+        message.y = event.button.y;
+        setModifiers(message, static_cast<Uint16>(SDL_GetModState()));
+        return true;
+    case SDL_MOUSEMOTION:
+        message.kind = MessageKind::MouseMove;
+        message.x = event.motion.x;
+        message.y = event.motion.y;
+        if (event.motion.state & SDL_BUTTON_LMASK) message.buttons |= kLeftButton;
+        if (event.motion.state & SDL_BUTTON_RMASK) message.buttons |= kRightButton;
+        setModifiers(message, static_cast<Uint16>(SDL_GetModState()));
+        return true;
+    case SDL_MOUSEWHEEL:
+        if (event.wheel.y == 0) return false;
+        message.kind = MessageKind::MouseWheel;
+        message.wheel = event.wheel.direction == static_cast<Uint32>(SDL_MOUSEWHEEL_FLIPPED) ? -event.wheel.y : event.wheel.y;
+        setModifiers(message, static_cast<Uint16>(SDL_GetModState()));
+        return true;
     case SDL_QUIT:
-        message = {MessageKind::Destroy, 0};
+        message.kind = MessageKind::Destroy;
         return true;
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-            message = {MessageKind::Destroy, 0};
+            message.kind = MessageKind::Destroy;
             return true;
         }
         return false;

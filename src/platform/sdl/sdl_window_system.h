@@ -50,11 +50,14 @@ private:
 };
 
 // The message an SDL event becomes, if any (false: the event means nothing
-// to the program and is dropped).
+// to the program and is dropped): keys with Shift and Ctrl, the left and
+// right buttons, the mouse's motion with the buttons held, the wheel, and
+// the window's end.
 bool messageFromEvent(const SDL_Event& event, WindowMessage& message);
 // The virtual key code of an SDL key: 27 for Escape, upper-case letters,
-// digits, 13 for Return, 32 for Space, the arrows, Page Up/Down, Home, End
-// and the square brackets; 0 for anything else.
+// digits, 13 for Return, 9 for Tab, 32 for Space, the arrows, Page Up/Down,
+// Home, End, the square brackets, comma, full stop, minus and plus (the
+// "=" key, and the number pad's); 0 for anything else.
 int virtualKeyFromSdl(SDL_Keycode key);
 // True when SDL's current (or requested) video driver can show windows on a
 // screen, so a message box can be seen.

@@ -15,6 +15,22 @@ constexpr const wchar_t* kClassName = L"D3Dwin";
 // The window property that leads from a window to its frame.
 constexpr const wchar_t* kFrameProperty = L"zor.frame";
 
+bool held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// A mouse message's pointer (client coordinates, signed) and the keys and
+// buttons its wParam says were held.
+WindowMessage mouseMessage(MessageKind kind, WPARAM wParam, LPARAM lParam) {
+    WindowMessage message;
+    message.kind = kind;
+    message.x = static_cast<short>(LOWORD(lParam));
+    message.y = static_cast<short>(HIWORD(lParam));
+    if (wParam & MK_LBUTTON) message.buttons |= kLeftButton;
+    if (wParam & MK_RBUTTON) message.buttons |= kRightButton;
+    message.shift = (wParam & MK_SHIFT) != 0;
+    message.ctrl = (wParam & MK_CONTROL) != 0;
+    return message;
+}
+
 }  // namespace
 
 void WindowFrame::attach(HWND window) {
@@ -101,20 +117,46 @@ LRESULT CALLBACK Win32WindowSystem::windowProcedure(HWND window, UINT message, W
     }
     if (!self) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-    case WM_KEYDOWN:
-        self->queue_.post({MessageKind::KeyDown, static_cast<int>(wParam)});
+    case WM_KEYDOWN: {
+        WindowMessage key;
+        key.kind = MessageKind::KeyDown;
+        key.key = static_cast<int>(wParam);
+        key.shift = held(VK_SHIFT);
+        key.ctrl = held(VK_CONTROL);
+        self->queue_.post(key);
         return 0;
+    }
     case WM_LBUTTONDOWN:
-        self->queue_.post({MessageKind::LeftButtonDown, 0});
+        // A drag goes on outside the window until the button is let go.
+        SetCapture(window);
+        self->queue_.post(mouseMessage(MessageKind::LeftButtonDown, wParam, lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == window) ReleaseCapture();
         return 0;
     case WM_RBUTTONDOWN:
-        self->queue_.post({MessageKind::RightButtonDown, 0});
+        self->queue_.post(mouseMessage(MessageKind::RightButtonDown, wParam, lParam));
         return 0;
+    case WM_MOUSEMOVE:
+        self->queue_.post(mouseMessage(MessageKind::MouseMove, wParam, lParam));
+        return 0;
+    case WM_MOUSEWHEEL: {
+        // Whole notches; a finer wheel's parts add up until they make one.
+        self->wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
+        const int notches = self->wheelRest_ / WHEEL_DELTA;
+        self->wheelRest_ -= notches * WHEEL_DELTA;
+        if (notches != 0) {
+            WindowMessage wheel = mouseMessage(MessageKind::MouseWheel, GET_KEYSTATE_WPARAM(wParam), 0);
+            wheel.wheel = notches;
+            self->queue_.post(wheel);
+        }
+        return 0;
+    }
     case WM_SETCURSOR:
         if (self->frame_.cursorMessage(lParam)) return TRUE;
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
-        self->queue_.post({MessageKind::Destroy, 0});
+        self->queue_.post({MessageKind::Destroy});
         if (self->window_ == window) {
             self->frame_.detach();
             self->window_ = nullptr;
@@ -159,7 +201,7 @@ bool Win32WindowSystem::peekMessage(WindowMessage& message) {
     MSG msg{};
     while (queue_.empty() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            queue_.post({MessageKind::Quit, 0});
+            queue_.post({MessageKind::Quit});
             break;
         }
         TranslateMessage(&msg);

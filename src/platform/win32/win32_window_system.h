@@ -4,9 +4,10 @@
 // queue drained with PeekMessage, timeGetTime (at one millisecond's
 // resolution while the program runs) and MessageBox.
 //
-// The window procedure turns the messages the program cares about (keys,
-// mouse buttons, the window's destruction) into WindowMessages; what they
-// mean is the player's own window procedure's business (window_procedure.h).
+// The window procedure turns the messages the program cares about (keys with
+// Shift and Ctrl, mouse buttons, the mouse's motion and wheel, the window's
+// destruction) into WindowMessages; what they mean is the player's own
+// window procedure's business (window_procedure.h), or the preview's.
 
 #include <windows.h>
 
@@ -97,6 +98,7 @@ private:
     HWND window_ = nullptr;
     WindowFrame frame_;
     bool classRegistered_ = false;
+    int wheelRest_ = 0;  // of the wheel's turn, less than a notch not yet posted
     MessageQueue queue_;
     std::string error_;
 };

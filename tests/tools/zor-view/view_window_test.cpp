@@ -2,7 +2,9 @@
 // window manager, keys sent with xdotool, the window read back with Xlib.
 // The window opens, keys move the frame, Home shows the frame-0 picture of
 // zor-render, S writes a PNG beside the scene, Escape ends with status 0,
-// SIGTERM ends it by the signal (as the shell's 143 says).
+// SIGTERM ends it by the signal (as the shell's 143 says). Given a recipe,
+// a drag turns the free look and K writes its camera key at the frame shown
+// into the recipe, every other byte as it was.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -17,6 +20,7 @@
 
 #include "child_process.h"
 #include "png_compare.h"
+#include "recipe/recipe.h"
 #include "test_support.h"
 #include "x_server.h"
 
@@ -53,11 +57,20 @@ struct ViewWindow : testing::Test {
     }
 
     void startView(const std::vector<std::string>& arguments) {
-        std::vector<std::string> all{(kBuild / "tools/zor-view/zor-view").string(), "--dir", dir->path().string()};
+        std::vector<std::string> all{"--dir", dir->path().string()};
         all.insert(all.end(), arguments.begin(), arguments.end());
+        startProgram(all);
+    }
+    // zor-view with these arguments alone, in the scratch folder (its
+    // temporary files in tmp/ there).
+    void startProgram(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all{(kBuild / "tools/zor-view/zor-view").string()};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::filesystem::create_directories(dir->path() / "tmp");
         view = std::make_unique<test::ChildProcess>(
             all, dir->path(), "view",
             std::vector<std::string>{"DISPLAY=" + server->display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                                     "TMPDIR=" + (dir->path() / "tmp").string(),
                                      "LSAN_OPTIONS=suppressions=" + (dir->path() / "lsan.txt").string()});
     }
     // The window's id once it is mapped, or 0.
@@ -173,6 +186,79 @@ TEST_F(ViewWindow, SigtermEndsItByTheSignal) {
     EXPECT_TRUE(view->killedBy(SIGTERM)) << test::describeEnd(*view);
 }
 
+// The recipe's text without lines first..last (1-based).
+std::string withoutLines(const std::string& text, int first, int last) {
+    std::string kept;
+    int line = 1;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        if (line < first || line > last) kept += text.substr(at, end - at);
+        at = end;
+        ++line;
+    }
+    return kept;
+}
+
+TEST_F(ViewWindow, KWritesACameraKeyAtTheShownFrameAndNothingElse) {
+    const std::string recipe = "# the camera turns at frame 40\n"
+                               "length = \"3s\"\n"
+                               "\n"
+                               "[camera]\n"
+                               "[[camera.key]]\n"
+                               "time = \"0s\"\n"
+                               "position = [0, 2, -8]\n"
+                               "look_at = [0, 0, 0]\n"
+                               "\n"
+                               "[[model]]  # the box\n"
+                               "file = \"" + std::string(ZOR_CORPUS_DIR) + "/assimp-models/BoxTextured.glb\"\n"
+                               "scale = 2\n";
+    dir->write("demo.toml", recipe);
+    startProgram({"demo.toml", "--size", "320x240", "--frame", "40", "-nosound"});
+    const unsigned long window = windowNamed("^zor-view: demo.toml$");
+    ASSERT_NE(window, 0u) << view->errors();
+    server->xdotool("windowfocus --sync " + std::to_string(window));
+    const auto lit = [](const RgbImage& image) {
+        return std::count_if(image.pixels.begin(), image.pixels.end(), [](std::uint8_t v) { return v > 16; }) >
+               static_cast<long>(image.pixels.size() / 50);
+    };
+    const RgbImage before = grabWhen(window, lit);
+    ASSERT_TRUE(lit(before)) << "the box never showed\n" << view->errors();
+
+    // A drag 40 pixels to the right: the free look turns 10 degrees right.
+    const std::string id = std::to_string(window);
+    server->xdotool("mousemove --window " + id + " 100 120 mousedown 1 mousemove --window " + id +
+                    " 120 120 mousemove --window " + id + " 140 120 mouseup 1");
+    const RgbImage turned = grabWhen(
+        window, [&](const RgbImage& image) { return !matches(above(image), above(before)); });
+    ASSERT_FALSE(matches(above(turned), above(before))) << "the drag did not turn the view\n" << view->errors();
+    key("k");
+    std::string written = recipe;
+    for (auto end = std::chrono::steady_clock::now() + 20s;
+         written == recipe && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(100ms);
+        written = readText(dir->path() / "demo.toml");
+    }
+    ASSERT_NE(written, recipe) << "K wrote nothing\n" << view->errors();
+
+    const recipe::RecipeResult read = recipe::readRecipe(written, dir->path() / "demo.toml");
+    ASSERT_TRUE(read.ok()) << read.error->message();
+    const auto& keys = read.recipe.camera.keys;
+    ASSERT_EQ(keys.size(), 2u) << written;
+    const recipe::CameraKey& added = keys[1];
+    EXPECT_EQ(added.frame, 40) << written;
+    EXPECT_EQ(added.position, (recipe::Vec3{0, 2, -8})) << "the free look starts at the demo's camera\n" << written;
+    ASSERT_TRUE(added.rotation) << written;
+    EXPECT_NEAR((*added.rotation)[0], 10, 0.01) << written;
+    EXPECT_NEAR((*added.rotation)[1], std::atan2(2.0, 8.0) * 180 / M_PI, 0.01) << "the pitch that looks at the box";
+    EXPECT_EQ(withoutLines(written, added.source.at.line, added.source.lastLine), recipe)
+        << "every other byte stays\n" << written;
+
+    key("Escape");
+    EXPECT_TRUE(view->wait(30s) && view->exitedWith(0))
+        << "after Escape: " << test::describeEnd(*view) << "\n" << view->errors();
+    EXPECT_TRUE(std::filesystem::is_empty(dir->path() / "tmp")) << "the folder the recipe was built into stays";
+}
+
 TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
     const std::string view = (kBuild / "tools/zor-view/zor-view").string();
     std::FILE* out = popen((view + " --version").c_str(), "r");
@@ -187,7 +273,8 @@ TEST(ViewProgram, PrintsItsVersionAndUsageErrorsEndWith2) {
 
 // Nothing to show ends it at start-up, before any window, with a hint: a
 // scene that is nowhere, and one read from outside its folder, whose
-// objects are looked for in --dir.
+// objects are looked for in --dir; a recipe that does not read, with its
+// line.
 TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
     const test::ScratchDir dir;
     std::filesystem::create_directories(dir / "sub");
@@ -202,6 +289,15 @@ TEST(ViewProgram, NothingToShowEndsWithStatus1AndAHint) {
         EXPECT_NE(said.find(std::string(scene) + ": "), std::string::npos) << said;
         EXPECT_NE(said.find("use --dir FOLDER"), std::string::npos) << said;
     }
+    // A recipe that does not read: its line, and nothing left behind.
+    dir.write("bad.toml", std::string_view("length = \"2s\"\npositon = [0, 0, 0]\n"));
+    std::filesystem::create_directories(dir / "tmp");
+    const std::string command = "cd " + dir.path().string() + " && TMPDIR=" + (dir / "tmp").string() + " " +
+                                (kBuild / "tools/zor-view/zor-view").string() + " -nosound bad.toml > out.txt 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    const std::string said = readText(dir / "out.txt");
+    EXPECT_EQ(said.rfind("bad.toml:2:1: unknown key \"positon\"", 0), 0u) << said;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
 }
 
 }  // namespace
