@@ -33,6 +33,9 @@ Bytes archiveBytes(ArchiveKind kind, std::string_view top, const std::vector<wri
 // gzip (no name, no time) of `data`: as gzip -9 makes it, with zlib, on every
 // build.
 Bytes gzipped(std::span<const std::uint8_t> data);
+// `data` deflated by zlib with these deflateInit2 settings (negative window
+// bits: raw, as a zip holds an entry; 15 + 16: a gzip wrapper).
+Bytes zlibDeflated(std::span<const std::uint8_t> data, int level, int windowBits, int memoryLevel);
 // The smallest gzip this build makes (libdeflate's level 12; zlib's -9 where
 // there is no libdeflate), which every gunzip reads alike.
 Bytes gzippedSmallest(std::span<const std::uint8_t> data);

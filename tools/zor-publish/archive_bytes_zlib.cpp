@@ -72,22 +72,8 @@ std::pair<std::uint16_t, std::uint16_t> dosTime(std::int64_t when) {
     return {time, date};
 }
 
-Bytes deflated(std::span<const std::uint8_t> data) {
-    z_stream z{};
-    // A raw deflate stream (no zlib header), as a zip holds it.
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("zlib cannot start");
-    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
-    return out;
-}
+// A raw deflate stream (no zlib header), as a zip holds it.
+Bytes deflated(std::span<const std::uint8_t> data) { return zlibDeflated(data, Z_DEFAULT_COMPRESSION, -15, 8); }
 
 struct ZipEntry {
     std::string name;

@@ -1,4 +1,5 @@
-// gzip -9 through zlib, on every build (archive_bytes.h).
+// Deflate through zlib, on every build: gzip -9 and a zip's raw entries
+// (archive_bytes.h).
 
 #include <zlib.h>
 
@@ -8,10 +9,9 @@
 
 namespace zor::publish {
 
-Bytes gzipped(std::span<const std::uint8_t> data) {
+Bytes zlibDeflated(std::span<const std::uint8_t> data, int level, int windowBits, int memoryLevel) {
     z_stream z{};
-    // 15 + 16: a gzip wrapper (its time left at zero) around deflate data.
-    if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, level, Z_DEFLATED, windowBits, memoryLevel, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::runtime_error("zlib cannot start");
     Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 32);
     z.next_in = const_cast<Bytef*>(data.data());
@@ -24,5 +24,8 @@ Bytes gzipped(std::span<const std::uint8_t> data) {
     if (result != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
     return out;
 }
+
+// 15 + 16: a gzip wrapper (its time left at zero) around deflate data.
+Bytes gzipped(std::span<const std::uint8_t> data) { return zlibDeflated(data, 9, 15 + 16, 9); }
 
 }  // namespace zor::publish
