@@ -31,6 +31,19 @@ constexpr double kFarthestSeen = kFarPlane - kViewOffset;
 // left, behind the viewer of a camera that looks along +z.
 constexpr float kDefaultLightHeading = 30, kDefaultLightPitch = 30;
 
+// Each point of the model's meshes where frame 0 places it, in the player's
+// axes at `scale`.
+template <typename Visit>
+void forEachPointAtStart(const SourceModel& model, const Animation& animation, float scale, Visit&& visit) {
+    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
+        const int mesh = model.nodes[i].mesh;
+        if (mesh < 0 || mesh >= static_cast<int>(model.meshes.size())) continue;
+        const Affine world = animation.worldAt(static_cast<int>(i), 0.0f);
+        for (const SourcePrimitive& p : model.meshes[mesh].primitives)
+            for (const Vec3& v : p.positions) visit(toPlayer(world.apply(v), scale));
+    }
+}
+
 }  // namespace
 
 void Bounds::add(const std::array<double, 3>& p) {
@@ -75,16 +88,9 @@ Bounds Bounds::placed(double scale, const std::array<float, 3>& at) const {
 
 Bounds modelBounds(const SourceModel& model, const Animation& animation) {
     Bounds bounds;
-    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
-        const int mesh = model.nodes[i].mesh;
-        if (mesh < 0 || mesh >= static_cast<int>(model.meshes.size())) continue;
-        const Affine world = animation.worldAt(static_cast<int>(i), 0.0f);
-        for (const SourcePrimitive& p : model.meshes[mesh].primitives)
-            for (const Vec3& v : p.positions) {
-                const auto q = toPlayer(world.apply(v), 1.0f);
-                bounds.add(std::array<double, 3>{q[0], q[1], q[2]});
-            }
-    }
+    forEachPointAtStart(model, animation, 1.0f, [&](const std::array<float, 3>& q) {
+        bounds.add(std::array<double, 3>{q[0], q[1], q[2]});
+    });
     return bounds;
 }
 
@@ -133,29 +139,22 @@ CameraSight sightOf(const SourceModel& model, const Animation& animation, float 
     const Mat3d view = rotationOfAngles(hpb);
     const double tanX = std::tan(kFieldOfViewX / 2 * kPi / 180), tanY = std::tan(kFieldOfViewY / 2 * kPi / 180);
     CameraSight sight;
-    for (std::size_t i = 0; i < model.nodes.size(); ++i) {
-        const int mesh = model.nodes[i].mesh;
-        if (mesh < 0 || mesh >= static_cast<int>(model.meshes.size())) continue;
-        const Affine world = animation.worldAt(static_cast<int>(i), 0.0f);
-        for (const SourcePrimitive& p : model.meshes[mesh].primitives)
-            for (const Vec3& v : p.positions) {
-                const auto w = toPlayer(world.apply(v), scale);
-                double d[3], c[3];
-                for (int k = 0; k < 3; ++k) d[k] = w[k] + at[k] - position[k];
-                for (int k = 0; k < 3; ++k) c[k] = view[0][k] * d[0] + view[1][k] * d[1] + view[2][k] * d[2];
-                ++sight.points;
-                const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-                sight.nearest = std::min(sight.nearest, distance);
-                sight.farthest = std::max(sight.farthest, distance);
-                if (c[2] < kNearestSeen) continue;
-                ++sight.ahead;
-                const double z = c[2] + kViewOffset;
-                if (std::abs(c[0]) > z * tanX || std::abs(c[1]) > z * tanY) continue;
-                ++sight.inCone;
-                sight.farthestInCone = std::max(sight.farthestInCone, c[2]);
-                if (c[2] <= kFarthestSeen) ++sight.seen;
-            }
-    }
+    forEachPointAtStart(model, animation, scale, [&](const std::array<float, 3>& w) {
+        double d[3], c[3];
+        for (int k = 0; k < 3; ++k) d[k] = w[k] + at[k] - position[k];
+        for (int k = 0; k < 3; ++k) c[k] = view[0][k] * d[0] + view[1][k] * d[1] + view[2][k] * d[2];
+        ++sight.points;
+        const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        sight.nearest = std::min(sight.nearest, distance);
+        sight.farthest = std::max(sight.farthest, distance);
+        if (c[2] < kNearestSeen) return;
+        ++sight.ahead;
+        const double z = c[2] + kViewOffset;
+        if (std::abs(c[0]) > z * tanX || std::abs(c[1]) > z * tanY) return;
+        ++sight.inCone;
+        sight.farthestInCone = std::max(sight.farthestInCone, c[2]);
+        if (c[2] <= kFarthestSeen) ++sight.seen;
+    });
     return sight;
 }
 
