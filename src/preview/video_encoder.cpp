@@ -1,4 +1,4 @@
-#include "video_encoder.h"
+#include "preview/video_encoder.h"
 
 #include <algorithm>
 #include <cctype>
