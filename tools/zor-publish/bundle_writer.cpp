@@ -53,6 +53,15 @@ BundleKind bundleKindOf(const fs::path& path) {
     return BundleKind::Folder;
 }
 
+std::string unwrittenArchiveEnding(const fs::path& path) {
+    const std::string name = lowered(utf8Of(path.filename()));
+    if (bundleKindOf(path) != BundleKind::Folder) return {};
+    // The longer endings first, so "x.tar.xz" names ".tar.xz".
+    for (const char* ending : {".tar.bz2", ".tar.xz", ".tar", ".rar", ".7z", ".gz", ".bz2", ".xz", ".zst"})
+        if (name.ends_with(ending) && name.size() > std::strlen(ending)) return ending;
+    return {};
+}
+
 void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace) {
     std::error_code ec;
     const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");

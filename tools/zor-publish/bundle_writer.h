@@ -6,6 +6,7 @@
 // of anything, and nothing there is replaced unless asked.
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "writers/play_folder.h"
@@ -16,6 +17,12 @@ enum class BundleKind { Folder, TarGz, Zip };
 
 // By the name's ending: ".tar.gz" or ".tgz", ".zip", else a folder.
 BundleKind bundleKindOf(const std::filesystem::path& path);
+
+// The ending of an archive that is not written (".rar", ".7z", ".tar",
+// ".tar.bz2", ".tar.xz", ".gz", ".bz2", ".xz", ".zst"), lower case, when
+// `path`'s name has one; else empty. Such a name is refused rather than made
+// a folder.
+std::string unwrittenArchiveEnding(const std::filesystem::path& path);
 
 // Throws std::runtime_error naming `path` and the system's reason; with
 // Replace::Never, something already at `path` is refused ("already exists

@@ -121,6 +121,9 @@ int main(int argc, char** argv) {
                                               "--windows FILE.zip");
     if (!windows.empty() && zor::publish::bundleKindOf(zor::pathFromUtf8(windows)) != zor::publish::BundleKind::Zip)
         return zor::usageError("zor-publish", "--windows wants a .zip file: " + windows);
+    if (const std::string ending = zor::publish::unwrittenArchiveEnding(zor::pathFromUtf8(web)); !ending.empty())
+        return zor::usageError("zor-publish", "--web writes a folder, a .tar.gz (or .tgz) or a .zip, not a " + ending +
+                                                  ": " + web);
     const zor::Replace replace = force ? zor::Replace::Always : zor::Replace::Never;
 
     try {

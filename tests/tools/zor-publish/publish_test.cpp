@@ -117,6 +117,11 @@ TEST_F(Publish, ErrorsOfTheCheckAndMissingRuntimesStopIt) {
     EXPECT_NE(r.out.find("the windows runtime given: " + (dir / "none").string() + " does not exist"), std::string::npos)
         << r.out;
     EXPECT_EQ(test::runShell("'" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() + "'", dir.path()).status, 2);
+    // An archive it does not write is not made a folder of that name.
+    r = publish("--web x.tar.xz --no-poster");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("not a .tar.xz: x.tar.xz"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "x.tar.xz"));
 }
 
 }  // namespace
