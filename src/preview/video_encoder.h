@@ -52,6 +52,11 @@ struct VideoJob {
     FrameRate rate;
     std::filesystem::path music;  // empty: a silent video
     std::filesystem::path output;
+    std::string title;            // the file's title tag; empty: none
+    // H.264 at this many bits a second throughout (filler where the
+    // pictures need less), for places that ask for a minimum rate; 0: a
+    // constant quality.
+    std::uint64_t constantBitRate = 0;
 };
 
 // ffmpeg's arguments for `job`: raw RGB pictures on standard input, the

@@ -286,7 +286,7 @@ std::optional<int> plan(const Request& r, zor::RenderRun& run, Plan& p) {
 int render(const Request& r, zor::RenderRun& run, const Plan& p) {
     zor::VideoRecording video(r.video.empty() ? fs::path() : zor::pathFromUtf8(r.video), zor::Replace::Always);
     if (!r.video.empty()) {
-        zor::VideoJob job{r.options.stage.width, r.options.stage.height, *r.fps, {}, {}};
+        zor::VideoJob job{r.options.stage.width, r.options.stage.height, *r.fps, {}, {}, {}, 0};
         std::string warning, error;
         job.music = zor::videoMusic(r.options.stage.directory, r.directory, warning);
         if (!warning.empty()) std::cerr << "zor-render: warning: " << warning << '\n';
