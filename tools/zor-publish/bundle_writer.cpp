@@ -62,7 +62,10 @@ std::string unwrittenArchiveEnding(const fs::path& path) {
     return {};
 }
 
-void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace) {
+std::string archiveFolderName(const fs::path& path) { return topFolder(path); }
+
+void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace,
+                 const std::string& folder) {
     std::error_code ec;
     const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::is_directory(parent, ec)) throw std::runtime_error(utf8Of(path) + ": the folder " + utf8Of(parent) + " does not exist");
@@ -73,7 +76,8 @@ void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files
         WriteFailure failure;
         Bytes bytes;
         try {
-            bytes = archiveBytes(kind == BundleKind::Zip ? ArchiveKind::Zip : ArchiveKind::TarGz, topFolder(path), files,
+            bytes = archiveBytes(kind == BundleKind::Zip ? ArchiveKind::Zip : ArchiveKind::TarGz,
+                                 folder.empty() ? topFolder(path) : folder, files,
                                  fileTime());
         } catch (const std::runtime_error& e) {
             throw std::runtime_error(utf8Of(path) + ": " + e.what());

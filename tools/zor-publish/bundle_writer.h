@@ -27,7 +27,13 @@ std::string unwrittenArchiveEnding(const std::filesystem::path& path);
 // Throws std::runtime_error naming `path` and the system's reason; with
 // Replace::Never, something already at `path` is refused ("already exists
 // (--force replaces it)"). File times are SOURCE_DATE_EPOCH's when it is
-// set, so the same input gives the same bytes.
-void writeBundle(const std::filesystem::path& path, const std::vector<write::DataFile>& files, Replace replace);
+// set, so the same input gives the same bytes. An archive's folder is
+// `folder` when given, else the archive's name without its ending.
+void writeBundle(const std::filesystem::path& path, const std::vector<write::DataFile>& files, Replace replace,
+                 const std::string& folder = {});
+
+// The folder an archive at `path` holds by default: its name without the
+// ending.
+std::string archiveFolderName(const std::filesystem::path& path);
 
 }  // namespace zor::publish
