@@ -157,7 +157,9 @@ int writeVideo(const fs::path& folder, const std::string& video, const zor::Vide
     }
     if (!recording.finish(error)) return fail(error);
     std::error_code ec;
-    if (!quiet) std::cerr << "zor-publish: wrote " << video << " (" << sizeText(fs::file_size(zor::pathFromUtf8(video), ec)) << ")\n";
+    if (!quiet)
+        std::cerr << "zor-publish: wrote " << video << " (" << sizeText(fs::file_size(zor::pathFromUtf8(video), ec))
+                  << ")\n";
     return 0;
 }
 
@@ -167,7 +169,7 @@ int main(int argc, char** argv) {
     zor::ProgramArguments arguments = zor::startProgram(argc, argv);
     zor::installStopSignals();
     CLI::App app{"Writes what the audience opens from a play folder (a zor.dat or the loose files of one, with "
-                 "mp3.mp3): a single HTML file that plays from the disk, a web site, or a Windows zip."};
+                 "mp3.mp3): a single HTML file that plays from the disk, a web site, a Windows zip, or the party's video."};
     app.set_version_flag("--version", "zor-publish " ZOR_VERSION);
     std::string folder, html, web, windows, video, url, webRuntime, windowsRuntime;
     zor::DemoInfo naming;
@@ -205,7 +207,9 @@ int main(int argc, char** argv) {
                "(--ignore-errors goes on), warnings are printed. Every file is written beside its place and renamed into it.\n\n"
                "The demo's title, author and description are those of the folder's demo-info.txt (on disk, else in "
                "its archive), each replaced by --title, --author or --description when given; the published "
-               "archive's demo-info.txt holds them.\n\n"
+               "archive's demo-info.txt holds them. A folder that says nothing of its demo (as the sample) gets "
+               "the Windows player's own README.txt in its zip, without FILE_ID.DIZ and the screenshot.\n\n"
+               "--web takes no other archive's ending (.rar, .7z, .tar, .tar.bz2, .tar.xz, .gz, .bz2, .xz, .zst).\n\n"
                "Exit status: 0 success, 1 failure, 2 usage error.");
     if (const std::optional<int> status = zor::parseToolArguments(app, arguments)) return *status;
     if (html.empty() && web.empty() && windows.empty() && video.empty())
