@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "child_process.h"
 #include "png_compare.h"
 #include "scratch_dir.h"
 #include "still_scene.h"
@@ -212,6 +213,86 @@ TEST(Windows, Demo) {
     EXPECT_EQ(first(report, "window"), "640x480");
     EXPECT_EQ(first(report, "exit"), "0") << drive->output() << drive->errors();
     EXPECT_EQ(drive->errors().find("no sound device"), std::string::npos) << drive->errors();
+}
+
+// The prefix's registry (user.reg and system.reg) once Wine has settled
+// (after `wine cmd /c exit`), without Wine's own times and without the
+// keys of the sound devices, which Wine registers the first time one is
+// opened (Windows has them from its installation).
+std::string registryOf(Wine& wine, const fs::path& folder) {
+    int status = -1;
+    EXPECT_TRUE(wine.run({"cmd", "/c", "exit"}, folder, "settle", status));
+    // The wineserver writes the registry out when it ends.
+    test::ChildProcess saved({kWineserver, "-w"}, folder, "settle-saved", wine.environment());
+    EXPECT_TRUE(saved.wait(60s));
+    std::string registry;
+    for (const char* file : {"user.reg", "system.reg"}) {
+        std::istringstream in(readText(kPrefix / file));
+        bool sound = false;
+        for (std::string line; std::getline(in, line);) {
+            // Wine's own times: a key's, and the display driver's date it
+            // writes each time it starts.
+            if (line.starts_with("#time=") || line.starts_with("\"DriverDateData\"=")) continue;
+            if (line.starts_with("[")) {
+                line = line.substr(0, line.rfind(']') + 1);  // "[KEY] SECONDS"
+                sound = line.find("\\\\winealsa.drv\\\\") != std::string::npos ||
+                        line.find("\\\\MMDevices\\\\Audio\\\\") != std::string::npos;
+            }
+            if (!sound) registry += line + "\n";
+        }
+    }
+    return registry;
+}
+
+// Every file under `folder` with its size and time.
+std::string filesUnder(const fs::path& folder) {
+    std::string list;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder))
+        list += e.path().string() + " " + (e.is_regular_file() ? std::to_string(e.file_size()) : "-") + " " +
+                std::to_string(e.last_write_time().time_since_epoch().count()) + "\n";
+    return list;
+}
+
+// An author's release of an imported model (made long enough that only a
+// key ends it), as zor-publish --windows makes it, unpacked into a read-only
+// folder: zor.exe plays the model under the
+// demo's title, writes nothing there and leaves the registry
+// as it was; Escape ends it with status 0, and so does Alt+F4.
+TEST(Windows, ReadOnlyRelease) {
+    test::ScratchDir dir;
+    const test::ShellRun made = test::runShell(
+        "python3 '" + std::string(ZOR_IMPORT_SOURCES) + "' src && '" + (kBuild / "tools/zor-import/zor-import").string() +
+            "' src/quad.obj --out play -q && sed -i 's/^PreviewLastFrame .*/PreviewLastFrame 30000/' play/glorp2.lws && sox -q -n -r 22050 -c 1 tone.wav synth 0.25 sine 440 && "
+            "lame --quiet -b 64 tone.wav play/mp3.mp3 && '" + (kBuild / "tools/zor-publish/zor-publish").string() +
+            "' play --windows release.zip --title 'A quad' --author Someone --no-poster -q --windows-runtime '" +
+            kRuntime.string() + "' && unzip -q release.zip -d unpacked && chmod -R a-w unpacked",
+        dir.path());
+    ASSERT_EQ(made.status, 0) << made.out;
+    const fs::path folder = dir / "unpacked/A quad";
+    ASSERT_TRUE(fs::is_regular_file(folder / "zor.exe"));
+    const std::string files = filesUnder(dir / "unpacked");
+
+    Wine wine(dir.path(), "640x480x24");
+    ZOR_REQUIRE_WINE(wine);
+    const std::string registry = registryOf(wine, dir.path());
+    for (const std::string end : {"escape", "close"}) {
+        SCOPED_TRACE(end);
+        fs::remove(dir / "go");
+        // Started from elsewhere (the probe's logs go there), it plays the
+        // demo beside it.
+        auto drive = wine.start({kProbe.string(), "drive", "--hold", "go", "--end", end, "--",
+                                 windowsPath(folder / "zor.exe")},
+                                dir.path(), "drive-" + end, {wine.nullSoundDevice()});
+        ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
+        std::ofstream(dir / "go").close();
+        ASSERT_TRUE(drive->wait(60s)) << drive->output();
+        const auto report = reportOf(drive->output());
+        EXPECT_EQ(first(report, "title"), "A quad");
+        EXPECT_EQ(first(report, "exit"), "0") << drive->output() << drive->errors();
+    }
+    EXPECT_EQ(filesUnder(dir / "unpacked"), files);
+    EXPECT_EQ(registryOf(wine, dir.path()), registry);
+    test::runShell("chmod -R u+w '" + (dir / "unpacked").string() + "'");
 }
 
 // The player's picture of a still scene is zor-render's on Linux (at most 3%

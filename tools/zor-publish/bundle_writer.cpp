@@ -53,7 +53,19 @@ BundleKind bundleKindOf(const fs::path& path) {
     return BundleKind::Folder;
 }
 
-void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace) {
+std::string unwrittenArchiveEnding(const fs::path& path) {
+    const std::string name = lowered(utf8Of(path.filename()));
+    if (bundleKindOf(path) != BundleKind::Folder) return {};
+    // The longer endings first, so "x.tar.xz" names ".tar.xz".
+    for (const char* ending : {".tar.bz2", ".tar.xz", ".tar", ".rar", ".7z", ".gz", ".bz2", ".xz", ".zst"})
+        if (name.ends_with(ending) && name.size() > std::strlen(ending)) return ending;
+    return {};
+}
+
+std::string archiveFolderName(const fs::path& path) { return topFolder(path); }
+
+void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files, Replace replace,
+                 const std::string& folder) {
     std::error_code ec;
     const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::is_directory(parent, ec)) throw std::runtime_error(utf8Of(path) + ": the folder " + utf8Of(parent) + " does not exist");
@@ -64,7 +76,8 @@ void writeBundle(const fs::path& path, const std::vector<write::DataFile>& files
         WriteFailure failure;
         Bytes bytes;
         try {
-            bytes = archiveBytes(kind == BundleKind::Zip ? ArchiveKind::Zip : ArchiveKind::TarGz, topFolder(path), files,
+            bytes = archiveBytes(kind == BundleKind::Zip ? ArchiveKind::Zip : ArchiveKind::TarGz,
+                                 folder.empty() ? topFolder(path) : folder, files,
                                  fileTime());
         } catch (const std::runtime_error& e) {
             throw std::runtime_error(utf8Of(path) + ": " + e.what());

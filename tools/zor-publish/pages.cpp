@@ -1,4 +1,5 @@
 #include "pages.h"
+#include "release_texts.h"
 
 #include <cctype>
 #include <memory>
@@ -269,20 +270,27 @@ std::vector<write::DataFile> siteFiles(const fs::path& runtime, const DemoBundle
     return files;
 }
 
-std::vector<write::DataFile> windowsFiles(const fs::path& runtime, const DemoBundle& demo) {
+std::vector<write::DataFile> windowsFiles(const fs::path& runtime, const DemoBundle& demo,
+                                          const WindowsRelease& release) {
     std::vector<write::DataFile> files;
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(runtime, ec)) {
         const std::string name = utf8Of(entry.path().filename());
         std::string lower = name;
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        // The programs and their texts; a demo beside them (the download's
-        // sample) is not the runtime's.
-        if (!entry.is_regular_file(ec) || !(lower.ends_with(".exe") || name == "README.txt" || name == "LICENSE.txt"))
-            continue;
+        // The player, the tools when asked for, and the texts; a demo beside
+        // them (the download's sample) is not the runtime's.
+        const bool program = lower.ends_with(".exe") && (release.withTools || name == kWindowsPlayer);
+        const bool text = name == "LICENSE.txt" || (name == "README.txt" && !release.authors);
+        if (!entry.is_regular_file(ec) || !(program || text)) continue;
         files.push_back({name, readRuntimeFile(runtime, name)});
     }
     if (ec) throw std::runtime_error(utf8Of(runtime) + ": cannot list: " + ec.message());
+    if (release.authors) {
+        files.push_back({"README.txt", bytes(authorReadme(demo.info, release.folderName, ZOR_VERSION))});
+        files.push_back({"FILE_ID.DIZ", bytes(fileIdDiz(demo.info, release.folderName))});
+        if (release.screenshot) files.push_back({release.folderName + ".png", *release.screenshot});
+    }
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     files.push_back({kArchiveFileName, demo.archive});
     if (demo.music) files.push_back({kMusicFileName, *demo.music});

@@ -52,9 +52,23 @@ std::string singleFilePage(const std::filesystem::path& runtime, const DemoBundl
 std::vector<write::DataFile> siteFiles(const std::filesystem::path& runtime, const DemoBundle& demo,
                                        const PageInfo& info);
 
-// The Windows player with the demo beside zor.exe: the runtime's programs
-// (every .exe in it), README.txt and LICENSE.txt, then the demo's files.
-std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, const DemoBundle& demo);
+// What a Windows release holds beside the player and the demo.
+struct WindowsRelease {
+    bool withTools = false;  // the authoring programs (every .exe but zor.exe)
+    // An author's release (the demo says what it is called): README.txt and
+    // FILE_ID.DIZ made from the demo's info, and the screenshot. Otherwise
+    // (the sample) the runtime's own README.txt.
+    bool authors = false;
+    std::string folderName;          // the zip's one folder
+    std::optional<Bytes> screenshot;  // a PNG, FOLDERNAME.png
+};
+
+// The Windows player with the demo beside zor.exe: zor.exe (with
+// `release.withTools` every other program of the runtime), README.txt and
+// LICENSE.txt (and for an author's release FILE_ID.DIZ and the screenshot),
+// then the demo's files.
+std::vector<write::DataFile> windowsFiles(const std::filesystem::path& runtime, const DemoBundle& demo,
+                                          const WindowsRelease& release);
 
 // Whether a site holds a gzip copy of a runtime file of this role, for
 // servers that send one: the page and the player, not the texts.

@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,20 +22,20 @@
 #include "preview/scene_stage.h"
 #include "display/display.h"
 #include "render/picture_area.h"
-#include "archive/file_problem.h"
 #include "system/files.h"
 #include "system/text.h"
 #include "contact_sheet.h"
-#include "frame_plan.h"
+#include "preview/frame_plan.h"
 #include "scene/timeline.h"
 #include "system/piped_program.h"
-#include "system/progress.h"
 #include "system/process.h"
 #include "system/stop_signals.h"
 #include "system/text.h"
 #include "preview/render_run.h"
 #include "scene/player_constants.h"
-#include "video_encoder.h"
+#include "preview/video_encoder.h"
+#include "preview/video_recording.h"
+#include "preview/capture_loop.h"
 
 namespace {
 
@@ -281,125 +280,48 @@ std::optional<int> plan(const Request& r, zor::RenderRun& run, Plan& p) {
     return std::nullopt;
 }
 
-// The video, written beside its place and renamed into it once finished, so
-// a failed run leaves an earlier file of that name alone.
-class VideoOutput {
-public:
-    explicit VideoOutput(const Request& r)
-        : r_(r), partial_(r.video.empty() ? fs::path() : zor::pathFromUtf8(r.video + "." + std::to_string(zor::processId()) + ".part")) {}
-    ~VideoOutput() { abandon(); }
-
-    bool wanted() const { return !r_.video.empty(); }
-    bool start(std::string& error) {
-        zor::VideoJob job{r_.options.stage.width, r_.options.stage.height, *r_.fps, {}, partial_};
-        const fs::path music = r_.options.stage.directory / zor::kMusicFileName;
-        std::error_code ec;
-        if (fs::is_regular_file(music, ec)) {
-            job.music = music;
-        } else if (const std::string problem = zor::diskFileProblem(music); !problem.empty()) {
-            std::cerr << "zor-render: warning: " << zor::utf8Of(music) << " " << problem << ": the video will be silent\n";
-        } else {
-            std::cerr << "zor-render: warning: no " << zor::kMusicFileName << " in " << r_.directory
-                      << ": the video will be silent\n";
-        }
-        started_ = encoder_.start("ffmpeg", zor::encoderArguments(*r_.format, job), error);
-        return started_;
-    }
-    bool write(const zor::RgbPicture& picture) { return encoder_.write(picture.pixels.data(), picture.pixels.size()); }
-    // Ends the encoder and puts the finished file in its place; false (and
-    // the unfinished file removed) when either fails.
-    bool finish(std::string& error) {
-        started_ = false;
-        std::error_code ec;
-        if (!encoder_.finish()) {
-            error = "ffmpeg failed to encode " + r_.video;
-        } else if (fs::rename(partial_, zor::pathFromUtf8(r_.video), ec); ec) {
-            error = "cannot put the video in place as " + r_.video + ": " + ec.message();
-        } else {
-            return true;
-        }
-        fs::remove(partial_, ec);
-        return false;
-    }
-    // An unfinished video goes.
-    void abandon() {
-        if (!started_) return;
-        started_ = false;
-        encoder_.finish();
-        std::error_code ec;
-        fs::remove(partial_, ec);
-    }
-
-private:
-    const Request& r_;
-    fs::path partial_;
-    zor::VideoEncoder encoder_;
-    bool started_ = false;
-};
-
 // Draws the planned frames and writes each where it goes; prints frames/s for
 // --bench. Ctrl-C ends the run after the frame in hand (a video is closed so
 // that it plays), and the process then ends by that signal.
 int render(const Request& r, zor::RenderRun& run, const Plan& p) {
-    VideoOutput video(r);
-    if (video.wanted()) {
-        std::string error;
-        if (!video.start(error)) return fail(error);
+    zor::VideoRecording video(r.video.empty() ? fs::path() : zor::pathFromUtf8(r.video), zor::Replace::Always);
+    if (!r.video.empty()) {
+        zor::VideoJob job{r.options.stage.width, r.options.stage.height, *r.fps, {}, {}, {}, 0};
+        std::string warning, error;
+        job.music = zor::videoMusic(r.options.stage.directory, r.directory, warning);
+        if (!warning.empty()) std::cerr << "zor-render: warning: " << warning << '\n';
+        if (!video.start(*r.format, job, error)) return fail(error);
     }
-    zor::RgbPicture picture;
     std::optional<zor::ContactSheet> contact;
     if (!r.sheet.empty())
         contact.emplace(static_cast<int>(r.options.stage.width), static_cast<int>(r.options.stage.height), p.count);
-    const auto start = std::chrono::steady_clock::now();
-    zor::Progress progress(std::cerr, zor::Progress::modeForStandardError(r.quiet));
-    // Ends the progress line first, so the message starts a line of its own.
-    const auto failMidRun = [&](const std::string& message) {
-        progress.endLine();
-        video.abandon();
-        return fail(message);
-    };
     // Signals wait for the frame in hand; a second one ends at once.
     zor::StopDeferral deferral;
-    std::uint64_t done = 0;
-    for (; done < p.count && !zor::stopSignal(); ++done) {
-        const std::uint64_t index = done % p.frames.count();
-        const std::int32_t f = p.frames.frame(index);
-        run.renderFrame(r.smooth ? p.frames.smoothFrame(index) : static_cast<float>(f));
-        if (!r.bench) {
-            if (!run.capture(picture)) return failMidRun("cannot read the picture back");
-            if (video.wanted()) {
-                if (!video.write(picture)) {
-                    if (zor::stopSignal()) break;  // ffmpeg was stopped with us
-                    return failMidRun("ffmpeg stopped taking frames for " + r.video);
-                }
+    const zor::CaptureSettings settings{.repeat = r.repeat, .smooth = r.smooth, .readBack = !r.bench, .quiet = r.quiet};
+    const zor::CaptureEnd end = zor::captureFrames(
+        run, p.frames, settings, [&](const zor::RgbPicture& picture, std::uint64_t pass, std::int32_t f) {
+            if (video.started()) {
+                if (!video.write(picture)) return "ffmpeg stopped taking frames for " + r.video;
             } else {
                 char name[32];
                 std::snprintf(name, sizeof name, "frame-%05d.png", f);
                 std::string error;
                 if (!zor::writePng(p.file.empty() ? p.folder / zor::pathFromUtf8(name) : p.file, picture, error))
-                    return failMidRun(error);
+                    return error;
             }
-            if (contact && contact->wants(done)) contact->add(picture, done);
-        }
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        progress.update("frame " + std::to_string(f) + " (" + zor::countText(done + 1, p.count, elapsed, "frames") + ")",
-                        done + 1 == p.count);
+            if (contact && contact->wants(pass)) contact->add(picture, pass);
+            return std::string();
+        });
+    if (!end.error.empty()) {
+        video.abandon();
+        return fail(end.error);
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.endLine();
-    if (const int signal = zor::stopSignal()) {
-        std::cerr << "zor-render: stopped by a signal after " << done << " of " << p.count << " frames";
-        if (video.wanted()) {
-            std::string error;
-            if (video.finish(error))
-                std::cerr << "; " << r.video << " holds the frames so far";
-            else
-                std::cerr << "; " << error << ", the unfinished video was removed";
-        }
-        std::cerr << '\n';
-        zor::endByStopSignal(signal);
+    if (end.signal) {
+        std::cerr << "zor-render: stopped by a signal after " << end.done << " of " << p.count << " frames"
+                  << (video.started() ? video.finishAfterStop() : std::string()) << '\n';
+        zor::endByStopSignal(end.signal);
     }
-    if (video.wanted()) {
+    if (video.started()) {
         std::string error;
         if (!video.finish(error)) return fail(error);
     }
@@ -410,7 +332,7 @@ int render(const Request& r, zor::RenderRun& run, const Plan& p) {
     }
     if (r.bench) {
         char text[64];
-        std::snprintf(text, sizeof text, "%.1f frames/s", seconds > 0 ? double(p.count) / seconds : 0.0);
+        std::snprintf(text, sizeof text, "%.1f frames/s", end.seconds > 0 ? double(p.count) / end.seconds : 0.0);
         std::cout << text << '\n';
     }
     // A signal that came while the sheet was written still ends the run by it.

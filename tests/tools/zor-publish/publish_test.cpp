@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "archive/pack_file.h"
@@ -49,6 +51,23 @@ struct Publish : testing::Test {
                                   "' " + arguments,
                               dir.path());
     }
+    // make_sources.py's quad imported as an author would (zor-import), cut
+    // to half a second, with a quarter of a second of music; `play` is it.
+    void importModel() {
+        const fs::path out = dir / "imported";
+        const test::ShellRun made = test::runShell(
+            "python3 '" + std::string(ZOR_IMPORT_SOURCES) + "' src && '" + std::string(ZOR_IMPORT_PATH) +
+                "' src/quad.obj --out imported -q && sox -q -n -r 22050 -c 1 tone.wav synth 0.25 sine 440 && "
+                "lame --quiet -b 64 tone.wav imported/mp3.mp3",
+            dir.path());
+        ASSERT_EQ(made.status, 0) << made.out;
+        std::string scene = test::readText(out / "glorp2.lws");
+        const std::size_t last = scene.find("PreviewLastFrame ");
+        ASSERT_NE(last, std::string::npos);
+        scene.replace(last, scene.find('\n', last) - last, "PreviewLastFrame 15");
+        dir.write("imported/glorp2.lws", scene);
+        play = out;
+    }
     // The entry names of an archive.
     static std::vector<std::string> entries(const fs::path& archive) {
         PackFile pack(archive.string());
@@ -88,7 +107,8 @@ TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
     for (const char* name : {"zor.wasm", "zor.js", "zor.dat", "mp3.mp3", "LICENSE.txt"})
         EXPECT_NE(page.find(std::string("data-zor-file=\"") + name + "\""), std::string::npos) << name;
     const test::ShellRun listed = test::runShell("unzip -l '" + (dir / "win.zip").string() + "'", dir.path());
-    for (const char* name : {"win/zor.exe", "win/README.txt", "win/zor.dat", "win/mp3.mp3"})
+    // An author's release: its one folder is named after the title.
+    for (const char* name : {"Ball & cone/zor.exe", "Ball & cone/README.txt", "Ball & cone/zor.dat", "Ball & cone/mp3.mp3"})
         EXPECT_NE(listed.out.find(name), std::string::npos) << listed.out;
     EXPECT_EQ(listed.out.find("water.avi"), std::string::npos) << listed.out;
     // Nothing is replaced unless asked.
@@ -96,6 +116,69 @@ TEST_F(Publish, PacksTheLooseFilesAndWritesTheSiteThePageAndTheZip) {
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.out.find("site: already exists (--force replaces it)"), std::string::npos) << again.out;
     EXPECT_EQ(publish("--web site --no-poster --force").status, 0);
+}
+
+// An author's Windows release: one folder named after the title, the
+// player without the tools unless asked, the texts a party's archive wants
+// and the screenshot.
+TEST_F(Publish, WindowsReleaseOfAnImportedModel) {
+    importModel();
+    dir.write("windows-runtime/zor-import.exe", std::string("MZ"));
+    dir.write("windows-runtime/LICENSE.txt", std::string("licence"));
+    const std::string naming = " --title '\xC3\x87""a marche: un quad' --author 'Zo\xC3\xAB' --description '" +
+                               std::string(60, 'w') + " and then a quad that turns, slowly, for a while'";
+    ASSERT_EQ(publish("--windows rel.zip --poster-frame 3" + naming).status, 0);
+    ASSERT_EQ(test::runShell("unzip -q rel.zip -d rel", dir.path()).status, 0);
+    std::vector<std::string> top;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir / "rel")) top.push_back(e.path().filename().string());
+    ASSERT_EQ(top, std::vector<std::string>{"Ca marche un quad"});
+    const fs::path folder = dir / "rel" / top[0];
+    std::set<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Ca marche un quad.png", "FILE_ID.DIZ", "LICENSE.txt", "README.txt",
+                                            "mp3.mp3", "zor.dat", "zor.exe"}));
+    const std::string readme = test::readText(folder / "README.txt");
+    for (const char* said : {"\xC3\x87""a marche: un quad\r\n", "by Zo\xC3\xAB\r\n", "turns, slowly",
+                             "Double-click zor.exe", "-nosound", "-gaudio", "-bass", "-smooth", "--stretch", "--dir",
+                             "runs from a read-only folder and changes nothing on the computer"})
+        EXPECT_NE(readme.find(said), std::string::npos) << said << "\n" << readme;
+    EXPECT_EQ(readme.find("\n"), readme.find("\r\n") + 1) << "Windows line ends";
+    // FILE_ID.DIZ: ASCII in lines of at most 45 columns, at most 10 of them.
+    const std::string diz = test::readText(folder / "FILE_ID.DIZ");
+    EXPECT_NE(diz.find("Ca marche: un quad\r\nby Zoe\r\n"), std::string::npos) << diz;
+    std::size_t lines = 0;
+    for (std::size_t at = 0, end; (end = diz.find("\r\n", at)) != std::string::npos; at = end + 2, ++lines)
+        EXPECT_LE(end - at, 45u) << diz;
+    EXPECT_LE(lines, 10u);
+    EXPECT_TRUE(std::all_of(diz.begin(), diz.end(), [](char c) { return c == '\r' || c == '\n' || (c >= 32 && c < 127); }))
+        << diz;
+    // The screenshot: a PNG whose header says 1920 x 1080.
+    const std::string png = test::readText(folder / "Ca marche un quad.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(12, 12), std::string("IHDR\0\0\x07\x80\0\0\x04\x38", 12));
+    // The authoring programs only when asked for.
+    ASSERT_EQ(publish("--windows tools.zip --with-tools --no-poster" + naming).status, 0);
+    EXPECT_NE(test::runShell("unzip -l tools.zip", dir.path()).out.find("Ca marche un quad/zor-import.exe"),
+              std::string::npos);
+}
+
+// The party's capture: 1080p at 60 frames a second, H.264 at 8 Mbit/s or
+// more with AAC, the title in the file.
+TEST_F(Publish, VideoOfAnImportedModel) {
+    importModel();
+    const test::ShellRun r = publish("--video capture.mp4 --title 'A quad'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const test::ShellRun probe = test::runShell(
+        "ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate:format=bit_rate:format_tags=title "
+        "-of flat capture.mp4",
+        dir.path());
+    for (const char* said : {"streams.stream.0.codec_name=\"h264\"", "width=1920", "height=1080",
+                             "r_frame_rate=\"60/1\"", "streams.stream.1.codec_name=\"aac\"",
+                             "format.tags.title=\"A quad\""})
+        EXPECT_NE(probe.out.find(said), std::string::npos) << said << "\n" << probe.out;
+    const std::size_t rate = probe.out.find("format.bit_rate=\"");
+    ASSERT_NE(rate, std::string::npos) << probe.out;
+    EXPECT_GE(std::stoull(probe.out.substr(rate + 17)), 8'000'000u) << probe.out;
 }
 
 TEST_F(Publish, ErrorsOfTheCheckAndMissingRuntimesStopIt) {
@@ -117,6 +200,11 @@ TEST_F(Publish, ErrorsOfTheCheckAndMissingRuntimesStopIt) {
     EXPECT_NE(r.out.find("the windows runtime given: " + (dir / "none").string() + " does not exist"), std::string::npos)
         << r.out;
     EXPECT_EQ(test::runShell("'" + std::string(ZOR_PUBLISH_PATH) + "' '" + play.string() + "'", dir.path()).status, 2);
+    // An archive it does not write is not made a folder of that name.
+    r = publish("--web x.tar.xz --no-poster");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("not a .tar.xz: x.tar.xz"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "x.tar.xz"));
 }
 
 }  // namespace

@@ -6,16 +6,18 @@
 //                         OUT as 16-bit PCM; prints rate and channels
 //   hold FILE SECONDS     opens FILE sharing it with no one, prints "held",
 //                         and keeps it so for that long
-//   drive [--hold FILE] [--box CAPTION] [--no-setup] -- PROGRAM ARGS...
+//   drive [--hold FILE] [--box CAPTION] [--no-setup] [--end close] -- PROGRAM ARGS...
 //                         starts the player as a user would and reports, one
 //                         "name: value" line at a time:
 //                           mode before, the sizes Windows offers
 //                           ("offered"), the Setup window's lists ("adapter",
 //                           "mode") and selections, then Return pressed;
-//                           the main window's size ("window") and the mode
-//                           while it plays ("mode during"); when FILE is
-//                           named, "shown" and a wait until FILE exists;
-//                           then Escape; "exit" (the status) and "mode after".
+//                           the main window's size ("window"), its title
+//                           ("title") and the mode while it plays ("mode
+//                           during"); when FILE is named, "shown" and a wait
+//                           until FILE exists; then Escape (with --end
+//                           close, Alt+F4 instead); "exit" (the status) and
+//                           "mode after".
 //                         With --box, a message box of that caption is
 //                         waited for instead of the Setup window: "box"
 //                         (its text), then its OK button is pressed.
@@ -147,12 +149,13 @@ void answerBoxes(DWORD processId, HANDLE process) {
 }
 
 int drive(const std::vector<std::string>& options, const std::vector<std::string>& command) {
-    std::string hold, box, cancel;
+    std::string hold, box, cancel, end = "escape";
     bool setup = true;
     for (std::size_t i = 0; i < options.size(); ++i) {
         if (options[i] == "--hold" && i + 1 < options.size()) hold = options[++i];
         else if (options[i] == "--box" && i + 1 < options.size()) box = options[++i];
         else if (options[i] == "--cancel" && i + 1 < options.size()) cancel = options[++i];
+        else if (options[i] == "--end" && i + 1 < options.size()) end = options[++i];
         else if (options[i] == "--no-setup") setup = false;
         else return 2;
     }
@@ -222,11 +225,14 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
         HWND main = nullptr;
         RECT client{};
         if (cancel.empty() && status == 0 && waitFor([&] {
-                main = FindWindowW(L"D3Dwin", L"ZOR @ QUENT7");
+                main = FindWindowW(L"D3Dwin", nullptr);
                 return (main && IsWindowVisible(main) && GetClientRect(main, &client) && client.right > 16) ||
                        !running();
             }) && main && running()) {
             report("window", std::to_string(client.right) + "x" + std::to_string(client.bottom));
+            wchar_t title[512] = {};
+            GetWindowTextW(main, title, 512);
+            report("title", narrow(title));
             report("mode during", currentMode());
             if (!hold.empty()) {
                 report("shown", "yes");
@@ -234,7 +240,8 @@ int drive(const std::vector<std::string>& options, const std::vector<std::string
             } else {
                 Sleep(2000);
             }
-            press(main, VK_ESCAPE);
+            if (end == "close") PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            else press(main, VK_ESCAPE);
         } else if (cancel.empty() && status == 0) {
             report("error", "no main window");
             status = 1;
@@ -299,6 +306,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: zor-win-probe mode | decode FILE OUT | hold FILE SECONDS |\n"
-                 "       drive [--hold FILE] [--box CAPTION] [--cancel escape|close] [--no-setup] -- PROGRAM ARGS...\n");
+                 "       drive [--hold FILE] [--box CAPTION] [--cancel escape|close] [--no-setup] [--end close] --\n"
+                 "             PROGRAM ARGS...\n");
     return 2;
 }

@@ -1,4 +1,4 @@
-#include "frame_plan.h"
+#include "preview/frame_plan.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 // ffmpeg, fed raw RGB pictures through a pipe. It runs in a process group of
-// its own, so a Ctrl-C at the terminal reaches zor-render alone, which then
+// its own, so a Ctrl-C at the terminal reaches the tool alone, which then
 // closes the pipe and lets ffmpeg finish the file with the pictures it has.
 //
 // The files are made to be published as they are: 4:2:0 colour tagged as
@@ -32,7 +32,7 @@ struct FrameRate {
 // ("30000/1001"), above 0; nothing else.
 std::optional<FrameRate> parseFrameRate(std::string_view text);
 
-// A kind of file zor-render writes, chosen by the file name's extension.
+// A kind of video file, chosen by the file name's extension.
 struct VideoFormat {
     std::string_view extension;   // ".mp4", lower case
     std::string_view muxer;       // ffmpeg's name of the container
@@ -52,6 +52,11 @@ struct VideoJob {
     FrameRate rate;
     std::filesystem::path music;  // empty: a silent video
     std::filesystem::path output;
+    std::string title;            // the file's title tag; empty: none
+    // H.264 at this many bits a second throughout (filler where the
+    // pictures need less), for places that ask for a minimum rate; 0: a
+    // constant quality.
+    std::uint64_t constantBitRate = 0;
 };
 
 // ffmpeg's arguments for `job`: raw RGB pictures on standard input, the

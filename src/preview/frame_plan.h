@@ -1,7 +1,7 @@
 #pragma once
-// The frames a zor-render run shows, produced by index and never stored, so a
-// range of any length costs no memory and its length is known before the
-// first frame is drawn.
+// The frames a tool's run shows (zor-render's, zor-publish's video), produced
+// by index and never stored, so a range of any length costs no memory and its
+// length is known before the first frame is drawn.
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "video_encoder.h"
+#include "preview/video_encoder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -90,11 +90,19 @@ std::vector<std::string> encoderArguments(const VideoFormat& format, const Video
     arguments.insert(arguments.end(), {"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
                                        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
                                        "-color_range", "tv", "-c:v", std::string(format.videoCodec)});
-    if (format.videoCodec == "libx264")
+    if (format.videoCodec == "libx264" && job.constantBitRate > 0) {
+        // A buffer of a quarter of a second, so that even a short video
+        // keeps the rate; filler where the pictures need less.
+        const std::string bits = std::to_string(job.constantBitRate);
+        arguments.insert(arguments.end(), {"-preset", "slow", "-b:v", bits, "-minrate", bits, "-maxrate", bits,
+                                           "-bufsize", std::to_string(job.constantBitRate / 4), "-x264-params",
+                                           "nal-hrd=cbr:force-cfr=1", "-profile:v", "high", "-bf", "2"});
+    } else if (format.videoCodec == "libx264") {
         arguments.insert(arguments.end(), {"-preset", "slow", "-crf", "18", "-profile:v", "high", "-bf", "2"});
-    else
+    } else {
         arguments.insert(arguments.end(),
                          {"-crf", "24", "-b:v", "0", "-deadline", "good", "-cpu-used", "2", "-row-mt", "1"});
+    }
     // A key frame every half second (closed groups), for seeking and for
     // the sites that ask for it.
     const auto group = std::max<long long>(1, std::llround(job.rate.value() / 2));
@@ -103,6 +111,7 @@ std::vector<std::string> encoderArguments(const VideoFormat& format, const Video
         arguments.insert(arguments.end(), {"-af", "apad", "-shortest", "-c:a", std::string(format.audioCodec), "-b:a",
                                            format.audioCodec == "aac" ? "256k" : "192k", "-ar", "48000", "-ac", "2"});
     }
+    if (!job.title.empty()) arguments.insert(arguments.end(), {"-metadata", "title=" + job.title});
     if (format.fastStart) arguments.insert(arguments.end(), {"-movflags", "+faststart"});
     arguments.insert(arguments.end(), {"-f", std::string(format.muxer), utf8Of(job.output)});
     return arguments;
