@@ -272,6 +272,15 @@ TEST(Windows, ReadOnlyRelease) {
     ASSERT_TRUE(fs::is_regular_file(folder / "zor.exe"));
     const std::string files = filesUnder(dir / "unpacked");
 
+    // The model as zor-render draws it on Linux, to hold the player's picture to.
+    const test::ShellRun rendered =
+        test::runShell("cd play && SDL_VIDEODRIVER=offscreen '" + (kBuild / "tools/zor-render/zor-render").string() +
+                           "' --size 640x480 --bpp 16 --frame 0 --out ../expected.png",
+                       dir.path());
+    ASSERT_EQ(rendered.status, 0) << rendered.out;
+    test::RgbImage expected;
+    ASSERT_TRUE(test::readPng(dir / "expected.png", expected));
+
     Wine wine(dir.path(), "640x480x24");
     ZOR_REQUIRE_WINE(wine);
     const std::string registry = registryOf(wine, dir.path());
@@ -284,7 +293,22 @@ TEST(Windows, ReadOnlyRelease) {
                                  windowsPath(folder / "zor.exe")},
                                 dir.path(), "drive-" + end, {wine.nullSoundDevice()});
         ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
+        // It plays the model: the screen is zor-render's picture (the
+        // scene stands still), at most 3% of its pixels off by more than 8.
+        const long allowed = 640L * 480 * 3 / 100;
+        long different = -1;
+        test::RgbImage screen;
+        const auto until = std::chrono::steady_clock::now() + 60s;
+        do {
+            std::this_thread::sleep_for(500ms);
+            screen = wine.x().grab(0, 640, 480);
+            different = test::countDifferentPixels(screen, expected, 8);
+        } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < until);
         std::ofstream(dir / "go").close();
+        const fs::path shown = kBuild / ("actual-windows-release-" + end + ".png");
+        if (different < 0 || different > allowed) test::writePng(shown, screen);
+        EXPECT_TRUE(different >= 0 && different <= allowed)
+            << different << " pixels differ from zor-render's picture; the screen is in " << shown;
         ASSERT_TRUE(drive->wait(60s)) << drive->output();
         const auto report = reportOf(drive->output());
         EXPECT_EQ(first(report, "title"), "A quad");
