@@ -168,7 +168,17 @@ TEST_F(ViewWindow, FullScreenAndBackRestoresThePicture) {
         return std::count_if(image.pixels.begin(), image.pixels.end(), [](std::uint8_t v) { return v > 16; }) >
                static_cast<long>(image.pixels.size() / 10);
     };
-    const RgbImage before = grabWhen(window, lit);
+    // The check runs beside the loop and its count then changes the status
+    // line: the picture to hold is the one after it, once it stands still.
+    ASSERT_TRUE(view->waitForError(
+        [](const std::string& log) { return log.find("zor-view: the check of") != std::string::npos; }, 120s))
+        << view->errors();
+    RgbImage previous;
+    const RgbImage before = grabWhen(window, [&](const RgbImage& image) {
+        const bool still = lit(image) && test::countDifferentPixels(image, previous, 0) == 0;
+        previous = image;
+        return still;
+    });
     ASSERT_TRUE(lit(before)) << view->errors();
     key("f");
     std::this_thread::sleep_for(1s);
