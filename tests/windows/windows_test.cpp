@@ -244,6 +244,30 @@ std::string registryOf(Wine& wine, const fs::path& folder) {
     return registry;
 }
 
+// The screen once it is `expected` (at most 3% of its pixels off by more
+// than 8 levels), or the last one after a minute.
+struct ScreenMatch {
+    test::RgbImage screen;
+    long different = -1;
+    bool matches() const { return different >= 0 && different <= 640L * 480 * 3 / 100; }
+};
+ScreenMatch waitForPicture(Wine& wine, const test::RgbImage& expected) {
+    ScreenMatch match;
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    do {
+        std::this_thread::sleep_for(500ms);
+        match.screen = wine.x().grab(0, 640, 480);
+        match.different = test::countDifferentPixels(match.screen, expected, 8);
+    } while (!match.matches() && std::chrono::steady_clock::now() < end);
+    return match;
+}
+// Fails the case unless `match` matches, leaving the screen in `shown`.
+void expectPicture(const ScreenMatch& match, const fs::path& shown) {
+    if (match.matches()) return;
+    test::writePng(shown, match.screen);
+    ADD_FAILURE() << match.different << " pixels differ from zor-render's picture; the screen is in " << shown;
+}
+
 // Every file under `folder` with its size and time.
 std::string filesUnder(const fs::path& folder) {
     std::string list;
@@ -294,21 +318,10 @@ TEST(Windows, ReadOnlyRelease) {
                                 dir.path(), "drive-" + end, {wine.nullSoundDevice()});
         ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
         // It plays the model: the screen is zor-render's picture (the
-        // scene stands still), at most 3% of its pixels off by more than 8.
-        const long allowed = 640L * 480 * 3 / 100;
-        long different = -1;
-        test::RgbImage screen;
-        const auto until = std::chrono::steady_clock::now() + 60s;
-        do {
-            std::this_thread::sleep_for(500ms);
-            screen = wine.x().grab(0, 640, 480);
-            different = test::countDifferentPixels(screen, expected, 8);
-        } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < until);
+        // scene stands still).
+        const ScreenMatch shown = waitForPicture(wine, expected);
         std::ofstream(dir / "go").close();
-        const fs::path shown = kBuild / ("actual-windows-release-" + end + ".png");
-        if (different < 0 || different > allowed) test::writePng(shown, screen);
-        EXPECT_TRUE(different >= 0 && different <= allowed)
-            << different << " pixels differ from zor-render's picture; the screen is in " << shown;
+        expectPicture(shown, kBuild / ("actual-windows-release-" + end + ".png"));
         ASSERT_TRUE(drive->wait(60s)) << drive->output();
         const auto report = reportOf(drive->output());
         EXPECT_EQ(first(report, "title"), "A quad");
@@ -341,24 +354,13 @@ TEST(Windows, Picture) {
         auto drive = wine.start({kProbe.string(), "drive", "--hold", "go", "--", "zor.exe", "-nosound"}, dir.path(),
                                 "drive" + context, {"ZOR_GL_CONTEXT=" + context});
         ASSERT_TRUE(waitForOutput(*drive, "shown: yes", 120s)) << drive->output() << drive->errors();
-        const long allowed = 640L * 480 * 3 / 100;
-        long different = -1;
-        test::RgbImage screen;
-        const auto end = std::chrono::steady_clock::now() + 60s;
-        do {
-            std::this_thread::sleep_for(500ms);
-            screen = wine.x().grab(0, 640, 480);
-            different = test::countDifferentPixels(screen, expected, 8);
-        } while ((different < 0 || different > allowed) && std::chrono::steady_clock::now() < end);
+        const ScreenMatch shown = waitForPicture(wine, expected);
         // No pointer over the picture while the demo plays full screen.
         wine.x().xdotool("mousemove 320 240");
         std::this_thread::sleep_for(500ms);
         EXPECT_EQ(wine.x().opaqueCursorPixels(), 0);
         std::ofstream(dir / "go").close();
-        const fs::path shown = kBuild / ("actual-windows-picture" + context + ".png");
-        if (different < 0 || different > allowed) test::writePng(shown, screen);
-        EXPECT_TRUE(different >= 0 && different <= allowed)
-            << different << " pixels differ from zor-render's picture; the screen is in " << shown;
+        expectPicture(shown, kBuild / ("actual-windows-picture" + context + ".png"));
         ASSERT_TRUE(drive->wait(60s)) << drive->output();
         EXPECT_EQ(first(reportOf(drive->output()), "exit"), "0") << drive->output() << drive->errors();
         EXPECT_GT(wine.x().opaqueCursorPixels(), 0) << "the pointer is still hidden after the end";
